@@ -1,0 +1,45 @@
+/*
+ * stats_mng: questions about the recorded state of a replication scenario, for other processes.
+ *
+ * Every path argument is UTF-8 text; '\' and '/' are both accepted as separators. Each function
+ * normalises its path into the standard form (separators become '/', no trailing separator,
+ * "." and ".." resolved) before it uses it. The functions keep nothing between calls and may be
+ * called from any thread and from several processes at once.
+ */
+#ifndef STATS_MNG_STATS_MNG_H
+#define STATS_MNG_STATS_MNG_H
+
+#if defined(_WIN32)
+#  if defined(STATS_MNG_BUILDING)
+#    define STATS_MNG_API __declspec(dllexport)
+#  else
+#    define STATS_MNG_API __declspec(dllimport)
+#  endif
+#else
+#  define STATS_MNG_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#else
+#include <stdbool.h>
+#endif
+
+/*
+ * Redirects the library's trace log.
+ *
+ * log_dir: the directory that receives the log file "stats_mng.log" (created when missing).
+ * trace_settings_file: a trace settings file to read again (level mask, size limit, rotated
+ *   files kept; see the README). Either argument may be null or empty: it is then passed on
+ *   as an empty path and changes nothing.
+ *
+ * Always returns true: tracing never changes a caller's result, so a directory that cannot be
+ * used or a settings file that cannot be read is not reported to the caller.
+ */
+STATS_MNG_API bool set_trc_file_log_path(const char* trace_settings_file, const char* log_dir);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

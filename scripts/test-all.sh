@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test suite: native, AddressSanitizer + UndefinedBehaviorSanitizer,
+# and the 64-bit Windows build under Wine.
+# Usage: scripts/test-all.sh [preset...]   (default: default asan mingw)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh all
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(default asan mingw)
+jobs=$(nproc)
+
+for preset in "${presets[@]}"; do
+  echo "== configure and build: $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j"$jobs"
+done
+
+wine_started=no
+stop_wine() { if [ "$wine_started" = yes ]; then WINEPREFIX="$WINEPREFIX" /usr/lib/wine/wineserver -k || true; fi; }
+trap stop_wine EXIT
+
+status=0
+for preset in "${presets[@]}"; do
+  if [ "$preset" = mingw ]; then
+    # A prefix of our own inside the build tree, and one persistent server for all test processes.
+    export WINEPREFIX="$PWD/build/wine-prefix" WINEDEBUG=-all
+    if [ ! -d "$WINEPREFIX" ]; then /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true; fi
+    /usr/lib/wine/wineserver -p
+    wine_started=yes
+  fi
+  echo "== test: $preset"
+  ctest --preset "$preset" -j"$jobs" || status=1
+done
+
+if [[ " ${presets[*]} " == *" default "* ]]; then
+  echo "== benchmark smoke run: trace cost"
+  build/default/bench/trace_bench --benchmark_min_time=0.05 || status=1
+fi
+exit $status

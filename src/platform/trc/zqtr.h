@@ -1,0 +1,140 @@
+// The trace component: trace scopes, level filtering, the log file and its settings.
+//
+// Every traced operation builds a zqtr_entry_c on the stack and prints through it with a level
+// code. Nothing is formatted or written unless a sink wants the level: the log file (once a log
+// directory is set, filtered by the level mask of the settings) or a capture installed by a test.
+#ifndef STATS_MNG_PLATFORM_TRC_ZQTR_H
+#define STATS_MNG_PLATFORM_TRC_ZQTR_H
+
+#include <cstdarg>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// Level codes: single bits.
+enum : unsigned {
+  ZQTR_NOTICE = 1,    // a single notice
+  ZQTR_FAIL = 4,      // failures: "Fail to", "Unable to", "Can not"
+  ZQTR_PROBLEM = 8,   // a problem passed over
+  ZQTR_SCOPE = 16,    // entering and leaving a scope
+  ZQTR_DETAIL = 32,   // detail on file opening and fall-backs
+  ZQTR_FS = 64,       // a change to the file system
+  ZQTR_PROGRESS = 128 // progress and success
+};
+
+// Every level but the scope entries and exits.
+constexpr unsigned ZQTR_ALL_BUT_SCOPES = 0xFFu & ~static_cast<unsigned>(ZQTR_SCOPE);
+
+// Levels written to the log when no settings file says otherwise.
+constexpr unsigned ZQTR_DEFAULT_LEVELS = ZQTR_NOTICE | ZQTR_FAIL | ZQTR_PROBLEM | ZQTR_FS | ZQTR_PROGRESS;
+constexpr uint64_t ZQTR_DEFAULT_MAX_SIZE = 10u * 1024u * 1024u;
+constexpr unsigned ZQTR_DEFAULT_KEEP = 3;
+
+class zqtr_entry_c {
+ public:
+  // name: the qualified operation name; file: the source file's name; level_word and
+  // call_word: two statics owned by the traced function (starting at 14 and 0): the first caches
+  // the function's level mask with the settings generation it was worked out for, the second is
+  // reserved; line: the line of the scope; enabled: false silences the scope.
+  zqtr_entry_c(const char* name, const char* file, uint32_t* level_word, uint32_t* call_word, int line,
+               bool enabled);
+  virtual ~zqtr_entry_c();
+
+  zqtr_entry_c(const zqtr_entry_c&) = delete;
+  zqtr_entry_c& operator=(const zqtr_entry_c&) = delete;
+
+  // The format carries its own "\n".
+  void print(unsigned level, int line, const char* format, ...);
+  // Ends the line itself.
+  void print_nl(unsigned level, int line, const char* format, ...);
+
+  const char* name() const { return m_name; }
+
+ private:
+  unsigned _wanted(unsigned level);
+  void _emit(unsigned level, int line, const char* format, va_list args);
+
+  const char* m_name;
+  const char* m_file;
+  uint32_t* m_level_word;
+  uint32_t* m_call_word;
+  int m_line;
+  bool m_enabled;
+};
+
+// Opens a trace scope named `name` with source file `file` at this line.
+#define ZQTR_SCOPE(var, name, file)                        \
+  static uint32_t var##_level_word = 14, var##_call_word = 0; \
+  zqtr_entry_c var(name, file, &var##_level_word, &var##_call_word, __LINE__, true)
+
+// Sets the directory of the log file, named after the module ("stats_mng.dll" writes
+// "stats_mng.log"). The directory is created when missing. With per_process the file name also
+// carries the process id. When text is not null it receives the log file's path (at most len - 1
+// characters and a terminator); len always receives the path's full length. Returns false, and
+// keeps the previous directory, when the directory is empty or cannot be created.
+bool zqtr_set_log_directory(char* text, int64_t& len, const char* directory, const char* module,
+                            bool per_process);
+
+// Reads the trace settings again: from text (len bytes) when text is not null, else from the file
+// at path. Unknown keys are ignored; bad values are reported in the log and ignored. Returns
+// false when there was nothing to read.
+bool zqtr_reparse_file(char* text, int64_t& len, const char* path);
+
+// True when the process writes to a console (standard error is a terminal). A test may force the
+// answer with zqtr_force_console_application (1 yes, 0 no, -1 ask the system again).
+bool zqtr_is_console_application();
+void zqtr_force_console_application(int answer);
+
+// Forgets the log directory and restores the default settings (for tests and the tool).
+void zqtr_reset();
+
+// The log file currently written, empty when none.
+std::string zqtr_log_file_path();
+
+// The settings in force.
+struct zqtr_settings_s {
+  unsigned levels = ZQTR_DEFAULT_LEVELS;
+  uint64_t max_size = ZQTR_DEFAULT_MAX_SIZE;  // 0: never rotate
+  unsigned keep = ZQTR_DEFAULT_KEEP;           // rotated files kept
+  std::vector<std::pair<std::string, unsigned>> scope_levels;  // scope name prefix, levels
+};
+zqtr_settings_s zqtr_current_settings();
+
+// One record as a capture sees it.
+struct zqtr_record_s {
+  unsigned level;
+  std::string scope;
+  std::string file;
+  int line;
+  std::string text;  // as formatted, its own "\n" included
+};
+
+// Receives every record of the levels in its mask while it lives, whatever the log settings;
+// for tests, which assert the messages. Captures nest: the newest one receives.
+class zqtr_capture_c {
+ public:
+  explicit zqtr_capture_c(unsigned levels = ZQTR_ALL_BUT_SCOPES);
+  ~zqtr_capture_c();
+  zqtr_capture_c(const zqtr_capture_c&) = delete;
+  zqtr_capture_c& operator=(const zqtr_capture_c&) = delete;
+
+  std::vector<zqtr_record_s> records() const;
+  // Texts of the records, each without its trailing line end.
+  std::vector<std::string> texts() const;
+  // True when a record of that level has exactly that text (trailing line end ignored).
+  bool has(unsigned level, const std::string& text) const;
+  void clear();
+
+  // Called by the component.
+  void _add(zqtr_record_s record);
+  unsigned levels() const { return m_levels; }
+
+ private:
+  unsigned m_levels;
+  zqtr_capture_c* m_previous;
+  mutable std::mutex m_mutex;
+  std::vector<zqtr_record_s> m_records;
+};
+
+#endif

@@ -1,0 +1,18 @@
+// The Win32 services the library calls: the real <windows.h> on Windows, our own POSIX
+// implementation of the same subset elsewhere. Include <windows.h> only through this header.
+#ifndef STATS_MNG_PLATFORM_WIN32_API_H
+#define STATS_MNG_PLATFORM_WIN32_API_H
+
+#if defined(_WIN32)
+#  ifndef NOMINMAX
+#    define NOMINMAX
+#  endif
+#  ifndef WIN32_LEAN_AND_MEAN
+#    define WIN32_LEAN_AND_MEAN
+#  endif
+#  include <windows.h>
+#else
+#  include "platform/win32/posix/win32_posix.h"
+#endif
+
+#endif

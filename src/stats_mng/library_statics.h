@@ -1,0 +1,28 @@
+// The objects built when a process loads the library, in declaration order, and destroyed in
+// reverse order when it unloads it. They live in one unit so that the order is fixed.
+#ifndef STATS_MNG_STATS_MNG_LIBRARY_STATICS_H
+#define STATS_MNG_STATS_MNG_LIBRARY_STATICS_H
+
+#include "platform/thl/thl_locks.h"
+
+namespace library_statics_n {
+
+// Open file handles of the process: +1 per handle opened or duplicated, -1 per handle closed.
+thl_ref_counter_c& handle_counter();
+
+// The seven critical sections of the common code.
+enum crit_section_e {
+  CS_COMMON_0 = 0,
+  CS_COMMON_1,
+  CS_COMMON_2,
+  CS_COMMON_3,
+  CS_COMMON_4,
+  CS_DRIVE_INFO,   // the drive-information cache
+  CS_STATE_FILES,  // writing of state files
+  CS_COUNT
+};
+thl_crit_section_c& crit_section(crit_section_e which);
+
+}  // namespace library_statics_n
+
+#endif

@@ -1,0 +1,44 @@
+// stats-mng: ask about and record the state of replication scenarios from the command line.
+#include "commands.h"
+
+#include "stats_mng/stats_mng.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "stats-mng: questions about the recorded state of replication scenarios, and the path forms the "
+      "stats_mng library uses.\n"
+      "Paths may use '\\' or '/' as separators."};
+  app.set_version_flag("--version", std::string("stats-mng ") + STATS_MNG_VERSION);
+  app.require_subcommand(1);
+
+  std::string log_dir;
+  std::string trace_settings;
+  app.add_option("--log-dir", log_dir, "Write the library's trace log (stats_mng.log) into this directory")
+      ->type_name("DIR");
+  app.add_option("--trace-settings", trace_settings,
+                 "Read trace settings (levels, max_size, keep) from this file; needs --log-dir")
+      ->type_name("FILE");
+
+  std::vector<std::string> paths;
+  bool keep_prefix = false;
+  CLI::App* path_cmd = app.add_subcommand("path", "Print the standard form of each path, one per line");
+  path_cmd->add_option("PATH", paths, "Paths to normalise")->required();
+  path_cmd->add_flag("--keep-prefix", keep_prefix, "Keep a long-path prefix \\\\?\\ instead of dropping it");
+  path_cmd->footer(
+      "The standard form has '/' as its only separator, no doubled or trailing separator (a drive root keeps "
+      "it: C:/) and \".\" and \"..\" resolved; a \"..\" never climbs above a root.\n"
+      "Exit status: 0 when every path was normalised, 1 when any was not.");
+
+  CLI11_PARSE(app, argc, argv);
+
+  if (!log_dir.empty() || !trace_settings.empty()) {
+    set_trc_file_log_path(trace_settings.c_str(), log_dir.c_str());
+  }
+
+  if (path_cmd->parsed()) return stats_mng_tool_n::print_standard_paths(paths, keep_prefix, std::cout, std::cerr);
+  return 0;
+}
