@@ -24,9 +24,12 @@ for preset in "${presets[@]}"; do
   if [ "$preset" = mingw ]; then
     # A prefix of our own inside the build tree, and one persistent server for all test processes.
     export WINEPREFIX="$PWD/build/wine-prefix" WINEDEBUG=-all
-    if [ ! -d "$WINEPREFIX" ]; then /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true; fi
+    mkdir -p "$WINEPREFIX"
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
     /usr/lib/wine/wineserver -p
     wine_started=yes
+    # The first start creates the prefix (some seconds); do it before the timed test discovery.
+    /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
   fi
   echo "== test: $preset"
   ctest --preset "$preset" -j"$jobs" || status=1
