@@ -134,25 +134,29 @@ zqtr_entry_c::~zqtr_entry_c() {
   if (sinks != 0) emit(sinks, ZQTR_SCOPE, m_name, m_file, m_line, "leave\n");
 }
 
+unsigned zqtr_entry_c::_file_levels() {
+  if (m_file_levels >= 0) return static_cast<unsigned>(m_file_levels);
+  uint32_t generation = g_generation.load(std::memory_order_acquire);
+  uint32_t cached = m_level_word ? __atomic_load_n(m_level_word, __ATOMIC_RELAXED) : 0;
+  unsigned levels;
+  if (m_level_word != nullptr && (cached >> 8) == generation) {
+    levels = cached & 0xFFu;
+  } else {
+    trc_state_s& s = state();
+    std::lock_guard<std::mutex> guard(s.mutex);
+    generation = g_generation.load(std::memory_order_acquire);
+    levels = zqtr_settings_n::levels_for(s.settings, m_name) & 0xFFu;
+    if (m_level_word != nullptr) __atomic_store_n(m_level_word, (generation << 8) | levels, __ATOMIC_RELAXED);
+  }
+  m_file_levels = static_cast<int>(levels);
+  return levels;
+}
+
 unsigned zqtr_entry_c::_wanted(unsigned level) {
   uint32_t sinks = g_sinks.load(std::memory_order_acquire);
   uint32_t wanted = 0;
   if ((sinks & SINK_CAPTURE) && (g_capture_levels.load(std::memory_order_relaxed) & level)) wanted |= SINK_CAPTURE;
-  if (sinks & SINK_FILE) {
-    uint32_t generation = g_generation.load(std::memory_order_acquire);
-    uint32_t cached = m_level_word ? __atomic_load_n(m_level_word, __ATOMIC_RELAXED) : 0;
-    unsigned levels;
-    if (m_level_word != nullptr && (cached >> 8) == generation) {
-      levels = cached & 0xFFu;
-    } else {
-      trc_state_s& s = state();
-      std::lock_guard<std::mutex> guard(s.mutex);
-      generation = g_generation.load(std::memory_order_acquire);
-      levels = zqtr_settings_n::levels_for(s.settings, m_name) & 0xFFu;
-      if (m_level_word != nullptr) __atomic_store_n(m_level_word, (generation << 8) | levels, __ATOMIC_RELAXED);
-    }
-    if (levels & level) wanted |= SINK_FILE;
-  }
+  if ((sinks & SINK_FILE) && (_file_levels() & level)) wanted |= SINK_FILE;
   return wanted;
 }
 

@@ -53,6 +53,7 @@ class zqtr_entry_c {
 
  private:
   unsigned _wanted(unsigned level);
+  unsigned _file_levels();
   void _emit(unsigned level, int line, const char* format, va_list args);
 
   const char* m_name;
@@ -61,6 +62,7 @@ class zqtr_entry_c {
   uint32_t* m_call_word;
   int m_line;
   bool m_enabled;
+  int m_file_levels = -1;  // the scope's log levels, worked out once per scope
 };
 
 // Opens a trace scope named `name` with source file `file` at this line.
