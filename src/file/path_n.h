@@ -27,6 +27,37 @@ void _normalize_path(char* path);
 // the volume name alone, or with one trailing separator.
 bool is_volume_guid_path(const char* path, bool prefix_only);
 
+// The Windows form of a path: UTF-16, '\' separators and, with add_prefix, the long-path prefix
+// ("\\?\C:\x", "\\?\UNC\server\share\x", "\\?\GLOBALROOT\..."). out (PATH_BUFFER_SIZE units) is
+// empty for a null path and when the conversion fails.
+void path_to_wide_char_path(const char* path, wchar_t* out, bool add_prefix);
+// UTF-16 to UTF-8 into out (PATH_BUFFER_SIZE bytes), separators untouched; empty on failure.
+void wide_char_path_to_path(const wchar_t* path, char* out);
+
+// True when a component of path is a short name or differs from its long spelling.
+bool is_short_name(const char* path);
+// The root of path in '\' form with a trailing '\' (not for shadow copies): "D:\", "\\srv\share\",
+// "\\?\Volume{...}\", "\\?\C:\", the shadow copy device.
+bool drive_name_from_path(const char* path, char* out);
+// The last component (after the last '/' or '\'); the whole path when it has no separator.
+char* file_from_path(char* path);
+const char* file_from_path(const char* path);
+bool is_full_path_name(const char* path);
+// True when file lies inside dir (or is dir itself, with allow_same).
+bool is_file_in_dir(const char* dir, const char* file, bool case_sensitive, bool allow_same);
+// True when path is file itself or file followed by ":stream".
+bool is_stream_in_path(const char* file, const char* path);
+// The file of a stream path: C:\d\f.txt:info gives C:\d\f.txt.
+bool stream_path_to_file(const char* path, char* out);
+// The shadow copy device of a path inside one ("\\?\GLOBALROOT\Device\HarddiskVolumeShadowCopy12").
+char* get_root_volumeshadowcopy(const char* path, char* out);
+bool is_unc_path(const char* path);
+// "\\srv\share\" of "\\srv\share\a\b"; "\\?\UNC\srv\share\" of "\\?\UNC\srv\share".
+char* unc_root_from_path(const char* path, char* out);
+bool is_shadow_copy_path(const char* path);
+// True when path is the mount point of its volume.
+bool is_volume_root(const char* path);
+
 }  // namespace path_n
 
 #endif

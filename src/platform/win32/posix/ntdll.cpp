@@ -1,0 +1,88 @@
+// GetModuleHandleW / GetProcAddress for "ntdll" and the native services the library calls.
+#include "platform/win32/posix/handles.h"
+#include "platform/win32/posix/posix_paths.h"
+
+#include <cstring>
+#include <strings.h>
+#include <sys/stat.h>
+
+namespace {
+
+// Distinct addresses that stand for the modules.
+char g_ntdll_module;
+char g_process_module;
+
+constexpr int k_file_compression_information = 28;
+
+struct file_compression_information_s {
+  LARGE_INTEGER compressed_file_size;
+  USHORT compression_format;
+  UCHAR compression_unit_shift;
+  UCHAR chunk_shift;
+  UCHAR cluster_shift;
+  UCHAR reserved[3];
+};
+static_assert(sizeof(file_compression_information_s) == 16, "FILE_COMPRESSION_INFORMATION is 16 bytes");
+
+extern "C" NTSTATUS zq_ZwQueryInformationFile(HANDLE handle, PIO_STATUS_BLOCK status, void* out, ULONG length,
+                                              int information_class) {
+  if (status == nullptr || out == nullptr) return STATUS_INVALID_PARAMETER;
+  if (information_class != k_file_compression_information) return STATUS_INVALID_INFO_CLASS;
+  if (length < sizeof(file_compression_information_s)) return STATUS_INFO_LENGTH_MISMATCH;
+  posix_file_handle_c* file = posix_handles_n::find_as<posix_file_handle_c>(handle);
+  if (file == nullptr) return STATUS_INVALID_HANDLE;
+  struct stat st;
+  if (::fstat(file->fd, &st) != 0) return STATUS_INVALID_HANDLE;
+  // No compression here: the compressed size is the space the file takes.
+  file_compression_information_s info;
+  std::memset(&info, 0, sizeof info);
+  info.compressed_file_size.QuadPart = static_cast<LONGLONG>(st.st_blocks) * 512;
+  std::memcpy(out, &info, sizeof info);
+  status->Status = STATUS_SUCCESS;
+  status->Information = sizeof info;
+  return STATUS_SUCCESS;
+}
+
+extern "C" NTSTATUS zq_NtClose(HANDLE handle) { return CloseHandle(handle) ? STATUS_SUCCESS : STATUS_INVALID_HANDLE; }
+
+// Looked up by the library but never called here.
+extern "C" NTSTATUS zq_nt_not_implemented() { return static_cast<NTSTATUS>(0xC0000002L); }
+
+struct export_s {
+  const char* name;
+  FARPROC address;
+};
+
+const export_s k_ntdll_exports[] = {
+    {"ZwQueryInformationFile", reinterpret_cast<FARPROC>(&zq_ZwQueryInformationFile)},
+    {"NtQueryInformationFile", reinterpret_cast<FARPROC>(&zq_ZwQueryInformationFile)},
+    {"NtClose", reinterpret_cast<FARPROC>(&zq_NtClose)},
+    {"NtCreateFile", reinterpret_cast<FARPROC>(&zq_nt_not_implemented)},
+    {"NtSetInformationFile", reinterpret_cast<FARPROC>(&zq_nt_not_implemented)},
+};
+
+}  // namespace
+
+extern "C" {
+
+HMODULE GetModuleHandleW(LPCWSTR module_name) {
+  if (module_name == nullptr) return static_cast<HMODULE>(&g_process_module);
+  std::string name = posix_paths_n::narrow(module_name);
+  if (strcasecmp(name.c_str(), "ntdll") == 0 || strcasecmp(name.c_str(), "ntdll.dll") == 0) {
+    return static_cast<HMODULE>(&g_ntdll_module);
+  }
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+  if (module == static_cast<HMODULE>(&g_ntdll_module) && name != nullptr) {
+    for (const export_s& e : k_ntdll_exports) {
+      if (std::strcmp(e.name, name) == 0) return e.address;
+    }
+  }
+  SetLastError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
+}
+
+}  // extern "C"

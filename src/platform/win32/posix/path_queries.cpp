@@ -1,0 +1,157 @@
+// Disk space, long names and volume mount points of paths.
+#include "platform/win32/posix/posix_paths.h"
+
+#include <cerrno>
+#include <climits>
+#include <cwchar>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+using posix_paths_n::resolved_s;
+
+namespace {
+
+bool stat_volume(LPCWSTR path, struct statvfs& vfs) {
+  resolved_s r;
+  DWORD error = posix_paths_n::resolve(path == nullptr ? L"." : path, r);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return false;
+  }
+  if (::statvfs(r.native.c_str(), &vfs) != 0) {
+    SetLastError(posix_paths_n::error_for_missing(r.native, errno));
+    return false;
+  }
+  return true;
+}
+
+DWORD clamp32(unsigned long long v) { return v > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(v); }
+
+std::string absolute(const std::string& native) {
+  if (!native.empty() && native[0] == '/') return native;
+  char cwd[PATH_MAX];
+  if (::getcwd(cwd, sizeof cwd) == nullptr) return native;
+  std::string base = cwd;
+  if (native == ".") return base;
+  return base == "/" ? "/" + native : base + "/" + native;
+}
+
+std::string parent_of(const std::string& p) {
+  size_t cut = p.find_last_of('/');
+  return (cut == std::string::npos || cut == 0) ? std::string("/") : p.substr(0, cut);
+}
+
+// The mount point of the nearest existing directory holding p.
+std::string mount_point(std::string p) {
+  struct stat st;
+  while (p != "/" && ::stat(p.c_str(), &st) != 0) p = parent_of(p);
+  if (::stat(p.c_str(), &st) != 0) return "/";
+  while (p != "/") {
+    std::string parent = parent_of(p);
+    struct stat pst;
+    if (::stat(parent.c_str(), &pst) != 0 || pst.st_dev != st.st_dev) break;
+    p = parent;
+  }
+  return p;
+}
+
+std::string with_backslashes(std::string s) {
+  for (char& c : s) {
+    if (c == '/') c = '\\';
+  }
+  return s;
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL GetDiskFreeSpaceW(LPCWSTR root, LPDWORD sectors_per_cluster, LPDWORD bytes_per_sector, LPDWORD free_clusters,
+                       LPDWORD total_clusters) {
+  struct statvfs vfs;
+  if (!stat_volume(root, vfs)) return FALSE;
+  const unsigned long long unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+  const unsigned long long sector = 512;
+  const unsigned long long cluster = unit >= sector ? unit : sector;
+  if (sectors_per_cluster) *sectors_per_cluster = clamp32(cluster / sector);
+  if (bytes_per_sector) *bytes_per_sector = static_cast<DWORD>(sector);
+  if (free_clusters) *free_clusters = clamp32(vfs.f_bavail * unit / cluster);
+  if (total_clusters) *total_clusters = clamp32(vfs.f_blocks * unit / cluster);
+  return TRUE;
+}
+
+BOOL GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER free_to_caller, PULARGE_INTEGER total_bytes,
+                         PULARGE_INTEGER free_bytes) {
+  struct statvfs vfs;
+  if (!stat_volume(directory, vfs)) return FALSE;
+  const unsigned long long unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
+  if (free_to_caller) free_to_caller->QuadPart = vfs.f_bavail * unit;
+  if (total_bytes) total_bytes->QuadPart = vfs.f_blocks * unit;
+  if (free_bytes) free_bytes->QuadPart = vfs.f_bfree * unit;
+  return TRUE;
+}
+
+// There are no short names here: an existing path is its own long form.
+DWORD GetLongPathNameW(LPCWSTR short_path, LPWSTR long_path, DWORD length) {
+  if (short_path == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  resolved_s r;
+  DWORD error = posix_paths_n::resolve(short_path, r);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return 0;
+  }
+  struct stat st;
+  if (::lstat(r.native.c_str(), &st) != 0) {
+    // The components are looked up one by one: a missing one is a missing file, wherever it is.
+    SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND : posix_paths_n::error_from_errno(errno));
+    return 0;
+  }
+  size_t n = std::wcslen(short_path);
+  if (long_path == nullptr || length < n + 1) return static_cast<DWORD>(n + 1);
+  std::wmemmove(long_path, short_path, n + 1);
+  return static_cast<DWORD>(n);
+}
+
+BOOL GetVolumePathNameW(LPCWSTR file_name, LPWSTR volume_path, DWORD length) {
+  if (file_name == nullptr || volume_path == nullptr || length == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  resolved_s r;
+  DWORD error = posix_paths_n::resolve(file_name, r);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return FALSE;
+  }
+  std::string mount = mount_point(absolute(r.native));
+  std::string answer;
+  if (r.kind == resolved_s::NATIVE) {
+    answer = with_backslashes(mount);
+    if (answer.back() != '\\') answer += '\\';
+  } else {
+    // Seen through a drive or share: its root is the volume, unless another file system is
+    // mounted inside it.
+    std::string root = absolute(r.root_native);
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    answer = r.root_windows;
+    if (mount.size() > root.size() && mount.compare(0, root.size(), root) == 0 && mount[root.size()] == '/') {
+      answer += with_backslashes(mount.substr(root.size()));
+    }
+    answer += '\\';
+    if (r.prefixed && r.kind == resolved_s::UNC) answer = "\\\\?\\UNC" + answer.substr(1);
+  }
+  if (r.prefixed && r.kind != resolved_s::UNC) answer = "\\\\?\\" + answer;
+  std::wstring wide = posix_paths_n::widen(answer);
+  if (wide.size() + 1 > length) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return FALSE;
+  }
+  std::wmemcpy(volume_path, wide.c_str(), wide.size() + 1);
+  return TRUE;
+}
+
+}  // extern "C"

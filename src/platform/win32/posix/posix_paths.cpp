@@ -1,0 +1,223 @@
+#include "platform/win32/posix/posix_paths.h"
+
+#include "platform/win32/drive_map.h"
+
+#include <cctype>
+#include <cerrno>
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+struct drive_table_s {
+  std::mutex mutex;
+  std::map<std::string, std::string> entries;  // "C:" or "\\server\share" (lower case) -> directory
+};
+
+drive_table_s& table() {
+  static drive_table_s t;
+  return t;
+}
+
+bool is_sep(char c) { return c == '\\' || c == '/'; }
+
+std::string lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// "C" or "C:" -> "C:"; "\\server\share" (either separator) -> "\\server\share" in lower case.
+bool table_key(const std::string& name, std::string& key) {
+  if ((name.size() == 1 || (name.size() == 2 && name[1] == ':')) && std::isalpha(static_cast<unsigned char>(name[0]))) {
+    key = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])))) + ":";
+    return true;
+  }
+  if (name.size() > 2 && is_sep(name[0]) && is_sep(name[1])) {
+    std::string rest = name.substr(2);
+    while (!rest.empty() && is_sep(rest.back())) rest.pop_back();
+    size_t sep = rest.find_first_of("\\/");
+    if (sep == std::string::npos || sep == 0 || sep + 1 >= rest.size() ||
+        rest.find_first_of("\\/", sep + 1) != std::string::npos) {
+      return false;
+    }
+    key = "\\\\" + lower(rest.substr(0, sep)) + "\\" + lower(rest.substr(sep + 1));
+    return true;
+  }
+  return false;
+}
+
+// Joins root and the components of rest, resolving "." and ".." without climbing above root.
+std::string join(const std::string& root, const std::string& rest) {
+  std::vector<std::string> parts;
+  size_t i = 0;
+  while (i < rest.size()) {
+    while (i < rest.size() && is_sep(rest[i])) ++i;
+    size_t start = i;
+    while (i < rest.size() && !is_sep(rest[i])) ++i;
+    std::string part = rest.substr(start, i - start);
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  std::string out = root;
+  for (const std::string& p : parts) {
+    if (out.empty() || out.back() != '/') out += '/';
+    out += p;
+  }
+  return out.empty() ? std::string(".") : out;
+}
+
+}  // namespace
+
+namespace drive_map_n {
+
+bool map(const std::string& name, const std::string& directory) {
+  std::string key;
+  if (!table_key(name, key) || directory.empty()) return false;
+  std::lock_guard<std::mutex> guard(table().mutex);
+  table().entries[key] = directory;
+  return true;
+}
+
+bool map_spec(const std::string& spec, std::string& error) {
+  size_t eq = spec.find('=');
+  if (eq == std::string::npos || eq == 0 || eq + 1 == spec.size()) {
+    error = "expected NAME=DIRECTORY, as in C=/srv/c or \\\\server\\share=/srv/share";
+    return false;
+  }
+  if (!map(spec.substr(0, eq), spec.substr(eq + 1))) {
+    error = "'" + spec.substr(0, eq) + "' is neither a drive letter nor a \\\\server\\share name";
+    return false;
+  }
+  return true;
+}
+
+bool unmap(const std::string& name) {
+  std::string key;
+  if (!table_key(name, key)) return false;
+  std::lock_guard<std::mutex> guard(table().mutex);
+  return table().entries.erase(key) > 0;
+}
+
+void clear() {
+  std::lock_guard<std::mutex> guard(table().mutex);
+  table().entries.clear();
+}
+
+}  // namespace drive_map_n
+
+namespace posix_paths_n {
+
+std::string narrow(LPCWSTR text) {
+  if (text == nullptr || *text == L'\0') return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+  out.resize(static_cast<size_t>(n - 1));
+  return out;
+}
+
+std::wstring widen(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], n);
+  out.resize(static_cast<size_t>(n - 1));
+  return out;
+}
+
+DWORD resolve_utf8(const std::string& input, resolved_s& out) {
+  out = resolved_s();
+  if (input.empty()) return ERROR_PATH_NOT_FOUND;
+  std::string path = input;
+  if (path.size() >= 4 && path[0] == '\\' && path[1] == '\\' && path[2] == '?' && path[3] == '\\') {
+    out.prefixed = true;
+    path.erase(0, 4);
+    if (path.size() >= 4 && lower(path.substr(0, 4)) == "unc\\") path = "\\\\" + path.substr(4);
+  }
+  if (path.size() >= 4 && is_sep(path[0]) && is_sep(path[1]) && path[2] == '.' && is_sep(path[3])) {
+    return ERROR_PATH_NOT_FOUND;  // devices
+  }
+  if (path.size() >= 2 && is_sep(path[0]) && is_sep(path[1])) {
+    size_t server_end = path.find_first_of("\\/", 2);
+    if (server_end == std::string::npos || server_end == 2) return ERROR_BAD_NETPATH;
+    size_t share_end = path.find_first_of("\\/", server_end + 1);
+    std::string share = path.substr(0, share_end);
+    std::string key;
+    if (!table_key(share, key)) return ERROR_BAD_NETPATH;
+    std::lock_guard<std::mutex> guard(table().mutex);
+    auto it = table().entries.find(key);
+    if (it == table().entries.end()) return ERROR_BAD_NETPATH;
+    out.kind = resolved_s::UNC;
+    out.root_native = it->second;
+    out.root_windows = share;
+    out.native = join(it->second, share_end == std::string::npos ? std::string() : path.substr(share_end));
+    return ERROR_SUCCESS;
+  }
+  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+    std::string key(1, static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+    key += ':';
+    std::lock_guard<std::mutex> guard(table().mutex);
+    auto it = table().entries.find(key);
+    if (it == table().entries.end()) return ERROR_PATH_NOT_FOUND;
+    out.kind = resolved_s::DRIVE;
+    out.root_native = it->second;
+    out.root_windows = key;
+    out.native = join(it->second, path.substr(2));
+    return ERROR_SUCCESS;
+  }
+  if (is_sep(path[0])) {
+    out.native = join("/", path);
+    return ERROR_SUCCESS;
+  }
+  out.native = join(std::string(), path);
+  return ERROR_SUCCESS;
+}
+
+DWORD resolve(LPCWSTR path, resolved_s& out) {
+  if (path == nullptr) {
+    out = resolved_s();
+    return ERROR_PATH_NOT_FOUND;
+  }
+  return resolve_utf8(narrow(path), out);
+}
+
+DWORD error_from_errno(int error_number) {
+  switch (error_number) {
+    case 0: return ERROR_SUCCESS;
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS: return ERROR_ACCESS_DENIED;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    case ENOSPC: return ERROR_DISK_FULL;
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    case EMFILE:
+    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF: return ERROR_INVALID_HANDLE;
+    case EINVAL: return ERROR_INVALID_PARAMETER;
+    case EXDEV: return ERROR_NOT_SAME_DEVICE;
+    case EISDIR: return ERROR_ACCESS_DENIED;
+    case ENOTSUP: return ERROR_NOT_SUPPORTED;
+    default: return ERROR_IO_DEVICE;
+  }
+}
+
+DWORD error_for_missing(const std::string& native, int error_number) {
+  if (error_number != ENOENT) return error_from_errno(error_number);
+  size_t cut = native.find_last_of('/');
+  std::string parent = cut == std::string::npos ? std::string(".") : (cut == 0 ? std::string("/") : native.substr(0, cut));
+  struct stat st;
+  return (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace posix_paths_n

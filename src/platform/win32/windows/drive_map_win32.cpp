@@ -1,0 +1,16 @@
+#include "platform/win32/drive_map.h"
+
+namespace drive_map_n {
+
+bool map(const std::string&, const std::string&) { return false; }
+
+bool map_spec(const std::string&, std::string& error) {
+  error = "drives are the system's own on Windows and cannot be mapped";
+  return false;
+}
+
+bool unmap(const std::string&) { return false; }
+
+void clear() {}
+
+}  // namespace drive_map_n

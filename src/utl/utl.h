@@ -1,0 +1,44 @@
+// String chores, error texts, number splitting and two disk queries.
+#ifndef STATS_MNG_UTL_UTL_H
+#define STATS_MNG_UTL_UTL_H
+
+#include <cstddef>
+#include <cstdint>
+
+class utl_stream_c;
+
+namespace utl_n {
+
+// Bytes allocated for a copy of n bytes: n + 1, or with size_class the smallest of 16, 32, 64,
+// 256 and 1024 that holds n + 1 (n + 1 itself above 1024).
+size_t str_allocation_size(size_t n, bool size_class);
+
+// A copy the caller frees with delete[]; null for null s.
+char* str_copy(const char* s, bool size_class = false);
+char* str_strncopy(const char* s, size_t n, bool size_class);
+
+void set_last_error(unsigned error);
+
+// Appends the system's text for the error (the last error when error < 1) without its line end,
+// then "(error)". Returns out's text.
+const char* get_error_text(utl_stream_c& out, int error);
+
+uint64_t i32x32to64(uint32_t low, uint32_t high);
+void i64to32x32(uint64_t value, uint32_t& low, uint32_t& high);
+
+// Dotted IPv4 text as a number; 0 when it is not one (and for 0.0.0.0).
+uint32_t string_to_ip(const char* s);
+
+// The total bytes of the volume holding path.
+bool get_disk_total_size(const char* path, uint64_t* total);
+// Bytes per cluster and per sector of the volume holding path (sector may be null).
+bool get_cluster_size(const char* path, unsigned* cluster, unsigned* sector);
+
+// 0 when b begins with a, letter case ignored (Unicode); 0 as well when either is null.
+int utf8_prefix_strnicmp(const char* a, const char* b);
+// Case-insensitive comparison of wide texts: -1, 0 or 1.
+int uni_stricmp(const wchar_t* a, const wchar_t* b);
+
+}  // namespace utl_n
+
+#endif

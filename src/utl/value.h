@@ -1,0 +1,89 @@
+// A small typed value kept as text and, for numbers and booleans, as a 64-bit number; and the
+// value with a name that XML attributes and configuration values are.
+#ifndef STATS_MNG_UTL_VALUE_H
+#define STATS_MNG_UTL_VALUE_H
+
+#include <cstddef>
+#include <cstdint>
+
+class value_c {
+ public:
+  enum type_e : uint32_t { UNDEFINED = 0, STRING = 1, SIGNED = 2, UNSIGNED_HIGH = 3, BOOLEAN = 4 };
+
+  value_c() = default;
+  explicit value_c(bool b);
+  value_c(const value_c& other);
+  value_c& operator=(const value_c& other);
+
+  // Copies s (null empties the text); type, number and error stay as they are.
+  virtual void set_text(const char* s);
+  virtual ~value_c();
+  virtual bool as_bool();
+  virtual char as_char();
+  virtual signed char as_signed_char();
+  virtual short as_short();
+  virtual unsigned short as_unsigned_short();
+  virtual int as_int();
+  virtual unsigned int as_unsigned_int();
+  virtual long as_long();
+  virtual unsigned long as_unsigned_long();
+  virtual int64_t as_int64();
+  virtual uint64_t as_uint64();
+  virtual const char* as_string();
+  virtual void reset();
+
+  void set_signed(int64_t n);
+  void set_unsigned(uint64_t n);
+  void set_bool(bool b);
+  size_t get_text_length() const;
+  bool equals_text(const char* s);
+
+  uint32_t type() const { return m_type; }
+  bool error() const { return m_error != 0; }
+  int64_t number() const { return m_number; }
+  const char* text() const { return m_text; }
+  size_t text_capacity() const { return m_capacity; }
+
+ protected:
+  // The number as a signed 64-bit value for a read, parsing a text first; false when there is
+  // none (type 0, or a text that is no integer).
+  bool _number_for_read(int64_t& n);
+  // The result of a numeric read: n when it lies in [low, high], else 0 with the error set.
+  int64_t _in_range(int64_t low, int64_t high);
+  void _print_number();
+
+  char* m_text = nullptr;
+  size_t m_capacity = 0;
+  int64_t m_number = 0;
+  uint32_t m_type = UNDEFINED;
+  uint32_t m_error = 1;
+};
+
+class labeled_value_c : public value_c {
+ public:
+  labeled_value_c(const char* label, char value);
+  labeled_value_c(const char* label, short value);
+  labeled_value_c(const char* label, int value);
+  labeled_value_c(const char* label, long long value);
+  labeled_value_c(const char* label, unsigned short value);
+  labeled_value_c(const char* label, unsigned int value);
+  labeled_value_c(const char* label, unsigned long long value);
+  labeled_value_c(const char* label, const char* value);
+  labeled_value_c(const labeled_value_c& other);
+  labeled_value_c& operator=(const labeled_value_c& other);
+  ~labeled_value_c() override;
+
+  bool as_bool() override;
+  const char* as_string() override;
+
+  const char* label() const { return m_label; }
+  void set_label(const char* label);
+
+  // The same object; or equal labels and then equal texts (both typed) or equal types.
+  static bool is_equal(const labeled_value_c& a, const labeled_value_c& b);
+
+ private:
+  char* m_label = nullptr;
+};
+
+#endif

@@ -1,0 +1,22 @@
+// Opening test files as the platform layer's handles.
+#ifndef STATS_MNG_TESTS_SUPPORT_TEST_FILES_H
+#define STATS_MNG_TESTS_SUPPORT_TEST_FILES_H
+
+#include "platform/win32/win32_api.h"
+
+#include <string>
+
+namespace test_support_n {
+
+// Opens an existing file for reading as a HANDLE; INVALID_HANDLE_VALUE on failure.
+HANDLE open_test_file(const std::string& path);
+
+// The Windows form of a test path ("C:/users/x" stays; "/tmp/x" is "\tmp\x" seen from Windows).
+std::wstring wide(const std::string& text);
+
+// True when the Windows build runs under Wine rather than on Windows.
+bool running_under_wine();
+
+}  // namespace test_support_n
+
+#endif
