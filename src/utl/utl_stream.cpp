@@ -133,7 +133,8 @@ bool utl_stream_c::_add_memory(uint64_t n) {
 
 bool utl_stream_c::append(const char* data, size_t n) {
   if (n == 0) return true;
-  if (!_add_memory(n)) return false;
+  // Growth (and its trace scope) only when the text does not fit.
+  if ((m_buffer == nullptr || m_capacity < m_length + n + 1 || n > m_capacity) && !_add_memory(n)) return false;
   std::memmove(m_buffer + m_length, data, n);
   m_length += n;
   m_buffer[m_length] = '\0';

@@ -21,3 +21,11 @@ execute_process(COMMAND ${run} --version OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0 OR NOT out MATCHES "^stats-mng [0-9]+\\.[0-9]+")
   message(FATAL_ERROR "--version printed [${out}] rc=${rc}")
 endif()
+
+execute_process(COMMAND ${run} path --wide "C:\\Data\\Sub\\" "\\\\srv\\share\\d" "rel/dir"
+  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+string(REPLACE "\r\n" "\n" out "${out}")
+set(expected "\\\\?\\C:\\Data\\Sub\n\\\\?\\UNC\\srv\\share\\d\nrel\\dir\n")
+if(NOT rc EQUAL 0 OR NOT out STREQUAL expected)
+  message(FATAL_ERROR "stats-mng path --wide gave rc=${rc}\n[${out}]\nexpected\n[${expected}]\nstderr: ${err}")
+endif()

@@ -2,6 +2,10 @@
 
 #include "file/path_n.h"
 #include "platform/trc/zqtr.h"
+#include "platform/win32/drive_map.h"
+#include "utl/multi_lang.h"
+
+#include <vector>
 
 namespace stats_mng_tool_n {
 
@@ -29,6 +33,39 @@ int print_standard_paths(const std::vector<std::string>& paths, bool keep_prefix
   tr.print(128, __LINE__, "Normalised %lu of %lu path(s)\n", static_cast<unsigned long>(done),
            static_cast<unsigned long>(paths.size()));
   return code;
+}
+
+int print_windows_paths(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err) {
+  int code = 0;
+  std::vector<wchar_t> wide(PATH_BUFFER_SIZE);
+  std::vector<char> text(PATH_BUFFER_SIZE * 4);
+  for (const std::string& path : paths) {
+    if (path.size() >= PATH_BUFFER_SIZE) {
+      err << "stats-mng: path is longer than " << PATH_BUFFER_SIZE - 1 << " characters: " << path.substr(0, 60)
+          << "...\n";
+      code = 1;
+      continue;
+    }
+    path_n::path_to_wide_char_path(path.c_str(), wide.data(), true);
+    if (wide[0] == L'\0' || multi_lang_str_n::wide_to_utf8(wide.data(), text.data(), text.size()) == nullptr) {
+      err << "stats-mng: '" << path << "' has no Windows form\n";
+      code = 1;
+      continue;
+    }
+    out << text.data() << '\n';
+  }
+  return code;
+}
+
+bool map_drives(const std::vector<std::string>& specs, std::ostream& err) {
+  for (const std::string& spec : specs) {
+    std::string error;
+    if (!drive_map_n::map_spec(spec, error)) {
+      err << "stats-mng: --drive " << spec << ": " << error << "\n";
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace stats_mng_tool_n

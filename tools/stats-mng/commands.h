@@ -13,6 +13,13 @@ namespace stats_mng_tool_n {
 int print_standard_paths(const std::vector<std::string>& paths, bool keep_prefix, std::ostream& out,
                          std::ostream& err);
 
+// Prints the Windows form of each path (UTF-16 at the system calls, printed as UTF-8): '\\'
+// separators and the long-path prefix. Returns 0, or 1 when any path has none.
+int print_windows_paths(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err);
+
+// Applies --drive NAME=DIR options; false (with a message on err) for a bad one.
+bool map_drives(const std::vector<std::string>& specs, std::ostream& err);
+
 }  // namespace stats_mng_tool_n
 
 #endif

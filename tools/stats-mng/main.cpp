@@ -23,14 +23,25 @@ int main(int argc, char** argv) {
                  "Read trace settings (levels, max_size, keep) from this file; needs --log-dir")
       ->type_name("FILE");
 
+  std::vector<std::string> drives;
+  app.add_option("--drive", drives,
+                 "Map a drive letter or \\\\server\\share to a directory of this system, as in C=/srv/c "
+                 "(not on Windows, where drives are the system's own); may be repeated")
+      ->type_name("NAME=DIR");
+
   std::vector<std::string> paths;
   bool keep_prefix = false;
+  bool windows_form = false;
   CLI::App* path_cmd = app.add_subcommand("path", "Print the standard form of each path, one per line");
   path_cmd->add_option("PATH", paths, "Paths to normalise")->required();
   path_cmd->add_flag("--keep-prefix", keep_prefix, "Keep a long-path prefix \\\\?\\ instead of dropping it");
+  path_cmd->add_flag("--wide", windows_form,
+                     "Print the Windows form handed to the system calls instead: '\\' separators and the "
+                     "long-path prefix (\\\\?\\C:\\x, \\\\?\\UNC\\server\\share\\x)");
   path_cmd->footer(
       "The standard form has '/' as its only separator, no doubled or trailing separator (a drive root keeps "
       "it: C:/) and \".\" and \"..\" resolved; a \"..\" never climbs above a root.\n"
+      "With --wide: the Windows form, UTF-16 at the system calls (printed here as UTF-8).\n"
       "Exit status: 0 when every path was normalised, 1 when any was not.");
 
   CLI11_PARSE(app, argc, argv);
@@ -39,6 +50,11 @@ int main(int argc, char** argv) {
     set_trc_file_log_path(trace_settings.c_str(), log_dir.c_str());
   }
 
-  if (path_cmd->parsed()) return stats_mng_tool_n::print_standard_paths(paths, keep_prefix, std::cout, std::cerr);
+  if (!stats_mng_tool_n::map_drives(drives, std::cerr)) return 2;
+
+  if (path_cmd->parsed()) {
+    if (windows_form) return stats_mng_tool_n::print_windows_paths(paths, std::cout, std::cerr);
+    return stats_mng_tool_n::print_standard_paths(paths, keep_prefix, std::cout, std::cerr);
+  }
   return 0;
 }
