@@ -42,47 +42,51 @@ void BM_disabled_scope_and_print_no_log(benchmark::State& state) {
 }
 BENCHMARK(BM_disabled_scope_and_print_no_log);
 
+// A log in a temporary directory for the length of one benchmark, with the given settings.
+class temporary_log_c {
+ public:
+  explicit temporary_log_c(const std::string& settings) {
+    zqtr_reset();
+    if (mkdtemp(m_dir) == nullptr) return;
+    int64_t len = 0;
+    zqtr_set_log_directory(nullptr, len, m_dir, "stats_mng.dll", false);
+    std::string text = settings;
+    len = static_cast<int64_t>(text.size());
+    if (!text.empty()) zqtr_reparse_file(&text[0], len, nullptr);
+    m_ok = true;
+  }
+  ~temporary_log_c() {
+    zqtr_reset();
+    if (!m_ok) return;
+    std::string log = std::string(m_dir) + "/stats_mng.log";
+    std::remove(log.c_str());
+    std::remove(m_dir);
+  }
+  bool ok() const { return m_ok; }
+
+ private:
+  char m_dir[32] = "/tmp/trace_bench_XXXXXX";
+  bool m_ok = false;
+};
+
 // A log directory is set, but its levels leave out the level printed.
 void BM_disabled_scope_and_print_with_log(benchmark::State& state) {
-  zqtr_reset();
-  char dir[] = "/tmp/trace_bench_XXXXXX";
-  if (mkdtemp(dir) == nullptr) {
-    state.SkipWithError("no temporary directory");
-    return;
-  }
-  int64_t len = 0;
-  zqtr_set_log_directory(nullptr, len, dir, "stats_mng.dll", false);
+  temporary_log_c log("");
+  if (!log.ok()) return state.SkipWithError("no temporary directory");
   size_t before = g_allocations;
   int v = 0;
   for (auto _ : state) benchmark::DoNotOptimize(v = traced_operation(v));
   state.counters["allocs/iter"] = benchmark::Counter(static_cast<double>(g_allocations - before),
                                                      benchmark::Counter::kAvgIterations);
-  zqtr_reset();
-  std::string cleanup = std::string(dir) + "/stats_mng.log";
-  std::remove(cleanup.c_str());
-  std::remove(dir);
 }
 BENCHMARK(BM_disabled_scope_and_print_with_log);
 
 // For scale: the same print written to the log.
 void BM_enabled_print_to_log(benchmark::State& state) {
-  zqtr_reset();
-  char dir[] = "/tmp/trace_bench_XXXXXX";
-  if (mkdtemp(dir) == nullptr) {
-    state.SkipWithError("no temporary directory");
-    return;
-  }
-  int64_t len = 0;
-  zqtr_set_log_directory(nullptr, len, dir, "stats_mng.dll", false);
-  std::string settings = "levels = detail\nmax_size = 0\n";
-  len = static_cast<int64_t>(settings.size());
-  zqtr_reparse_file(&settings[0], len, nullptr);
+  temporary_log_c log("levels = detail\nmax_size = 0\n");
+  if (!log.ok()) return state.SkipWithError("no temporary directory");
   int v = 0;
   for (auto _ : state) benchmark::DoNotOptimize(v = traced_operation(v));
-  zqtr_reset();
-  std::string cleanup = std::string(dir) + "/stats_mng.log";
-  std::remove(cleanup.c_str());
-  std::remove(dir);
 }
 BENCHMARK(BM_enabled_print_to_log);
 

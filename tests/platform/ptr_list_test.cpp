@@ -119,8 +119,8 @@ TEST(ptr_list, replacing_positions) {
   }
 }
 
-int by_char(const void* a, const void* b, void*) {
-  return *static_cast<const char*>(a) - *static_cast<const char*>(b);
+int by_char(const ptr_list_element_c* a, const ptr_list_element_c* b, void*) {
+  return *static_cast<const char*>(a->data) - *static_cast<const char*>(b->data);
 }
 
 TEST(ptr_list, sort_is_stable_and_keeps_the_current_element) {
@@ -150,8 +150,11 @@ TEST(ptr_list, sort_of_many_elements) {
   for (int i = 0; i < 1000; ++i) values.push_back((i * 7919) % 1000);
   ptr_list_c list(false);
   for (int& v : values) list.append(&v);
-  list.sort([](const void* a, const void* b, void*) { return *static_cast<const int*>(a) - *static_cast<const int*>(b); },
-            nullptr);
+  list.sort(
+      [](const ptr_list_element_c* a, const ptr_list_element_c* b, void*) {
+        return *static_cast<const int*>(a->data) - *static_cast<const int*>(b->data);
+      },
+      nullptr);
   int expected = 0;
   for (void* d = list.first(); d; d = list.next()) EXPECT_EQ(*static_cast<int*>(d), expected++);
   EXPECT_EQ(expected, 1000);

@@ -1,18 +1,11 @@
 #include "child_process.h"
 
 #include "platform/win32/win32_api.h"
+#include "test_files.h"
 
 namespace test_support_n {
 
 namespace {
-
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-  return wide;
-}
 
 // Quotes one argument the way the C runtime splits a command line.
 std::wstring quote(const std::wstring& arg) {
@@ -46,9 +39,9 @@ std::string self_path() {
 }
 
 child_process_c::child_process_c(const std::string& role, const std::vector<std::string>& args) {
-  std::wstring program = widen(self_path());
-  std::wstring line = quote(program) + L" --child " + quote(widen(role));
-  for (const std::string& a : args) line += L" " + quote(widen(a));
+  std::wstring program = wide(self_path());
+  std::wstring line = quote(program) + L" --child " + quote(wide(role));
+  for (const std::string& a : args) line += L" " + quote(wide(a));
   STARTUPINFOW si;
   ZeroMemory(&si, sizeof si);
   si.cb = sizeof si;

@@ -73,7 +73,7 @@ void ptr_list_c::sort(ptr_list_compare_f compare, void* context) {
         ptr_list_element_c* e;
         if (psize == 0) {
           e = q; q = q->next; --qsize;
-        } else if (qsize == 0 || q == nullptr || compare(p->data, q->data, context) <= 0) {
+        } else if (qsize == 0 || q == nullptr || compare(p, q, context) <= 0) {
           e = p; p = p->next; --psize;
         } else {
           e = q; q = q->next; --qsize;

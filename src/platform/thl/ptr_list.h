@@ -18,8 +18,8 @@ class ptr_list_element_c {
   void* data;
 };
 
-// Orders two data pointers: negative, zero or positive.
-typedef int (*ptr_list_compare_f)(const void* a, const void* b, void* context);
+// Orders two elements: negative, zero or positive.
+typedef int (*ptr_list_compare_f)(const ptr_list_element_c* a, const ptr_list_element_c* b, void* context);
 // True when the data is the one looked for.
 typedef bool (*ptr_list_match_f)(const void* data, const void* context);
 

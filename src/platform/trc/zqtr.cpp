@@ -7,6 +7,7 @@
 #include "platform/win32/win32_api.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -85,8 +86,23 @@ std::string log_line(unsigned level, const char* scope, const char* file, int li
   return out;
 }
 
+// Keeps the caller's last error (and errno) across the writing of a record.
+class last_error_keeper_c {
+ public:
+  last_error_keeper_c() : m_error(GetLastError()), m_errno(errno) {}
+  ~last_error_keeper_c() {
+    SetLastError(m_error);
+    errno = m_errno;
+  }
+
+ private:
+  DWORD m_error;
+  int m_errno;
+};
+
 // Writes one record to the sinks in `sinks`.
 void emit(uint32_t sinks, unsigned level, const char* scope, const char* file, int line, std::string text) {
+  last_error_keeper_c keep_last_error;
   trc_state_s& s = state();
   std::string path;
   uint64_t max_size = 0;
@@ -302,25 +318,25 @@ std::vector<zqtr_record_s> zqtr_capture_c::records() const {
   return m_records;
 }
 
+namespace {
+std::string without_line_end(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+}  // namespace
+
 std::vector<std::string> zqtr_capture_c::texts() const {
   std::lock_guard<std::mutex> guard(m_mutex);
   std::vector<std::string> out;
-  for (const zqtr_record_s& r : m_records) {
-    std::string t = r.text;
-    while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.pop_back();
-    out.push_back(t);
-  }
+  for (const zqtr_record_s& r : m_records) out.push_back(without_line_end(r.text));
   return out;
 }
 
 bool zqtr_capture_c::has(unsigned level, const std::string& text) const {
-  std::string wanted = text;
-  while (!wanted.empty() && (wanted.back() == '\n' || wanted.back() == '\r')) wanted.pop_back();
+  const std::string wanted = without_line_end(text);
   std::lock_guard<std::mutex> guard(m_mutex);
   for (const zqtr_record_s& r : m_records) {
-    std::string t = r.text;
-    while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.pop_back();
-    if (r.level == level && t == wanted) return true;
+    if (r.level == level && without_line_end(r.text) == wanted) return true;
   }
   return false;
 }
