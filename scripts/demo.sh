@@ -13,5 +13,11 @@ echo "== Standard forms of the sample paths (samples/paths.txt)"
 mapfile -t paths < <(grep -v '^#' samples/paths.txt | grep -v '^$')
 "$tool" --log-dir "$logs" --trace-settings samples/trace.ini path "${paths[@]}" || true
 echo
+echo "== Windows forms of three of them"
+"$tool" path --wide 'C:\Data\\Sub\' '\\server\share\dir\' '/srv/scenarios/7'
+echo
+echo "== A message from the bundled message file (samples/messages.txt)"
+"$tool" message ig00221 --messages samples/messages.txt
+echo
 echo "== The trace log the library wrote ($logs/stats_mng.log)"
 cat "$logs/stats_mng.log"

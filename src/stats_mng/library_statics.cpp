@@ -1,5 +1,8 @@
 #include "stats_mng/library_statics.h"
 
+#include "utl/array.h"
+#include "utl/message.h"
+
 namespace {
 
 thl_ref_counter_c g_handle_counter;
@@ -7,7 +10,52 @@ thl_crit_section_c g_crit_sections[library_statics_n::CS_COUNT] = {
     thl_crit_section_c(false), thl_crit_section_c(false), thl_crit_section_c(false), thl_crit_section_c(false),
     thl_crit_section_c(false), thl_crit_section_c(false), thl_crit_section_c(false)};
 
+// The message store and the texts loaded into it.
+message_table_t g_message_store(101, true, false);
+string_array_c g_loaded_messages;
+
+struct code_table_s {
+  const char* name;
+  unsigned code;
+};
+
+// A list of names, each with a small code as its data.
+class code_table_c : public ptr_string_list_c {
+ public:
+  template <size_t N>
+  explicit code_table_c(const code_table_s (&rows)[N]) : ptr_string_list_c(false) {
+    for (const code_table_s& row : rows) append(row.name, reinterpret_cast<void*>(static_cast<uintptr_t>(row.code)));
+  }
+};
+
+const code_table_s k_severities[] = {
+    {"Critical", 'C'}, {"Error", 'E'}, {"Info", 'I'}, {"SignificantInfo", 'S'}, {"Warning", 'W'},
+};
+const code_table_s k_message_sources[] = {
+    {"Cdp", 'C'},          {"Drivers", 'D'},           {"Manager", 'M'},           {"Replicator", 'R'},
+    {"System", 'S'},       {"ZqNet", 'Z'},             {"ScenarioValidation", 'V'}, {"ServiceFailreason", 'F'},
+    {"VssRequestor", 'Q'}, {"ScenarioGroup", 'P'},     {"General", 'G'},           {"NATUtilityUI", 'I'},
+};
+const code_table_s k_operation_modes[] = {
+    {"Assessment Mode", 1}, {"Replication", 2}, {"Synchronization", 3},
+    {"Verification", 4},    {"Assured Recovery", 5}, {"CDP", 6},
+};
+
+code_table_c g_severities(k_severities);
+code_table_c g_message_sources(k_message_sources);
+code_table_c g_operation_modes(k_operation_modes);
+
 }  // namespace
+
+message_table_t& message_store_c::store() { return g_message_store; }
+
+string_array_c& message_store_c::_loaded_texts() { return g_loaded_messages; }
+
+namespace code_tables_n {
+ptr_string_list_c& severities() { return g_severities; }
+ptr_string_list_c& message_sources() { return g_message_sources; }
+ptr_string_list_c& operation_modes() { return g_operation_modes; }
+}  // namespace code_tables_n
 
 namespace library_statics_n {
 

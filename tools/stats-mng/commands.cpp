@@ -3,6 +3,7 @@
 #include "file/path_n.h"
 #include "platform/trc/zqtr.h"
 #include "platform/win32/drive_map.h"
+#include "utl/message.h"
 #include "utl/multi_lang.h"
 
 #include <vector>
@@ -55,6 +56,21 @@ int print_windows_paths(const std::vector<std::string>& paths, std::ostream& out
     out << text.data() << '\n';
   }
   return code;
+}
+
+int print_message(const std::string& id, const std::string& message_file, std::ostream& out, std::ostream& err) {
+  if (!message_file.empty()) {
+    std::vector<std::string> problems;
+    long loaded = message_store_c::load_file(message_file, problems);
+    if (loaded < 0) {
+      err << "stats-mng: cannot read the message file " << message_file << "\n";
+      return 2;
+    }
+    for (const std::string& p : problems) err << "stats-mng: " << message_file << ": " << p << "\n";
+  }
+  message_c message(id.c_str());
+  out << message.text() << '\n';
+  return message.found() ? 0 : 1;
 }
 
 bool map_drives(const std::vector<std::string>& specs, std::ostream& err) {

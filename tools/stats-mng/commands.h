@@ -17,6 +17,11 @@ int print_standard_paths(const std::vector<std::string>& paths, bool keep_prefix
 // separators and the long-path prefix. Returns 0, or 1 when any path has none.
 int print_windows_paths(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err);
 
+// Resolves a message identifier, loading the message file first when one is given. Prints the
+// text; returns 0 when the identifier (or the fall-back EG00347) was found, 1 when not, 2 when the
+// message file cannot be read.
+int print_message(const std::string& id, const std::string& message_file, std::ostream& out, std::ostream& err);
+
 // Applies --drive NAME=DIR options; false (with a message on err) for a bad one.
 bool map_drives(const std::vector<std::string>& specs, std::ostream& err);
 

@@ -44,6 +44,19 @@ int main(int argc, char** argv) {
       "With --wide: the Windows form, UTF-16 at the system calls (printed here as UTF-8).\n"
       "Exit status: 0 when every path was normalised, 1 when any was not.");
 
+  std::string message_id;
+  std::string message_file;
+  CLI::App* message_cmd = app.add_subcommand("message", "Print the text of a message identifier such as IG00221");
+  message_cmd->add_option("ID", message_id, "Two letters and five digits; letter case does not matter")->required();
+  message_cmd->add_option("--messages", message_file,
+                          "Load this message file first: UTF-8 lines \"ID text\", '#' for comments, \\n \\t \\\\ "
+                          "escapes")
+      ->type_name("FILE");
+  message_cmd->footer(
+      "The library's message store starts empty, so without --messages every identifier gives \"Message not "
+      "found\". A missing identifier gives the text of EG00347 when the file has one.\n"
+      "Exit status: 0 when a text was found, 1 when not, 2 when the message file cannot be read.");
+
   CLI11_PARSE(app, argc, argv);
 
   if (!log_dir.empty() || !trace_settings.empty()) {
@@ -52,6 +65,7 @@ int main(int argc, char** argv) {
 
   if (!stats_mng_tool_n::map_drives(drives, std::cerr)) return 2;
 
+  if (message_cmd->parsed()) return stats_mng_tool_n::print_message(message_id, message_file, std::cout, std::cerr);
   if (path_cmd->parsed()) {
     if (windows_form) return stats_mng_tool_n::print_windows_paths(paths, std::cout, std::cerr);
     return stats_mng_tool_n::print_standard_paths(paths, keep_prefix, std::cout, std::cerr);
