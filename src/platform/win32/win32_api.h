@@ -11,6 +11,7 @@
 #    define WIN32_LEAN_AND_MEAN
 #  endif
 #  include <windows.h>
+#  include <winioctl.h>
 #else
 #  include "platform/win32/posix/win32_posix.h"
 #endif

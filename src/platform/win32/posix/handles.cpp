@@ -19,6 +19,7 @@ registry_s& registry() {
 }  // namespace
 
 posix_file_handle_c::~posix_file_handle_c() {
+  if (delete_on_close && kind != DIRECTORY_KIND) ::unlink(native_path.c_str());
   if (fd >= 0) ::close(fd);
 }
 

@@ -5,6 +5,8 @@
 
 #include "platform/win32/win32_api.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
 
 class posix_handle_c {
@@ -14,10 +16,28 @@ class posix_handle_c {
 
 class posix_file_handle_c : public posix_handle_c {
  public:
+  enum kind_e { FILE_KIND, DIRECTORY_KIND, LINK_KIND };
+
   posix_file_handle_c(int fd, std::string native_path) : fd(fd), native_path(std::move(native_path)) {}
   ~posix_file_handle_c() override;
+
   int fd;
   std::string native_path;
+  kind_e kind = FILE_KIND;
+  DWORD access = GENERIC_READ | GENERIC_WRITE;  // the rights asked for, generic rights expanded
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  DWORD flags = 0;  // FILE_FLAG_* of the open
+  bool delete_on_close = false;
+};
+
+// An event: signalled or not, reset by hand (manual) or by the one wait it releases.
+class posix_event_c : public posix_handle_c {
+ public:
+  posix_event_c(bool manual_reset, bool signalled) : manual_reset(manual_reset), signalled(signalled) {}
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool manual_reset;
+  bool signalled;
 };
 
 namespace posix_handles_n {

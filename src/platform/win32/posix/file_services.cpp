@@ -1,0 +1,398 @@
+// Files: CreateFileW and the operations on an open file, with Windows semantics and error codes.
+#include "platform/win32/posix/dos_attributes.h"
+#include "platform/win32/posix/handles.h"
+#include "platform/win32/posix/posix_paths.h"
+#include "platform/win32/posix/share_locks.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using posix_paths_n::resolved_s;
+
+namespace {
+
+// The process "handle": only the current process exists for DuplicateHandle.
+char g_current_process;
+
+DWORD expand(DWORD access) {
+  if (access & GENERIC_ALL) access |= FILE_ALL_ACCESS;
+  if (access & GENERIC_READ) access |= FILE_GENERIC_READ;
+  if (access & GENERIC_WRITE) access |= FILE_GENERIC_WRITE;
+  if (access & GENERIC_EXECUTE) access |= FILE_GENERIC_EXECUTE;
+  return access & ~static_cast<DWORD>(GENERIC_ALL | GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE);
+}
+
+FILETIME to_filetime(const struct timespec& ts) {
+  uint64_t ticks = static_cast<uint64_t>(ts.tv_sec) * 10000000ull + static_cast<uint64_t>(ts.tv_nsec) / 100 +
+                   116444736000000000ull;
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFFu);
+  ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return ft;
+}
+
+posix_file_handle_c* file_of(HANDLE h) { return posix_handles_n::find_as<posix_file_handle_c>(h); }
+
+bool fail(DWORD error) {
+  SetLastError(error);
+  return false;
+}
+
+HANDLE fail_handle(DWORD error) {
+  SetLastError(error);
+  return INVALID_HANDLE_VALUE;
+}
+
+// Opens the descriptor: read-write for write rights, read-only otherwise, a path-only descriptor
+// for an attributes-only open of a file that cannot be read.
+int open_descriptor(const std::string& native, bool want_write, bool create, int extra) {
+  int flags = O_CLOEXEC | extra | (create ? O_CREAT | O_EXCL : 0);
+  int fd = ::open(native.c_str(), flags | (want_write ? O_RDWR : O_RDONLY), 0666);
+  if (fd < 0 && errno == EACCES && want_write) fd = ::open(native.c_str(), flags | O_WRONLY, 0666);
+  return fd;
+}
+
+struct symlink_payload_s {
+  std::wstring target;
+  bool relative;
+};
+
+}  // namespace
+
+extern "C" {
+
+HANDLE GetCurrentProcess(void) { return static_cast<HANDLE>(&g_current_process); }
+
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
+                   DWORD flags_and_attributes, HANDLE) {
+  if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) return fail_handle(ERROR_INVALID_PARAMETER);
+  resolved_s r;
+  DWORD error = posix_paths_n::resolve(path, r);
+  if (error != ERROR_SUCCESS) return fail_handle(error);
+  const std::string& native = r.native;
+  const DWORD expanded = expand(access);
+  const unsigned rights = share_locks_n::rights_of(access);
+  const bool wants_write = (rights & share_locks_n::RIGHT_WRITE) != 0;
+  const bool truncate = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+
+  struct stat st;
+  const bool reparse_itself = (flags_and_attributes & FILE_FLAG_OPEN_REPARSE_POINT) != 0;
+  bool exists = (reparse_itself ? ::lstat(native.c_str(), &st) : ::stat(native.c_str(), &st)) == 0;
+  if (!exists && errno != ENOENT) return fail_handle(posix_paths_n::error_for_missing(native, errno));
+  if (exists && disposition == CREATE_NEW) return fail_handle(ERROR_FILE_EXISTS);
+  if (!exists && (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)) {
+    return fail_handle(posix_paths_n::error_for_missing(native, ENOENT));
+  }
+
+  posix_file_handle_c::kind_e kind = posix_file_handle_c::FILE_KIND;
+  if (exists && S_ISLNK(st.st_mode)) kind = posix_file_handle_c::LINK_KIND;
+  if (exists && S_ISDIR(st.st_mode)) {
+    // A directory opens only with backup semantics, and never to be replaced or written.
+    if (!(flags_and_attributes & FILE_FLAG_BACKUP_SEMANTICS) || truncate) return fail_handle(ERROR_ACCESS_DENIED);
+    kind = posix_file_handle_c::DIRECTORY_KIND;
+  }
+  if (exists && kind == posix_file_handle_c::FILE_KIND) {
+    // The read-only attribute (the owner write bit) refuses writing and deleting, for root as well.
+    const bool read_only = (st.st_mode & S_IWUSR) == 0;
+    if (read_only && (wants_write || (rights & share_locks_n::RIGHT_DELETE) || truncate)) {
+      return fail_handle(ERROR_ACCESS_DENIED);
+    }
+    // Replacing a hidden or system file needs those attributes asked for again.
+    if (disposition == CREATE_ALWAYS) {
+      const DWORD kept = dos_attributes_n::stored(native);
+      if (((kept & FILE_ATTRIBUTE_HIDDEN) && !(flags_and_attributes & FILE_ATTRIBUTE_HIDDEN)) ||
+          ((kept & FILE_ATTRIBUTE_SYSTEM) && !(flags_and_attributes & FILE_ATTRIBUTE_SYSTEM))) {
+        return fail_handle(ERROR_ACCESS_DENIED);
+      }
+    }
+  }
+
+  int fd;
+  bool created = false;
+  if (kind == posix_file_handle_c::LINK_KIND) {
+    fd = ::open(native.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  } else if (kind == posix_file_handle_c::DIRECTORY_KIND) {
+    fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } else {
+    const bool data_access = rights != 0 || truncate;
+    const int extra = (flags_and_attributes & FILE_FLAG_WRITE_THROUGH) ? O_DSYNC : 0;
+    fd = open_descriptor(native, wants_write || truncate, !exists, extra);
+    if (fd < 0 && !exists && errno == EEXIST) {
+      // Made by somebody else in between: it exists now.
+      if (disposition == CREATE_NEW) return fail_handle(ERROR_FILE_EXISTS);
+      exists = true;
+      fd = open_descriptor(native, wants_write || truncate, false, extra);
+    } else if (fd >= 0 && !exists) {
+      created = true;
+    }
+    if (fd < 0 && !data_access && errno == EACCES) fd = ::open(native.c_str(), O_PATH | O_CLOEXEC);
+  }
+  if (fd < 0) return fail_handle(posix_paths_n::error_for_missing(native, errno));
+
+  if (kind == posix_file_handle_c::FILE_KIND) {
+    DWORD share_error = share_locks_n::take(fd, rights, share_locks_n::shared_of(share), native);
+    if (share_error != ERROR_SUCCESS) {
+      ::close(fd);
+      if (created) ::unlink(native.c_str());
+      return fail_handle(share_error);
+    }
+    // Truncation comes only after the share check passed.
+    if (truncate && exists && ::ftruncate(fd, 0) != 0) {
+      int e = errno;
+      ::close(fd);
+      return fail_handle(posix_paths_n::error_from_errno(e));
+    }
+    if (created || disposition == CREATE_ALWAYS) {
+      DWORD attributes = (flags_and_attributes & dos_attributes_n::k_stored) | FILE_ATTRIBUTE_ARCHIVE;
+      dos_attributes_n::store_fd(fd, attributes);
+      if (flags_and_attributes & FILE_ATTRIBUTE_READONLY) ::fchmod(fd, 0444);
+    }
+    if (flags_and_attributes & FILE_FLAG_SEQUENTIAL_SCAN) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (flags_and_attributes & FILE_FLAG_RANDOM_ACCESS) ::posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
+  }
+
+  posix_file_handle_c* handle = new posix_file_handle_c(fd, native);
+  handle->kind = kind;
+  handle->access = expanded;
+  handle->share = share;
+  handle->flags = flags_and_attributes & 0xFFF00000u;
+  handle->delete_on_close = (flags_and_attributes & FILE_FLAG_DELETE_ON_CLOSE) != 0;
+  // Opening an existing file with OPEN_ALWAYS or CREATE_ALWAYS succeeds and says so.
+  SetLastError(exists && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS) ? ERROR_ALREADY_EXISTS
+                                                                                       : ERROR_SUCCESS);
+  return posix_handles_n::add(handle);
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD to_read, LPDWORD read, LPOVERLAPPED overlapped) {
+  if (read != nullptr) *read = 0;
+  posix_file_handle_c* h = file_of(file);
+  if (h == nullptr) return FALSE;
+  if (!(h->access & FILE_READ_DATA) || h->kind != posix_file_handle_c::FILE_KIND) return fail(ERROR_ACCESS_DENIED);
+  ssize_t n;
+  do {
+    if (overlapped != nullptr) {
+      off_t offset = static_cast<off_t>((static_cast<uint64_t>(overlapped->OffsetHigh) << 32) | overlapped->Offset);
+      n = ::pread(h->fd, buffer, to_read, offset);
+    } else {
+      n = ::read(h->fd, buffer, to_read);
+    }
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return fail(posix_paths_n::error_from_errno(errno));
+  if (read != nullptr) *read = static_cast<DWORD>(n);
+  if (overlapped != nullptr) {
+    // Completed at once: the result is in the OVERLAPPED and its event is signalled.
+    overlapped->Internal = static_cast<ULONG_PTR>(n == 0 && to_read > 0 ? STATUS_END_OF_FILE : STATUS_SUCCESS);
+    overlapped->InternalHigh = static_cast<ULONG_PTR>(n);
+    if (overlapped->hEvent != nullptr) SetEvent(overlapped->hEvent);
+    if (n == 0 && to_read > 0) return fail(ERROR_HANDLE_EOF);
+  }
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD to_write, LPDWORD written, LPOVERLAPPED overlapped) {
+  if (written != nullptr) *written = 0;
+  posix_file_handle_c* h = file_of(file);
+  if (h == nullptr) return FALSE;
+  if (!(h->access & (FILE_WRITE_DATA | FILE_APPEND_DATA)) || h->kind != posix_file_handle_c::FILE_KIND) {
+    return fail(ERROR_ACCESS_DENIED);
+  }
+  const bool append_only = !(h->access & FILE_WRITE_DATA);
+  const bool at_end = append_only || (overlapped != nullptr && overlapped->Offset == 0xFFFFFFFFu &&
+                                      overlapped->OffsetHigh == 0xFFFFFFFFu);
+  const char* data = static_cast<const char*>(buffer);
+  size_t left = to_write;
+  off_t offset = 0;
+  if (at_end) {
+    struct stat st;
+    if (::fstat(h->fd, &st) != 0) return fail(posix_paths_n::error_from_errno(errno));
+    offset = st.st_size;
+  } else if (overlapped != nullptr) {
+    offset = static_cast<off_t>((static_cast<uint64_t>(overlapped->OffsetHigh) << 32) | overlapped->Offset);
+  }
+  size_t done = 0;
+  while (left > 0) {
+    ssize_t n = (overlapped != nullptr || at_end) ? ::pwrite(h->fd, data + done, left, offset + static_cast<off_t>(done))
+                                                  : ::write(h->fd, data + done, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return fail(errno == ENOSPC ? ERROR_DISK_FULL : posix_paths_n::error_from_errno(errno));
+    done += static_cast<size_t>(n);
+    left -= static_cast<size_t>(n);
+  }
+  if (at_end && overlapped == nullptr) ::lseek(h->fd, offset + static_cast<off_t>(done), SEEK_SET);
+  if (written != nullptr) *written = static_cast<DWORD>(done);
+  if (overlapped != nullptr) {
+    overlapped->Internal = static_cast<ULONG_PTR>(STATUS_SUCCESS);
+    overlapped->InternalHigh = static_cast<ULONG_PTR>(done);
+    if (overlapped->hEvent != nullptr) SetEvent(overlapped->hEvent);
+  }
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+
+BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL) {
+  if (file_of(file) == nullptr) return FALSE;
+  if (overlapped == nullptr) return fail(ERROR_INVALID_PARAMETER);
+  if (transferred != nullptr) *transferred = static_cast<DWORD>(overlapped->InternalHigh);
+  NTSTATUS status = static_cast<NTSTATUS>(overlapped->Internal);
+  if (status == STATUS_END_OF_FILE) return fail(ERROR_HANDLE_EOF);
+  if (status < 0) return fail(ERROR_IO_DEVICE);
+  return TRUE;
+}
+
+BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER new_position, DWORD method) {
+  posix_file_handle_c* h = file_of(file);
+  if (h == nullptr) return FALSE;
+  if (method > FILE_END) return fail(ERROR_INVALID_PARAMETER);
+  const int whence = method == FILE_BEGIN ? SEEK_SET : (method == FILE_CURRENT ? SEEK_CUR : SEEK_END);
+  off_t base = whence == SEEK_SET ? 0 : ::lseek(h->fd, 0, whence);
+  if (base < 0) return fail(posix_paths_n::error_from_errno(errno));
+  const long long target = static_cast<long long>(base) + distance.QuadPart;
+  if (target < 0) return fail(ERROR_NEGATIVE_SEEK);
+  if (::lseek(h->fd, static_cast<off_t>(target), SEEK_SET) < 0) return fail(posix_paths_n::error_from_errno(errno));
+  if (new_position != nullptr) new_position->QuadPart = target;
+  return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD method) {
+  LARGE_INTEGER move;
+  move.QuadPart = distance_high != nullptr
+                      ? static_cast<LONGLONG>((static_cast<uint64_t>(static_cast<uint32_t>(*distance_high)) << 32) |
+                                              static_cast<uint32_t>(distance))
+                      : static_cast<LONGLONG>(distance);
+  LARGE_INTEGER position;
+  if (!SetFilePointerEx(file, move, &position, method)) return INVALID_SET_FILE_POINTER;
+  if (distance_high != nullptr) *distance_high = position.HighPart;
+  SetLastError(ERROR_SUCCESS);
+  return position.LowPart;
+}
+
+BOOL SetEndOfFile(HANDLE file) {
+  posix_file_handle_c* h = file_of(file);
+  if (h == nullptr) return FALSE;
+  if (!(h->access & FILE_WRITE_DATA)) return fail(ERROR_ACCESS_DENIED);
+  off_t position = ::lseek(h->fd, 0, SEEK_CUR);
+  if (position < 0 || ::ftruncate(h->fd, position) != 0) {
+    return fail(errno == ENOSPC ? ERROR_DISK_FULL : posix_paths_n::error_from_errno(errno));
+  }
+  return TRUE;
+}
+
+BOOL FlushFileBuffers(HANDLE file) {
+  posix_file_handle_c* h = file_of(file);
+  if (h == nullptr) return FALSE;
+  if (!(h->access & (FILE_WRITE_DATA | FILE_APPEND_DATA))) return fail(ERROR_ACCESS_DENIED);
+  if (::fsync(h->fd) != 0) return fail(posix_paths_n::error_from_errno(errno));
+  return TRUE;
+}
+
+BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER size) {
+  posix_file_handle_c* h = file_of(file);
+  if (h == nullptr) return FALSE;
+  struct stat st;
+  if (::fstat(h->fd, &st) != 0) return fail(posix_paths_n::error_from_errno(errno));
+  size->QuadPart = st.st_size;
+  return TRUE;
+}
+
+BOOL DuplicateHandle(HANDLE source_process, HANDLE source, HANDLE target_process, HANDLE* target, DWORD access,
+                     BOOL, DWORD options) {
+  if (source_process != GetCurrentProcess() || target_process != GetCurrentProcess() || target == nullptr) {
+    return fail(ERROR_INVALID_PARAMETER);
+  }
+  posix_file_handle_c* h = file_of(source);
+  if (h == nullptr) return FALSE;
+  // The same open file description: the same position and the same share-mode hold.
+  int fd = ::fcntl(h->fd, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return fail(posix_paths_n::error_from_errno(errno));
+  posix_file_handle_c* copy = new posix_file_handle_c(fd, h->native_path);
+  copy->kind = h->kind;
+  copy->access = (options & DUPLICATE_SAME_ACCESS) ? h->access : (expand(access) & h->access);
+  copy->share = h->share;
+  copy->flags = h->flags;
+  *target = posix_handles_n::add(copy);
+  if (options & DUPLICATE_CLOSE_SOURCE) CloseHandle(source);
+  return TRUE;
+}
+
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+  posix_file_handle_c* h = file_of(file);
+  if (h == nullptr) return FALSE;
+  if (information == nullptr) return fail(ERROR_INVALID_PARAMETER);
+  struct stat st;
+  if (::fstat(h->fd, &st) != 0) return fail(posix_paths_n::error_from_errno(errno));
+  std::memset(information, 0, sizeof *information);
+  if (h->kind == posix_file_handle_c::LINK_KIND) {
+    struct stat lst;
+    information->dwFileAttributes = ::lstat(h->native_path.c_str(), &lst) == 0 ? dos_attributes_n::of(h->native_path, lst)
+                                                                              : FILE_ATTRIBUTE_REPARSE_POINT;
+  } else {
+    information->dwFileAttributes = dos_attributes_n::of_fd(h->fd, h->native_path, st);
+  }
+  information->ftCreationTime = to_filetime(st.st_ctim);
+  information->ftLastAccessTime = to_filetime(st.st_atim);
+  information->ftLastWriteTime = to_filetime(st.st_mtim);
+  information->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev);
+  information->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
+  information->nFileSizeLow = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) & 0xFFFFFFFFu);
+  information->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+  information->nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_ino) >> 32);
+  information->nFileIndexLow = static_cast<DWORD>(static_cast<uint64_t>(st.st_ino) & 0xFFFFFFFFu);
+  return TRUE;
+}
+
+BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_size, LPVOID out, DWORD out_size,
+                     LPDWORD returned, LPOVERLAPPED) {
+  if (returned != nullptr) *returned = 0;
+  posix_file_handle_c* h = file_of(device);
+  if (h == nullptr) return FALSE;
+  switch (code) {
+    case FSCTL_SET_SPARSE: {
+      // Every file here may be sparse; the attribute records that it was asked for.
+      bool sparse = in == nullptr || in_size < 1 || static_cast<const FILE_SET_SPARSE_BUFFER*>(in)->SetSparse != 0;
+      struct stat st;
+      if (h->kind != posix_file_handle_c::FILE_KIND || ::fstat(h->fd, &st) != 0) return fail(ERROR_INVALID_PARAMETER);
+      DWORD attributes = dos_attributes_n::of_fd(h->fd, h->native_path, st);
+      attributes = sparse ? (attributes | FILE_ATTRIBUTE_SPARSE_FILE) : (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_SPARSE_FILE));
+      dos_attributes_n::store_fd(h->fd, attributes);
+      return TRUE;
+    }
+    case FSCTL_SET_COMPRESSION:
+      return fail(ERROR_INVALID_FUNCTION);  // no compression on these file systems
+    case FSCTL_GET_REPARSE_POINT: {
+      if (h->kind != posix_file_handle_c::LINK_KIND) return fail(ERROR_NOT_A_REPARSE_POINT);
+      char target[PATH_MAX];
+      ssize_t n = ::readlink(h->native_path.c_str(), target, sizeof target - 1);
+      if (n < 0) return fail(ERROR_NOT_A_REPARSE_POINT);
+      target[n] = '\0';
+      std::wstring wide = posix_paths_n::widen(target);
+      const size_t name_bytes = wide.size() * sizeof(WCHAR);
+      const size_t header = offsetof(REPARSE_DATA_BUFFER, SymbolicLinkReparseBuffer.PathBuffer);
+      const size_t total = header + 2 * name_bytes;
+      if (out == nullptr || out_size < total) return fail(ERROR_INSUFFICIENT_BUFFER);
+      REPARSE_DATA_BUFFER* data = static_cast<REPARSE_DATA_BUFFER*>(out);
+      std::memset(data, 0, total);
+      data->ReparseTag = IO_REPARSE_TAG_SYMLINK;
+      data->ReparseDataLength = static_cast<USHORT>(total - offsetof(REPARSE_DATA_BUFFER, SymbolicLinkReparseBuffer));
+      // The substitute name first, then the print name: both the target as written.
+      data->SymbolicLinkReparseBuffer.SubstituteNameOffset = 0;
+      data->SymbolicLinkReparseBuffer.SubstituteNameLength = static_cast<USHORT>(name_bytes);
+      data->SymbolicLinkReparseBuffer.PrintNameOffset = static_cast<USHORT>(name_bytes);
+      data->SymbolicLinkReparseBuffer.PrintNameLength = static_cast<USHORT>(name_bytes);
+      data->SymbolicLinkReparseBuffer.Flags = target[0] == '/' ? 0 : SYMLINK_FLAG_RELATIVE;
+      std::memcpy(data->SymbolicLinkReparseBuffer.PathBuffer, wide.data(), name_bytes);
+      std::memcpy(reinterpret_cast<char*>(data->SymbolicLinkReparseBuffer.PathBuffer) + name_bytes, wide.data(),
+                  name_bytes);
+      if (returned != nullptr) *returned = static_cast<DWORD>(total);
+      return TRUE;
+    }
+    default:
+      return fail(ERROR_INVALID_FUNCTION);
+  }
+}
+
+}  // extern "C"

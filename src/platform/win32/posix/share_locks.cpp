@@ -1,0 +1,171 @@
+#include "platform/win32/posix/share_locks.h"
+
+#include "platform/trc/zqtr.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <set>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace share_locks_n {
+
+namespace {
+
+constexpr off_t k_base = static_cast<off_t>(1) << 62;
+constexpr unsigned k_has = 1;  // + 0, 1, 2 for read, write, delete
+constexpr unsigned k_does_not_share = 4;
+
+void unlock_all(int fd) {
+  struct flock fl;
+  std::memset(&fl, 0, sizeof fl);
+  fl.l_type = F_UNLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = k_base + k_has;
+  fl.l_len = 6;
+  ::fcntl(fd, F_OFD_SETLK, &fl);
+}
+
+// The gate: exclusive, retried for about 50 ms.
+int take_gate(int fd) {
+  for (int attempt = 0;; ++attempt) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+    if (errno != EWOULDBLOCK && errno != EINTR) return errno;
+    if (attempt >= 500) return EWOULDBLOCK;
+    struct timespec pause = {0, 100000};  // 0.1 ms
+    ::nanosleep(&pause, nullptr);
+  }
+}
+
+bool cannot_lock(int error) {
+  return error == ENOLCK || error == EIO || error == ENOTSUP || error == EOPNOTSUPP || error == EINVAL ||
+         error == EBADF;
+}
+
+// Files on a file system that cannot lock are opened without share checks; said once per file system.
+void report_unlockable(int fd, const std::string& native, int error) {
+  static std::mutex mutex;
+  static std::set<dev_t> reported;
+  struct stat st;
+  dev_t device = ::fstat(fd, &st) == 0 ? st.st_dev : 0;
+  std::lock_guard<std::mutex> guard(mutex);
+  if (!reported.insert(device).second) return;
+  ZQTR_SCOPE(tr, "CreateFileW", "win32_posix");
+  tr.print(8, __LINE__, "Share modes are not enforced for %s: its file system cannot lock (%s)\n", native.c_str(),
+           std::strerror(error));
+}
+
+}  // namespace
+
+unsigned rights_of(DWORD access) {
+  if (access & GENERIC_ALL) access |= FILE_ALL_ACCESS;
+  if (access & GENERIC_READ) access |= FILE_GENERIC_READ;
+  if (access & GENERIC_WRITE) access |= FILE_GENERIC_WRITE;
+  if (access & GENERIC_EXECUTE) access |= FILE_GENERIC_EXECUTE;
+  unsigned rights = 0;
+  if (access & (FILE_READ_DATA | FILE_EXECUTE)) rights |= RIGHT_READ;
+  if (access & (FILE_WRITE_DATA | FILE_APPEND_DATA)) rights |= RIGHT_WRITE;
+  if (access & DELETE) rights |= RIGHT_DELETE;
+  return rights;
+}
+
+unsigned shared_of(DWORD share) {
+  unsigned shared = 0;
+  if (share & FILE_SHARE_READ) shared |= RIGHT_READ;
+  if (share & FILE_SHARE_WRITE) shared |= RIGHT_WRITE;
+  if (share & FILE_SHARE_DELETE) shared |= RIGHT_DELETE;
+  return shared;
+}
+
+namespace {
+
+// Locks (or tests) the bytes BASE + i for every bit i of `bytes`, one call per run of adjacent bytes.
+int lock_runs(int fd, unsigned bytes) {
+  for (unsigned i = 1; i <= 6; ++i) {
+    if (!(bytes & (1u << i))) continue;
+    unsigned j = i;
+    while (j + 1 <= 6 && (bytes & (1u << (j + 1)))) ++j;
+    struct flock fl;
+    std::memset(&fl, 0, sizeof fl);
+    fl.l_type = F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = k_base + static_cast<off_t>(i);
+    fl.l_len = static_cast<off_t>(j - i + 1);
+    if (::fcntl(fd, F_OFD_SETLK, &fl) != 0) return errno;
+    i = j;
+  }
+  return 0;
+}
+
+// True when another open file description holds any of the bytes.
+bool runs_held_elsewhere(int fd, unsigned bytes, int& error) {
+  for (unsigned i = 1; i <= 6; ++i) {
+    if (!(bytes & (1u << i))) continue;
+    unsigned j = i;
+    while (j + 1 <= 6 && (bytes & (1u << (j + 1)))) ++j;
+    struct flock fl;
+    std::memset(&fl, 0, sizeof fl);
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = k_base + static_cast<off_t>(i);
+    fl.l_len = static_cast<off_t>(j - i + 1);
+    if (::fcntl(fd, F_OFD_GETLK, &fl) != 0) {
+      error = errno;
+      return false;
+    }
+    if (fl.l_type != F_UNLCK) return true;
+    i = j;
+  }
+  return false;
+}
+
+}  // namespace
+
+DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native) {
+  if (rights == 0) return ERROR_SUCCESS;  // an attributes-only open is not checked and takes nothing
+  int error = take_gate(fd);
+  if (error != 0) {
+    if (cannot_lock(error)) {
+      report_unlockable(fd, native, error);
+      return ERROR_SUCCESS;
+    }
+    return ERROR_SHARING_VIOLATION;
+  }
+  // Bit i stands for the byte BASE + i: 1..3 "has read / write / delete", 4..6 "does not share".
+  unsigned mine = 0, conflicts = 0;
+  for (unsigned i = 0; i < 3; ++i) {
+    const unsigned right = 1u << i;
+    if (rights & right) {
+      mine |= 1u << (k_has + i);
+      conflicts |= 1u << (k_does_not_share + i);  // what I ask must be shared by every other open
+    }
+    if (!(shared & right)) {
+      mine |= 1u << (k_does_not_share + i);
+      conflicts |= 1u << (k_has + i);  // what I do not share nobody else may have
+    }
+  }
+  DWORD result = ERROR_SUCCESS;
+  error = lock_runs(fd, mine);
+  if (error == 0 && runs_held_elsewhere(fd, conflicts, error)) result = ERROR_SHARING_VIOLATION;
+  if (error != 0 || result != ERROR_SUCCESS) unlock_all(fd);
+  ::flock(fd, LOCK_UN);
+  if (error != 0) {
+    if (cannot_lock(error)) {
+      report_unlockable(fd, native, error);
+      return ERROR_SUCCESS;
+    }
+    return ERROR_SHARING_VIOLATION;
+  }
+  return result;
+}
+
+bool held_by_others(int fd) {
+  int error = 0;
+  return runs_held_elsewhere(fd, (1u << (k_has + 0)) | (1u << (k_has + 1)) | (1u << (k_has + 2)), error);
+}
+
+}  // namespace share_locks_n
