@@ -85,14 +85,6 @@ bool copy_file(const std::string& from, const std::string& to) {
   return ok;
 }
 
-FILETIME to_filetime(const struct timespec& ts) {
-  uint64_t ticks = static_cast<uint64_t>(ts.tv_sec) * 10000000ull + static_cast<uint64_t>(ts.tv_nsec) / 100 +
-                   116444736000000000ull;
-  FILETIME ft;
-  ft.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFFu);
-  ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-  return ft;
-}
 
 // '*' and '?' against a name, letters without case, as Windows matches names.
 bool matches(const wchar_t* mask, const wchar_t* name) {
@@ -126,9 +118,9 @@ bool fill_entry(const std::string& directory, const std::string& name, WIN32_FIN
   struct stat st = lst;
   if (S_ISLNK(lst.st_mode)) ::stat(native.c_str(), &st);
   data.dwFileAttributes = (name == "." || name == "..") ? FILE_ATTRIBUTE_DIRECTORY : dos_attributes_n::of(native, lst);
-  data.ftCreationTime = to_filetime(st.st_ctim);
-  data.ftLastAccessTime = to_filetime(st.st_atim);
-  data.ftLastWriteTime = to_filetime(st.st_mtim);
+  data.ftCreationTime = posix_paths_n::to_filetime(st.st_ctim);
+  data.ftLastAccessTime = posix_paths_n::to_filetime(st.st_atim);
+  data.ftLastWriteTime = posix_paths_n::to_filetime(st.st_mtim);
   if (!S_ISDIR(st.st_mode)) {
     data.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
     data.nFileSizeLow = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) & 0xFFFFFFFFu);

@@ -26,14 +26,6 @@ DWORD expand(DWORD access) {
   return access & ~static_cast<DWORD>(GENERIC_ALL | GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE);
 }
 
-FILETIME to_filetime(const struct timespec& ts) {
-  uint64_t ticks = static_cast<uint64_t>(ts.tv_sec) * 10000000ull + static_cast<uint64_t>(ts.tv_nsec) / 100 +
-                   116444736000000000ull;
-  FILETIME ft;
-  ft.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFFu);
-  ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-  return ft;
-}
 
 posix_file_handle_c* file_of(HANDLE h) { return posix_handles_n::find_as<posix_file_handle_c>(h); }
 
@@ -333,9 +325,9 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
   } else {
     information->dwFileAttributes = dos_attributes_n::of_fd(h->fd, h->native_path, st);
   }
-  information->ftCreationTime = to_filetime(st.st_ctim);
-  information->ftLastAccessTime = to_filetime(st.st_atim);
-  information->ftLastWriteTime = to_filetime(st.st_mtim);
+  information->ftCreationTime = posix_paths_n::to_filetime(st.st_ctim);
+  information->ftLastAccessTime = posix_paths_n::to_filetime(st.st_atim);
+  information->ftLastWriteTime = posix_paths_n::to_filetime(st.st_mtim);
   information->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev);
   information->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
   information->nFileSizeLow = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) & 0xFFFFFFFFu);

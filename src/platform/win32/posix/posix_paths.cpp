@@ -212,6 +212,15 @@ DWORD error_from_errno(int error_number) {
   }
 }
 
+FILETIME to_filetime(const struct timespec& time) {
+  uint64_t ticks = static_cast<uint64_t>(time.tv_sec) * 10000000ull + static_cast<uint64_t>(time.tv_nsec) / 100 +
+                   116444736000000000ull;
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFFu);
+  ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return ft;
+}
+
 DWORD error_for_missing(const std::string& native, int error_number) {
   if (error_number != ENOENT) return error_from_errno(error_number);
   size_t cut = native.find_last_of('/');

@@ -6,6 +6,7 @@
 
 #include "platform/win32/win32_api.h"
 
+#include <ctime>
 #include <string>
 
 namespace posix_paths_n {
@@ -29,6 +30,9 @@ std::wstring widen(const std::string& text);
 // parent directory exists, else ERROR_PATH_NOT_FOUND; other errno values map as usual.
 DWORD error_for_missing(const std::string& native, int error_number);
 DWORD error_from_errno(int error_number);
+
+// A POSIX time as a Windows file time (100 ns units since 1601).
+FILETIME to_filetime(const struct timespec& time);
 
 }  // namespace posix_paths_n
 

@@ -83,44 +83,37 @@ unsigned shared_of(DWORD share) {
 
 namespace {
 
-// Locks (or tests) the bytes BASE + i for every bit i of `bytes`, one call per run of adjacent bytes.
-int lock_runs(int fd, unsigned bytes) {
+// Calls fcntl(command) with a record of `type` for each run of adjacent bytes BASE + i (bit i of
+// `bytes`); stops at the first failure (returns errno) or, for F_OFD_GETLK, at the first run that
+// another open holds (held becomes true).
+int for_each_run(int fd, unsigned bytes, int command, short type, bool* held) {
   for (unsigned i = 1; i <= 6; ++i) {
     if (!(bytes & (1u << i))) continue;
     unsigned j = i;
     while (j + 1 <= 6 && (bytes & (1u << (j + 1)))) ++j;
     struct flock fl;
     std::memset(&fl, 0, sizeof fl);
-    fl.l_type = F_RDLCK;
+    fl.l_type = type;
     fl.l_whence = SEEK_SET;
     fl.l_start = k_base + static_cast<off_t>(i);
     fl.l_len = static_cast<off_t>(j - i + 1);
-    if (::fcntl(fd, F_OFD_SETLK, &fl) != 0) return errno;
+    if (::fcntl(fd, command, &fl) != 0) return errno;
+    if (held != nullptr && fl.l_type != F_UNLCK) {
+      *held = true;
+      return 0;
+    }
     i = j;
   }
   return 0;
 }
 
+int lock_runs(int fd, unsigned bytes) { return for_each_run(fd, bytes, F_OFD_SETLK, F_RDLCK, nullptr); }
+
 // True when another open file description holds any of the bytes.
 bool runs_held_elsewhere(int fd, unsigned bytes, int& error) {
-  for (unsigned i = 1; i <= 6; ++i) {
-    if (!(bytes & (1u << i))) continue;
-    unsigned j = i;
-    while (j + 1 <= 6 && (bytes & (1u << (j + 1)))) ++j;
-    struct flock fl;
-    std::memset(&fl, 0, sizeof fl);
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = k_base + static_cast<off_t>(i);
-    fl.l_len = static_cast<off_t>(j - i + 1);
-    if (::fcntl(fd, F_OFD_GETLK, &fl) != 0) {
-      error = errno;
-      return false;
-    }
-    if (fl.l_type != F_UNLCK) return true;
-    i = j;
-  }
-  return false;
+  bool held = false;
+  error = for_each_run(fd, bytes, F_OFD_GETLK, F_WRLCK, &held);
+  return held;
 }
 
 }  // namespace
