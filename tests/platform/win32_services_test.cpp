@@ -197,9 +197,9 @@ TEST_F(drive_map_test, drives_and_shares_resolve_through_the_map) {
 
   ASSERT_TRUE(drive_map_n::map("r", m_dir.path()));
   std::string error;
-  ASSERT_TRUE(drive_map_n::map_spec("\\\\Server\\Share=" + m_dir.path(), error)) << error;
-  EXPECT_FALSE(drive_map_n::map_spec("nonsense", error));
-  EXPECT_FALSE(drive_map_n::map_spec("RR=/x", error));
+  ASSERT_TRUE(drive_map_n::map_entry("\\\\Server\\Share=" + m_dir.path(), error)) << error;
+  EXPECT_FALSE(drive_map_n::map_entry("nonsense", error));
+  EXPECT_FALSE(drive_map_n::map_entry("RR=/x", error));
   const wchar_t* names[] = {L"R:\\in_root.txt", L"r:/in_root.txt", L"\\\\?\\R:\\in_root.txt",
                             L"\\\\server\\share\\in_root.txt", L"\\\\?\\UNC\\SERVER\\share\\in_root.txt",
                             L"R:\\..\\..\\in_root.txt"};

@@ -209,6 +209,17 @@ TEST_F(zqtr_test, windows_64_bit_conversions_give_the_same_text_everywhere) {
   EXPECT_EQ(capture.texts()[0], "-9223372036854775808|18446744073709551615|    7|3   |ff|12|%I64d|I64");
 }
 
+TEST_F(zqtr_test, a_message_that_cannot_be_rendered_is_kept_with_its_format) {
+  zqtr_capture_c capture;
+  ZQTR_SCOPE(tr, "fmt", "f");
+  tr.print(ZQTR_FAIL, 1, "wide %ls text\n", L"\u00e9\u4e2d");
+  ASSERT_EQ(capture.texts().size(), 1u);
+  const std::string text = capture.texts()[0];
+  // Rendered where the C library can (in its own character set), otherwise the format itself stands
+  // in the log: the record is never lost.
+  EXPECT_TRUE(text.rfind("wide ", 0) == 0 || text == "(unformatted) wide %ls text") << text;
+}
+
 TEST_F(zqtr_test, long_messages_are_not_cut) {
   zqtr_capture_c capture;
   std::string big(5000, 'x');

@@ -73,11 +73,11 @@ int print_message(const std::string& id, const std::string& message_file, std::o
   return message.found() ? 0 : 1;
 }
 
-bool map_drives(const std::vector<std::string>& specs, std::ostream& err) {
-  for (const std::string& spec : specs) {
+bool map_drives(const std::vector<std::string>& mappings, std::ostream& err) {
+  for (const std::string& mapping : mappings) {
     std::string error;
-    if (!drive_map_n::map_spec(spec, error)) {
-      err << "stats-mng: --drive " << spec << ": " << error << "\n";
+    if (!drive_map_n::map_entry(mapping, error)) {
+      err << "stats-mng: --drive " << mapping << ": " << error << "\n";
       return false;
     }
   }

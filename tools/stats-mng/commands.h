@@ -23,7 +23,7 @@ int print_windows_paths(const std::vector<std::string>& paths, std::ostream& out
 int print_message(const std::string& id, const std::string& message_file, std::ostream& out, std::ostream& err);
 
 // Applies --drive NAME=DIR options; false (with a message on err) for a bad one.
-bool map_drives(const std::vector<std::string>& specs, std::ostream& err);
+bool map_drives(const std::vector<std::string>& mappings, std::ostream& err);
 
 }  // namespace stats_mng_tool_n
 

@@ -86,7 +86,13 @@ bool vformat(std::string& text, const char* format, va_list args) {
   va_copy(copy, args);
   int n = std::vsnprintf(small, sizeof small, mapped, copy);
   va_end(copy);
-  if (n < 0) return false;
+  if (n < 0) {
+    // A value the C library cannot render (wide text outside its character set): the message is
+    // kept with its format rather than lost.
+    text = "(unformatted) ";
+    text += format;
+    return false;
+  }
   if (static_cast<size_t>(n) < sizeof small) {
     text.assign(small, static_cast<size_t>(n));
     return true;

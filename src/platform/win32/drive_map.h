@@ -12,7 +12,7 @@ namespace drive_map_n {
 // drives cannot be mapped (Windows).
 bool map(const std::string& name, const std::string& directory);
 // "C=/srv/c" or "\\server\share=/srv/share"; error says what is wrong when false is returned.
-bool map_spec(const std::string& spec, std::string& error);
+bool map_entry(const std::string& mapping, std::string& error);
 bool unmap(const std::string& name);
 void clear();
 

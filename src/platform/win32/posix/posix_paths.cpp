@@ -84,14 +84,14 @@ bool map(const std::string& name, const std::string& directory) {
   return true;
 }
 
-bool map_spec(const std::string& spec, std::string& error) {
-  size_t eq = spec.find('=');
-  if (eq == std::string::npos || eq == 0 || eq + 1 == spec.size()) {
+bool map_entry(const std::string& mapping, std::string& error) {
+  size_t eq = mapping.find('=');
+  if (eq == std::string::npos || eq == 0 || eq + 1 == mapping.size()) {
     error = "expected NAME=DIRECTORY, as in C=/srv/c or \\\\server\\share=/srv/share";
     return false;
   }
-  if (!map(spec.substr(0, eq), spec.substr(eq + 1))) {
-    error = "'" + spec.substr(0, eq) + "' is neither a drive letter nor a \\\\server\\share name";
+  if (!map(mapping.substr(0, eq), mapping.substr(eq + 1))) {
+    error = "'" + mapping.substr(0, eq) + "' is neither a drive letter nor a \\\\server\\share name";
     return false;
   }
   return true;

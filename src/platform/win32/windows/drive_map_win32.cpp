@@ -4,7 +4,7 @@ namespace drive_map_n {
 
 bool map(const std::string&, const std::string&) { return false; }
 
-bool map_spec(const std::string&, std::string& error) {
+bool map_entry(const std::string&, std::string& error) {
   error = "drives are the system's own on Windows and cannot be mapped";
   return false;
 }
