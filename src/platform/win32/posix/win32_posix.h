@@ -310,6 +310,22 @@ typedef struct {
   unsigned char SetSparse;
 } FILE_SET_SPARSE_BUFFER;
 
+typedef enum { GetFileExInfoStandard, GetFileExMaxInfoLevel } GET_FILEEX_INFO_LEVELS;
+
+typedef struct {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+} WIN32_FILE_ATTRIBUTE_DATA, *LPWIN32_FILE_ATTRIBUTE_DATA;
+
+typedef USHORT* PUSHORT;
+typedef void* PVOID;
+typedef DWORD (*LPPROGRESS_ROUTINE)(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
+                                    HANDLE, LPVOID);
+
 // The symbolic-link form of the reparse data.
 typedef struct {
   ULONG ReparseTag;
