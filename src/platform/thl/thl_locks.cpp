@@ -1,6 +1,5 @@
 #include "platform/thl/thl_locks.h"
 
-#include <unordered_map>
 
 thl_crit_section_c::thl_crit_section_c(bool spin) {
   if (spin) {
@@ -30,39 +29,37 @@ single_writer_multi_reader_c::single_writer_multi_reader_c() = default;
 
 single_writer_multi_reader_c::~single_writer_multi_reader_c() = default;
 
-namespace {
-// Reads each thread holds, per lock.
-std::unordered_map<const single_writer_multi_reader_c*, unsigned>& own_read_table() {
-  thread_local std::unordered_map<const single_writer_multi_reader_c*, unsigned> table;
-  return table;
+std::vector<std::pair<std::thread::id, unsigned>>::iterator single_writer_multi_reader_c::_reads_of(
+    std::thread::id thread) {
+  for (auto it = m_reads.begin(); it != m_reads.end(); ++it) {
+    if (it->first == thread) return it;
+  }
+  return m_reads.end();
 }
-}  // namespace
 
-unsigned& single_writer_multi_reader_c::_own_reads() const { return own_read_table()[this]; }
-
-unsigned single_writer_multi_reader_c::reads_held_by_this_thread() const {
-  auto& table = own_read_table();
-  auto it = table.find(this);
-  return it == table.end() ? 0 : it->second;
+unsigned single_writer_multi_reader_c::reads_held_by_this_thread() {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  auto it = _reads_of(std::this_thread::get_id());
+  return it == m_reads.end() ? 0 : it->second;
 }
 
 void single_writer_multi_reader_c::lock_read() {
-  unsigned& own = _own_reads();
+  const std::thread::id me = std::this_thread::get_id();
   std::unique_lock<std::mutex> guard(m_mutex);
-  bool reentry = own > 0 || (m_write_depth > 0 && m_writer == std::this_thread::get_id());
+  const bool reentry = _reads_of(me) != m_reads.end() || (m_write_depth > 0 && m_writer == me);
   if (!reentry) {
     m_changed.wait(guard, [this] { return m_write_depth == 0 && m_writers_waiting == 0; });
   }
   ++m_readers;
-  ++own;
+  auto it = _reads_of(me);  // found again: other readers may have grown the list meanwhile
+  if (it == m_reads.end()) m_reads.emplace_back(me, 1); else ++it->second;
 }
 
 void single_writer_multi_reader_c::unlock_read() {
-  auto& table = own_read_table();
-  auto it = table.find(this);
-  if (it == table.end() || it->second == 0) return;  // not held by this thread
-  if (--it->second == 0) table.erase(it);
   std::lock_guard<std::mutex> guard(m_mutex);
+  auto it = _reads_of(std::this_thread::get_id());
+  if (it == m_reads.end()) return;  // not held by this thread
+  if (--it->second == 0) m_reads.erase(it);
   if (--m_readers == 0) m_changed.notify_all();
 }
 

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 // A recursive section, owned by the thread that entered it. Built with true it spins a little
 // before it sleeps (for sections held only for a few instructions).
@@ -56,11 +58,13 @@ class single_writer_multi_reader_c {
   void unlock_write();
 
   // Reads held by the calling thread.
-  unsigned reads_held_by_this_thread() const;
+  unsigned reads_held_by_this_thread();
 
  private:
-  unsigned& _own_reads() const;
+  // The reads each thread holds (few threads at once: a short list under the mutex).
+  std::vector<std::pair<std::thread::id, unsigned>>::iterator _reads_of(std::thread::id thread);
 
+  std::vector<std::pair<std::thread::id, unsigned>> m_reads;
   std::mutex m_mutex;
   std::condition_variable m_changed;
   uint64_t m_readers = 0;
