@@ -16,18 +16,9 @@ void* const k_string_data = reinterpret_cast<void*>(static_cast<uintptr_t>(1));
 
 int sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 
-int compare_nocase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    int ca = std::tolower(static_cast<unsigned char>(*a));
-    int cb = std::tolower(static_cast<unsigned char>(*b));
-    if (ca != cb) return ca < cb ? -1 : 1;
-    if (ca == 0) return 0;
-  }
-}
-
 bool same_name(const ptr_string_list_element_c* e, const char* name, size_t length, bool case_sensitive) {
   if (e->name == nullptr || e->name_length != length) return false;
-  return case_sensitive ? std::memcmp(e->name, name, length) == 0 : compare_nocase(e->name, name) == 0;
+  return case_sensitive ? std::memcmp(e->name, name, length) == 0 : utl_n::ascii_compare_nocase(e->name, name) == 0;
 }
 
 // The comparisons of the sort orders; unnamed elements last (ascending) or first (descending).
@@ -44,9 +35,9 @@ int compare_names(const ptr_list_element_c* a, const ptr_list_element_c* b, void
   int c;
   switch (order % 3) {
     case 0: c = sign(std::strcmp(na, nb)); break;
-    case 1: c = compare_nocase(na, nb); break;
+    case 1: c = utl_n::ascii_compare_nocase(na, nb); break;
     default:
-      c = compare_nocase(na, nb);
+      c = utl_n::ascii_compare_nocase(na, nb);
       if (c == 0) c = sign(std::strcmp(na, nb));
       break;
   }

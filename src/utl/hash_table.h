@@ -6,6 +6,7 @@
 #include "platform/thl/thl_locks.h"
 #include "platform/trc/zqtr.h"
 #include "utl/container.h"
+#include "utl/utl.h"
 
 #include <cctype>
 #include <cstdint>
@@ -179,7 +180,7 @@ class utl_hash_base_ct<ptr_string_list_c, const char*> {
     for (ptr_list_element_c* e = m_buckets[b]->first_element(); e != nullptr; e = e->next) {
       const char* name = static_cast<ptr_string_list_element_c*>(e)->name;
       bool match = key == nullptr ? name == nullptr
-                                  : name != nullptr && (m_case_sensitive ? std::strcmp(name, key) == 0 : _equal_nocase(name, key));
+                                  : name != nullptr && (m_case_sensitive ? std::strcmp(name, key) == 0 : utl_n::ascii_compare_nocase(name, key) == 0);
       if (match && callback(e->data, arg)) return e->data;
     }
     return nullptr;
@@ -239,13 +240,6 @@ class utl_hash_base_ct<ptr_string_list_c, const char*> {
     if (data == nullptr) return;
     if (m_current != npos && m_buckets[m_current]->current() == data) return;
     find(data);
-  }
-
-  static bool _equal_nocase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
-      if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) return false;
-    }
-    return *a == *b;
   }
 
   thl_crit_section_c* m_lock;

@@ -1,6 +1,7 @@
 #include "utl/tuning_parameters.h"
 
 #include "platform/thl/mix.h"
+#include "utl/utl.h"
 
 #include <atomic>
 #include <climits>
@@ -8,16 +9,6 @@
 namespace {
 
 std::atomic<tuning_parameter_registry_s*> g_registry{nullptr};
-
-bool equals_nocase(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    char ca = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] + 32) : a[i];
-    char cb = (b[i] >= 'A' && b[i] <= 'Z') ? static_cast<char>(b[i] + 32) : b[i];
-    if (ca != cb) return false;
-  }
-  return i == a.size() && b[i] == '\0';
-}
 
 const char* value_text(const tuning_parameter_s* p) { return p->has_value ? p->value.c_str() : "Undefined Value"; }
 
@@ -33,7 +24,7 @@ tuning_parameter_s* find_parameter(const char* name) {
   std::lock_guard<std::mutex> guard(registry->lock);
   for (tuning_parameter_group_s& group : registry->groups) {
     for (tuning_parameter_s& p : group.parameters) {
-      if (equals_nocase(p.name, name)) return &p;
+      if (utl_n::ascii_compare_nocase(p.name.c_str(), name) == 0) return &p;
     }
   }
   return nullptr;
@@ -42,8 +33,8 @@ tuning_parameter_s* find_parameter(const char* name) {
 bool get_bool(tuning_parameter_s* parameter) {
   if (parameter == nullptr) return false;
   parameter->error << static_cast<char>(1);
-  if (parameter->has_value && equals_nocase(parameter->value, "True")) return true;
-  if (parameter->has_value && equals_nocase(parameter->value, "False")) return false;
+  if (parameter->has_value && utl_n::ascii_compare_nocase(parameter->value.c_str(), "True") == 0) return true;
+  if (parameter->has_value && utl_n::ascii_compare_nocase(parameter->value.c_str(), "False") == 0) return false;
   parameter->error << "Unable to convert to bool " << "\"" << value_text(parameter) << "\"";
   return false;
 }

@@ -36,6 +36,11 @@ bool get_cluster_size(const char* path, unsigned* cluster, unsigned* sector);
 
 // 0 when b begins with a, letter case ignored (Unicode); 0 as well when either is null.
 int utf8_prefix_strnicmp(const char* a, const char* b);
+// Byte texts compared with ASCII letters lowered, as _stricmp does in the "C" locale: -1, 0 or 1;
+// the second form compares at most n bytes.
+int ascii_compare_nocase(const char* a, const char* b);
+int ascii_compare_nocase(const char* a, const char* b, size_t n);
+
 // Case-insensitive comparison of wide texts: -1, 0 or 1.
 int uni_stricmp(const wchar_t* a, const wchar_t* b);
 

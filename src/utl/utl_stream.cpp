@@ -3,6 +3,7 @@
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
 #include "utl/multi_lang.h"
+#include "utl/utl.h"
 
 #include <charconv>
 #include <cstdio>
@@ -55,18 +56,7 @@ bool is_white(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-int lower_ascii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
-
 int sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
-
-// Compares n bytes ignoring the case of ASCII letters.
-int compare_nocase(const char* a, const char* b, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    int d = lower_ascii(static_cast<unsigned char>(a[i])) - lower_ascii(static_cast<unsigned char>(b[i]));
-    if (d != 0) return sign(d);
-  }
-  return 0;
-}
 
 }  // namespace
 
@@ -292,7 +282,7 @@ int utl_stream_c::compare(const char* text, bool exact) const {
   if (exact) return sign(std::strcmp(m_buffer, text));
   size_t n = std::strlen(text);
   size_t common = n < m_length ? n : static_cast<size_t>(m_length);
-  int c = compare_nocase(m_buffer, text, common);
+  int c = utl_n::ascii_compare_nocase(m_buffer, text, common);
   if (c != 0) return c;
   return m_length == n ? 0 : (m_length < n ? -1 : 1);
 }
@@ -303,7 +293,7 @@ bool utl_stream_c::starts_with(const char* text, bool exact) const {
   if (m_buffer == nullptr || text == nullptr) return false;
   size_t n = std::strlen(text);
   if (n > m_length) return false;
-  return exact ? std::memcmp(m_buffer, text, n) == 0 : compare_nocase(m_buffer, text, n) == 0;
+  return exact ? std::memcmp(m_buffer, text, n) == 0 : utl_n::ascii_compare_nocase(m_buffer, text, n) == 0;
 }
 
 bool utl_stream_c::ends_with(const char* text, bool exact) const {
@@ -311,7 +301,7 @@ bool utl_stream_c::ends_with(const char* text, bool exact) const {
   size_t n = std::strlen(text);
   if (n > m_length) return false;
   const char* tail = m_buffer + m_length - n;
-  return exact ? std::memcmp(tail, text, n) == 0 : compare_nocase(tail, text, n) == 0;
+  return exact ? std::memcmp(tail, text, n) == 0 : utl_n::ascii_compare_nocase(tail, text, n) == 0;
 }
 
 const char* utl_stream_c::c_str() const { return m_buffer != nullptr ? m_buffer : ""; }

@@ -9,15 +9,6 @@
 
 namespace {
 
-bool equals_nocase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b) {
-    char ca = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a + 32) : *a;
-    char cb = (*b >= 'A' && *b <= 'Z') ? static_cast<char>(*b + 32) : *b;
-    if (ca != cb) return false;
-  }
-  return *a == *b;
-}
-
 size_t decimal_length(int64_t n, bool as_unsigned) {
   char buffer[24];
   auto r = as_unsigned ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<uint64_t>(n))
@@ -140,11 +131,11 @@ bool value_c::as_bool() {
   switch (m_type) {
     case BOOLEAN: return m_number != 0;
     case STRING:
-      if (m_text != nullptr && equals_nocase(m_text, "True")) {
+      if (m_text != nullptr && utl_n::ascii_compare_nocase(m_text, "True") == 0) {
         set_bool(true);
         return true;
       }
-      if (m_text != nullptr && equals_nocase(m_text, "False")) {
+      if (m_text != nullptr && utl_n::ascii_compare_nocase(m_text, "False") == 0) {
         set_bool(false);
         return false;
       }

@@ -46,7 +46,8 @@ void bump_generation() {
   g_generation.store(next == 0 ? 1 : next, std::memory_order_release);
 }
 
-const char* level_tag(unsigned level) {
+// The tag of a level in a log line; a level without a name shows its code ("LEVL2").
+std::string level_tag(unsigned level) {
   switch (level) {
     case ZQTR_NOTICE: return "NOTE";
     case ZQTR_FAIL: return "FAIL";
@@ -55,7 +56,7 @@ const char* level_tag(unsigned level) {
     case ZQTR_DETAIL: return "DETL";
     case ZQTR_FS: return "FSYS";
     case ZQTR_PROGRESS: return "PROG";
-    default: return "LEVL";
+    default: return "LEVL" + std::to_string(level);
   }
 }
 
@@ -71,9 +72,8 @@ std::string log_line(unsigned level, const char* scope, const char* file, int li
   std::string out = zqtr_format_n::format("%04d-%02d-%02d %02d:%02d:%02d.%03ld [%lu:%lu] %s %s (%s:%d) ",
                                           cal.tm_year + 1900, cal.tm_mon + 1, cal.tm_mday, cal.tm_hour,
                                           cal.tm_min, cal.tm_sec, ms, static_cast<unsigned long>(GetCurrentProcessId()),
-                                          static_cast<unsigned long>(GetCurrentThreadId()), level_tag(level),
+                                          static_cast<unsigned long>(GetCurrentThreadId()), level_tag(level).c_str(),
                                           scope ? scope : "", file ? file : "", line);
-  if (level_tag(level)[0] == 'L') out.insert(out.find(" LEVL") + 5, std::to_string(level));
   // One record is one line: the text's own line end is dropped, inner line ends are indented.
   size_t end = text.size();
   while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) --end;
@@ -176,11 +176,12 @@ unsigned zqtr_entry_c::_wanted(unsigned level) {
   return wanted;
 }
 
-void zqtr_entry_c::_emit(unsigned level, int line, const char* format, va_list args) {
+void zqtr_entry_c::_emit(unsigned level, int line, bool end_line, const char* format, va_list args) {
   uint32_t sinks = _wanted(level);
   if (sinks == 0) return;
   std::string text;
   zqtr_format_n::vformat(text, format, args);
+  if (end_line) text += '\n';
   emit(sinks, level, m_name, m_file, line, std::move(text));
 }
 
@@ -188,21 +189,16 @@ void zqtr_entry_c::print(unsigned level, int line, const char* format, ...) {
   if (g_sinks.load(std::memory_order_relaxed) == 0 || !m_enabled) return;
   va_list args;
   va_start(args, format);
-  _emit(level, line, format, args);
+  _emit(level, line, false, format, args);
   va_end(args);
 }
 
 void zqtr_entry_c::print_nl(unsigned level, int line, const char* format, ...) {
   if (g_sinks.load(std::memory_order_relaxed) == 0 || !m_enabled) return;
-  uint32_t sinks = _wanted(level);
-  if (sinks == 0) return;
-  std::string text;
   va_list args;
   va_start(args, format);
-  zqtr_format_n::vformat(text, format, args);
+  _emit(level, line, true, format, args);
   va_end(args);
-  text += '\n';
-  emit(sinks, level, m_name, m_file, line, std::move(text));
 }
 
 bool zqtr_set_log_directory(char* text, int64_t& len, const char* directory, const char* module, bool per_process) {

@@ -54,7 +54,7 @@ class zqtr_entry_c {
  private:
   unsigned _wanted(unsigned level);
   unsigned _file_levels();
-  void _emit(unsigned level, int line, const char* format, va_list args);
+  void _emit(unsigned level, int line, bool end_line, const char* format, va_list args);
 
   const char* m_name;
   const char* m_file;

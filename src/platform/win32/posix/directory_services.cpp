@@ -37,7 +37,7 @@ bool resolve_or_fail(LPCWSTR path, resolved_s& r) {
 // asked for, every right is shared. ERROR_SUCCESS, ERROR_SHARING_VIOLATION or another error.
 DWORD probe(const std::string& native, unsigned rights) {
   int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return errno == ELOOP ? ERROR_SUCCESS : ERROR_SUCCESS;  // links and unreadable files: unchecked
+  if (fd < 0) return ERROR_SUCCESS;  // links and unreadable files are not checked
   DWORD result = share_locks_n::take(fd, rights, share_locks_n::RIGHT_READ | share_locks_n::RIGHT_WRITE |
                                                      share_locks_n::RIGHT_DELETE, native);
   ::close(fd);

@@ -18,15 +18,6 @@ namespace {
 // The process "handle": only the current process exists for DuplicateHandle.
 char g_current_process;
 
-DWORD expand(DWORD access) {
-  if (access & GENERIC_ALL) access |= FILE_ALL_ACCESS;
-  if (access & GENERIC_READ) access |= FILE_GENERIC_READ;
-  if (access & GENERIC_WRITE) access |= FILE_GENERIC_WRITE;
-  if (access & GENERIC_EXECUTE) access |= FILE_GENERIC_EXECUTE;
-  return access & ~static_cast<DWORD>(GENERIC_ALL | GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE);
-}
-
-
 posix_file_handle_c* file_of(HANDLE h) { return posix_handles_n::find_as<posix_file_handle_c>(h); }
 
 bool fail(DWORD error) {
@@ -66,7 +57,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
   DWORD error = posix_paths_n::resolve(path, r);
   if (error != ERROR_SUCCESS) return fail_handle(error);
   const std::string& native = r.native;
-  const DWORD expanded = expand(access);
+  const DWORD expanded = share_locks_n::expand_access(access);
   const unsigned rights = share_locks_n::rights_of(access);
   const bool wants_write = (rights & share_locks_n::RIGHT_WRITE) != 0;
   const bool truncate = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
@@ -303,7 +294,7 @@ BOOL DuplicateHandle(HANDLE source_process, HANDLE source, HANDLE target_process
   if (fd < 0) return fail(posix_paths_n::error_from_errno(errno));
   posix_file_handle_c* copy = new posix_file_handle_c(fd, h->native_path);
   copy->kind = h->kind;
-  copy->access = (options & DUPLICATE_SAME_ACCESS) ? h->access : (expand(access) & h->access);
+  copy->access = (options & DUPLICATE_SAME_ACCESS) ? h->access : (share_locks_n::expand_access(access) & h->access);
   copy->share = h->share;
   copy->flags = h->flags;
   *target = posix_handles_n::add(copy);

@@ -45,8 +45,6 @@ posix_handle_c* find(HANDLE handle) {
   return object;
 }
 
-HANDLE adopt_fd(int fd, const std::string& native_path) { return add(new posix_file_handle_c(fd, native_path)); }
-
 }  // namespace posix_handles_n
 
 extern "C" BOOL CloseHandle(HANDLE handle) {

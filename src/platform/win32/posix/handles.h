@@ -52,8 +52,6 @@ T* find_as(HANDLE handle) {
   if (object == nullptr) SetLastError(ERROR_INVALID_HANDLE);
   return object;
 }
-// Takes an open descriptor into a file handle.
-HANDLE adopt_fd(int fd, const std::string& native_path);
 
 }  // namespace posix_handles_n
 

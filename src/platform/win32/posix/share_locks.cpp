@@ -61,11 +61,16 @@ void report_unlockable(int fd, const std::string& native, int error) {
 
 }  // namespace
 
-unsigned rights_of(DWORD access) {
+DWORD expand_access(DWORD access) {
   if (access & GENERIC_ALL) access |= FILE_ALL_ACCESS;
   if (access & GENERIC_READ) access |= FILE_GENERIC_READ;
   if (access & GENERIC_WRITE) access |= FILE_GENERIC_WRITE;
   if (access & GENERIC_EXECUTE) access |= FILE_GENERIC_EXECUTE;
+  return access & ~static_cast<DWORD>(GENERIC_ALL | GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE);
+}
+
+unsigned rights_of(DWORD access) {
+  access = expand_access(access);
   unsigned rights = 0;
   if (access & (FILE_READ_DATA | FILE_EXECUTE)) rights |= RIGHT_READ;
   if (access & (FILE_WRITE_DATA | FILE_APPEND_DATA)) rights |= RIGHT_WRITE;

@@ -15,6 +15,8 @@ namespace share_locks_n {
 
 constexpr unsigned RIGHT_READ = 1, RIGHT_WRITE = 2, RIGHT_DELETE = 4;
 
+// An access mask with its generic rights expanded to the specific ones.
+DWORD expand_access(DWORD access);
 // The data and delete rights in an access mask (generic rights expanded first).
 unsigned rights_of(DWORD access);
 unsigned shared_of(DWORD share);
