@@ -7,6 +7,8 @@
 // Units in every path buffer: bytes for UTF-8 paths, wide characters for UTF-16 paths.
 constexpr size_t PATH_BUFFER_SIZE = 4196;
 
+class utl_stream_c;
+
 namespace path_n {
 
 // Length of a volume GUID name such as "\\?\Volume{...}".
@@ -57,6 +59,14 @@ char* unc_root_from_path(const char* path, char* out);
 bool is_shadow_copy_path(const char* path);
 // True when path is the mount point of its volume.
 bool is_volume_root(const char* path);
+
+// A path whose last component is "$$zq-volume" names the whole volume under the directory before
+// it: D:\$$zq-volume becomes \\.\D:, \\?\D:\$$zq-volume becomes \\?\D:, a mount point directory
+// becomes its volume GUID path (no trailing '\'), UNC and volume GUID paths stay. False, and path
+// untouched, for any other path and for a mount point without a volume.
+bool resolve_volume_path(utl_stream_c& path);
+// The same on a wide path of PATH_BUFFER_SIZE units.
+bool resolve_volume_path(wchar_t* path);
 
 }  // namespace path_n
 

@@ -1,7 +1,9 @@
 // The library's exported functions.
 #include "stats_mng/stats_mng.h"
 
+#include "file/file_manipulation.h"
 #include "file/path_n.h"
+#include "stats_mng/stats_saver_lock.h"
 #include "platform/trc/zqtr.h"
 
 extern "C" STATS_MNG_API bool set_trc_file_log_path(const char* trace_settings_file, const char* log_dir) {
@@ -15,4 +17,25 @@ extern "C" STATS_MNG_API bool set_trc_file_log_path(const char* trace_settings_f
   zqtr_set_log_directory(nullptr, length, directory, "stats_mng.dll", false);
   zqtr_reparse_file(nullptr, length, settings_path);
   return true;
+}
+
+extern "C" STATS_MNG_API bool is_engine_active_for_scenario(const char* scenario_dir) {
+  ZQTR_SCOPE(tr, "is_engine_active_for_scenario", "stats_mng");
+  char directory[PATH_BUFFER_SIZE] = {};
+  path_n::standard_dir_path(scenario_dir, directory, true);
+  if (!file_manipulation_n::if_exists(directory, nullptr)) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to find the path %s.", directory);
+    return false;
+  }
+  stats_saver_lock_c lock(directory);
+  if (!file_manipulation_n::if_exists(lock.lock_file_path().c_str(), nullptr)) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Locker does not exist now.");
+    return false;
+  }
+  if (!lock.lock(false)) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Locker can't acquire the read lock.");
+    return false;
+  }
+  // The writer open is refused exactly when an engine holds the file as writer.
+  return !lock.lock(true);
 }

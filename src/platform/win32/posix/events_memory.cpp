@@ -15,8 +15,8 @@ struct allocations_s {
 };
 
 allocations_s& allocations() {
-  static allocations_s* a = new allocations_s;
-  return *a;
+  static allocations_s a;  // gone when the library unloads
+  return a;
 }
 
 }  // namespace

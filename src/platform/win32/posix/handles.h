@@ -28,6 +28,7 @@ class posix_file_handle_c : public posix_handle_c {
   DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   DWORD flags = 0;  // FILE_FLAG_* of the open
   bool delete_on_close = false;
+  bool lent_to_stream = false;  // a stdio stream owns the descriptor and closes it
 };
 
 // An event: signalled or not, reset by hand (manual) or by the one wait it releases.
@@ -52,6 +53,15 @@ T* find_as(HANDLE handle) {
   if (object == nullptr) SetLastError(ERROR_INVALID_HANDLE);
   return object;
 }
+
+// The descriptor of a file handle, lent to a stdio stream (the runtime's _open_osfhandle): the
+// handle stays valid until the stream is closed through return_from_stream. -1 for a handle that is
+// not an open file.
+int lend_to_stream(HANDLE handle);
+// The handle whose descriptor a stream holds, INVALID_HANDLE_VALUE when none.
+HANDLE handle_of_stream_fd(int fd);
+// Retires the handle of a stream's descriptor without closing the descriptor (the stream does).
+void return_from_stream(int fd);
 
 }  // namespace posix_handles_n
 

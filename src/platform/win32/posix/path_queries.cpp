@@ -3,8 +3,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cwchar>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -90,6 +92,136 @@ BOOL GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER free_to_caller, PULA
   if (total_bytes) total_bytes->QuadPart = vfs.f_blocks * unit;
   if (free_bytes) free_bytes->QuadPart = vfs.f_bfree * unit;
   return TRUE;
+}
+
+UINT GetDriveTypeW(LPCWSTR root) {
+  posix_paths_n::resolved_s r;
+  if (posix_paths_n::resolve(root == nullptr ? L"/" : root, r) != ERROR_SUCCESS) return DRIVE_NO_ROOT_DIR;
+  struct stat st;
+  if (::stat(r.native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return DRIVE_NO_ROOT_DIR;
+  struct statfs fs;
+  if (::statfs(r.native.c_str(), &fs) != 0) return DRIVE_UNKNOWN;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x6969:      // NFS
+    case 0xFF534D42:  // CIFS
+    case 0xFE534D42:  // SMB2
+    case 0x517B:      // SMB
+      return DRIVE_REMOTE;
+    case 0x01021994:  // tmpfs
+    case 0x858458F6:  // ramfs
+      return DRIVE_RAMDISK;
+    case 0x9660:  // ISO 9660
+    case 0x15013346:  // UDF
+      return DRIVE_CDROM;
+    default:
+      return DRIVE_FIXED;
+  }
+}
+
+namespace {
+
+const wchar_t* fs_name_of(unsigned long type) {
+  switch (type) {
+    case 0xEF53:
+      return L"ext4";
+    case 0x01021994:
+      return L"tmpfs";
+    case 0x9123683E:
+      return L"btrfs";
+    case 0x58465342:
+      return L"xfs";
+    case 0x794C7630:
+      return L"overlay";
+    case 0x6969:
+      return L"nfs";
+    case 0xFF534D42:
+    case 0xFE534D42:
+      return L"cifs";
+    case 0x4D44:
+      return L"vfat";
+    case 0x5346544E:
+      return L"ntfs3";
+    default:
+      return L"unknown";
+  }
+}
+
+bool copy_out(const wchar_t* text, LPWSTR out, DWORD size) {
+  size_t n = std::wcslen(text);
+  if (out == nullptr || n + 1 > size) return false;
+  std::wmemcpy(out, text, n + 1);
+  return true;
+}
+
+}  // namespace
+
+BOOL GetVolumeInformationW(LPCWSTR root, LPWSTR volume_name, DWORD volume_name_size, LPDWORD serial,
+                           LPDWORD max_component_length, LPDWORD fs_flags, LPWSTR fs_name, DWORD fs_name_size) {
+  posix_paths_n::resolved_s r;
+  DWORD error = posix_paths_n::resolve(root == nullptr ? L"/" : root, r);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return FALSE;
+  }
+  struct statfs fs;
+  if (::statfs(r.native.c_str(), &fs) != 0) {
+    SetLastError(posix_paths_n::error_for_missing(r.native, errno));
+    return FALSE;
+  }
+  if ((volume_name != nullptr && !copy_out(L"", volume_name, volume_name_size)) ||
+      (fs_name != nullptr && !copy_out(fs_name_of(static_cast<unsigned long>(fs.f_type)), fs_name, fs_name_size))) {
+    SetLastError(ERROR_BAD_LENGTH);
+    return FALSE;
+  }
+  if (serial != nullptr) {
+    unsigned int words[2];
+    std::memcpy(words, &fs.f_fsid, sizeof words);
+    *serial = words[0] ^ words[1];
+  }
+  if (max_component_length != nullptr) *max_component_length = static_cast<DWORD>(fs.f_namelen);
+  if (fs_flags != nullptr) {
+    *fs_flags = FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK | FILE_PERSISTENT_ACLS;
+  }
+  return TRUE;
+}
+
+BOOL GetVolumeNameForVolumeMountPointW(LPCWSTR mount_point, LPWSTR, DWORD) {
+  posix_paths_n::resolved_s r;
+  DWORD error = posix_paths_n::resolve(mount_point == nullptr ? L"" : mount_point, r);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return FALSE;
+  }
+  struct stat st;
+  if (::stat(r.native.c_str(), &st) != 0) {
+    SetLastError(posix_paths_n::error_for_missing(r.native, errno));
+    return FALSE;
+  }
+  SetLastError(ERROR_NOT_A_REPARSE_POINT);
+  return FALSE;
+}
+
+DWORD QueryDosDeviceW(LPCWSTR device, LPWSTR target, DWORD size) {
+  if (device == nullptr || device[0] == 0 || device[1] != L':' || device[2] != 0) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return 0;
+  }
+  posix_paths_n::resolved_s r;
+  const wchar_t root[4] = {device[0], L':', L'\\', 0};
+  DWORD error = posix_paths_n::resolve(root, r);
+  if (error != ERROR_SUCCESS || r.kind != posix_paths_n::resolved_s::DRIVE) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return 0;
+  }
+  std::wstring text = posix_paths_n::widen(r.root_native);
+  if (target == nullptr || text.size() + 2 > size) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::wmemcpy(target, text.c_str(), text.size());
+  target[text.size()] = 0;
+  target[text.size() + 1] = 0;
+  return static_cast<DWORD>(text.size() + 2);
 }
 
 // There are no short names here: an existing path is its own long form.

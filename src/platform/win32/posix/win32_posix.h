@@ -89,6 +89,7 @@ typedef struct {
 #define ERROR_LOCK_VIOLATION 33L
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_NOT_SUPPORTED 50L
+#define ERROR_BAD_LENGTH 24L
 #define ERROR_BAD_NETPATH 53L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
@@ -239,6 +240,20 @@ typedef struct {
 #define SYMLINK_FLAG_RELATIVE 0x00000001
 #define MAXIMUM_REPARSE_DATA_BUFFER_SIZE (16 * 1024)
 
+#define DRIVE_UNKNOWN 0
+#define DRIVE_NO_ROOT_DIR 1
+#define DRIVE_REMOVABLE 2
+#define DRIVE_FIXED 3
+#define DRIVE_REMOTE 4
+#define DRIVE_CDROM 5
+#define DRIVE_RAMDISK 6
+
+#define FILE_CASE_SENSITIVE_SEARCH 0x00000001
+#define FILE_CASE_PRESERVED_NAMES 0x00000002
+#define FILE_UNICODE_ON_DISK 0x00000004
+#define FILE_PERSISTENT_ACLS 0x00000008
+#define FILE_FILE_COMPRESSION 0x00000010
+
 #define FIND_FIRST_EX_CASE_SENSITIVE 0x00000001
 #define FIND_FIRST_EX_LARGE_FETCH 0x00000002
 
@@ -385,6 +400,17 @@ BOOL GetDiskFreeSpaceW(LPCWSTR root, LPDWORD sectors_per_cluster, LPDWORD bytes_
                        LPDWORD free_clusters, LPDWORD total_clusters);
 BOOL GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER free_to_caller, PULARGE_INTEGER total_bytes,
                          PULARGE_INTEGER free_bytes);
+// The kind of drive under a root: fixed for a local file system, remote for a network one, RAM
+// disk for tmpfs, DRIVE_NO_ROOT_DIR when the root names no directory.
+UINT GetDriveTypeW(LPCWSTR root);
+// The file system of the volume under root: statfs's answer, with Windows flags for a file system
+// that keeps case, Unicode names and permissions.
+BOOL GetVolumeInformationW(LPCWSTR root, LPWSTR volume_name, DWORD volume_name_size, LPDWORD serial,
+                           LPDWORD max_component_length, LPDWORD fs_flags, LPWSTR fs_name, DWORD fs_name_size);
+// Plain directories are not volume mount points: ERROR_NOT_A_REPARSE_POINT.
+BOOL GetVolumeNameForVolumeMountPointW(LPCWSTR mount_point, LPWSTR volume_name, DWORD size);
+// The directory a mapped drive ("C:") stands for, as a double-NUL-terminated list of one entry.
+DWORD QueryDosDeviceW(LPCWSTR device, LPWSTR target, DWORD size);
 DWORD GetLongPathNameW(LPCWSTR short_path, LPWSTR long_path, DWORD length);
 BOOL GetVolumePathNameW(LPCWSTR file_name, LPWSTR volume_path, DWORD length);
 

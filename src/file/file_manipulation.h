@@ -1,0 +1,71 @@
+// Whole-file operations: existence, recursive removal, directory chains, sector sizes; moving a
+// short-name owner aside; listing a directory; marking a file sparse.
+#ifndef STATS_MNG_FILE_FILE_MANIPULATION_H
+#define STATS_MNG_FILE_FILE_MANIPULATION_H
+
+#include "file/file_prop.h"
+#include "platform/thl/ptr_list.h"
+#include "platform/win32/win32_api.h"
+#include "utl/utl_stream.h"
+
+namespace file_manipulation_n {
+
+bool if_exists(const char* path, HANDLE transaction);
+// Removes a file or a directory tree. remove_hook (may be null) returning true for a path takes
+// that removal over. Links to directories go; their targets stay.
+bool _remove_path(const char* path, HANDLE transaction, bool (*remove_hook)(const char*));
+// Creates the directory chain of path (with is_file_name, of its directory part).
+bool create_directory(const char* path, bool is_file_name);
+// Bytes per sector of the volume under path (0 when unknown); cluster_size (may be null) receives
+// the bytes per cluster.
+unsigned bytes_per_sector(const char* path, unsigned* cluster_size);
+
+}  // namespace file_manipulation_n
+
+// While it lives, the entry whose short name a new path would resolve to is moved aside.
+struct reserve_short_path_name_s {
+  reserve_short_path_name_s(const char* path, DWORD disposition, HANDLE transaction);
+  ~reserve_short_path_name_s();
+  reserve_short_path_name_s(const reserve_short_path_name_s&) = delete;
+  reserve_short_path_name_s& operator=(const reserve_short_path_name_s&) = delete;
+
+  wchar_t* long_path = nullptr;  // the entry moved aside
+  wchar_t* temp_path = nullptr;  // where it went
+  bool moved = false;
+  HANDLE transaction = nullptr;
+
+  // The highest number tried for a temporary name.
+  static constexpr unsigned k_max_temp_number = 99999999u;
+};
+
+class dir_content_c {
+ public:
+  explicit dir_content_c(HANDLE transaction);
+  virtual ~dir_content_c();
+  dir_content_c(const dir_content_c&) = delete;
+  dir_content_c& operator=(const dir_content_c&) = delete;
+
+  bool init(const char* dir);
+  // The next entry (its path text is the entry's name); false at the end or on an error.
+  bool next(file_prop_data_s& entry);
+  void reset();
+  bool _if_dots_dirs(const wchar_t* name);
+  void _fill_new_entry(const WIN32_FIND_DATAW& data, file_prop_data_s& entry, bool name_only);
+
+  bool error() const { return m_error; }
+  const utl_stream_c& directory() const { return m_dir; }
+
+ private:
+  HANDLE m_find = INVALID_HANDLE_VALUE;
+  HANDLE m_transaction;
+  utl_stream_c m_dir;
+  ptr_list_c m_queued;
+  bool m_error = false;
+};
+
+class sparse_file_c {
+ public:
+  static bool set_sparse(HANDLE file);
+};
+
+#endif

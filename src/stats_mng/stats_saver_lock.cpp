@@ -1,0 +1,73 @@
+#include "stats_mng/stats_saver_lock.h"
+
+#include "file/file.h"
+#include "file/file_manipulation.h"
+#include "file/file_mode.h"
+#include "file/file_prop.h"
+#include "file/path_n.h"
+#include "platform/trc/zqtr.h"
+
+#include <memory>
+
+const char* const STATE_DIRECTORY_NAME = ".mw_zq_prefix";
+const char* const LOCK_FILE_NAME = "state.lock";
+
+namespace {
+
+// The mode of the state directory: hidden and normal.
+constexpr uint32_t k_state_dir_host_mode = 0x82;
+
+}  // namespace
+
+stats_saver_lock_c::stats_saver_lock_c(const char* scenario_dir) : m_writer(true), m_lock_file(nullptr) {
+  m_scenario_dir << '\x01';
+  if (scenario_dir != nullptr) m_scenario_dir << scenario_dir;
+  _prepare();
+}
+
+stats_saver_lock_c::~stats_saver_lock_c() {
+  if (m_lock_file != nullptr) {
+    m_lock_file->close();
+    delete m_lock_file;
+  }
+}
+
+bool stats_saver_lock_c::holds_open_file() const { return m_lock_file != nullptr && m_lock_file->is_open(); }
+
+void stats_saver_lock_c::_prepare() {
+  m_state_dir << '\x01';
+  if (m_scenario_dir.length() > 0) {
+    std::unique_ptr<char[]> normalised(new char[PATH_BUFFER_SIZE]());
+    path_n::standard_dir_path(m_scenario_dir.c_str(), normalised.get(), true);
+    m_state_dir << normalised.get();
+    if (!m_state_dir.ends_with("/", true)) m_state_dir << "/";
+    m_state_dir << STATE_DIRECTORY_NAME;
+  }
+  if (!file_manipulation_n::if_exists(m_state_dir.c_str(), nullptr)) {
+    // Results are not examined: a directory that cannot be made shows in the lock attempts.
+    file_manipulation_n::create_directory(m_state_dir.c_str(), false);
+    file_mode_c mode;
+    mode.set_hostmode(k_state_dir_host_mode);
+    file_prop_access_c properties;
+    properties.set_mode_to_disk(m_state_dir.c_str(), mode);
+  }
+  m_lock_file_path << '\x01' << m_state_dir << "/" << LOCK_FILE_NAME;
+}
+
+bool stats_saver_lock_c::lock(bool writer) {
+  ZQTR_SCOPE(tr, "stats_saver_lock_c::lock", "stats_saver");
+  if (m_lock_file != nullptr) {
+    m_lock_file->close();
+    delete m_lock_file;
+    m_lock_file = nullptr;
+  }
+  m_writer = writer;
+  m_lock_file = new FILE_c;
+  bool opened = writer ? m_lock_file->open(m_lock_file_path.c_str(), "w+", nullptr, ZQ_OPEN_SHARE_READ_ONLY)
+                       : m_lock_file->open(m_lock_file_path.c_str(), "r", nullptr, 0);
+  if (opened) return true;
+  tr.print_nl(ZQTR_FAIL, __LINE__,
+              writer ? "Fail to open the lock file %s for writer lock." : "Fail to open the lock file %s for reader lock.",
+              m_lock_file_path.c_str());
+  return false;
+}

@@ -1,0 +1,42 @@
+// The lock an engine holds on a scenario: the lock file "state.lock" in the scenario's hidden state
+// directory, open as writer (others may only read it) for as long as the engine works.
+#ifndef STATS_MNG_STATS_MNG_STATS_SAVER_LOCK_H
+#define STATS_MNG_STATS_MNG_STATS_SAVER_LOCK_H
+
+#include "utl/utl_stream.h"
+
+class FILE_c;
+
+// The hidden state directory of a scenario and the lock file in it.
+extern const char* const STATE_DIRECTORY_NAME;  // ".mw_zq_prefix"
+extern const char* const LOCK_FILE_NAME;        // "state.lock"
+
+class stats_saver_lock_c {
+ public:
+  // scenario_dir: already normalised. Creates and hides the state directory when it is missing.
+  explicit stats_saver_lock_c(const char* scenario_dir);
+  ~stats_saver_lock_c();
+  stats_saver_lock_c(const stats_saver_lock_c&) = delete;
+  stats_saver_lock_c& operator=(const stats_saver_lock_c&) = delete;
+
+  // Closes any lock file held, then opens it as writer (created or emptied; further writers are
+  // refused, readers admitted) or as reader (it must exist; a writer is admitted).
+  bool lock(bool writer);
+
+  const utl_stream_c& scenario_dir() const { return m_scenario_dir; }
+  const utl_stream_c& state_dir() const { return m_state_dir; }
+  const utl_stream_c& lock_file_path() const { return m_lock_file_path; }
+  bool writer() const { return m_writer; }
+  bool holds_open_file() const;
+
+ private:
+  void _prepare();
+
+  utl_stream_c m_scenario_dir;
+  utl_stream_c m_state_dir;
+  utl_stream_c m_lock_file_path;
+  bool m_writer;
+  FILE_c* m_lock_file;
+};
+
+#endif
