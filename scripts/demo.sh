@@ -19,5 +19,21 @@ echo
 echo "== A message from the bundled message file (samples/messages.txt)"
 "$tool" message ig00221 --messages samples/messages.txt
 echo
+echo "== Is an engine working on the sample scenario? (a copy of samples/scenarios/7)"
+scenario="$logs/scenarios/7"
+mkdir -p "$logs/scenarios" && cp -r samples/scenarios/7 "$scenario"
+"$tool" --log-dir "$logs" active "$scenario" || echo "(exit status $?: inactive)"
+echo "-- an engine takes the scenario's lock (stats-mng hold, in the background)"
+"$tool" hold "$scenario" >"$logs/hold.out" &
+holder=$!
+for _ in $(seq 1 100); do grep -q '^holding' "$logs/hold.out" && break; sleep 0.05; done
+cat "$logs/hold.out"
+"$tool" --log-dir "$logs" active "$scenario" && echo "(exit status 0: active)"
+echo "-- the engine stops"
+kill "$holder"; wait "$holder" || true
+"$tool" --log-dir "$logs" active "$scenario" || echo "(exit status $?: inactive)"
+echo "-- what the question left in the scenario directory"
+ls -la "$scenario/.mw_zq_prefix"
+echo
 echo "== The trace log the library wrote ($logs/stats_mng.log)"
 cat "$logs/stats_mng.log"

@@ -204,7 +204,7 @@ unsigned bytes_per_sector(const char* path, unsigned* cluster_size) {
 
 reserve_short_path_name_s::reserve_short_path_name_s(const char* path, DWORD disposition, HANDLE transaction)
     : transaction(transaction) {
-  if (path == nullptr || disposition == OPEN_EXISTING) return;
+  if (path == nullptr || disposition == OPEN_EXISTING || !k_platform_has_short_names) return;
   ZQTR_SCOPE(tr, "reserve_short_path_name_s::reserve_short_path_name_s", k_file);
   std::unique_ptr<wchar_t[]> wide = wide_path(path, true);
   std::unique_ptr<wchar_t[]> full(new wchar_t[PATH_BUFFER_SIZE]);

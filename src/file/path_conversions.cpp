@@ -82,33 +82,42 @@ void path_to_wide_char_path(const char* path, wchar_t* out, bool add_prefix) {
   out[0] = L'\0';
   if (path == nullptr || *path == '\0') return;
 
-  std::vector<char> work(PATH_BUFFER_SIZE, '\0');
+  // Two texts on the stack (no zero-filling: each is terminated where it ends).
+  char work[PATH_BUFFER_SIZE];
+  char formatted[PATH_BUFFER_SIZE];
+  work[0] = '\0';
   if (is_volume_guid_path(path, true)) {
-    backslashed_copy(path, work.data());
+    backslashed_copy(path, work);
   } else {
-    standard_dir_path(path, work.data(), true);  // used whether or not it succeeded
+    standard_dir_path(path, work, true);  // used whether or not it succeeded
   }
-  std::vector<char> formatted(PATH_BUFFER_SIZE, '\0');
-  const char* text = work.data();
+  char* text = work;
   const size_t length = std::strlen(text);
+  // The prefix, then as much of the rest as the buffer holds.
+  auto prefixed = [&formatted](const char* prefix, const char* rest) {
+    const size_t p = std::strlen(prefix);
+    const size_t n = strnlen(rest, PATH_BUFFER_SIZE - 1 - p);
+    std::memcpy(formatted, prefix, p);
+    std::memcpy(formatted + p, rest, n);
+    formatted[p + n] = '\0';
+  };
   if (add_prefix) {
     if (length > 1 && text[1] == ':') {
-      std::snprintf(formatted.data(), PATH_BUFFER_SIZE, "\\\\?\\%s", text);
-      text = formatted.data();
+      prefixed("\\\\?\\", work);
+      text = formatted;
     } else if (length > 2 && text[0] == '\\' && text[1] == '\\' && text[2] != '?' && text[2] != '.') {
       // A UNC path: \\srv\share becomes \\?\UNC\srv\share. Device paths (\\.\) stay as they are.
-      std::snprintf(formatted.data(), PATH_BUFFER_SIZE, "\\\\?\\UNC%s", text + 1);
-      text = formatted.data();
+      prefixed("\\\\?\\UNC", work + 1);
+      text = formatted;
     } else if (length > 10 && std::strncmp(text, "GLOBALROOT", 10) == 0) {
-      std::snprintf(formatted.data(), PATH_BUFFER_SIZE, "\\\\?\\%s", text);
-      text = formatted.data();
+      prefixed("\\\\?\\", work);
+      text = formatted;
     }
   }
-  std::vector<char> final_text(text, text + std::strlen(text) + 1);
-  for (char& c : final_text) {
-    if (c == '/') c = '\\';
+  for (char* c = text; *c != '\0'; ++c) {
+    if (*c == '/') *c = '\\';
   }
-  if (multi_lang_str_n::utf8_to_wide(final_text.data(), out, PATH_BUFFER_SIZE) == nullptr) out[0] = L'\0';
+  if (multi_lang_str_n::utf8_to_wide(text, out, PATH_BUFFER_SIZE) == nullptr) out[0] = L'\0';
 }
 
 void wide_char_path_to_path(const wchar_t* path, char* out) {
@@ -121,7 +130,7 @@ void wide_char_path_to_path(const wchar_t* path, char* out) {
 
 bool is_short_name(const char* path) {
   ZQTR_SCOPE(tr, "path_n::is_short_name", "file");
-  if (path == nullptr) return false;
+  if (path == nullptr || !k_platform_has_short_names) return false;
   std::vector<wchar_t> wide(PATH_BUFFER_SIZE, L'\0');
   std::vector<wchar_t> long_form(PATH_BUFFER_SIZE, L'\0');
   path_to_wide_char_path(path, wide.data(), true);

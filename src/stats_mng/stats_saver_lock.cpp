@@ -63,8 +63,11 @@ bool stats_saver_lock_c::lock(bool writer) {
   }
   m_writer = writer;
   m_lock_file = new FILE_c;
-  bool opened = writer ? m_lock_file->open(m_lock_file_path.c_str(), "w+", nullptr, ZQ_OPEN_SHARE_READ_ONLY)
-                       : m_lock_file->open(m_lock_file_path.c_str(), "r", nullptr, 0);
+  // The lock is the open file itself, which is never read or written: a bare handle is enough and
+  // spares building a stream on it. The writer shares reading only; the reader shares everything.
+  bool opened = writer ? m_lock_file->open(m_lock_file_path.c_str(), "w+", nullptr,
+                                           ZQ_OPEN_SHARE_READ_ONLY | ZQ_OPEN_HANDLE_ONLY)
+                       : m_lock_file->open(m_lock_file_path.c_str(), "r", nullptr, ZQ_OPEN_HANDLE_ONLY);
   if (opened) return true;
   tr.print_nl(ZQTR_FAIL, __LINE__,
               writer ? "Fail to open the lock file %s for writer lock." : "Fail to open the lock file %s for reader lock.",

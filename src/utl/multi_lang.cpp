@@ -85,7 +85,7 @@ bool utf8_to_unicode(const char* s, wchar_t* out, int* len) {
 
 char* wide_to_utf8(const wchar_t* source, char* buffer, size_t units) {
   if (buffer == nullptr || units == 0) return nullptr;
-  std::memset(buffer, 0, units);
+  buffer[0] = '\0';
   if (source == nullptr) return nullptr;
   int room = units > INT_MAX ? INT_MAX : static_cast<int>(units);
   if (WideCharToMultiByte(CP_UTF8, 0, source, -1, buffer, room, nullptr, nullptr) < 1) {
@@ -97,7 +97,7 @@ char* wide_to_utf8(const wchar_t* source, char* buffer, size_t units) {
 
 wchar_t* utf8_to_wide(const char* source, wchar_t* buffer, size_t units) {
   if (buffer == nullptr || units == 0) return nullptr;
-  std::wmemset(buffer, 0, units);
+  buffer[0] = L'\0';
   if (source == nullptr) return nullptr;
   int room = units > INT_MAX ? INT_MAX : static_cast<int>(units);
   if (MultiByteToWideChar(CP_UTF8, 0, source, -1, buffer, room) < 1) {

@@ -16,7 +16,7 @@ bool unicode_to_utf8(const wchar_t* w, char* out, int* len);
 // The same from UTF-8, counting wide characters.
 bool utf8_to_unicode(const char* s, wchar_t* out, int* len);
 
-// Zero the buffer of `units` units and convert into it; the buffer, or null when the conversion
+// Convert into the buffer of `units` units, terminated; the buffer, or null when the conversion
 // failed or did not fit (the buffer is then empty).
 char* wide_to_utf8(const wchar_t* source, char* buffer, size_t units);
 wchar_t* utf8_to_wide(const char* source, wchar_t* buffer, size_t units);

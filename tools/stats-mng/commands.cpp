@@ -1,11 +1,18 @@
 #include "commands.h"
 
+#include "file/file_manipulation.h"
 #include "file/path_n.h"
+#include "stats_mng/stats_mng.h"
+#include "stats_mng/stats_saver_lock.h"
 #include "platform/trc/zqtr.h"
 #include "platform/win32/drive_map.h"
 #include "utl/message.h"
 #include "utl/multi_lang.h"
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <vector>
 
 namespace stats_mng_tool_n {
@@ -71,6 +78,62 @@ int print_message(const std::string& id, const std::string& message_file, std::o
   message_c message(id.c_str());
   out << message.text() << '\n';
   return message.found() ? 0 : 1;
+}
+
+namespace {
+
+// The standard form of a scenario directory, or false with a message when it does not exist.
+bool existing_scenario(const std::string& dir, std::string& standard, std::ostream& err) {
+  char buffer[PATH_BUFFER_SIZE] = {};
+  if (dir.size() >= PATH_BUFFER_SIZE || !path_n::standard_dir_path(dir.c_str(), buffer, true)) {
+    err << "stats-mng: '" << dir << "' is not a usable directory path\n";
+    return false;
+  }
+  standard = buffer;
+  if (!file_manipulation_n::if_exists(buffer, nullptr)) {
+    err << "stats-mng: the scenario directory " << standard << " does not exist\n";
+    return false;
+  }
+  return true;
+}
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void on_interrupt(int) { g_interrupted = 1; }
+
+}  // namespace
+
+int ask_engine_active(const std::string& dir, std::ostream& out, std::ostream& err) {
+  std::string standard;
+  if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
+  bool active = is_engine_active_for_scenario(dir.c_str());
+  out << (active ? "active" : "inactive") << '\n';
+  return active ? EXIT_ACTIVE : EXIT_INACTIVE;
+}
+
+int hold_engine_lock(const std::string& dir, double seconds, std::ostream& out, std::ostream& err) {
+  ZQTR_SCOPE(tr, "stats_mng_tool_n::hold_engine_lock", "stats-mng");
+  std::string standard;
+  if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
+  stats_saver_lock_c lock(standard.c_str());
+  if (!lock.lock(true)) {
+    err << "stats-mng: cannot take the writer lock " << lock.lock_file_path().c_str()
+        << ": another engine holds it, or the state directory cannot be written\n";
+    return 1;
+  }
+  g_interrupted = 0;
+  std::signal(SIGINT, on_interrupt);
+  std::signal(SIGTERM, on_interrupt);
+  tr.print(ZQTR_PROGRESS, __LINE__, "Holding the writer lock %s\n", lock.lock_file_path().c_str());
+  out << "holding " << lock.lock_file_path().c_str() << std::endl;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+  while (!g_interrupted && (seconds <= 0 || std::chrono::steady_clock::now() < until)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  out << "released " << lock.lock_file_path().c_str() << std::endl;
+  return 0;
 }
 
 bool map_drives(const std::vector<std::string>& mappings, std::ostream& err) {

@@ -22,6 +22,20 @@ int print_windows_paths(const std::vector<std::string>& paths, std::ostream& out
 // message file cannot be read.
 int print_message(const std::string& id, const std::string& message_file, std::ostream& out, std::ostream& err);
 
+// Exit codes of the engine question, as service managers give them.
+constexpr int EXIT_ACTIVE = 0;
+constexpr int EXIT_INACTIVE = 3;
+constexpr int EXIT_NO_SCENARIO = 4;
+
+// Asks whether an engine holds the scenario in dir; prints "active" or "inactive". Returns
+// EXIT_ACTIVE, EXIT_INACTIVE, or EXIT_NO_SCENARIO (with a message on err) when dir does not exist.
+int ask_engine_active(const std::string& dir, std::ostream& out, std::ostream& err);
+
+// Takes the scenario's writer lock as an engine does and keeps it until interrupted (SIGINT,
+// SIGTERM, Ctrl-C), or for the given seconds when above 0. Prints "holding LOCKFILE" once the lock
+// is held. Returns 0 after releasing it, 1 when another holder refused it, 4 when dir is missing.
+int hold_engine_lock(const std::string& dir, double seconds, std::ostream& out, std::ostream& err);
+
 // Applies --drive NAME=DIR options; false (with a message on err) for a bad one.
 bool map_drives(const std::vector<std::string>& mappings, std::ostream& err);
 

@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
       "Paths may use '\\' or '/' as separators."};
   app.set_version_flag("--version", std::string("stats-mng ") + STATS_MNG_VERSION);
   app.require_subcommand(1);
+  // Arguments beginning with '/' are paths, never options, on Windows too.
+  app.allow_windows_style_options(false);
 
   std::string log_dir;
   std::string trace_settings;
@@ -57,6 +59,27 @@ int main(int argc, char** argv) {
       "found\". A missing identifier gives the text of EG00347 when the file has one.\n"
       "Exit status: 0 when a text was found, 1 when not, 2 when the message file cannot be read.");
 
+  std::string scenario_dir;
+  CLI::App* active_cmd = app.add_subcommand("active", "Tell whether an engine is working on a scenario");
+  active_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
+  active_cmd->footer(
+      "Prints \"active\" when an engine holds the scenario's lock file (DIR/.mw_zq_prefix/state.lock) open as "
+      "writer, \"inactive\" otherwise. Asking creates the hidden state directory when it is missing and empties "
+      "a lock file that nobody holds.\n"
+      "Exit status: 0 active, 3 inactive, 4 when DIR does not exist.");
+
+  double hold_seconds = 0;
+  CLI::App* hold_cmd = app.add_subcommand("hold", "Hold a scenario's writer lock as an engine does, until interrupted");
+  hold_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
+  hold_cmd->add_option("--seconds", hold_seconds, "Release the lock after this many seconds instead")
+      ->type_name("N")
+      ->check(CLI::NonNegativeNumber);
+  hold_cmd->footer(
+      "Creates DIR/.mw_zq_prefix (hidden) and state.lock when needed, opens the lock file as writer and prints "
+      "\"holding LOCKFILE\" once it is held; while it runs, `stats-mng active DIR` answers \"active\". Ctrl-C, "
+      "SIGINT or SIGTERM release it.\n"
+      "Exit status: 0 after releasing, 1 when another engine holds the lock, 4 when DIR does not exist.");
+
   CLI11_PARSE(app, argc, argv);
 
   if (!log_dir.empty() || !trace_settings.empty()) {
@@ -65,6 +88,8 @@ int main(int argc, char** argv) {
 
   if (!stats_mng_tool_n::map_drives(drives, std::cerr)) return 2;
 
+  if (active_cmd->parsed()) return stats_mng_tool_n::ask_engine_active(scenario_dir, std::cout, std::cerr);
+  if (hold_cmd->parsed()) return stats_mng_tool_n::hold_engine_lock(scenario_dir, hold_seconds, std::cout, std::cerr);
   if (message_cmd->parsed()) return stats_mng_tool_n::print_message(message_id, message_file, std::cout, std::cerr);
   if (path_cmd->parsed()) {
     if (windows_form) return stats_mng_tool_n::print_windows_paths(paths, std::cout, std::cerr);

@@ -16,4 +16,12 @@
 #  include "platform/win32/posix/win32_posix.h"
 #endif
 
+// Whether names of this platform's file systems may have short (8.3) aliases: Windows' do, the
+// POSIX layer has none (a path is its own long form there), so the short-name checks are skipped.
+#if defined(_WIN32)
+constexpr bool k_platform_has_short_names = true;
+#else
+constexpr bool k_platform_has_short_names = false;
+#endif
+
 #endif

@@ -78,6 +78,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
     if (!(flags_and_attributes & FILE_FLAG_BACKUP_SEMANTICS) || truncate) return fail_handle(ERROR_ACCESS_DENIED);
     kind = posix_file_handle_c::DIRECTORY_KIND;
   }
+  DWORD kept = INVALID_FILE_ATTRIBUTES;  // the stored attributes, when read below
   if (exists && kind == posix_file_handle_c::FILE_KIND) {
     // The read-only attribute (the owner write bit) refuses writing and deleting, for root as well.
     const bool read_only = (st.st_mode & S_IWUSR) == 0;
@@ -86,7 +87,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
     }
     // Replacing a hidden or system file needs those attributes asked for again.
     if (disposition == CREATE_ALWAYS) {
-      const DWORD kept = dos_attributes_n::stored(native);
+      kept = dos_attributes_n::stored(native);
       if (((kept & FILE_ATTRIBUTE_HIDDEN) && !(flags_and_attributes & FILE_ATTRIBUTE_HIDDEN)) ||
           ((kept & FILE_ATTRIBUTE_SYSTEM) && !(flags_and_attributes & FILE_ATTRIBUTE_SYSTEM))) {
         return fail_handle(ERROR_ACCESS_DENIED);
@@ -131,7 +132,10 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
     }
     if (created || disposition == CREATE_ALWAYS) {
       DWORD attributes = (flags_and_attributes & dos_attributes_n::k_stored) | FILE_ATTRIBUTE_ARCHIVE;
-      dos_attributes_n::store_fd(fd, attributes);
+      // A file replaced with the attributes it already has keeps them without another write.
+      if (created || kept == INVALID_FILE_ATTRIBUTES || (kept & dos_attributes_n::k_stored) != attributes) {
+        dos_attributes_n::store_fd(fd, attributes);
+      }
       if (flags_and_attributes & FILE_ATTRIBUTE_READONLY) ::fchmod(fd, 0444);
     }
     if (flags_and_attributes & FILE_FLAG_SEQUENTIAL_SCAN) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);

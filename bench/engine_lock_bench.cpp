@@ -1,0 +1,108 @@
+// The engine question, is_engine_active_for_scenario, against the system calls the same work needs
+// at the least: stat of the scenario and state directories and of the lock file, then the lock file
+// opened and closed as reader and as writer with the share-mode check of the lock protocol (the
+// gate, the rights taken as read locks, the conflicts tested), side by side.
+#include "stats_mng/stats_mng.h"
+#include "stats_mng/stats_saver_lock.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr off_t k_base = static_cast<off_t>(1) << 62;
+
+class scenario_c {
+ public:
+  scenario_c() {
+    if (mkdtemp(m_dir) == nullptr) return;
+    m_lock = std::string(m_dir) + "/.mw_zq_prefix/state.lock";
+    stats_saver_lock_c prepare(m_dir);
+    prepare.lock(true);  // creates the lock file
+  }
+  ~scenario_c() {
+    std::remove(m_lock.c_str());
+    ::rmdir((std::string(m_dir) + "/.mw_zq_prefix").c_str());
+    ::rmdir(m_dir);
+  }
+  const char* dir() const { return m_dir; }
+  std::string state_dir() const { return std::string(m_dir) + "/.mw_zq_prefix"; }
+  const std::string& lock() const { return m_lock; }
+
+ private:
+  char m_dir[32] = "/tmp/engine_bench_XXXXXX";
+  std::string m_lock;
+};
+
+// Read locks on [BASE+first, BASE+first+count).
+bool take(int fd, int first, int count) {
+  struct flock fl = {};
+  fl.l_type = F_RDLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = k_base + first;
+  fl.l_len = count;
+  return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+// True when nobody else holds a lock in [BASE+first, BASE+first+count).
+bool free_of_others(int fd, int first, int count) {
+  struct flock fl = {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = k_base + first;
+  fl.l_len = count;
+  return ::fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type == F_UNLCK;
+}
+
+bool floor_open(const std::string& path, bool writer) {
+  int fd = ::open(path.c_str(), (writer ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  if (writer) {
+    // has read + write (1..2), does not share write + delete (5..6); nobody may deny read or
+    // write (4..5) nor hold write or delete (2..3).
+    ok = ok && take(fd, 1, 2) && take(fd, 5, 2) && free_of_others(fd, 4, 2) && free_of_others(fd, 2, 2);
+  } else {
+    ok = ok && take(fd, 1, 1) && free_of_others(fd, 4, 1);
+  }
+  ::flock(fd, LOCK_UN);
+  if (ok && writer) ok = ::ftruncate(fd, 0) == 0;
+  ::close(fd);
+  return ok;
+}
+
+void BM_engine_question_syscall_floor(benchmark::State& state) {
+  scenario_c scenario;
+  for (auto _ : state) {
+    struct stat st;
+    bool ok = ::stat(scenario.dir(), &st) == 0 && ::stat(scenario.state_dir().c_str(), &st) == 0 &&
+              ::access(scenario.lock().c_str(), F_OK) == 0 && floor_open(scenario.lock(), false) &&
+              floor_open(scenario.lock(), true);
+    benchmark::DoNotOptimize(ok);
+  }
+}
+BENCHMARK(BM_engine_question_syscall_floor);
+
+void BM_is_engine_active_for_scenario(benchmark::State& state) {
+  scenario_c scenario;
+  for (auto _ : state) {
+    bool active = is_engine_active_for_scenario(scenario.dir());
+    if (active) {
+      state.SkipWithError("nobody holds the scenario, yet it was reported active");
+      break;
+    }
+    benchmark::DoNotOptimize(active);
+  }
+}
+BENCHMARK(BM_is_engine_active_for_scenario);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# An engine's lock as the tool shows it: `hold` in the background, `active` from another process.
+# Usage: check_engine_lock.sh WORK_DIR COMMAND...   (COMMAND: the tool, with its emulator first)
+set -u
+work=$1
+shift
+tool=("$@")
+rm -rf "$work"
+mkdir -p "$work/scenario"
+fail() { echo "FAIL: $*" >&2; [ -n "${holder:-}" ] && kill -9 "$holder" 2>/dev/null; exit 1; }
+
+expect() {  # expect RC TEXT ARGS...
+  local want_rc=$1 want_out=$2
+  shift 2
+  local out rc
+  out=$("${tool[@]}" "$@" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+  rc=$?
+  [ "$rc" = "$want_rc" ] && [ "$out" = "$want_out" ] || fail "$* gave rc=$rc [$out], wanted rc=$want_rc [$want_out]"
+}
+
+wait_for_holding() {
+  for _ in $(seq 1 300); do
+    grep -q '^holding ' "$work/hold.out" 2>/dev/null && return 0
+    kill -0 "$holder" 2>/dev/null || return 1
+    sleep 0.05
+  done
+  return 1
+}
+
+expect 4 "" active "$work/missing"
+expect 3 inactive active "$work/scenario"
+
+# Held until it lets go by itself.
+"${tool[@]}" hold "$work/scenario" --seconds 3 >"$work/hold.out" 2>&1 &
+holder=$!
+wait_for_holding || fail "hold did not report holding: $(cat "$work/hold.out")"
+expect 0 active active "$work/scenario"
+expect 1 "" hold "$work/scenario" --seconds 1
+wait "$holder" || fail "hold exited non-zero"
+grep -q '^released ' "$work/hold.out" || fail "hold did not report the release"
+expect 3 inactive active "$work/scenario"
+
+# Held until killed: the lock goes with the process.
+"${tool[@]}" hold "$work/scenario" >"$work/hold.out" 2>&1 &
+holder=$!
+wait_for_holding || fail "hold did not report holding: $(cat "$work/hold.out")"
+expect 0 active active "$work/scenario"
+kill -9 "$holder"
+wait "$holder" 2>/dev/null
+holder=
+for _ in $(seq 1 100); do
+  out=$("${tool[@]}" active "$work/scenario" 2>/dev/null | tr -d '\r')
+  [ "$out" = inactive ] && break
+  sleep 0.05
+done
+expect 3 inactive active "$work/scenario"
+rm -rf "$work"
+echo "engine lock checks passed"
