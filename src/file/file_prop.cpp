@@ -135,31 +135,38 @@ bool file_prop_access_c::load_file_properties_from_disk(const char* path, file_p
     if (handle == INVALID_HANDLE_VALUE) return false;
     library_statics_n::handle_counter().increase();
     basic_file_c::auto_release_file_handle_c release(handle);
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info)) return false;
-    DWORD attributes = info.dwFileAttributes;
-    const DWORD sparse_reparse = FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_REPARSE_POINT;
-    if ((attributes & sparse_reparse) == sparse_reparse) attributes &= ~sparse_reparse;
-    m_data.mode.set_hostmode(attributes);
-    m_data.size = utl_n::i32x32to64(info.nFileSizeLow, info.nFileSizeHigh);
-    m_data.modification_time = date_time_c::convert_filetime_to_time_t(&info.ftLastWriteTime);
-    m_data.loaded = true;
+    if (!_load_from_handle(handle, path)) return false;
     m_data.transaction = transaction;
-    m_data.link_count = info.nNumberOfLinks;
-    if (m_data.link_count > 1) m_data.mode.set_zqmode(m_data.mode.zqmode() | ZQ_MODE_HARD_LINKED);
-    m_data.file_id = utl_n::i32x32to64(info.nFileIndexLow, info.nFileIndexHigh);
-    m_data.volume_serial = info.dwVolumeSerialNumber;
-    unsigned char compression[16] = {};
-    if (win_internals_n::query_info_file(handle, compression)) {
-      std::memcpy(&m_data.allocated_size, compression, sizeof m_data.allocated_size);
-    } else {
-      tr.print(ZQTR_DETAIL, __LINE__, "failed to get compressed size of %s, using normal size\n", path);
-      m_data.allocated_size = m_data.size;
-    }
     if (m_data.mode.zqmode() & ZQ_MODE_REPARSE_POINT) _get_reparse_point_prop(handle, path);
   }
   if (copy_to != nullptr) copy_to->copy(m_data);
   m_data.path << path;
+  return true;
+}
+
+bool file_prop_access_c::_load_from_handle(HANDLE handle, const char* path) {
+  ZQTR_SCOPE(tr, "file_prop_access_c::load_file_properties_from_disk", k_file);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) return false;
+  DWORD attributes = info.dwFileAttributes;
+  // Both at once is not a state a file can be in: neither is believed.
+  const DWORD sparse_reparse = FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_REPARSE_POINT;
+  if ((attributes & sparse_reparse) == sparse_reparse) attributes &= ~sparse_reparse;
+  m_data.mode.set_hostmode(attributes);
+  m_data.size = utl_n::i32x32to64(info.nFileSizeLow, info.nFileSizeHigh);
+  m_data.modification_time = date_time_c::convert_filetime_to_time_t(&info.ftLastWriteTime);
+  m_data.loaded = true;
+  m_data.link_count = info.nNumberOfLinks;
+  if (m_data.link_count > 1) m_data.mode.set_zqmode(m_data.mode.zqmode() | ZQ_MODE_HARD_LINKED);
+  m_data.file_id = utl_n::i32x32to64(info.nFileIndexLow, info.nFileIndexHigh);
+  m_data.volume_serial = info.dwVolumeSerialNumber;
+  unsigned char compression[16] = {};
+  if (win_internals_n::query_info_file(handle, compression)) {
+    std::memcpy(&m_data.allocated_size, compression, sizeof m_data.allocated_size);
+  } else {
+    tr.print(ZQTR_DETAIL, __LINE__, "failed to get compressed size of %s, using normal size\n", path);
+    m_data.allocated_size = m_data.size;
+  }
   return true;
 }
 
@@ -176,26 +183,7 @@ bool file_prop_access_c::load_file_properties_from_disk(basic_file_c& file) {
   } else {
     HANDLE handle = file._get_file_handle();
     if (handle == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info)) return false;
-    DWORD attributes = info.dwFileAttributes;
-    const DWORD sparse_reparse = FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_REPARSE_POINT;
-    if ((attributes & sparse_reparse) == sparse_reparse) attributes &= ~sparse_reparse;
-    m_data.mode.set_hostmode(attributes);
-    m_data.size = utl_n::i32x32to64(info.nFileSizeLow, info.nFileSizeHigh);
-    m_data.modification_time = date_time_c::convert_filetime_to_time_t(&info.ftLastWriteTime);
-    m_data.loaded = true;
-    m_data.link_count = info.nNumberOfLinks;
-    if (m_data.link_count > 1) m_data.mode.set_zqmode(m_data.mode.zqmode() | ZQ_MODE_HARD_LINKED);
-    m_data.file_id = utl_n::i32x32to64(info.nFileIndexLow, info.nFileIndexHigh);
-    m_data.volume_serial = info.dwVolumeSerialNumber;
-    unsigned char compression[16] = {};
-    if (win_internals_n::query_info_file(handle, compression)) {
-      std::memcpy(&m_data.allocated_size, compression, sizeof m_data.allocated_size);
-    } else {
-      tr.print(ZQTR_DETAIL, __LINE__, "failed to get compressed size of %s, using normal size\n", name);
-      m_data.allocated_size = m_data.size;
-    }
+    if (!_load_from_handle(handle, name)) return false;
   }
   m_data.path << name;
   return true;

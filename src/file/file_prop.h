@@ -79,6 +79,8 @@ class file_prop_access_c {
 
  private:
   bool _loaded_for(const char* path) const;
+  // Fills the record from an open handle (path names it in messages).
+  bool _load_from_handle(HANDLE handle, const char* path);
 
   file_prop_data_s m_data;
 };
