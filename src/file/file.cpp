@@ -42,6 +42,9 @@ bool FILE_c::open(const char* path, const char* mode, HANDLE transaction, unsign
     m_aio_write = aio == nullptr || tuning_parameters_n::get_bool(aio);
   }
   m_flags = flags;
+  m_pre_read.configure(flags, 512);
+  m_post_write.configure(flags, 512);
+  m_post_write.set_aio_write(m_aio_write);
   if (!basic_file_c::open(path, open_mode, transaction, flags)) return false;
 
   if (!m_is_volume) {
@@ -51,7 +54,8 @@ bool FILE_c::open(const char* path, const char* mode, HANDLE transaction, unsign
     std::memset(m_fs_name, 0, sizeof m_fs_name);
     unsigned cluster = 0;
     unsigned sector = file_manipulation_n::bytes_per_sector(m_name.c_str(), &cluster);
-    m_sector_size = sector == 0 ? 512 : sector;
+    m_pre_read.configure(flags, sector == 0 ? 512 : sector);
+    m_post_write.configure(flags, sector == 0 ? 512 : sector);
     m_cluster_size = cluster;
     return true;
   }
@@ -81,8 +85,9 @@ void FILE_c::_move_to_own_position() {
 }
 
 bool FILE_c::_finish_write_behind() {
-  // Transfers of overlapped files complete before they return: nothing is pending.
-  return true;
+  bool flushed = m_post_write.flush();
+  bool waited = m_post_write._wait_all();
+  return flushed && waited;
 }
 
 size_t FILE_c::read(void* buffer, size_t count) {
@@ -94,8 +99,13 @@ size_t FILE_c::read(void* buffer, size_t count) {
     m_last_error = FILE_ERROR_WRITE_BEHIND;
     return static_cast<size_t>(-1);
   }
-  _move_to_own_position();
-  size_t got = basic_file_c::read(buffer, count);
+  size_t got;
+  if (m_flags & (ZQ_OPEN_READ_AHEAD | ZQ_OPEN_OVERLAPPED)) {
+    got = m_pre_read.read(buffer, m_position, count);
+  } else {
+    _move_to_own_position();
+    got = basic_file_c::read(buffer, count);
+  }
   if (got != static_cast<size_t>(-1) && m_position != k_none) m_position += got;
   return got;
 }
@@ -105,8 +115,15 @@ size_t FILE_c::write(const void* buffer, size_t count) {
     m_last_error = FILE_ERROR_CLOSED;
     return static_cast<size_t>(-1);
   }
-  _move_to_own_position();
-  size_t put = basic_file_c::write(buffer, count);
+  size_t put;
+  if (m_flags & ZQ_OPEN_OVERLAPPED) {
+    put = m_post_write.write(buffer, m_position, count);
+  } else {
+    _move_to_own_position();
+    put = basic_file_c::write(buffer, count);
+  }
+  // What the read-ahead buffer holds may no longer be what the file holds.
+  m_pre_read.invalidate();
   if (put != static_cast<size_t>(-1) && m_position != k_none) m_position += put;
   return put;
 }
@@ -128,6 +145,8 @@ bool FILE_c::close() {
   if (m_file == nullptr) return false;
   bool behind_ok = true;
   if (m_flags & ZQ_OPEN_OVERLAPPED) behind_ok = _finish_write_behind();
+  m_pre_read.reset();
+  m_post_write.reset();
   bool closed = basic_file_c::close();
   m_is_volume = false;
   delete[] m_boot_sector;
@@ -139,11 +158,14 @@ bool FILE_c::truncate(uint64_t size) {
   if (m_file == nullptr) return basic_file_c::truncate(size);
   if ((m_flags & ZQ_OPEN_OVERLAPPED) && !_finish_write_behind()) return false;
   if (m_is_volume) return true;
+  m_pre_read.invalidate();
   return basic_file_c::truncate(size);
 }
 
 uint64_t FILE_c::size() {
   if (m_file != nullptr && m_is_volume) return m_volume_size;
+  // Data still behind count towards the size.
+  if (m_file != nullptr && (m_flags & ZQ_OPEN_OVERLAPPED) && !_finish_write_behind()) return k_none;
   return basic_file_c::size();
 }
 

@@ -4,6 +4,7 @@
 #define STATS_MNG_FILE_FILE_H
 
 #include "file/basic_file.h"
+#include "file/buffered_io.h"
 
 // Last errors of FILE_c.
 constexpr uint64_t FILE_ERROR_CLOSED = 0xe0001;          // an operation on a closed file
@@ -29,7 +30,9 @@ class FILE_c : public basic_file_c {
   virtual bool is_consistent();
 
   unsigned flags() const { return m_flags; }
-  unsigned sector_size() const { return m_sector_size; }
+  unsigned sector_size() const { return static_cast<unsigned>(m_pre_read.sector_size()); }
+  const pre_read_c& read_ahead() const { return m_pre_read; }
+  const post_write_c& write_behind() const { return m_post_write; }
   unsigned cluster_size() const { return m_cluster_size; }
   bool is_volume() const { return m_is_volume; }
 
@@ -50,7 +53,8 @@ class FILE_c : public basic_file_c {
   wchar_t m_fs_name[16] = {};
   unsigned char* m_boot_sector = nullptr;
   bool m_consistent = true;
-  unsigned m_sector_size = 512;
+  pre_read_c m_pre_read{this};
+  post_write_c m_post_write{this};
   bool m_aio_write = false;
   bool m_is_volume = false;
   utl_stream_c m_device_path;
