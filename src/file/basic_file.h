@@ -54,6 +54,7 @@ class basic_file_c {
   };
 
   uint64_t last_error() const { return m_last_error; }
+  void clear_last_error() { m_last_error = 0; }
   const utl_stream_c& name() const { return m_name; }
   zq_file_s* record() const { return m_file; }
 

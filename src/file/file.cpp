@@ -2,10 +2,14 @@
 
 #include "file/file_manipulation.h"
 #include "file/path_n.h"
+#include "file/storage_info.h"
+#include "utl/multi_lang.h"
 #include "platform/trc/zqtr.h"
 #include "utl/tuning_parameters.h"
 
 #include <cstring>
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -59,16 +63,101 @@ bool FILE_c::open(const char* path, const char* mode, HANDLE transaction, unsign
     m_cluster_size = cluster;
     return true;
   }
-  return _open_volume(path);
+  return _open_volume(path, open_mode);
 }
 
-bool FILE_c::_open_volume(const char* path) {
-  ZQTR_SCOPE(tr, "FILE_c::_open_volume", k_file);
-  // Raw volume access (lock, boot sector, size) is not part of this build: the volume is not used.
-  tr.print(ZQTR_FAIL, __LINE__, "Whole-volume access is not available for %s (%s)\n", path, m_device_path.c_str());
+bool FILE_c::_open_volume(const char* path, const char* mode) {
+  ZQTR_SCOPE(tr, "FILE_c::open", k_file);
+  if (!m_device_path.ends_with("\\", true)) m_device_path << "\\";
+  std::unique_ptr<wchar_t[]> device(new wchar_t[PATH_BUFFER_SIZE]);
+  if (multi_lang_str_n::utf8_to_wide(m_device_path.c_str(), device.get(), PATH_BUFFER_SIZE) == nullptr) device[0] = 0;
+  ULARGE_INTEGER total;
+  total.QuadPart = 0;
+  if (GetDiskFreeSpaceExW(device.get(), nullptr, &total, nullptr)) m_volume_size = total.QuadPart;
+  DWORD sectors_per_cluster = 0, bytes_per_sector = 0, free_clusters = 0, clusters = 0;
+  unsigned sector = 0;
+  if (GetDiskFreeSpaceW(device.get(), &sectors_per_cluster, &bytes_per_sector, &free_clusters, &clusters)) {
+    m_cluster_size = sectors_per_cluster * bytes_per_sector;
+    sector = bytes_per_sector;
+  }
+  HANDLE handle = _get_file_handle();
+  query_file_system_name(m_fs_name, handle);
+  if (std::strcmp(mode, "r+") == 0 && !volume_file_c::_lock_volume(handle, m_name.c_str(), &m_volume_locked)) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to lock volume %s for write\n", path, m_device_path.c_str());
+    basic_file_c::close();
+    m_is_volume = false;
+    return false;
+  }
+  const unsigned boot_size = sector == 0 ? 512 : sector;
+  if (m_boot_sector == nullptr) {
+    m_boot_sector = static_cast<unsigned char*>(VirtualAlloc(nullptr, boot_size, MEM_COMMIT, PAGE_READWRITE));
+  }
+  if (m_boot_sector == nullptr || read(m_boot_sector, boot_size) != boot_size) {
+    tr.print(ZQTR_FAIL, __LINE__, "failed to read boot sector %s (%d).\n", m_name.c_str(),
+             static_cast<int>(GetLastError()));
+    _abandon_volume();
+    return false;
+  }
+  if (basic_file_c::tell() != k_none) {
+    if (!basic_file_c::seek(0)) {
+      tr.print(ZQTR_FAIL, __LINE__, "failed to seek back to position 0. %s (%d).\n", m_name.c_str(),
+               static_cast<int>(GetLastError()));
+      _abandon_volume();
+      return false;
+    }
+    m_position = 0;
+  } else {
+    m_position = k_none;
+  }
+  bool consistent = true;
+  storage_info_n::consistency_of_bs(m_boot_sector, m_fs_name, &consistent);
+  m_consistent = consistent;
+  if (sector != 0) {
+    m_pre_read.configure(m_flags, sector);
+    m_post_write.configure(m_flags, sector);
+  }
+  return true;
+}
+
+void FILE_c::_abandon_volume() {
+  // Nothing was written: the boot sector is left as it is, only the lock is given back.
+  m_pre_read.reset();
+  m_post_write.reset();
+  HANDLE duplicate = basic_file_c::_duplicate_handle(_get_file_handle());
   basic_file_c::close();
+  if (m_volume_locked) volume_file_c::unlock_volume(duplicate, m_name.c_str(), &m_volume_locked);
+  basic_file_c::_close_handle(duplicate);
+  m_volume_locked = false;
+  if (m_boot_sector != nullptr) VirtualFree(m_boot_sector, 0, MEM_RELEASE);
+  m_boot_sector = nullptr;
   m_is_volume = false;
-  return false;
+}
+
+bool FILE_c::_fix_volume() {
+  ZQTR_SCOPE(tr, "FILE_c::_fix_volume", k_file);
+  tr.print(ZQTR_PROGRESS, __LINE__, "checking and fixing boot sector of volume %s.\n", m_name.c_str());
+  volume_file_c volume(this);
+  volume.get_total_sectors(&m_volume_total_sectors);
+  if (!volume.correct_boot_sector(m_boot_sector, m_consistent)) {
+    tr.print(ZQTR_FAIL, __LINE__, "Failed to fix boot sector of volume %s.\n", m_name.c_str());
+    return false;
+  }
+  return true;
+}
+
+void FILE_c::_update_volume_total_sectors() {
+  ZQTR_SCOPE(tr, "FILE_c::_update_volume_total_sectors", k_file);
+  if (m_boot_sector == nullptr || m_volume_total_sectors == 0) return;
+  tr.print(ZQTR_PROGRESS, __LINE__, "checking and fixing total sectors of volume %s.\n", m_name.c_str());
+  uint64_t original = 0;
+  storage_info_n::get_volume_total_sectors(m_boot_sector, m_fs_name, &original);
+  tr.print_nl(ZQTR_PROGRESS, __LINE__, "Original total sectors[%I64u], current total sectors[%I64u].",
+              static_cast<unsigned long long>(original), static_cast<unsigned long long>(m_volume_total_sectors));
+  std::string device = m_device_path.c_str();
+  if (!device.empty() && device.back() == '\\') device.pop_back();
+  if (!storage_info_n::extend_volume(device.c_str(), static_cast<int64_t>(original))) {
+    tr.print(ZQTR_FAIL, __LINE__, "Failed to extend total sectors of volume %s.\n", m_name.c_str());
+  }
 }
 
 bool FILE_c::mknod() { return true; }
@@ -142,15 +231,30 @@ bool FILE_c::seek(uint64_t position) {
 }
 
 bool FILE_c::close() {
+  ZQTR_SCOPE(tr, "FILE_c::close", k_file);
   if (m_file == nullptr) return false;
   bool behind_ok = true;
   if (m_flags & ZQ_OPEN_OVERLAPPED) behind_ok = _finish_write_behind();
-  m_pre_read.reset();
-  m_post_write.reset();
-  bool closed = basic_file_c::close();
-  m_is_volume = false;
-  delete[] m_boot_sector;
-  m_boot_sector = nullptr;
+  bool closed;
+  if (m_is_volume) {
+    if (m_volume_locked && !_fix_volume()) tr.print(ZQTR_FAIL, __LINE__, "failed to fix volume %s.\n", m_name.c_str());
+    m_pre_read.reset();
+    m_post_write.reset();
+    // The lock belongs to the volume handle: it is released through a duplicate once the file is closed.
+    HANDLE duplicate = basic_file_c::_duplicate_handle(_get_file_handle());
+    closed = basic_file_c::close();
+    if (m_volume_locked) volume_file_c::unlock_volume(duplicate, m_name.c_str(), &m_volume_locked);
+    basic_file_c::_close_handle(duplicate);
+    m_volume_locked = false;
+    _update_volume_total_sectors();
+    if (m_boot_sector != nullptr) VirtualFree(m_boot_sector, 0, MEM_RELEASE);
+    m_boot_sector = nullptr;
+    m_is_volume = false;
+  } else {
+    m_pre_read.reset();
+    m_post_write.reset();
+    closed = basic_file_c::close();
+  }
   return closed && behind_ok;
 }
 

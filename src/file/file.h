@@ -35,6 +35,12 @@ class FILE_c : public basic_file_c {
   const post_write_c& write_behind() const { return m_post_write; }
   unsigned cluster_size() const { return m_cluster_size; }
   bool is_volume() const { return m_is_volume; }
+  bool volume_locked() const { return m_volume_locked; }
+  uint64_t volume_total_sectors() const { return m_volume_total_sectors; }
+  // The file system of an open volume (empty for files).
+  const wchar_t* file_system_name() const { return m_fs_name; }
+  // The device path of an open volume ("\\.\D:"), the path itself for files.
+  const char* device_path() const { return m_device_path.c_str(); }
 
  private:
   // Brings the underlying file to the own position before a direct transfer.
@@ -42,7 +48,12 @@ class FILE_c : public basic_file_c {
   // Finishes the write-behind work (overlapped files); false when some of it failed.
   bool _finish_write_behind();
   // The whole-volume steps of open; false (file closed) when the volume cannot be used.
-  bool _open_volume(const char* path);
+  bool _open_volume(const char* path, const char* mode);
+  // At close of a locked volume: the boot sector brought in line, then the file system extended.
+  bool _fix_volume();
+  // Closes a volume whose open failed after the lock: unlocked, the boot sector untouched.
+  void _abandon_volume();
+  void _update_volume_total_sectors();
 
   unsigned m_flags = 0;
   uint64_t m_position = 0;

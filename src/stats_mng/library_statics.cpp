@@ -1,5 +1,9 @@
 #include "stats_mng/library_statics.h"
 
+#include <memory>
+#include <new>
+
+#include "file/sys_info.h"
 #include "utl/array.h"
 #include "utl/message.h"
 
@@ -9,6 +13,10 @@ thl_ref_counter_c g_handle_counter;
 thl_crit_section_c g_crit_sections[library_statics_n::CS_COUNT] = {
     thl_crit_section_c(false), thl_crit_section_c(false), thl_crit_section_c(false), thl_crit_section_c(false),
     thl_crit_section_c(false), thl_crit_section_c(false), thl_crit_section_c(false)};
+
+// Two locks of the common code and the host facts.
+win32::critical_section g_win32_sections[2];
+std::unique_ptr<sys_info_c> g_sys_info(new (std::nothrow) sys_info_c);
 
 // The message store and the texts loaded into it.
 message_table_t g_message_store(101, true, false);
@@ -62,5 +70,9 @@ namespace library_statics_n {
 thl_ref_counter_c& handle_counter() { return g_handle_counter; }
 
 thl_crit_section_c& crit_section(crit_section_e which) { return g_crit_sections[which]; }
+
+win32::critical_section& win32_section(int which) { return g_win32_sections[which]; }
+
+sys_info_c* sys_info() { return g_sys_info.get(); }
 
 }  // namespace library_statics_n

@@ -5,6 +5,11 @@
 
 #include "platform/thl/thl_locks.h"
 
+class sys_info_c;
+namespace win32 {
+class critical_section;
+}
+
 namespace library_statics_n {
 
 // Open file handles of the process: +1 per handle opened or duplicated, -1 per handle closed.
@@ -22,6 +27,11 @@ enum crit_section_e {
   CS_COUNT
 };
 thl_crit_section_c& crit_section(crit_section_e which);
+
+// The two Windows critical sections of the common code (0 and 1).
+win32::critical_section& win32_section(int which);
+// The host facts, or null when they could not be allocated.
+sys_info_c* sys_info();
 
 }  // namespace library_statics_n
 

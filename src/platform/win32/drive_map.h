@@ -4,6 +4,7 @@
 #ifndef STATS_MNG_PLATFORM_WIN32_DRIVE_MAP_H
 #define STATS_MNG_PLATFORM_WIN32_DRIVE_MAP_H
 
+#include <cstdint>
 #include <string>
 
 namespace drive_map_n {
@@ -15,6 +16,23 @@ bool map(const std::string& name, const std::string& directory);
 bool map_entry(const std::string& mapping, std::string& error);
 bool unmap(const std::string& name);
 void clear();
+
+// A volume image: a file that stands for a whole volume (raw sectors from its first byte).
+struct volume_image_s {
+  std::string image;  // the image file of this system
+  uint64_t cylinders = 0;  // 0: as many as the image's size gives
+  uint32_t tracks_per_cylinder = 255;
+  uint32_t sectors_per_track = 63;
+  uint32_t bytes_per_sector = 512;
+  std::string file_system = "NTFS";
+  uint32_t file_system_flags = 0x0000000F;  // case, Unicode names, persistent ACLs
+  uint32_t sectors_per_cluster = 8;
+};
+
+// Maps a drive letter to a directory (its files) and a volume image (the volume itself): \\.\X:,
+// \\?\X: and the drive's volume GUID path open the image; lock, unlock, dismount, geometry, extend
+// and the space and information queries act on it. False where drives cannot be mapped (Windows).
+bool map_volume(const std::string& letter, const std::string& directory, const volume_image_s& image);
 
 }  // namespace drive_map_n
 

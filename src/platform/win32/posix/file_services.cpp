@@ -2,6 +2,7 @@
 #include "platform/win32/posix/dos_attributes.h"
 #include "platform/win32/posix/handles.h"
 #include "platform/win32/posix/posix_paths.h"
+#include "platform/win32/posix/volumes.h"
 #include "platform/win32/posix/share_locks.h"
 
 #include <cerrno>
@@ -46,6 +47,52 @@ struct symlink_payload_s {
 
 }  // namespace
 
+namespace {
+
+// The controls of a volume opened through its image.
+BOOL volume_control(posix_file_handle_c* h, DWORD code, LPVOID in, DWORD in_size, LPVOID out, DWORD out_size,
+                    LPDWORD returned) {
+  posix_volumes_n::volume_s volume;
+  if (h->volume == 0 || !posix_volumes_n::find_letter(h->volume, volume)) return fail(ERROR_INVALID_FUNCTION);
+  switch (code) {
+    case FSCTL_LOCK_VOLUME: {
+      DWORD error = share_locks_n::lock_volume(h->fd);
+      return error == ERROR_SUCCESS ? TRUE : fail(error);
+    }
+    case FSCTL_UNLOCK_VOLUME:
+      share_locks_n::unlock_volume(h->fd);
+      return TRUE;
+    case FSCTL_DISMOUNT_VOLUME:
+      return TRUE;  // nothing is mounted from an image
+    case FSCTL_EXTEND_VOLUME: {
+      if (in == nullptr || in_size < sizeof(LONGLONG)) return fail(ERROR_INVALID_PARAMETER);
+      LONGLONG total = 0;
+      std::memcpy(&total, in, sizeof total);
+      if (total <= 0) return fail(ERROR_INVALID_PARAMETER);
+      posix_volumes_n::record_total_sectors(volume.letter, static_cast<uint64_t>(total));
+      return TRUE;
+    }
+    default: {
+      if (out == nullptr || out_size < sizeof(DISK_GEOMETRY)) return fail(ERROR_INSUFFICIENT_BUFFER);
+      DISK_GEOMETRY geometry;
+      std::memset(&geometry, 0, sizeof geometry);
+      const drive_map_n::volume_image_s& image = volume.image;
+      uint64_t per_cylinder = static_cast<uint64_t>(image.tracks_per_cylinder) * image.sectors_per_track * image.bytes_per_sector;
+      geometry.Cylinders.QuadPart = static_cast<LONGLONG>(
+          image.cylinders != 0 ? image.cylinders : (per_cylinder == 0 ? 0 : posix_volumes_n::total_bytes(volume) / per_cylinder));
+      geometry.MediaType = FixedMedia;
+      geometry.TracksPerCylinder = image.tracks_per_cylinder;
+      geometry.SectorsPerTrack = image.sectors_per_track;
+      geometry.BytesPerSector = image.bytes_per_sector;
+      std::memcpy(out, &geometry, sizeof geometry);
+      if (returned != nullptr) *returned = sizeof geometry;
+      return TRUE;
+    }
+  }
+}
+
+}  // namespace
+
 extern "C" {
 
 HANDLE GetCurrentProcess(void) { return static_cast<HANDLE>(&g_current_process); }
@@ -54,8 +101,17 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
                    DWORD flags_and_attributes, HANDLE) {
   if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) return fail_handle(ERROR_INVALID_PARAMETER);
   resolved_s r;
-  DWORD error = posix_paths_n::resolve(path, r);
-  if (error != ERROR_SUCCESS) return fail_handle(error);
+  posix_volumes_n::volume_s volume;
+  const bool whole_volume = posix_volumes_n::find_device(path, volume);
+  if (whole_volume) {
+    // The volume itself: its image, which must exist.
+    r.native = volume.image.image;
+    if (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS) return fail_handle(ERROR_ACCESS_DENIED);
+    disposition = OPEN_EXISTING;
+  } else {
+    DWORD error = posix_paths_n::resolve(path, r);
+    if (error != ERROR_SUCCESS) return fail_handle(error);
+  }
   const std::string& native = r.native;
   const DWORD expanded = share_locks_n::expand_access(access);
   const unsigned rights = share_locks_n::rights_of(access);
@@ -148,6 +204,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
   handle->share = share;
   handle->flags = flags_and_attributes & 0xFFF00000u;
   handle->delete_on_close = (flags_and_attributes & FILE_FLAG_DELETE_ON_CLOSE) != 0;
+  if (whole_volume) handle->volume = volume.letter;
   // Opening an existing file with OPEN_ALWAYS or CREATE_ALWAYS succeeds and says so.
   SetLastError(exists && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS) ? ERROR_ALREADY_EXISTS
                                                                                        : ERROR_SUCCESS);
@@ -301,6 +358,7 @@ BOOL DuplicateHandle(HANDLE source_process, HANDLE source, HANDLE target_process
   copy->access = (options & DUPLICATE_SAME_ACCESS) ? h->access : (share_locks_n::expand_access(access) & h->access);
   copy->share = h->share;
   copy->flags = h->flags;
+  copy->volume = h->volume;
   *target = posix_handles_n::add(copy);
   if (options & DUPLICATE_CLOSE_SOURCE) CloseHandle(source);
   return TRUE;
@@ -350,6 +408,12 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_size, LPVOID
     }
     case FSCTL_SET_COMPRESSION:
       return fail(ERROR_INVALID_FUNCTION);  // no compression on these file systems
+    case FSCTL_LOCK_VOLUME:
+    case FSCTL_UNLOCK_VOLUME:
+    case FSCTL_DISMOUNT_VOLUME:
+    case FSCTL_EXTEND_VOLUME:
+    case IOCTL_DISK_GET_DRIVE_GEOMETRY:
+      return volume_control(h, code, in, in_size, out, out_size, returned);
     case FSCTL_GET_REPARSE_POINT: {
       if (h->kind != posix_file_handle_c::LINK_KIND) return fail(ERROR_NOT_A_REPARSE_POINT);
       char target[PATH_MAX];

@@ -29,6 +29,7 @@ class posix_file_handle_c : public posix_handle_c {
   DWORD flags = 0;  // FILE_FLAG_* of the open
   bool delete_on_close = false;
   bool lent_to_stream = false;  // a stdio stream owns the descriptor and closes it
+  char volume = 0;               // the drive letter of a volume opened through its image
 };
 
 // An event: signalled or not, reset by hand (manual) or by the one wait it releases.

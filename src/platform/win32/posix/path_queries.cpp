@@ -1,9 +1,11 @@
 // Disk space, long names and volume mount points of paths.
 #include "platform/win32/posix/posix_paths.h"
+#include "platform/win32/posix/volumes.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <cwchar>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -71,6 +73,15 @@ extern "C" {
 
 BOOL GetDiskFreeSpaceW(LPCWSTR root, LPDWORD sectors_per_cluster, LPDWORD bytes_per_sector, LPDWORD free_clusters,
                        LPDWORD total_clusters) {
+  posix_volumes_n::volume_s volume;
+  if (posix_volumes_n::find_root(root, volume)) {
+    const uint64_t cluster = static_cast<uint64_t>(volume.image.sectors_per_cluster) * volume.image.bytes_per_sector;
+    if (sectors_per_cluster) *sectors_per_cluster = volume.image.sectors_per_cluster;
+    if (bytes_per_sector) *bytes_per_sector = volume.image.bytes_per_sector;
+    if (total_clusters) *total_clusters = clamp32(cluster == 0 ? 0 : posix_volumes_n::total_bytes(volume) / cluster);
+    if (free_clusters) *free_clusters = 0;
+    return TRUE;
+  }
   struct statvfs vfs;
   if (!stat_volume(root, vfs)) return FALSE;
   const unsigned long long unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
@@ -85,6 +96,13 @@ BOOL GetDiskFreeSpaceW(LPCWSTR root, LPDWORD sectors_per_cluster, LPDWORD bytes_
 
 BOOL GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER free_to_caller, PULARGE_INTEGER total_bytes,
                          PULARGE_INTEGER free_bytes) {
+  posix_volumes_n::volume_s volume;
+  if (posix_volumes_n::find_root(directory, volume)) {
+    if (free_to_caller) free_to_caller->QuadPart = 0;
+    if (total_bytes) total_bytes->QuadPart = posix_volumes_n::total_bytes(volume);
+    if (free_bytes) free_bytes->QuadPart = 0;
+    return TRUE;
+  }
   struct statvfs vfs;
   if (!stat_volume(directory, vfs)) return FALSE;
   const unsigned long long unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
@@ -95,6 +113,8 @@ BOOL GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER free_to_caller, PULA
 }
 
 UINT GetDriveTypeW(LPCWSTR root) {
+  posix_volumes_n::volume_s volume;
+  if (posix_volumes_n::find_root(root, volume)) return DRIVE_FIXED;
   posix_paths_n::resolved_s r;
   if (posix_paths_n::resolve(root == nullptr ? L"/" : root, r) != ERROR_SUCCESS) return DRIVE_NO_ROOT_DIR;
   struct stat st;
@@ -120,32 +140,6 @@ UINT GetDriveTypeW(LPCWSTR root) {
 
 namespace {
 
-const wchar_t* fs_name_of(unsigned long type) {
-  switch (type) {
-    case 0xEF53:
-      return L"ext4";
-    case 0x01021994:
-      return L"tmpfs";
-    case 0x9123683E:
-      return L"btrfs";
-    case 0x58465342:
-      return L"xfs";
-    case 0x794C7630:
-      return L"overlay";
-    case 0x6969:
-      return L"nfs";
-    case 0xFF534D42:
-    case 0xFE534D42:
-      return L"cifs";
-    case 0x4D44:
-      return L"vfat";
-    case 0x5346544E:
-      return L"ntfs3";
-    default:
-      return L"unknown";
-  }
-}
-
 bool copy_out(const wchar_t* text, LPWSTR out, DWORD size) {
   size_t n = std::wcslen(text);
   if (out == nullptr || n + 1 > size) return false;
@@ -157,6 +151,19 @@ bool copy_out(const wchar_t* text, LPWSTR out, DWORD size) {
 
 BOOL GetVolumeInformationW(LPCWSTR root, LPWSTR volume_name, DWORD volume_name_size, LPDWORD serial,
                            LPDWORD max_component_length, LPDWORD fs_flags, LPWSTR fs_name, DWORD fs_name_size) {
+  posix_volumes_n::volume_s volume;
+  if (posix_volumes_n::find_root(root, volume)) {
+    std::wstring name = posix_paths_n::widen(volume.image.file_system);
+    if ((volume_name != nullptr && !copy_out(L"", volume_name, volume_name_size)) ||
+        (fs_name != nullptr && !copy_out(name.c_str(), fs_name, fs_name_size))) {
+      SetLastError(ERROR_BAD_LENGTH);
+      return FALSE;
+    }
+    if (serial != nullptr) *serial = static_cast<DWORD>(std::hash<std::wstring>()(volume.guid_path));
+    if (max_component_length != nullptr) *max_component_length = 255;
+    if (fs_flags != nullptr) *fs_flags = volume.image.file_system_flags;
+    return TRUE;
+  }
   posix_paths_n::resolved_s r;
   DWORD error = posix_paths_n::resolve(root == nullptr ? L"/" : root, r);
   if (error != ERROR_SUCCESS) {
@@ -169,7 +176,7 @@ BOOL GetVolumeInformationW(LPCWSTR root, LPWSTR volume_name, DWORD volume_name_s
     return FALSE;
   }
   if ((volume_name != nullptr && !copy_out(L"", volume_name, volume_name_size)) ||
-      (fs_name != nullptr && !copy_out(fs_name_of(static_cast<unsigned long>(fs.f_type)), fs_name, fs_name_size))) {
+      (fs_name != nullptr && !copy_out(posix_volumes_n::linux_fs_name(static_cast<unsigned long>(fs.f_type)), fs_name, fs_name_size))) {
     SetLastError(ERROR_BAD_LENGTH);
     return FALSE;
   }
@@ -185,7 +192,15 @@ BOOL GetVolumeInformationW(LPCWSTR root, LPWSTR volume_name, DWORD volume_name_s
   return TRUE;
 }
 
-BOOL GetVolumeNameForVolumeMountPointW(LPCWSTR mount_point, LPWSTR, DWORD) {
+BOOL GetVolumeNameForVolumeMountPointW(LPCWSTR mount_point, LPWSTR volume_name, DWORD size) {
+  posix_volumes_n::volume_s volume;
+  if (posix_volumes_n::find_root(mount_point, volume)) {
+    if (!copy_out(volume.guid_path.c_str(), volume_name, size)) {
+      SetLastError(ERROR_FILENAME_EXCED_RANGE);
+      return FALSE;
+    }
+    return TRUE;
+  }
   posix_paths_n::resolved_s r;
   DWORD error = posix_paths_n::resolve(mount_point == nullptr ? L"" : mount_point, r);
   if (error != ERROR_SUCCESS) {
@@ -213,7 +228,9 @@ DWORD QueryDosDeviceW(LPCWSTR device, LPWSTR target, DWORD size) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return 0;
   }
-  std::wstring text = posix_paths_n::widen(r.root_native);
+  posix_volumes_n::volume_s volume;
+  std::wstring text = posix_paths_n::widen(
+      posix_volumes_n::find_letter(static_cast<char>(device[0]), volume) ? volume.image.image : r.root_native);
   if (target == nullptr || text.size() + 2 > size) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;

@@ -1,6 +1,7 @@
 #include "platform/win32/posix/posix_paths.h"
 
 #include "platform/win32/drive_map.h"
+#include "platform/win32/posix/volumes.h"
 
 #include <cctype>
 #include <cerrno>
@@ -97,14 +98,26 @@ bool map_entry(const std::string& mapping, std::string& error) {
   return true;
 }
 
+bool map_volume(const std::string& letter, const std::string& directory, const volume_image_s& image) {
+  std::string key;
+  if (!table_key(letter, key) || key.size() != 2 || image.image.empty() || image.bytes_per_sector == 0 ||
+      !map(letter, directory)) {
+    return false;
+  }
+  posix_volumes_n::add(key[0], image);
+  return true;
+}
+
 bool unmap(const std::string& name) {
   std::string key;
   if (!table_key(name, key)) return false;
+  if (key.size() == 2) posix_volumes_n::remove(key[0]);
   std::lock_guard<std::mutex> guard(table().mutex);
   return table().entries.erase(key) > 0;
 }
 
 void clear() {
+  posix_volumes_n::clear();
   std::lock_guard<std::mutex> guard(table().mutex);
   table().entries.clear();
 }

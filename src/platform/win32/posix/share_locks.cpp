@@ -166,4 +166,34 @@ bool held_by_others(int fd) {
   return runs_held_elsewhere(fd, (1u << (k_has + 0)) | (1u << (k_has + 1)) | (1u << (k_has + 2)), error);
 }
 
+namespace {
+
+constexpr off_t k_volume_lock = k_base + 16;
+
+int volume_lock_call(int fd, int command, short type) {
+  struct flock fl;
+  std::memset(&fl, 0, sizeof fl);
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = k_volume_lock;
+  fl.l_len = 1;
+  if (::fcntl(fd, command, &fl) != 0) return -1;
+  return command == F_OFD_GETLK ? (fl.l_type == F_UNLCK ? 0 : 1) : 0;
+}
+
+}  // namespace
+
+DWORD lock_volume(int fd) {
+  if (take_gate(fd) != 0) return ERROR_ACCESS_DENIED;
+  DWORD result = ERROR_SUCCESS;
+  // Only read locks (a volume may be open for reading only); another holder shows in the test.
+  if (volume_lock_call(fd, F_OFD_GETLK, F_WRLCK) != 0 || volume_lock_call(fd, F_OFD_SETLK, F_RDLCK) != 0) {
+    result = ERROR_ACCESS_DENIED;
+  }
+  ::flock(fd, LOCK_UN);
+  return result;
+}
+
+void unlock_volume(int fd) { volume_lock_call(fd, F_OFD_SETLK, F_UNLCK); }
+
 }  // namespace share_locks_n

@@ -29,6 +29,11 @@ DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native);
 // True when another open holds the file with data or delete access.
 bool held_by_others(int fd);
 
+// The volume lock of a volume image: byte BASE + 16, held by at most one open file description
+// (duplicates of a handle share it). ERROR_SUCCESS, or ERROR_ACCESS_DENIED while another holds it.
+DWORD lock_volume(int fd);
+void unlock_volume(int fd);
+
 }  // namespace share_locks_n
 
 #endif

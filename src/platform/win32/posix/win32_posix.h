@@ -89,6 +89,7 @@ typedef struct {
 #define ERROR_LOCK_VIOLATION 33L
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_NOT_SUPPORTED 50L
+#define ERROR_NOT_LOCKED 158L
 #define ERROR_BAD_LENGTH 24L
 #define ERROR_BAD_NETPATH 53L
 #define ERROR_FILE_EXISTS 80L
@@ -232,6 +233,11 @@ typedef struct {
 #define PAGE_READONLY 0x02
 #define PAGE_READWRITE 0x04
 
+#define FSCTL_LOCK_VOLUME 0x00090018
+#define FSCTL_UNLOCK_VOLUME 0x0009001C
+#define FSCTL_DISMOUNT_VOLUME 0x00090020
+#define FSCTL_EXTEND_VOLUME 0x000900F0
+#define IOCTL_DISK_GET_DRIVE_GEOMETRY 0x00070000
 #define FSCTL_GET_REPARSE_POINT 0x000900A8
 #define FSCTL_SET_SPARSE 0x000900C4
 #define FSCTL_SET_COMPRESSION 0x0009C040
@@ -340,6 +346,16 @@ typedef USHORT* PUSHORT;
 typedef void* PVOID;
 typedef DWORD (*LPPROGRESS_ROUTINE)(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
                                     HANDLE, LPVOID);
+
+typedef enum { Unknown = 0, RemovableMedia = 11, FixedMedia = 12 } MEDIA_TYPE;
+
+typedef struct {
+  LARGE_INTEGER Cylinders;
+  MEDIA_TYPE MediaType;
+  DWORD TracksPerCylinder;
+  DWORD SectorsPerTrack;
+  DWORD BytesPerSector;
+} DISK_GEOMETRY, *PDISK_GEOMETRY;
 
 // The symbolic-link form of the reparse data.
 typedef struct {

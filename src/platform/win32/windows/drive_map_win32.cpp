@@ -13,4 +13,6 @@ bool unmap(const std::string&) { return false; }
 
 void clear() {}
 
+bool map_volume(const std::string&, const std::string&, const volume_image_s&) { return false; }
+
 }  // namespace drive_map_n
