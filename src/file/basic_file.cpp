@@ -52,6 +52,7 @@ bool basic_file_c::mknod() { return true; }
 
 size_t basic_file_c::read(void* buffer, size_t count) {
   if (m_file == nullptr) return static_cast<size_t>(-1);
+  m_stream_wrote = false;
   size_t got = zq_fread(buffer, count, m_file);
   if (got < count) {
     m_last_error = static_cast<uint64_t>(m_file->error);
@@ -65,6 +66,7 @@ size_t basic_file_c::read(void* buffer, size_t count) {
 
 size_t basic_file_c::write(const void* buffer, size_t count) {
   if (m_file == nullptr) return static_cast<size_t>(-1);
+  m_stream_wrote = m_file->stream != nullptr;
   size_t put = zq_fwrite(buffer, count, m_file);
   if (put < count) {
     m_last_error = static_cast<uint64_t>(m_file->error);
@@ -129,7 +131,11 @@ uint64_t basic_file_c::tell() {
   return static_cast<uint64_t>(-1);
 }
 
-bool basic_file_c::seek(uint64_t position) { return m_file != nullptr && zq_fseek(m_file, position) == 0; }
+bool basic_file_c::seek(uint64_t position) {
+  if (m_file == nullptr || zq_fseek(m_file, position) != 0) return false;
+  m_stream_wrote = false;
+  return true;
+}
 
 bool basic_file_c::close() {
   if (m_file == nullptr) return false;

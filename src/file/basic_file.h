@@ -57,11 +57,14 @@ class basic_file_c {
   void clear_last_error() { m_last_error = 0; }
   const utl_stream_c& name() const { return m_name; }
   zq_file_s* record() const { return m_file; }
+  // A stream must be positioned before a read that follows a write (the C library's rule).
+  bool _stream_needs_positioning() const { return m_stream_wrote; }
 
  protected:
   uint64_t m_last_error = 0;
   utl_stream_c m_name;
   zq_file_s* m_file = nullptr;
+  bool m_stream_wrote = false;  // the last transfer on the stream was a write
 };
 
 #endif

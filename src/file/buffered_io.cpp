@@ -82,10 +82,9 @@ bool cache_base_c::_ensure_buffer() {
 bool cache_base_c::_move_owner(uint64_t offset) {
   const uint64_t at = m_owner->basic_file_c::tell();
   // When the position cannot be read, the transfer goes on from where the file stands. A stream
-  // is always positioned: it must be between a write and a read.
+  // that was last written is positioned even where it stands: C requires it before a read.
   if (at == static_cast<uint64_t>(-1)) return true;
-  const bool stream = m_owner->record() != nullptr && m_owner->record()->stream != nullptr;
-  return (at == offset && !stream) || m_owner->basic_file_c::seek(offset);
+  return (at == offset && !m_owner->_stream_needs_positioning()) || m_owner->basic_file_c::seek(offset);
 }
 
 size_t cache_base_c::_positioned_read(void* buffer, uint64_t offset, size_t length) {
