@@ -1,0 +1,327 @@
+#include "xml/xml_doc.h"
+
+#include "file/file.h"
+#include "platform/trc/zqtr.h"
+#include "utl/utl.h"
+#include "xml/xml_reader.h"
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+const char* k_file = "xml_doc";
+
+struct entity_s {
+  char character;
+  const char* name;
+};
+const entity_s k_entities[] = {{'"', "quot"}, {'&', "amp"}, {'<', "lt"}, {'>', "gt"}};
+
+void replace_string(char*& field, const char* s) {
+  char* copy = s == nullptr ? nullptr : utl_n::str_copy(s);
+  delete[] field;
+  field = copy;
+}
+
+size_t depth_of(const node_c* node) {
+  size_t depth = 0;
+  for (const node_c* p = node->parent; p != nullptr; p = p->parent) ++depth;
+  return depth;
+}
+
+}  // namespace
+
+// ---- xml_special_characters_c
+
+xml_special_characters_c::~xml_special_characters_c() {
+  if (m_heap) delete[] m_buffer;
+}
+
+bool xml_special_characters_c::_reserve(size_t size) {
+  if (size <= m_capacity) return true;
+  const size_t capacity = (size / 64 + 1) * 64;
+  char* buffer = new char[capacity];
+  if (m_heap) delete[] m_buffer;
+  m_buffer = buffer;
+  m_capacity = capacity;
+  m_heap = true;
+  return true;
+}
+
+bool xml_special_characters_c::_grow(size_t more) {
+  char* buffer = new char[m_capacity + more];
+  std::memcpy(buffer, m_buffer, m_used);
+  if (m_heap) delete[] m_buffer;
+  m_buffer = buffer;
+  m_capacity += more;
+  m_heap = true;
+  return true;
+}
+
+const char* xml_special_characters_c::translate_to_xml(const char* s) {
+  ZQTR_SCOPE(tr, "xml_special_characters_c::translate_to_xml", "xml_translator");
+  if (s == nullptr || s[0] == '\0') return nullptr;
+  const size_t length = std::strlen(s);
+  _reserve(length * 2);
+  m_used = 0;
+  for (const char* p = s; *p != '\0'; ++p) {
+    const char* name = nullptr;
+    for (const entity_s& e : k_entities) {
+      if (e.character == *p) name = e.name;
+    }
+    const size_t piece = name == nullptr ? 1 : std::strlen(name) + 2;
+    while (m_used + piece + 1 > m_capacity) _grow(64);
+    if (name == nullptr) {
+      m_buffer[m_used++] = *p;
+    } else {
+      m_buffer[m_used++] = '&';
+      std::memcpy(m_buffer + m_used, name, piece - 2);
+      m_used += piece - 2;
+      m_buffer[m_used++] = ';';
+    }
+  }
+  m_buffer[m_used] = '\0';
+  return m_buffer;
+}
+
+const char* xml_special_characters_c::translate_from_xml(const char* s) {
+  if (s == nullptr) return nullptr;
+  const size_t length = std::strlen(s);
+  _reserve(length + 1);
+  m_used = 0;
+  for (size_t i = 0; i < length;) {
+    if (s[i] == '&') {
+      size_t end = 0;
+      for (size_t k = 1; k <= 6 && i + k < length; ++k) {
+        if (s[i + k] == ';') {
+          end = k;
+          break;
+        }
+      }
+      // One to five characters between '&' and ';'.
+      if (end >= 2) {
+        const size_t name_length = end - 1;
+        char found = '\0';
+        for (const entity_s& e : k_entities) {
+          if (std::strlen(e.name) == name_length && utl_n::ascii_compare_nocase(e.name, s + i + 1, name_length) == 0) {
+            found = e.character;
+          }
+        }
+        if (found != '\0') {
+          m_buffer[m_used++] = found;
+          i += end + 1;
+          continue;
+        }
+      }
+    }
+    m_buffer[m_used++] = s[i++];
+  }
+  m_buffer[m_used] = '\0';
+  return m_buffer;
+}
+
+// ---- xml_document_c
+
+xml_document_c::~xml_document_c() {
+  delete[] m_version;
+  delete[] m_encoding;
+  delete[] m_style_sheet;
+  delete[] m_xml_file;
+  if (m_tree != nullptr && m_tree->root != nullptr) m_tree->delete_subtree(m_tree->root);
+  delete m_tree;
+}
+
+void xml_document_c::write_line_end(utl_stream_c& out) const { out << "\n"; }
+
+void xml_document_c::set_version(const char* s) {
+  ZQTR_SCOPE(tr, "xml_document_c::set_version", k_file);
+  replace_string(m_version, s);
+}
+
+void xml_document_c::set_encoding(const char* s) {
+  ZQTR_SCOPE(tr, "xml_document_c::set_encoding", k_file);
+  replace_string(m_encoding, s);
+}
+
+void xml_document_c::set_style_sheet(const char* s) {
+  ZQTR_SCOPE(tr, "xml_document_c::set_style_sheet", k_file);
+  replace_string(m_style_sheet, s);
+}
+
+void xml_document_c::set_xml_file(const char* s) {
+  ZQTR_SCOPE(tr, "xml_document_c::set_xml_file", k_file);
+  replace_string(m_xml_file, s);
+}
+
+void xml_document_c::set_standalone(const char* s) {
+  ZQTR_SCOPE(tr, "xml_document_c::set_standalone", k_file);
+  if (s == nullptr) return;
+  if (std::strcmp(s, "no") == 0) m_standalone = false;
+  if (std::strcmp(s, "yes") == 0) m_standalone = true;
+}
+
+bool xml_document_c::load(const char* path) {
+  ZQTR_SCOPE(tr, "xml_document_c::load", k_file);
+  std::unique_ptr<xml_file_reader_c> reader(new xml_file_reader_c(nullptr));
+  if (!reader->open_xml(path)) return false;
+  set_xml_file(path);
+  reader->set_document(this);
+  if (!reader->read_declaration()) {
+    tr.print(ZQTR_FAIL, __LINE__, "Error in DECLARATION header of XML file\n");
+    return false;
+  }
+  if (!reader->read_element(nullptr, false)) {
+    tr.print(ZQTR_FAIL, __LINE__, "Can not parse XML file\n");
+    return false;
+  }
+  return true;
+}
+
+bool xml_document_c::load_from_str(const char* text) {
+  ZQTR_SCOPE(tr, "xml_document_c::load_from_str", k_file);
+  if (text == nullptr || text[0] == '\0') return false;
+  xml_stream_reader_c reader(this, text);
+  if (!reader.read_declaration()) {
+    tr.print(ZQTR_FAIL, __LINE__, "Error in DECLARATION header of XML string\n");
+    return false;
+  }
+  if (!reader.read_element(nullptr, true)) {
+    tr.print(ZQTR_FAIL, __LINE__, "Can not parse XML string, \n%s\n", text);
+    return false;
+  }
+  return true;
+}
+
+bool xml_document_c::add_node(xml_node_c* node, xml_node_c* parent) {
+  if (m_tree == nullptr) {
+    m_tree = new tree_c;
+    m_tree->root = node;
+    return true;
+  }
+  if (parent == nullptr && m_tree->root != nullptr) {
+    // A new top element replaces the tree.
+    m_tree->delete_subtree(m_tree->root);
+    delete m_tree->root;
+    m_tree->root = nullptr;
+    if (node == nullptr || node->parent != nullptr) return false;
+    m_tree->root = node;
+    return true;
+  }
+  if (node == nullptr || (node->parent != nullptr && node->parent != parent)) return false;
+  if (parent != nullptr) {
+    if (node->parent == nullptr) tree_c::append_child(parent, node);
+    return true;
+  }
+  if (m_tree->root == nullptr) m_tree->root = node;
+  return true;
+}
+
+bool xml_document_c::validate_xml_name(const char* name) {
+  ZQTR_SCOPE(tr, "xml_document_c::validate_xml_name", k_file);
+  if (name == nullptr || name[0] == '\0') return false;
+  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  bool ok = letter(name[0]) || name[0] == '_';
+  for (const char* p = name; ok && *p != '\0'; ++p) {
+    const char c = *p;
+    ok = letter(c) || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.' || c == ':' || c == '[' || c == ']';
+  }
+  if (!ok) tr.print(ZQTR_FAIL, __LINE__, "Invalid XML name %s\n", name);
+  return ok;
+}
+
+void xml_document_c::write_declaration(utl_stream_c& out) const {
+  out << "<" << "?xml";
+  if (m_version != nullptr) out << " " << "version=" << "\"" << m_version << "\"";
+  if (m_encoding != nullptr) out << " " << "encoding=" << "\"" << m_encoding << "\"";
+  if (!m_standalone) out << " " << "standalone=" << "\"" << "no" << "\"";
+  out << "?" << ">";
+  write_line_end(out);
+  if (m_style_sheet != nullptr) {
+    out << "<" << "?xml-stylesheet" << " " << "type=" << "\"" << "text/xsl" << "\"" << " " << "href=" << "\""
+        << m_style_sheet << "\"" << "?" << ">";
+    write_line_end(out);
+  }
+}
+
+void xml_document_c::write_start(xml_node_c* node, utl_stream_c& out) {
+  if (node == nullptr) return;
+  for (size_t i = depth_of(node); i > 0; --i) out << "\t";
+  const char* name = node->name == nullptr ? "" : node->name;
+  out << "<" << name;
+  if (node->kind == xml_node_c::TEXT_ELEMENT) {
+    const char* text = m_translator.translate_to_xml(node->text.c_str());
+    out << ">" << (text == nullptr ? "" : text) << "<" << "/" << name << ">";
+  } else {
+    if (node->attributes != nullptr) {
+      for (xml_attr_c* a = node->attributes->first(); a != nullptr; a = node->attributes->next()) {
+        const char* value = a->value() == nullptr || a->value()[0] == '\0' ? nullptr : m_translator.translate_to_xml(a->value());
+        out << " " << (a->name() == nullptr ? "" : a->name()) << "=" << "\"" << (value == nullptr ? "" : value) << "\"";
+      }
+    }
+    if (node->first_child == nullptr) out << "/";
+    out << ">";
+  }
+  node->write_line_end(out);
+}
+
+void xml_document_c::write_end(xml_node_c* node, utl_stream_c& out) const {
+  if (node == nullptr || node->kind == xml_node_c::TEXT_ELEMENT) return;
+  for (size_t i = depth_of(node); i > 0; --i) out << "\t";
+  out << "<" << "/" << (node->name == nullptr ? "" : node->name) << ">";
+  node->write_line_end(out);
+}
+
+void xml_document_c::write_to_stream(xml_node_c* node, utl_stream_c& out, bool with_declaration) {
+  const bool whole = node == nullptr;
+  if (whole) node = root();
+  if (node == nullptr) return;
+  if (whole && with_declaration) write_declaration(out);
+  write_start(node, out);
+  for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
+    write_to_stream(child, out, false);
+  }
+  if (node->first_child != nullptr) write_end(node, out);
+}
+
+bool xml_document_c::_write_xml_buf_to_file(const char* buf, size_t len, FILE_c* file) {
+  ZQTR_SCOPE(tr, "xml_document_c::_write_xml_buf_to_file", k_file);
+  const size_t written = file == nullptr ? 0 : file->write(buf, len);
+  if (written != len) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to write %s to xml file\n", buf);
+    return false;
+  }
+  return true;
+}
+
+bool xml_document_c::store(FILE_c* file) {
+  ZQTR_SCOPE(tr, "xml_document_c::store", k_file);
+  utl_stream_c buffer;
+  return _store(nullptr, buffer, file);
+}
+
+bool xml_document_c::_store(xml_node_c* node, utl_stream_c& buffer, FILE_c* file) {
+  ZQTR_SCOPE(tr, "xml_document_c::_store", k_file);
+  if (node == nullptr) {
+    buffer << '\x01';
+    write_declaration(buffer);
+    if (!_write_xml_buf_to_file(buffer.c_str(), static_cast<size_t>(buffer.length()), file)) return false;
+    node = root();
+    // A document without elements is not a complete document.
+    if (node == nullptr) return false;
+  }
+  buffer << '\x01';
+  write_start(node, buffer);
+  if (!_write_xml_buf_to_file(buffer.c_str(), static_cast<size_t>(buffer.length()), file)) return false;
+  for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
+    if (!_store(child, buffer, file)) return false;
+  }
+  if (node->first_child != nullptr) {
+    buffer << '\x01';
+    write_end(node, buffer);
+    if (!_write_xml_buf_to_file(buffer.c_str(), static_cast<size_t>(buffer.length()), file)) return false;
+  }
+  return true;
+}

@@ -1,0 +1,83 @@
+// An XML file in memory: the declaration's values and the parse tree, loaded through the readers
+// and written line by line; and the escaping of the four special characters.
+#ifndef STATS_MNG_XML_XML_DOC_H
+#define STATS_MNG_XML_XML_DOC_H
+
+#include "xml/xml_item.h"
+
+#include <cstddef>
+
+class FILE_c;
+
+class xml_special_characters_c {
+ public:
+  xml_special_characters_c() = default;
+  virtual ~xml_special_characters_c();
+  xml_special_characters_c(const xml_special_characters_c&) = delete;
+  xml_special_characters_c& operator=(const xml_special_characters_c&) = delete;
+
+  // The text with '"', '&', '<' and '>' written as entities; null for null or empty input. The
+  // result lives until the next translation by this object.
+  const char* translate_to_xml(const char* s);
+  // The four entities (any letter case) read back; anything else is kept as written.
+  const char* translate_from_xml(const char* s);
+
+ private:
+  bool _reserve(size_t size);
+  bool _grow(size_t more);
+
+  char m_inline[1024] = {};
+  char* m_buffer = m_inline;
+  size_t m_capacity = sizeof m_inline;
+  bool m_heap = false;
+  size_t m_used = 0;
+};
+
+class xml_document_c {
+ public:
+  xml_document_c() = default;
+  virtual ~xml_document_c();
+  xml_document_c(const xml_document_c&) = delete;
+  xml_document_c& operator=(const xml_document_c&) = delete;
+
+  virtual void write_line_end(utl_stream_c& out) const;
+  virtual bool _write_xml_buf_to_file(const char* buf, size_t len, FILE_c* file);
+
+  bool load(const char* path);
+  bool load_from_str(const char* text);
+  void set_version(const char* s);
+  void set_encoding(const char* s);
+  void set_style_sheet(const char* s);
+  void set_xml_file(const char* s);
+  void set_standalone(const char* s);
+  bool add_node(xml_node_c* node, xml_node_c* parent);
+  static bool validate_xml_name(const char* name);
+
+  void write_declaration(utl_stream_c& out) const;
+  void write_start(xml_node_c* node, utl_stream_c& out);
+  void write_end(xml_node_c* node, utl_stream_c& out) const;
+  void write_to_stream(xml_node_c* node, utl_stream_c& out, bool with_declaration);
+  bool store(FILE_c* file);
+  bool _store(xml_node_c* node, utl_stream_c& buffer, FILE_c* file);
+
+  const char* version() const { return m_version; }
+  const char* encoding() const { return m_encoding; }
+  bool standalone() const { return m_standalone; }
+  const char* style_sheet() const { return m_style_sheet; }
+  const char* xml_file() const { return m_xml_file; }
+  xml_node_c* root() const { return m_tree == nullptr ? nullptr : static_cast<xml_node_c*>(m_tree->root); }
+
+  // Elements nested deeper than this are refused as a parse error (the reader recurses per level).
+  static constexpr unsigned k_max_depth = 1000;
+
+ private:
+  char* m_version = nullptr;
+  char* m_encoding = nullptr;
+  bool m_standalone = true;
+  char* m_style_sheet = nullptr;
+  char* m_xml_file = nullptr;
+  tree_c* m_tree = nullptr;
+  xml_special_characters_c m_translator;
+};
+
+#endif

@@ -1,0 +1,313 @@
+#include "xml/xml_item.h"
+
+#include "utl/utl.h"
+
+#include <cstring>
+#include <vector>
+
+// ---- generic_node_c
+
+generic_node_c::~generic_node_c() {
+  while (last_child != nullptr) {
+    generic_node_c* child = last_child;
+    last_child = child->prev;
+    if (last_child != nullptr) last_child->next = nullptr;
+    child->prev = nullptr;
+    child->parent = nullptr;
+    delete child;
+  }
+  first_child = nullptr;
+}
+
+size_t generic_node_c::count_children(bool recursive) const {
+  size_t n = 0;
+  for (const generic_node_c* child = first_child; child != nullptr; child = child->next) {
+    ++n;
+    if (recursive) n += child->count_children(true);
+  }
+  return n;
+}
+
+// ---- xml_item_c
+
+xml_item_c::xml_item_c(const char* name) {
+  if (name != nullptr) m_name = utl_n::str_copy(name);
+}
+
+xml_item_c::xml_item_c(const xml_item_c& source, bool deep) : generic_node_c() {
+  if (source.m_name != nullptr) m_name = utl_n::str_copy(source.m_name);
+  for (size_t i = 0; i < source.m_attributes.count(); ++i) add_attr(source.m_attributes.at(i));
+  if (!deep) return;
+  for (const xml_item_c* child = source.first_item(); child != nullptr; child = child->next_item()) {
+    xml_item_c* copy = new xml_item_c(*child, true);
+    copy->parent = this;
+    copy->prev = last_child;
+    if (last_child != nullptr) {
+      last_child->next = copy;
+    } else {
+      first_child = copy;
+    }
+    last_child = copy;
+  }
+}
+
+xml_item_c::~xml_item_c() {
+  m_attributes.delete_all();
+  delete[] m_text;
+  delete[] m_name;
+}
+
+void xml_item_c::set_text(const char* text) {
+  delete[] m_text;
+  m_text = text == nullptr ? nullptr : utl_n::str_copy(text);
+}
+
+size_t xml_item_c::get_name_length() const { return m_name == nullptr ? 0 : std::strlen(m_name); }
+
+size_t xml_item_c::get_text_size(bool with_children) const {
+  const size_t name = get_name_length();
+  size_t size = name + 2;
+  if (m_text != nullptr && m_text[0] != '\0') size += std::strlen(m_text) + 1;
+  for (size_t i = 0; i < m_attributes.count(); ++i) {
+    const labeled_value_c* attribute = m_attributes.at(i);
+    size += (attribute->label() == nullptr ? 0 : std::strlen(attribute->label())) + attribute->get_text_length() + 4;
+  }
+  size += first_child != nullptr ? name + 3 : 1;
+  if (with_children) {
+    for (const xml_item_c* child = first_item(); child != nullptr; child = child->next_item()) {
+      size += child->get_text_size(true);
+    }
+  }
+  return size;
+}
+
+namespace {
+
+bool same_text(const char* a, const char* b) { return std::strcmp(a == nullptr ? "" : a, b == nullptr ? "" : b) == 0; }
+
+}  // namespace
+
+bool xml_item_c::is_equal(const xml_item_c& other) const {
+  if (!same_text(m_name, other.m_name) || !same_text(m_text, other.m_text)) return false;
+  if (m_attributes.count() != other.m_attributes.count()) return false;
+  for (size_t i = 0; i < m_attributes.count(); ++i) {
+    if (!labeled_value_c::is_equal(*m_attributes.at(i), *other.m_attributes.at(i))) return false;
+  }
+  return true;
+}
+
+labeled_value_c* xml_item_c::find_attr(const char* label) const {
+  if (label == nullptr) return nullptr;
+  for (size_t i = 0; i < m_attributes.count(); ++i) {
+    labeled_value_c* attribute = m_attributes.at(i);
+    if (attribute->label() != nullptr && std::strcmp(attribute->label(), label) == 0) return attribute;
+  }
+  return nullptr;
+}
+
+labeled_value_c* xml_item_c::get_attr(size_t index) const {
+  return index < m_attributes.count() ? m_attributes.at(index) : nullptr;
+}
+
+labeled_value_c* xml_item_c::_attr_for(const char* label, bool& created) {
+  labeled_value_c* attribute = find_attr(label);
+  created = attribute == nullptr;
+  if (created) attribute = m_attributes.append(new labeled_value_c(label, static_cast<const char*>(nullptr)));
+  return attribute;
+}
+
+labeled_value_c* xml_item_c::set_attr(const char* label, const char* value) {
+  bool created = false;
+  labeled_value_c* attribute = _attr_for(label, created);
+  attribute->set_text(value);
+  return attribute;
+}
+
+template <class N>
+labeled_value_c* xml_item_c::_set_signed(const char* label, N value) {
+  bool created = false;
+  labeled_value_c* attribute = _attr_for(label, created);
+  attribute->set_signed(static_cast<int64_t>(value));
+  return attribute;
+}
+
+template <class N>
+labeled_value_c* xml_item_c::_set_unsigned(const char* label, N value) {
+  bool created = false;
+  labeled_value_c* attribute = _attr_for(label, created);
+  attribute->set_unsigned(static_cast<uint64_t>(value));
+  return attribute;
+}
+
+labeled_value_c* xml_item_c::set_attr(const char* label, unsigned long long value) { return _set_unsigned(label, value); }
+labeled_value_c* xml_item_c::set_attr(const char* label, long long value) { return _set_signed(label, value); }
+labeled_value_c* xml_item_c::set_attr(const char* label, unsigned int value) { return _set_unsigned(label, value); }
+labeled_value_c* xml_item_c::set_attr(const char* label, int value) { return _set_signed(label, value); }
+labeled_value_c* xml_item_c::set_attr(const char* label, unsigned long value) { return _set_unsigned(label, value); }
+labeled_value_c* xml_item_c::set_attr(const char* label, long value) { return _set_signed(label, value); }
+labeled_value_c* xml_item_c::set_attr(const char* label, unsigned short value) { return _set_unsigned(label, value); }
+labeled_value_c* xml_item_c::set_attr(const char* label, short value) { return _set_signed(label, value); }
+labeled_value_c* xml_item_c::set_attr(const char* label, char value) { return _set_signed(label, value); }
+
+labeled_value_c* xml_item_c::set_attr(const char* label, bool value) {
+  bool created = false;
+  labeled_value_c* attribute = _attr_for(label, created);
+  attribute->set_bool(value);
+  return attribute;
+}
+
+labeled_value_c* xml_item_c::add_attr(const labeled_value_c* attribute) {
+  if (attribute == nullptr) return nullptr;
+  labeled_value_c* existing = find_attr(attribute->label());
+  if (existing != nullptr) {
+    *existing = *attribute;  // text, number, type, error flag and the label again
+    return existing;
+  }
+  return m_attributes.append(new labeled_value_c(*attribute));
+}
+
+bool xml_item_c::has_attr(const labeled_value_c* attribute) const {
+  if (attribute == nullptr || m_attributes.count() == 0) return false;
+  for (size_t i = 0; i < m_attributes.count(); ++i) {
+    if (labeled_value_c::is_equal(*m_attributes.at(i), *attribute)) return true;
+  }
+  return false;
+}
+
+const char* xml_item_c::get_path(utl_stream_c& out) const {
+  // Top-most ancestor first.
+  std::vector<const xml_item_c*> chain;
+  for (const xml_item_c* item = this; item != nullptr; item = item->parent_item()) chain.push_back(item);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    const xml_item_c* item = *it;
+    if (item->m_attributes.count() > 0) {
+      out << item->m_attributes.at(0)->as_string();
+    } else if (item->m_name != nullptr) {
+      out << item->m_name;
+    }
+    out << ".";
+  }
+  out.remove_tail(".");
+  return out.c_str();
+}
+
+const char* xml_item_c::write_start_tag(utl_stream_c& out) const {
+  out << "<" << (m_name == nullptr ? "" : m_name) << " ";
+  for (size_t i = 0; i < m_attributes.count(); ++i) {
+    labeled_value_c* attribute = m_attributes.at(i);
+    out << (attribute->label() == nullptr ? "" : attribute->label()) << "=\"" << attribute->as_string() << "\" ";
+  }
+  if (first_child == nullptr) out << "/";
+  out << ">";
+  return out.c_str();
+}
+
+xml_item_c* xml_item_c::add_child(const char* name, xml_item_c* parent) {
+  xml_item_c* item = new xml_item_c(name);
+  if (parent == nullptr) return item;
+  item->parent = parent;
+  item->prev = parent->last_child;
+  if (parent->last_child != nullptr) {
+    parent->last_child->next = item;
+  } else {
+    parent->first_child = item;
+  }
+  parent->last_child = item;
+  return item;
+}
+
+// ---- xml_attr_c, xml_attr_list_c
+
+namespace {
+
+// Copies s into the buffer when it fits, else into a new rounded allocation.
+void assign_string(char*& field, const char* s) {
+  if (field != nullptr && std::strlen(s) <= std::strlen(field)) {
+    std::strcpy(field, s);
+    return;
+  }
+  delete[] field;
+  field = utl_n::str_copy(s, true);
+}
+
+}  // namespace
+
+xml_attr_c::~xml_attr_c() {
+  delete[] m_name;
+  delete[] m_value;
+}
+
+void xml_attr_c::set_name(const char* s) {
+  if (s == nullptr) {
+    delete[] m_name;
+    delete[] m_value;
+    m_name = m_value = nullptr;
+    return;
+  }
+  assign_string(m_name, s);
+}
+
+void xml_attr_c::set_value(const char* s) {
+  if (s == nullptr) {
+    delete[] m_value;
+    m_value = nullptr;
+    return;
+  }
+  assign_string(m_value, s);
+}
+
+xml_attr_list_c::~xml_attr_list_c() { xml_attr_list_c::delete_all(); }
+
+void xml_attr_list_c::clear() {
+  m_list->lock();
+  for (xml_attr_c* attribute = first(); attribute != nullptr; attribute = first()) {
+    m_list->remove_current();
+    delete attribute;
+  }
+  m_list->unlock();
+}
+
+void xml_attr_list_c::delete_all() {
+  for (xml_attr_c* attribute = first(); attribute != nullptr; attribute = first()) {
+    m_list->remove_current();
+    attribute->set_name(nullptr);
+    delete attribute;
+  }
+}
+
+// ---- xml_node_c
+
+xml_node_c::xml_node_c(const char* name) { set_name(name); }
+
+xml_node_c::~xml_node_c() { delete attributes; }
+
+void xml_node_c::assign(const xml_node_c& source) {
+  set_name(source.name);
+  closed = source.closed;
+  kind = source.kind;
+  if (kind == TEXT_ELEMENT) text << '\x01' << source.text;
+  delete attributes;
+  attributes = nullptr;
+  if (source.attributes == nullptr) return;
+  attributes = new xml_attr_list_c;
+  for (xml_attr_c* attribute = source.attributes->first(); attribute != nullptr;
+       attribute = source.attributes->next()) {
+    xml_attr_c* copy = new xml_attr_c;
+    copy->set_name(attribute->name());
+    copy->set_value(attribute->value());
+    attributes->append(copy);
+  }
+}
+
+void xml_node_c::write_line_end(utl_stream_c& out) const { out << "\n"; }
+
+void xml_node_c::add_attr(const char* name, const char* value) {
+  if (attributes == nullptr) attributes = new xml_attr_list_c;
+  if (name == nullptr) return;
+  xml_attr_c* attribute = new xml_attr_c;
+  attribute->set_name(name);
+  attribute->set_value(value);
+  attributes->list()->lock();
+  attributes->append(attribute);
+  attributes->list()->unlock();
+}

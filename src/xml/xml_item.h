@@ -1,0 +1,299 @@
+// The XML item tree (elements with a name, a text and typed attributes, and the tree operations
+// that link them) and the parse tree's nodes and attributes.
+#ifndef STATS_MNG_XML_XML_ITEM_H
+#define STATS_MNG_XML_XML_ITEM_H
+
+#include "utl/array.h"
+#include "utl/tree.h"
+#include "utl/utl_stream.h"
+#include "utl/value.h"
+
+#include <cstddef>
+#include <cstdint>
+
+class generic_node_c {
+ public:
+  generic_node_c() = default;
+  // Deletes the children, last first.
+  virtual ~generic_node_c();
+  generic_node_c(const generic_node_c&) = delete;
+  generic_node_c& operator=(const generic_node_c&) = delete;
+
+  size_t count_children(bool recursive) const;
+
+  generic_node_c* parent = nullptr;
+  generic_node_c* next = nullptr;
+  generic_node_c* prev = nullptr;
+  generic_node_c* first_child = nullptr;
+  generic_node_c* last_child = nullptr;
+};
+
+class xml_item_c : public generic_node_c {
+ public:
+  explicit xml_item_c(const char* name);
+  // The name and the attributes; with deep the children follow. The text is not copied.
+  xml_item_c(const xml_item_c& source, bool deep);
+  ~xml_item_c() override;
+
+  virtual size_t get_name_length() const;
+  virtual size_t get_text_size(bool with_children) const;
+  virtual bool is_equal(const xml_item_c& other) const;
+  virtual labeled_value_c* set_attr(const char* label, const char* value);
+  virtual labeled_value_c* set_attr(const char* label, unsigned long long value);
+  virtual labeled_value_c* set_attr(const char* label, long long value);
+  virtual labeled_value_c* set_attr(const char* label, unsigned int value);
+  virtual labeled_value_c* set_attr(const char* label, int value);
+  virtual labeled_value_c* set_attr(const char* label, unsigned long value);
+  virtual labeled_value_c* set_attr(const char* label, long value);
+  virtual labeled_value_c* set_attr(const char* label, unsigned short value);
+  virtual labeled_value_c* set_attr(const char* label, short value);
+  virtual labeled_value_c* set_attr(const char* label, char value);
+  virtual labeled_value_c* set_attr(const char* label, bool value);
+  virtual labeled_value_c* add_attr(const labeled_value_c* attribute);
+
+  labeled_value_c* find_attr(const char* label) const;
+  labeled_value_c* get_attr(size_t index) const;
+  size_t attr_count() const { return m_attributes.count(); }
+  bool has_attr(const labeled_value_c* attribute) const;
+  // The chain from the top-most ancestor: each node's first attribute's text, or its name, joined by '.'.
+  const char* get_path(utl_stream_c& out) const;
+  const char* write_start_tag(utl_stream_c& out) const;
+  // A new item; with a parent it becomes the parent's last child.
+  static xml_item_c* add_child(const char* name, xml_item_c* parent);
+
+  const char* name() const { return m_name; }
+  const char* text() const { return m_text; }
+  void set_text(const char* text);
+  xml_item_c* first_item() const { return static_cast<xml_item_c*>(first_child); }
+  xml_item_c* next_item() const { return static_cast<xml_item_c*>(next); }
+  xml_item_c* parent_item() const { return static_cast<xml_item_c*>(parent); }
+
+ private:
+  // The existing attribute of that label, or a new one appended.
+  labeled_value_c* _attr_for(const char* label, bool& created);
+  template <class N>
+  labeled_value_c* _set_signed(const char* label, N value);
+  template <class N>
+  labeled_value_c* _set_unsigned(const char* label, N value);
+
+  char* m_name = nullptr;
+  char* m_text = nullptr;
+  array_ct<labeled_value_c> m_attributes;
+};
+
+// Links and unlinks nodes of an item tree; owns its root only when told so.
+template <class T>
+class generic_tree_ct {
+ public:
+  generic_tree_ct() = default;
+  generic_tree_ct(const generic_tree_ct&) = delete;
+  generic_tree_ct& operator=(const generic_tree_ct&) = delete;
+
+  virtual void delete_node(T* node) { delete node; }
+  virtual ~generic_tree_ct() {
+    if (m_owns_root && root != nullptr) delete_node(root);
+  }
+  virtual void remove_all() { remove(root); }
+  virtual bool owns_root() const { return m_owns_root; }
+
+  virtual bool attach(T* node, T* parent, bool at_end) {
+    if (node == nullptr || node->next != nullptr || node->prev != nullptr) return false;
+    if (node->parent != nullptr) return node->parent == parent;
+    if (parent != nullptr) {
+      node->parent = parent;
+      if (parent->first_child == nullptr) {
+        parent->first_child = parent->last_child = node;
+      } else if (at_end) {
+        node->prev = parent->last_child;
+        parent->last_child->next = node;
+        parent->last_child = node;
+      } else {
+        node->next = parent->first_child;
+        parent->first_child->prev = node;
+        parent->first_child = node;
+      }
+      return true;
+    }
+    if (root != nullptr) return false;
+    root = node;
+    return true;
+  }
+
+  virtual bool insert(T* node, T* sibling, bool after) {
+    if (node == nullptr || sibling == nullptr || sibling->parent == nullptr) return false;
+    if (node->parent != nullptr && node->parent != sibling->parent) return false;
+    T* parent = static_cast<T*>(sibling->parent);
+    if (!after && sibling->prev == nullptr) return attach(node, parent, false);
+    if (after && sibling->next == nullptr) return attach(node, parent, true);
+    generic_node_c* before = after ? sibling : sibling->prev;
+    generic_node_c* behind = after ? sibling->next : sibling;
+    node->prev = before;
+    node->next = behind;
+    node->parent = parent;
+    before->next = node;
+    behind->prev = node;
+    return true;
+  }
+
+  virtual void detach(T* node) {
+    if (node == nullptr) return;
+    _unlink(node);
+    node->parent = nullptr;
+  }
+
+  virtual void remove(T* node) {
+    if (node == nullptr) return;
+    delete_children(node);
+    _unlink(node);
+    node->parent = nullptr;
+    delete_node(node);
+  }
+
+  virtual void delete_children(T* node) {
+    if (node == nullptr) return;
+    while (node->last_child != nullptr) {
+      T* child = static_cast<T*>(node->last_child);
+      node->last_child = child->prev;
+      if (child->prev != nullptr) child->prev->next = nullptr;
+      child->prev = nullptr;
+      child->parent = nullptr;
+      delete_children(child);
+      delete_node(child);
+    }
+    node->first_child = nullptr;
+    node->last_child = nullptr;
+  }
+
+  virtual bool swap(T* a, T* b) {
+    if (a == nullptr || b == nullptr || a == b || a->parent == nullptr || b->parent == nullptr) return false;
+    if (_is_ancestor(a, b) || _is_ancestor(b, a) || _top(a) != _top(b)) return false;
+    if (a->prev == b) {
+      detach(b);
+      return insert(b, a, true);
+    }
+    if (a->next == b) {
+      detach(b);
+      return insert(b, a, false);
+    }
+    T* a_parent = static_cast<T*>(a->parent);
+    T* a_prev = static_cast<T*>(a->prev);
+    T* b_parent = static_cast<T*>(b->parent);
+    T* b_prev = static_cast<T*>(b->prev);
+    detach(a);
+    detach(b);
+    // Each takes the other's former place.
+    bool placed_b = a_prev != nullptr ? insert(b, a_prev, true) : attach(b, a_parent, false);
+    bool placed_a = b_prev != nullptr ? insert(a, b_prev, true) : attach(a, b_parent, false);
+    return placed_a && placed_b;
+  }
+
+  virtual void replace(T* old_node, T* new_node, bool delete_old) {
+    if (old_node == nullptr || new_node == nullptr || new_node->parent != nullptr || new_node->next != nullptr ||
+        new_node->prev != nullptr) {
+      return;
+    }
+    T* parent = static_cast<T*>(old_node->parent);
+    T* previous = static_cast<T*>(old_node->prev);
+    if (delete_old) {
+      remove(old_node);
+    } else {
+      detach(old_node);
+    }
+    if (previous != nullptr) {
+      insert(new_node, previous, true);
+    } else {
+      attach(new_node, parent, false);
+    }
+  }
+
+  virtual void clear() {
+    if (root != nullptr) {
+      delete_children(root);
+      if (m_owns_root) delete_node(root);
+    }
+    root = nullptr;
+  }
+
+  T* root = nullptr;
+
+ protected:
+  bool m_owns_root = true;
+
+ private:
+  void _unlink(T* node) {
+    if (node == root) root = nullptr;
+    generic_node_c* parent = node->parent;
+    if (node->prev != nullptr) {
+      node->prev->next = node->next;
+    } else if (parent != nullptr) {
+      parent->first_child = node->next;
+    }
+    if (node->next != nullptr) {
+      node->next->prev = node->prev;
+    } else if (parent != nullptr) {
+      parent->last_child = node->prev;
+    }
+    node->next = nullptr;
+    node->prev = nullptr;
+  }
+  static bool _is_ancestor(const generic_node_c* ancestor, const generic_node_c* node) {
+    for (const generic_node_c* p = node->parent; p != nullptr; p = p->parent) {
+      if (p == ancestor) return true;
+    }
+    return false;
+  }
+  static const generic_node_c* _top(const generic_node_c* node) {
+    while (node->parent != nullptr) node = node->parent;
+    return node;
+  }
+};
+
+// An attribute of a parse node: two owned strings.
+class xml_attr_c {
+ public:
+  xml_attr_c() = default;
+  ~xml_attr_c();
+  xml_attr_c(const xml_attr_c&) = delete;
+  xml_attr_c& operator=(const xml_attr_c&) = delete;
+
+  void set_name(const char* s);
+  void set_value(const char* s);
+  const char* name() const { return m_name; }
+  const char* value() const { return m_value; }
+
+ private:
+  char* m_name = nullptr;
+  char* m_value = nullptr;
+};
+
+// The attributes of a parse node in document order; owns them.
+class xml_attr_list_c : public ptr_list_ct<xml_attr_c> {
+ public:
+  xml_attr_list_c() : ptr_list_ct<xml_attr_c>(true) {}
+  ~xml_attr_list_c() override;
+  void clear() override;
+  void delete_all() override;
+};
+
+class xml_node_c : public node_c {
+ public:
+  explicit xml_node_c(const char* name);
+  ~xml_node_c() override;
+
+  virtual void assign(const xml_node_c& source);
+  virtual void write_line_end(utl_stream_c& out) const;
+
+  void add_attr(const char* name, const char* value);
+
+  enum kind_e : uint32_t { ELEMENT = 1, TEXT_ELEMENT = 3 };
+
+  xml_attr_list_c* attributes = nullptr;
+  bool closed = false;
+  uint32_t kind = ELEMENT;
+  utl_stream_c text;
+
+  xml_node_c* first_node() const { return static_cast<xml_node_c*>(first_child); }
+  xml_node_c* next_node() const { return static_cast<xml_node_c*>(next); }
+};
+
+#endif

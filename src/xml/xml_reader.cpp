@@ -1,0 +1,294 @@
+#include "xml/xml_reader.h"
+
+#include "platform/trc/zqtr.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char* k_file = "xml_reader";
+constexpr size_t k_tag_step = 512;
+
+bool is_blank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+}  // namespace
+
+// ---- xml_base_reader_c
+
+xml_base_reader_c::xml_base_reader_c(xml_document_c* document)
+    : m_document(document), m_tag(static_cast<char*>(std::calloc(k_tag_step, 1))) {
+  if (m_tag == nullptr) throw std::bad_alloc();
+}
+
+xml_base_reader_c::~xml_base_reader_c() { std::free(m_tag); }
+
+unsigned char xml_base_reader_c::read_char() { return XML_END_OF_INPUT; }
+
+void xml_base_reader_c::unread_char() {}
+
+void xml_base_reader_c::reset() {
+  std::memset(m_tag, 0, m_tag_capacity);
+  m_tag_pos = 0;
+}
+
+bool xml_base_reader_c::_grow_tag() {
+  char* grown = static_cast<char*>(std::realloc(m_tag, m_tag_capacity + k_tag_step));
+  if (grown == nullptr) throw std::bad_alloc();
+  std::memset(grown + m_tag_capacity, 0, k_tag_step);
+  m_tag = grown;
+  m_tag_capacity += k_tag_step;
+  return true;
+}
+
+bool xml_base_reader_c::read_tag() {
+  std::memset(m_tag, 0, m_tag_capacity);
+  m_tag_pos = 0;
+  unsigned char c;
+  do {
+    c = read_char();
+    if (c == XML_END_OF_INPUT) return false;
+  } while (c != '<');
+  for (;;) {
+    c = read_char();
+    if (c == XML_END_OF_INPUT) return false;
+    if (c == '>') break;
+    if (m_tag_pos >= m_tag_capacity - 1) _grow_tag();
+    m_tag[m_tag_pos++] = (c == '\r' || c == '\n') ? ' ' : static_cast<char>(c);
+  }
+  m_tag[m_tag_pos] = '\0';
+  m_tag_pos = 0;
+  return true;
+}
+
+void xml_base_reader_c::skip_blanks() {
+  while (m_tag_pos < m_tag_capacity && m_tag[m_tag_pos] != '\0' && is_blank(static_cast<unsigned char>(m_tag[m_tag_pos]))) {
+    ++m_tag_pos;
+  }
+}
+
+bool xml_base_reader_c::at_tag_end() {
+  skip_blanks();
+  if (m_tag_pos >= m_tag_capacity) return true;
+  char& c = m_tag[m_tag_pos];
+  if (c == '\0' || c == '\n' || (c == '^' && m_tag_pos + 1 < m_tag_capacity && m_tag[m_tag_pos + 1] == 'M')) {
+    c = '\0';
+    return true;
+  }
+  return false;
+}
+
+char* xml_base_reader_c::read_token(char delim, bool skip, bool quoted) {
+  if (skip) skip_blanks();
+  const bool blank_ends = skip && !quoted;
+  const size_t entry = m_tag_pos;
+  if (m_tag_pos >= m_tag_capacity || m_tag[m_tag_pos] == '\0') return nullptr;
+  if (quoted) {
+    if (m_tag[m_tag_pos] != delim) return nullptr;
+    ++m_tag_pos;
+  }
+  const size_t start = m_tag_pos;
+  for (; m_tag_pos < m_tag_capacity; ++m_tag_pos) {
+    const char c = m_tag[m_tag_pos];
+    if (c == '\0') break;
+    if (c == delim) {
+      m_tag[m_tag_pos++] = '\0';
+      return m_tag + start;
+    }
+    if (blank_ends && is_blank(static_cast<unsigned char>(c))) {
+      m_tag_pos = entry;  // nothing taken: another delimiter may be tried from here
+      return nullptr;
+    }
+  }
+  if (delim == '\0') return m_tag + start;
+  m_tag_pos = entry;
+  return nullptr;
+}
+
+bool xml_base_reader_c::read_declaration() {
+  if (!read_tag()) return false;
+  char* space = std::strchr(m_tag, ' ');
+  if (space == nullptr) return false;
+  *space = '\0';
+  if (std::strcmp(m_tag, "?xml") != 0) return false;
+  m_tag_pos = static_cast<size_t>(space - m_tag) + 1;
+  for (;;) {
+    skip_blanks();
+    if (m_tag_pos >= m_tag_capacity || m_tag[m_tag_pos] == '\0') break;
+    const size_t start = m_tag_pos;
+    while (m_tag[m_tag_pos] != '\0' && m_tag[m_tag_pos] != '=' && !is_blank(static_cast<unsigned char>(m_tag[m_tag_pos]))) {
+      ++m_tag_pos;
+    }
+    if (m_tag[m_tag_pos] != '=') {
+      m_tag_pos = start;  // not an attribute: what is left is the declaration's end
+      break;
+    }
+    m_tag[m_tag_pos++] = '\0';
+    const char* name = m_tag + start;
+    if (std::strcmp(name, "version") == 0) {
+      skip_blanks();
+      char* close = m_tag[m_tag_pos] == '"' ? std::strchr(m_tag + m_tag_pos + 1, '"') : nullptr;
+      if (close != nullptr) {
+        *close = '\0';
+        m_document->set_version(m_tag + m_tag_pos + 1);
+        m_tag_pos = static_cast<size_t>(close - m_tag) + 1;
+      } else {
+        m_document->set_version(nullptr);
+      }
+    } else if (std::strcmp(name, "encoding") == 0) {
+      m_document->set_encoding(read_token('"', true, true));
+    } else if (std::strcmp(name, "standalone") == 0) {
+      m_document->set_standalone(read_token('"', true, true));
+    } else {
+      break;
+    }
+  }
+  if (m_document->version() == nullptr) return false;
+  skip_blanks();
+  const char* rest = read_token('\0', true, false);
+  return rest != nullptr && std::strcmp(rest, "?") == 0;
+}
+
+bool xml_base_reader_c::read_element(xml_node_c* parent, bool skip_text) {
+  unsigned depth = 0;
+  for (const node_c* p = parent; p != nullptr; p = p->parent) ++depth;
+  return _read_element(parent, skip_text, depth);
+}
+
+bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsigned depth) {
+  if (depth >= xml_document_c::k_max_depth) {
+    ZQTR_SCOPE(tr, "xml_base_reader_c::read_element", k_file);
+    tr.print(ZQTR_FAIL, __LINE__, "XML elements are nested deeper than %u levels\n", xml_document_c::k_max_depth);
+    return false;
+  }
+  if (at_tag_end() && !read_tag()) return false;
+  char* tag = m_tag + m_tag_pos;
+  const size_t length = std::strlen(tag);
+  if (std::strncmp(tag, "!--", 3) == 0) {
+    m_tag_pos += length;
+    return length >= 2 && std::strcmp(tag + length - 2, "--") == 0;
+  }
+  if (length >= 10 && std::strncmp(tag, "![CDATA[", 8) == 0) {
+    m_tag_pos += length;
+    return std::strcmp(tag + length - 2, "]]") == 0;
+  }
+  if (tag[0] == '/') {
+    ++m_tag_pos;
+    const char* name = read_token('\0', true, false);
+    if (parent == nullptr || name == nullptr || parent->name == nullptr || std::strcmp(name, parent->name) != 0) {
+      return false;
+    }
+    parent->closed = true;
+    return true;
+  }
+  bool empty = false;
+  if (length > 0 && tag[length - 1] == '/') {
+    tag[length - 1] = '\0';
+    empty = true;
+  }
+  const char* name = read_token('\0', true, false);
+  if (name == nullptr) name = read_token(' ', true, false);
+  if (name == nullptr) name = read_token('\t', true, false);
+  if (name == nullptr || !xml_document_c::validate_xml_name(name)) return false;
+  xml_node_c* node = new xml_node_c(name);
+  if (!m_document->add_node(node, parent)) {
+    delete node;
+    return false;
+  }
+  while (!at_tag_end()) {
+    const char* attribute = read_token('=', true, false);
+    if (attribute == nullptr || !xml_document_c::validate_xml_name(attribute)) return false;
+    const char* value = read_token('"', true, true);
+    if (value == nullptr) return false;
+    node->add_attr(attribute, m_translator.translate_from_xml(value));
+  }
+  if (!skip_text) {
+    utl_stream_c text;
+    for (;;) {
+      unsigned char c = read_char();
+      if (c == XML_END_OF_INPUT) break;
+      if (c == '<') {
+        unread_char();
+        break;
+      }
+      if (c == '\r' || c == '\n' || c == '\t') continue;
+      text.append(reinterpret_cast<const char*>(&c), 1);
+    }
+    text.trim();
+    if (text.length() > 0) {
+      node->closed = true;
+      const char* decoded = m_translator.translate_from_xml(text.c_str());
+      if (decoded == nullptr) return false;
+      node->kind = xml_node_c::TEXT_ELEMENT;
+      node->text << '\x01' << decoded;
+    }
+  }
+  if (empty) {
+    node->closed = true;
+    return true;
+  }
+  do {
+    if (!_read_element(node, skip_text, depth + 1)) return false;
+  } while (!node->closed);
+  return true;
+}
+
+// ---- xml_file_reader_c
+
+xml_file_reader_c::~xml_file_reader_c() { m_file.close(); }
+
+unsigned char xml_file_reader_c::read_char() {
+  unsigned char c = 0;
+  return m_file.read(&c, 1) == 1 ? c : XML_END_OF_INPUT;
+}
+
+void xml_file_reader_c::unread_char() {
+  const uint64_t at = m_file.tell();
+  if (at != static_cast<uint64_t>(-1) && at > 0) m_file.seek(at - 1);
+}
+
+void xml_file_reader_c::reset() {
+  xml_base_reader_c::reset();
+  m_file.close();
+}
+
+bool xml_file_reader_c::open_xml(const char* path) {
+  if (path == nullptr || path[0] == '\0') return false;
+  ZQTR_SCOPE(tr, "xml_file_reader_c::open_xml", k_file);
+  reset();
+  errno = 0;
+  if (!m_file.open(path, "r", nullptr, ZQ_OPEN_SEQUENTIAL_SCAN | ZQ_OPEN_READ_AHEAD)) {
+    tr.print(ZQTR_FAIL, __LINE__, "Can not open XML file %s (%s)\n", path, std::strerror(errno == 0 ? ENOENT : errno));
+    return false;
+  }
+  return true;
+}
+
+// ---- xml_stream_reader_c
+
+xml_stream_reader_c::xml_stream_reader_c(xml_document_c* document, const char* text) : xml_base_reader_c(document) {
+  if (text == nullptr) return;
+  m_length = std::strlen(text);
+  m_text = new char[m_length + 1];
+  std::memcpy(m_text, text, m_length + 1);
+}
+
+xml_stream_reader_c::~xml_stream_reader_c() { delete[] m_text; }
+
+unsigned char xml_stream_reader_c::read_char() {
+  if (m_text == nullptr || m_read_pos >= m_length) return XML_END_OF_INPUT;
+  return static_cast<unsigned char>(m_text[m_read_pos++]);
+}
+
+void xml_stream_reader_c::unread_char() {
+  if (m_read_pos >= 1) --m_read_pos;
+}
+
+void xml_stream_reader_c::reset() {
+  xml_base_reader_c::reset();
+  delete[] m_text;
+  m_text = nullptr;
+  m_read_pos = 0;
+  m_length = 0;
+}

@@ -1,0 +1,75 @@
+// The readers that turn XML text into the parse tree of a document: one holds the grammar, two
+// supply the characters (a file, a string).
+#ifndef STATS_MNG_XML_XML_READER_H
+#define STATS_MNG_XML_XML_READER_H
+
+#include "file/file.h"
+#include "xml/xml_doc.h"
+
+#include <cstddef>
+
+// What read_char gives at the end of the input (a byte 0xFF in the input ends it too).
+constexpr unsigned char XML_END_OF_INPUT = 255;
+
+class xml_base_reader_c {
+ public:
+  explicit xml_base_reader_c(xml_document_c* document);
+  virtual unsigned char read_char();
+  virtual void unread_char();
+  virtual void reset();
+  virtual ~xml_base_reader_c();
+  xml_base_reader_c(const xml_base_reader_c&) = delete;
+  xml_base_reader_c& operator=(const xml_base_reader_c&) = delete;
+
+  void set_document(xml_document_c* document) { m_document = document; }
+  bool read_tag();
+  void skip_blanks();
+  bool at_tag_end();
+  char* read_token(char delim, bool skip, bool quoted);
+  bool read_declaration();
+  bool read_element(xml_node_c* parent, bool skip_text);
+
+  const char* tag() const { return m_tag; }
+  size_t tag_capacity() const { return m_tag_capacity; }
+
+ private:
+  bool _read_element(xml_node_c* parent, bool skip_text, unsigned depth);
+  bool _grow_tag();
+
+  xml_document_c* m_document;
+  char* m_tag;
+  size_t m_tag_capacity = 512;
+  size_t m_tag_pos = 0;
+  xml_special_characters_c m_translator;
+};
+
+class xml_file_reader_c : public xml_base_reader_c {
+ public:
+  explicit xml_file_reader_c(xml_document_c* document) : xml_base_reader_c(document) {}
+  ~xml_file_reader_c() override;
+  unsigned char read_char() override;
+  void unread_char() override;
+  void reset() override;
+
+  bool open_xml(const char* path);
+
+ private:
+  FILE_c m_file;
+};
+
+class xml_stream_reader_c : public xml_base_reader_c {
+ public:
+  // Reads a copy of text.
+  xml_stream_reader_c(xml_document_c* document, const char* text);
+  ~xml_stream_reader_c() override;
+  unsigned char read_char() override;
+  void unread_char() override;
+  void reset() override;
+
+ private:
+  char* m_text = nullptr;
+  size_t m_read_pos = 0;
+  size_t m_length = 0;
+};
+
+#endif

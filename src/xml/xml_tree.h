@@ -1,0 +1,251 @@
+// An item tree that carries an XML declaration, converts to and from a document, loads and saves
+// XML text, and searches its items by element name and attribute.
+#ifndef STATS_MNG_XML_XML_TREE_H
+#define STATS_MNG_XML_XML_TREE_H
+
+#include "file/file.h"
+#include "platform/trc/zqtr.h"
+#include "utl/array.h"
+#include "utl/utl.h"
+#include "xml/xml_doc.h"
+#include "xml/xml_item.h"
+
+#include <cstring>
+
+template <class T>
+class xml_tree_ct : public generic_tree_ct<T> {
+ public:
+  xml_tree_ct() = default;
+  ~xml_tree_ct() override {
+    delete[] m_version;
+    delete[] m_encoding;
+    delete[] m_style_sheet;
+  }
+
+  virtual bool is_matching(T* item, string_array_c* names, string_array_c* attr_names) {
+    if (item == nullptr) return false;
+    const bool name_ok = names == nullptr || _in(names, item->name());
+    if (attr_names == nullptr) return name_ok;
+    if (!name_ok || item->attr_count() == 0) return false;
+    for (size_t i = 0; i < attr_names->count(); ++i) {
+      const char* label = attr_names->at(i);
+      if (label != nullptr && item->find_attr(label) != nullptr) return true;
+    }
+    return false;
+  }
+
+  virtual void to_document(xml_document_c& doc) {
+    if (doc.version() == nullptr) doc.set_version(m_version == nullptr || m_version[0] == '\0' ? "1.0" : m_version);
+    if (doc.encoding() == nullptr) doc.set_encoding(m_encoding);
+    if (doc.style_sheet() == nullptr && m_style_sheet != nullptr && m_style_sheet[0] != '\0') {
+      doc.set_style_sheet(m_style_sheet);
+    }
+    if (this->root != nullptr) doc.add_node(to_xml_node(this->root), nullptr);
+  }
+
+  virtual void from_document(xml_document_c& doc) {
+    if (doc.root() == nullptr) return;
+    T* item = from_xml_node(doc.root());
+    // A tree that has a root already cannot take another: the converted items are not kept.
+    if (!this->attach(item, nullptr, true)) this->delete_node(item);
+    if (doc.version() != nullptr) _assign(m_version, doc.version());
+    if (doc.style_sheet() != nullptr) _assign(m_style_sheet, doc.style_sheet());
+    if (doc.encoding() != nullptr) _assign(m_encoding, doc.encoding());
+  }
+
+  virtual T* from_xml_node(xml_node_c* node) {
+    T* item = new T(node->name);
+    if (node->attributes != nullptr) {
+      for (xml_attr_c* a = node->attributes->first(); a != nullptr; a = node->attributes->next()) {
+        item->set_attr(a->name(), a->value());
+      }
+    }
+    if (node->text.length() > 0) item->set_text(node->text.c_str());
+    for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
+      T* converted = from_xml_node(child);
+      if (!this->attach(converted, item, true)) this->delete_node(converted);
+    }
+    return item;
+  }
+
+  virtual xml_node_c* to_xml_node(T* item) {
+    xml_node_c* node = new xml_node_c(item->name() == nullptr ? "" : item->name());
+    for (size_t i = 0; i < item->attr_count(); ++i) {
+      labeled_value_c* attribute = item->get_attr(i);
+      node->add_attr(attribute->label(), attribute->as_string());
+    }
+    if (item->text() != nullptr && item->text()[0] != '\0') {
+      node->kind = xml_node_c::TEXT_ELEMENT;
+      node->text << '\x01' << item->text();
+    }
+    for (T* child = static_cast<T*>(item->first_child); child != nullptr; child = static_cast<T*>(child->next)) {
+      tree_c::append_child(node, to_xml_node(child));
+    }
+    return node;
+  }
+
+  virtual bool is_equal(const xml_tree_ct<T>& other) const {
+    if (!_same(m_version, other.m_version) || !_same(m_encoding, other.m_encoding) ||
+        !_same(m_style_sheet, other.m_style_sheet)) {
+      return false;
+    }
+    const T* a = this->root;
+    const T* b = other.root;
+    while (a != nullptr && b != nullptr) {
+      if (!a->is_equal(*b)) return false;
+      a = _following(a, this->root);
+      b = _following(b, other.root);
+    }
+    return a == nullptr && b == nullptr;
+  }
+
+  virtual bool load_from_str(const char* text) {
+    xml_document_c doc;
+    if (!doc.load_from_str(text)) return false;
+    from_document(doc);
+    return true;
+  }
+
+  virtual bool load(const char* path) {
+    xml_document_c doc;
+    if (!doc.load(path)) return false;
+    from_document(doc);
+    return true;
+  }
+
+  virtual void write_to_stream(utl_stream_c& out, bool with_declaration) {
+    xml_document_c doc;
+    to_document(doc);
+    out._add_memory(get_text_size());
+    xml_node_c* root = doc.root();
+    if (root == nullptr) return;
+    if (with_declaration) doc.write_declaration(out);
+    doc.write_start(root, out);
+    for (xml_node_c* child = root->first_node(); child != nullptr; child = child->next_node()) {
+      doc.write_to_stream(child, out, false);
+    }
+    if (root->first_child != nullptr) doc.write_end(root, out);
+  }
+
+  // True only when the whole document was written.
+  virtual bool save_to_file(const char* path) {
+    ZQTR_SCOPE(tr, "xml_tree_ct<T>::save_to_file", "common2/xml_wrapper/xml_tree_templ");
+    FILE_c file;
+    if (!file.open(path, "w", nullptr, 0)) {
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to open file %s \n", path);
+      return false;
+    }
+    xml_document_c doc;
+    to_document(doc);
+    const bool stored = doc.store(&file);
+    const bool closed = file.close();
+    return stored && closed;
+  }
+
+  virtual size_t get_text_size() {
+    size_t size = (m_version != nullptr ? std::strlen(m_version) + 16 : 5) +
+                  (m_encoding != nullptr ? std::strlen(m_encoding) + 12 : 0) + 3;
+    for (const T* item = this->root; item != nullptr; item = _following(item, this->root)) {
+      const size_t depth = _depth(item);
+      size += depth + item->get_text_size(false) + 1;
+      if (item->first_child != nullptr) size += depth + 1;
+    }
+    return size;
+  }
+
+  virtual void find_all(T* start, array_ct<T>* found, string_array_c* names, string_array_c* attr_names,
+                        bool recursive) {
+    if (start == nullptr) start = this->root;
+    if (start == nullptr || found == nullptr) return;
+    if (is_matching(start, names, attr_names)) found->append(start);
+    _find_all_children(start, found, names, attr_names, recursive);
+  }
+
+  virtual T* find_first_by_name(T* start, const char* name, bool recursive) {
+    if (name == nullptr) return nullptr;
+    string_array_c names;
+    names.add(name);
+    return find_first(start, &names, nullptr, recursive);
+  }
+
+  virtual T* find_first(T* start, string_array_c* names, string_array_c* attr_names, bool recursive) {
+    if (start == nullptr) start = this->root;
+    if (start == nullptr) return nullptr;
+    if (is_matching(start, names, attr_names)) return start;
+    for (T* child = static_cast<T*>(start->first_child); child != nullptr; child = static_cast<T*>(child->next)) {
+      T* match = recursive ? find_first(child, names, attr_names, true)
+                           : (is_matching(child, names, attr_names) ? child : nullptr);
+      if (match != nullptr) return match;
+    }
+    return nullptr;
+  }
+
+  virtual T* find_first_with_attr(T* start, string_array_c* names, const labeled_value_c* attr, bool recursive) {
+    if (start == nullptr) start = this->root;
+    if (start == nullptr) return nullptr;
+    if ((names == nullptr || _in(names, start->name())) && start->has_attr(attr)) return start;
+    for (T* child = static_cast<T*>(start->first_child); child != nullptr; child = static_cast<T*>(child->next)) {
+      T* match = nullptr;
+      if (recursive) {
+        match = find_first_with_attr(child, names, attr, true);
+      } else if ((names == nullptr || _in(names, child->name())) && child->has_attr(attr)) {
+        match = child;
+      }
+      if (match != nullptr) return match;
+    }
+    return nullptr;
+  }
+
+  const char* version() const { return m_version; }
+  const char* encoding() const { return m_encoding; }
+  const char* style_sheet() const { return m_style_sheet; }
+  void set_version(const char* s) { _assign(m_version, s); }
+  void set_encoding(const char* s) { _assign(m_encoding, s); }
+  void set_style_sheet(const char* s) { _assign(m_style_sheet, s); }
+
+ private:
+  void _find_all_children(T* start, array_ct<T>* found, string_array_c* names, string_array_c* attr_names,
+                          bool recursive) {
+    for (T* child = static_cast<T*>(start->first_child); child != nullptr; child = static_cast<T*>(child->next)) {
+      if (is_matching(child, names, attr_names)) found->append(child);
+      if (recursive) _find_all_children(child, found, names, attr_names, true);
+    }
+  }
+  static bool _in(string_array_c* names, const char* name) {
+    const char* n = name == nullptr ? "" : name;
+    for (size_t i = 0; i < names->count(); ++i) {
+      const char* entry = names->at(i);
+      if (entry != nullptr && std::strcmp(entry, n) == 0) return true;
+    }
+    return false;
+  }
+  static bool _same(const char* a, const char* b) {
+    return std::strcmp(a == nullptr ? "" : a, b == nullptr ? "" : b) == 0;
+  }
+  static void _assign(char*& field, const char* s) {
+    char* copy = s == nullptr ? nullptr : utl_n::str_copy(s);
+    delete[] field;
+    field = copy;
+  }
+  static size_t _depth(const T* item) {
+    size_t depth = 0;
+    for (const generic_node_c* p = item->parent; p != nullptr; p = p->parent) ++depth;
+    return depth;
+  }
+  // The next item in document order below top (first child, next sibling, or an ancestor's next).
+  static const T* _following(const T* item, const T* top) {
+    if (item->first_child != nullptr) return static_cast<const T*>(item->first_child);
+    for (const generic_node_c* n = item; n != nullptr && n != top; n = n->parent) {
+      if (n->next != nullptr) return static_cast<const T*>(n->next);
+    }
+    return nullptr;
+  }
+
+  char* m_version = nullptr;
+  char* m_encoding = nullptr;
+  char* m_style_sheet = nullptr;
+};
+
+using xml_tree_c = xml_tree_ct<xml_item_c>;
+
+#endif

@@ -1,0 +1,236 @@
+// Reading XML text into a document, the name check, the escaping, and the written line form.
+#include "file/file.h"
+#include "xml/xml_doc.h"
+#include "xml/xml_reader.h"
+
+#include "support/temp_dir.h"
+#include "support/trace_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace test_support_n;
+
+namespace {
+
+const char* k_declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+class xml_document_test : public temp_dir_test {
+ protected:
+  // Loads text from a file (element text kept).
+  bool load(xml_document_c& doc, const std::string& text) {
+    std::string path = m_dir.file("doc" + std::to_string(++m_files) + ".xml");
+    write_text_file(path, text);
+    return doc.load(path.c_str());
+  }
+  std::string written(xml_document_c& doc) {
+    utl_stream_c out;
+    doc.write_to_stream(nullptr, out, true);
+    return out.c_str();
+  }
+  int m_files = 0;
+  trace_reset_c m_trace;
+};
+
+TEST_F(xml_document_test, declarations_accepted_and_refused) {
+  struct declaration_case_s {
+    const char* text;
+    bool loads;
+  } cases[] = {
+      {"<?xml version=\"1.0\"?><a/>", true},
+      {"<?xml encoding=\"UTF-8\" version=\"1.0\"?><a/>", true},
+      {"<?xml version=\"1.0\" standalone=\"no\"?><a/>", true},
+      {"<?xml encoding=\"UTF-8\"?><a/>", false},           // no version
+      {"<?xml version='1.0'?><a/>", false},                // single quotes
+      {"<?xml version = \"1.0\"?><a/>", false},            // blanks round '='
+      {"<?xml version=\"1.0\" other=\"x\"?><a/>", false},  // unknown attribute
+      {"<?xml2 version=\"1.0\"?><a/>", false},
+      {"<?xml?><a/>", false},
+      {"", false},
+  };
+  for (const declaration_case_s& c : cases) {
+    SCOPED_TRACE(c.text);
+    xml_document_c doc;
+    EXPECT_EQ(doc.load_from_str(c.text), c.loads);
+  }
+}
+
+TEST_F(xml_document_test, elements_attributes_and_text_as_read_from_a_file) {
+  struct parse_case_s {
+    const char* body;
+    bool loads;
+    const char* rewritten;  // the document written back, without its declaration
+  } cases[] = {
+      {"<a b=\"1\"/>", true, "<a b=\"1\"/>\n"},
+      {"<a\r\nb=\"1\"\nc=\"x y\"></a>", true, "<a b=\"1\" c=\"x y\"/>\n"},  // a start tag over lines
+      {"<a>  x &amp; y  </a>", true, "<a>x &amp; y</a>\n"},
+      {"<a>x<b/></a>", true, "<a>x</a>\n\t<b/>\n"},  // text, then one more read: b; the rest unread
+      {"<r><a/>x</r>", true, "<r>\n\t<a>x</a>\n</r>\n"},
+      {"<r><a>x<b/></a></r>", false, nullptr},
+      {"<a></b>", false, nullptr},
+      {"<r><!-- x -- y --><a/></r>", true, "<r>\n\t<a/>\n</r>\n"},
+      {"<r><!-- x > y --><a/></r>", false, nullptr},
+      {"<r><![CDATA[ignored]]><a/></r>", true, "<r>\n\t<a/>\n</r>\n"},
+      {"<r><![CDATA[]></r>", false, nullptr},
+      {"<a b='1'/>", false, nullptr},
+      {"<1a/>", false, nullptr},
+      {"<a 1b=\"x\"/>", false, nullptr},
+      {"<a b=\"x\"", false, nullptr},
+      {"</a>", false, nullptr},
+      {"<a>&lt;&QUOT;&apos;&#38;&gt;</a>", true, "<a>&lt;&quot;&amp;apos;&amp;#38;&gt;</a>\n"},
+  };
+  for (const parse_case_s& c : cases) {
+    SCOPED_TRACE(c.body);
+    xml_document_c doc;
+    bool loaded = load(doc, std::string(k_declaration) + c.body);
+    EXPECT_EQ(loaded, c.loads);
+    if (!loaded || c.rewritten == nullptr) continue;
+    std::string text = written(doc);
+    EXPECT_EQ(text.substr(text.find('\n') + 1), c.rewritten);
+  }
+}
+
+TEST_F(xml_document_test, a_byte_order_mark_before_the_first_tag_is_ignored) {
+  xml_document_c doc;
+  ASSERT_TRUE(load(doc, std::string("\xEF\xBB\xBF") + k_declaration + "<a/>"));
+  EXPECT_STREQ(doc.encoding(), "UTF-8");
+  EXPECT_STREQ(doc.root()->name, "a");
+}
+
+TEST_F(xml_document_test, a_kept_text_and_its_node_kind) {
+  xml_document_c doc;
+  ASSERT_TRUE(load(doc, std::string(k_declaration) + "<r><a/>x</r>"));
+  xml_node_c* a = doc.root()->first_node();
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->kind, static_cast<uint32_t>(xml_node_c::TEXT_ELEMENT));
+  EXPECT_STREQ(a->text.c_str(), "x");
+  EXPECT_TRUE(a->closed);
+  EXPECT_EQ(doc.root()->kind, static_cast<uint32_t>(xml_node_c::ELEMENT));
+  EXPECT_TRUE(doc.root()->closed);
+}
+
+TEST_F(xml_document_test, a_string_load_keeps_elements_and_attributes_but_no_text) {
+  xml_document_c doc;
+  ASSERT_TRUE(doc.load_from_str("<?xml version=\"1.0\"?><r k=\"v\"><a>text</a><b/></r>"));
+  EXPECT_EQ(written(doc), "<?xml version=\"1.0\"?>\n<r k=\"v\">\n\t<a/>\n\t<b/>\n</r>\n");
+  EXPECT_EQ(doc.xml_file(), nullptr);
+  zqtr_capture_c capture;
+  EXPECT_FALSE(doc.load_from_str(""));
+  EXPECT_FALSE(doc.load_from_str(nullptr));
+  EXPECT_TRUE(capture.texts().empty());
+}
+
+TEST_F(xml_document_test, failures_say_what_failed) {
+  zqtr_capture_c capture;
+  xml_document_c doc;
+  EXPECT_FALSE(doc.load_from_str("<?xml version=\"1.0\"?><a></b>"));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Can not parse XML string, \n<?xml version=\"1.0\"?><a></b>"));
+  EXPECT_FALSE(doc.load_from_str("<a/>"));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Error in DECLARATION header of XML string"));
+  EXPECT_FALSE(load(doc, std::string(k_declaration) + "<a></b>"));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Can not parse XML file"));
+  EXPECT_FALSE(load(doc, "<a/>"));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Error in DECLARATION header of XML file"));
+  std::string missing = m_dir.file("missing.xml");
+  EXPECT_FALSE(doc.load(missing.c_str()));
+  bool open_message = false;
+  for (const std::string& t : capture.texts()) open_message |= t.rfind("Can not open XML file " + missing + " (", 0) == 0;
+  EXPECT_TRUE(open_message);
+}
+
+TEST_F(xml_document_test, names_refused_and_accepted) {
+  struct name_case_s {
+    const char* name;
+    bool valid;
+  } cases[] = {{"a", true},      {"_x", true},   {"a-b.c:d[1]", true}, {"A9", true}, {"9a", false},
+               {"a b", false},   {"a/b", false}, {"-a", false},        {"é", false}};
+  for (const name_case_s& c : cases) {
+    SCOPED_TRACE(c.name);
+    zqtr_capture_c capture;
+    EXPECT_EQ(xml_document_c::validate_xml_name(c.name), c.valid);
+    EXPECT_EQ(capture.has(ZQTR_FAIL, std::string("Invalid XML name ") + c.name), !c.valid);
+  }
+  zqtr_capture_c capture;
+  EXPECT_FALSE(xml_document_c::validate_xml_name(""));
+  EXPECT_FALSE(xml_document_c::validate_xml_name(nullptr));
+  EXPECT_TRUE(capture.texts().empty());
+}
+
+TEST_F(xml_document_test, escaping_both_ways) {
+  xml_special_characters_c translator;
+  EXPECT_STREQ(translator.translate_to_xml("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c'");
+  EXPECT_EQ(translator.translate_to_xml(""), nullptr);
+  EXPECT_EQ(translator.translate_to_xml(nullptr), nullptr);
+  struct unescape_case_s {
+    const char* in;
+    const char* out;
+  } cases[] = {{"&AMP;&Lt;", "&<"},       {"&apos;", "&apos;"}, {"&#38;", "&#38;"}, {"&;", "&;"},
+               {"&toolong;", "&toolong;"}, {"a&amp", "a&amp"},   {"", ""},           {"&quot;&gt;", "\">"}};
+  for (const unescape_case_s& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_STREQ(translator.translate_from_xml(c.in), c.out);
+  }
+  // Long texts outgrow the inline buffer.
+  std::string many(3000, '&');
+  std::string escaped = translator.translate_to_xml(many.c_str());
+  EXPECT_EQ(escaped.size(), many.size() * 5);
+  EXPECT_EQ(translator.translate_from_xml(escaped.c_str()), many);
+}
+
+TEST_F(xml_document_test, the_line_form_of_a_stored_document) {
+  xml_document_c doc;
+  ASSERT_TRUE(load(doc, "<?xml version=\"1.0\" standalone=\"no\"?>\n"
+                        "<stats_saver ScenarioID=\"5\"><host HostIndex=\"1\"/><name k=\"dropped\">a &amp; b</name>"
+                        "<deep><deeper/></deep></stats_saver>"));
+  EXPECT_FALSE(doc.standalone());
+  std::string path = m_dir.file("stored.xml");
+  FILE_c file;
+  ASSERT_TRUE(file.open(path.c_str(), "w", nullptr, 0));
+  EXPECT_TRUE(doc.store(&file));
+  ASSERT_TRUE(file.close());
+  EXPECT_EQ(read_text_file(path),
+            "<?xml version=\"1.0\" standalone=\"no\"?>\n"
+            "<stats_saver ScenarioID=\"5\">\n"
+            "\t<host HostIndex=\"1\"/>\n"
+            "\t<name>a &amp; b</name>\n"
+            "\t<deep>\n"
+            "\t\t<deeper/>\n"
+            "\t</deep>\n"
+            "</stats_saver>\n");
+  xml_document_c fresh;
+  fresh.set_version("1.0");
+  fresh.set_style_sheet("s.xsl");
+  utl_stream_c out;
+  fresh.write_declaration(out);
+  EXPECT_STREQ(out.c_str(), "<?xml version=\"1.0\"?>\n<?xml-stylesheet type=\"text/xsl\" href=\"s.xsl\"?>\n");
+}
+
+TEST_F(xml_document_test, a_second_load_replaces_the_tree) {
+  xml_document_c doc;
+  ASSERT_TRUE(load(doc, std::string(k_declaration) + "<first><x/></first>"));
+  ASSERT_TRUE(load(doc, std::string(k_declaration) + "<second/>"));
+  EXPECT_STREQ(doc.root()->name, "second");
+  EXPECT_EQ(doc.root()->first_child, nullptr);
+}
+
+TEST_F(xml_document_test, tags_of_any_length_and_a_depth_limit) {
+  std::string long_value(5000, 'v');
+  xml_document_c doc;
+  ASSERT_TRUE(load(doc, std::string(k_declaration) + "<a k=\"" + long_value + "\"/>"));
+  EXPECT_EQ(std::string(doc.root()->attributes->first()->value()), long_value);
+
+  std::string nested;
+  for (unsigned i = 0; i < xml_document_c::k_max_depth - 1; ++i) nested += "<e>";
+  for (unsigned i = 0; i < xml_document_c::k_max_depth - 1; ++i) nested += "</e>";
+  xml_document_c deep_enough;
+  EXPECT_TRUE(deep_enough.load_from_str((std::string(k_declaration) + nested).c_str()));
+  std::string too_deep;
+  for (int i = 0; i < 100000; ++i) too_deep += "<e>";
+  zqtr_capture_c capture;
+  xml_document_c refused;
+  EXPECT_FALSE(refused.load_from_str((std::string(k_declaration) + too_deep).c_str()));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "XML elements are nested deeper than 1000 levels"));
+}
+
+}  // namespace

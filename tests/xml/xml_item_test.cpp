@@ -1,0 +1,206 @@
+// The item tree: attributes, sizes, equality, paths, start tags, and the tree operations.
+#include "xml/xml_item.h"
+#include "xml/xml_tree.h"
+
+#include "support/trace_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace test_support_n;
+
+namespace {
+
+std::vector<std::string> child_names(const generic_node_c* parent) {
+  std::vector<std::string> names;
+  for (const generic_node_c* c = parent->first_child; c != nullptr; c = c->next) {
+    names.push_back(static_cast<const xml_item_c*>(c)->name());
+  }
+  return names;
+}
+
+TEST(xml_item, set_attr_keeps_the_first_position_and_the_last_value) {
+  xml_item_c item("host");
+  item.set_attr("Index", 1);
+  item.set_attr("Name", "alpha");
+  item.set_attr("Index", 7u);
+  ASSERT_EQ(item.attr_count(), 2u);
+  EXPECT_STREQ(item.get_attr(0)->label(), "Index");
+  EXPECT_STREQ(item.get_attr(0)->as_string(), "7");
+  EXPECT_EQ(item.get_attr(2), nullptr);
+  EXPECT_EQ(item.find_attr(nullptr), nullptr);
+  EXPECT_EQ(item.find_attr("index"), nullptr);  // labels are case-sensitive
+}
+
+TEST(xml_item, text_size_counts_names_texts_and_attribute_renderings) {
+  struct size_case_s {
+    const char* what;
+    size_t expected;
+  };
+  xml_item_c flag("a");
+  flag.set_attr("t", true);
+  xml_item_c off("a");
+  off.set_attr("t", false);
+  xml_item_c numbers("ab");
+  numbers.set_attr("n", -123);
+  numbers.set_text("xyz");
+  // name + 2, attributes (label + text + 4), text + 1, then 1 without children.
+  EXPECT_EQ(flag.get_text_size(false), 1u + 2 + (1 + 4 + 4) + 1);
+  EXPECT_EQ(off.get_text_size(false), 1u + 2 + (1 + 5 + 4) + 1);
+  EXPECT_EQ(numbers.get_text_size(false), 2u + 2 + (3 + 1) + (1 + 4 + 4) + 1);
+  xml_item_c parent("p");
+  xml_item_c::add_child("c", &parent);
+  EXPECT_EQ(parent.get_text_size(false), 1u + 2 + 1 + 3);
+  EXPECT_EQ(parent.get_text_size(true), 1u + 2 + 1 + 3 + (1 + 2 + 1));
+}
+
+TEST(xml_item, equality_follows_attribute_order_and_ignores_null_against_empty) {
+  xml_item_c a("x"), b("x"), c("x");
+  a.set_attr("p", 1);
+  a.set_attr("q", 2);
+  b.set_attr("p", 1);
+  b.set_attr("q", 2);
+  c.set_attr("q", 2);
+  c.set_attr("p", 1);
+  EXPECT_TRUE(a.is_equal(b));
+  EXPECT_FALSE(a.is_equal(c));
+  xml_item_c unnamed(nullptr), empty("");
+  EXPECT_TRUE(unnamed.is_equal(empty));
+  empty.set_text("t");
+  EXPECT_FALSE(unnamed.is_equal(empty));
+  labeled_value_c same("p", 1);
+  EXPECT_TRUE(a.has_attr(&same));
+  labeled_value_c other("p", 2);
+  EXPECT_FALSE(a.has_attr(&other));
+  EXPECT_FALSE(unnamed.has_attr(&same));
+}
+
+TEST(xml_item, copies_shallow_and_deep_never_with_text) {
+  xml_item_c source("root");
+  source.set_attr("id", 5);
+  source.set_text("body");
+  xml_item_c::add_child("one", &source)->set_attr("k", "v");
+  xml_item_c::add_child("two", &source);
+  xml_item_c shallow(source, false);
+  EXPECT_STREQ(shallow.name(), "root");
+  EXPECT_STREQ(shallow.find_attr("id")->as_string(), "5");
+  EXPECT_EQ(shallow.text(), nullptr);
+  EXPECT_EQ(shallow.first_child, nullptr);
+  xml_item_c deep(source, true);
+  EXPECT_EQ(child_names(&deep), (std::vector<std::string>{"one", "two"}));
+  EXPECT_STREQ(deep.first_item()->find_attr("k")->as_string(), "v");
+  EXPECT_EQ(deep.first_item()->parent, &deep);
+}
+
+TEST(xml_item, paths_and_start_tags) {
+  xml_item_c root("data");
+  xml_item_c* child = xml_item_c::add_child("item", &root);
+  child->set_attr("id", 7);
+  utl_stream_c path;
+  EXPECT_STREQ(child->get_path(path), "data.7");
+  utl_stream_c root_path;
+  EXPECT_STREQ(root.get_path(root_path), "data");
+  utl_stream_c tag;
+  EXPECT_STREQ(child->write_start_tag(tag), "<item id=\"7\" />");
+  utl_stream_c parent_tag;
+  EXPECT_STREQ(root.write_start_tag(parent_tag), "<data >");
+  xml_item_c plain("e");
+  utl_stream_c plain_tag;
+  EXPECT_STREQ(plain.write_start_tag(plain_tag), "<e />");
+}
+
+class item_tree_test : public ::testing::Test {
+ protected:
+  // r( a( a1 a2 ) b c )
+  void SetUp() override {
+    r = new xml_item_c("r");
+    ASSERT_TRUE(tree.attach(r, nullptr, true));
+    a = xml_item_c::add_child("a", r);
+    b = xml_item_c::add_child("b", r);
+    c = xml_item_c::add_child("c", r);
+    a1 = xml_item_c::add_child("a1", a);
+    a2 = xml_item_c::add_child("a2", a);
+  }
+  xml_tree_c tree;
+  xml_item_c *r, *a, *b, *c, *a1, *a2;
+};
+
+TEST_F(item_tree_test, attach_refuses_linked_nodes_and_a_second_root) {
+  xml_item_c* free_node = new xml_item_c("f");
+  EXPECT_FALSE(tree.attach(free_node, nullptr, true));  // the tree has a root
+  EXPECT_TRUE(tree.attach(free_node, r, false));
+  EXPECT_EQ(r->first_child, free_node);
+  EXPECT_FALSE(tree.attach(b, nullptr, true));  // b has siblings
+  xml_item_c* lone = xml_item_c::add_child("lone", b);
+  EXPECT_TRUE(tree.attach(lone, b, true));   // already there: nothing changes
+  EXPECT_FALSE(tree.attach(lone, c, true));  // under another parent
+  EXPECT_FALSE(tree.attach(nullptr, r, true));
+}
+
+TEST_F(item_tree_test, insert_beside_nodes_but_not_beside_the_root) {
+  xml_item_c* x = new xml_item_c("x");
+  EXPECT_FALSE(tree.insert(x, r, true));
+  EXPECT_TRUE(tree.insert(x, b, false));
+  EXPECT_EQ(child_names(r), (std::vector<std::string>{"a", "x", "b", "c"}));
+  xml_item_c* y = new xml_item_c("y");
+  EXPECT_TRUE(tree.insert(y, c, true));
+  xml_item_c* z = new xml_item_c("z");
+  EXPECT_TRUE(tree.insert(z, a, false));
+  EXPECT_EQ(child_names(r), (std::vector<std::string>{"z", "a", "x", "b", "c", "y"}));
+  EXPECT_EQ(r->last_child, y);
+}
+
+TEST_F(item_tree_test, swap_neighbours_distant_nodes_and_refuse_descendants) {
+  EXPECT_FALSE(tree.swap(a, a1));
+  EXPECT_FALSE(tree.swap(a, a));
+  EXPECT_FALSE(tree.swap(r, b));  // the root has no parent
+  EXPECT_TRUE(tree.swap(b, c));
+  EXPECT_EQ(child_names(r), (std::vector<std::string>{"a", "c", "b"}));
+  EXPECT_TRUE(tree.swap(b, c));
+  EXPECT_EQ(child_names(r), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_TRUE(tree.swap(a1, c));  // a first child and a last child under different parents
+  EXPECT_EQ(child_names(r), (std::vector<std::string>{"a", "b", "a1"}));
+  EXPECT_EQ(child_names(a), (std::vector<std::string>{"c", "a2"}));
+  EXPECT_EQ(c->parent, a);
+  xml_tree_c other;
+  xml_item_c* stranger = new xml_item_c("s");
+  other.attach(stranger, nullptr, true);
+  xml_item_c* stranger_child = xml_item_c::add_child("sc", stranger);
+  EXPECT_FALSE(tree.swap(b, stranger_child));  // another tree
+}
+
+TEST_F(item_tree_test, replace_remove_and_detach) {
+  xml_item_c* n = new xml_item_c("n");
+  tree.replace(b, n, true);
+  EXPECT_EQ(child_names(r), (std::vector<std::string>{"a", "n", "c"}));
+  xml_item_c* first = new xml_item_c("first");
+  tree.replace(a, first, false);
+  EXPECT_EQ(child_names(r), (std::vector<std::string>{"first", "n", "c"}));
+  EXPECT_EQ(a->parent, nullptr);
+  EXPECT_EQ(child_names(a), (std::vector<std::string>{"a1", "a2"}));  // a kept its children
+  delete a;
+  tree.remove(n);
+  EXPECT_EQ(child_names(r), (std::vector<std::string>{"first", "c"}));
+  EXPECT_EQ(r->count_children(true), 2u);
+}
+
+TEST(item_tree, clear_without_owning_the_root_leaves_the_root_alive) {
+  struct not_owning_tree_c : xml_tree_c {
+    not_owning_tree_c() { m_owns_root = false; }
+  };
+  xml_item_c root("r");
+  {
+    not_owning_tree_c tree;
+    ASSERT_TRUE(tree.attach(&root, nullptr, true));
+    xml_item_c::add_child("a", &root);
+    xml_item_c::add_child("b", xml_item_c::add_child("c", &root));
+    tree.clear();
+    EXPECT_EQ(tree.root, nullptr);
+  }
+  EXPECT_EQ(root.first_child, nullptr);
+  EXPECT_STREQ(root.name(), "r");
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// Typed trees: to and from documents, equality, text size, saving, and the searches.
+#include "xml/xml_tree.h"
+
+#include "support/temp_dir.h"
+#include "support/trace_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace test_support_n;
+
+namespace {
+
+const char* k_text =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<stats_saver ScenarioID=\"5\">\n"
+    "\t<host HostIndex=\"1\" Name=\"a &amp; b\"/>\n"
+    "\t<host HostIndex=\"2\">\n"
+    "\t\t<host HostIndex=\"3\"/>\n"
+    "\t</host>\n"
+    "\t<other/>\n"
+    "</stats_saver>\n";
+
+class xml_tree_test : public temp_dir_test {
+ protected:
+  trace_reset_c m_trace;
+};
+
+TEST_F(xml_tree_test, loads_writes_back_and_compares) {
+  xml_tree_c tree;
+  ASSERT_TRUE(tree.load_from_str(k_text));
+  EXPECT_STREQ(tree.version(), "1.0");
+  EXPECT_STREQ(tree.encoding(), "UTF-8");
+  EXPECT_STREQ(tree.root->find_attr("ScenarioID")->as_string(), "5");
+  utl_stream_c out;
+  tree.write_to_stream(out, true);
+  EXPECT_STREQ(out.c_str(), k_text);
+  EXPECT_EQ(tree.get_text_size(), 184u);  // the room reserved: names, attributes, depths, declaration
+
+  xml_tree_c same;
+  ASSERT_TRUE(same.load_from_str(k_text));
+  EXPECT_TRUE(tree.is_equal(same));
+  same.root->first_item()->set_attr("HostIndex", 9);
+  EXPECT_FALSE(tree.is_equal(same));
+  xml_tree_c reordered;
+  std::string swapped = k_text;
+  swapped.replace(swapped.find("HostIndex=\"1\" Name=\"a &amp; b\""), 30, "Name=\"a &amp; b\" HostIndex=\"1\"");
+  ASSERT_TRUE(reordered.load_from_str(swapped.c_str()));
+  EXPECT_FALSE(tree.is_equal(reordered));
+  xml_tree_c shorter;
+  ASSERT_TRUE(shorter.load_from_str("<?xml version=\"1.0\" encoding=\"UTF-8\"?><stats_saver ScenarioID=\"5\"/>"));
+  EXPECT_FALSE(tree.is_equal(shorter));
+}
+
+TEST_F(xml_tree_test, a_tree_without_version_or_encoding) {
+  xml_tree_c tree;
+  tree.attach(new xml_item_c("r"), nullptr, true);
+  utl_stream_c out;
+  tree.write_to_stream(out, true);
+  EXPECT_STREQ(out.c_str(), "<?xml version=\"1.0\"?>\n<r/>\n");
+  xml_tree_c empty;
+  utl_stream_c nothing;
+  empty.write_to_stream(nothing, true);
+  EXPECT_STREQ(nothing.c_str(), "");
+}
+
+TEST_F(xml_tree_test, a_string_load_drops_text_and_a_file_load_keeps_it) {
+  const char* text = "<?xml version=\"1.0\"?><r><a>kept</a></r>";
+  xml_tree_c from_string;
+  ASSERT_TRUE(from_string.load_from_str(text));
+  EXPECT_EQ(from_string.root->first_item()->text(), nullptr);
+  std::string path = m_dir.file("t.xml");
+  write_text_file(path, text);
+  xml_tree_c from_file;
+  ASSERT_TRUE(from_file.load(path.c_str()));
+  EXPECT_STREQ(from_file.root->first_item()->text(), "kept");
+  EXPECT_FALSE(from_file.load_from_str("<?xml version=\"1.0\"?><a></b>"));
+  EXPECT_STREQ(from_file.root->name(), "r");  // a failed load leaves the tree as it was
+}
+
+TEST_F(xml_tree_test, save_to_file_writes_the_document_or_says_why_not) {
+  xml_tree_c tree;
+  ASSERT_TRUE(tree.load_from_str(k_text));
+  std::string path = m_dir.file("saved.xml");
+  EXPECT_TRUE(tree.save_to_file(path.c_str()));
+  EXPECT_EQ(read_text_file(path), k_text);
+  zqtr_capture_c capture;
+  std::string missing = m_dir.file("no/such/dir/saved.xml");
+  EXPECT_FALSE(tree.save_to_file(missing.c_str()));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Unable to open file " + missing + " "));
+  xml_tree_c empty;
+  EXPECT_FALSE(empty.save_to_file(m_dir.file("empty.xml").c_str()));  // nothing but a declaration
+}
+
+TEST_F(xml_tree_test, searches_in_document_order) {
+  xml_tree_c tree;
+  ASSERT_TRUE(tree.load_from_str(k_text));
+  string_array_c hosts;
+  hosts.add("host");
+  array_ct<xml_item_c> found;
+  tree.find_all(nullptr, &found, &hosts, nullptr, true);
+  ASSERT_EQ(found.count(), 3u);
+  EXPECT_STREQ(found.at(2)->find_attr("HostIndex")->as_string(), "3");
+  found.reset();
+  tree.find_all(nullptr, &found, &hosts, nullptr, false);
+  EXPECT_EQ(found.count(), 2u);
+  found.reset();
+  tree.find_all(nullptr, &found, nullptr, nullptr, true);  // everything matches: each item once
+  EXPECT_EQ(found.count(), 5u);
+  found.reset();
+
+  string_array_c labels;
+  labels.add("Name");
+  xml_item_c* named = tree.find_first(nullptr, &hosts, &labels, true);
+  ASSERT_NE(named, nullptr);
+  EXPECT_STREQ(named->find_attr("Name")->as_string(), "a & b");
+  EXPECT_EQ(tree.find_first_by_name(nullptr, "other", false)->name(), std::string("other"));
+  xml_item_c* second = tree.root->first_item()->next_item();
+  EXPECT_EQ(tree.find_first_by_name(second, "other", true), nullptr);
+  EXPECT_EQ(tree.find_first_by_name(nullptr, nullptr, true), nullptr);
+
+  labeled_value_c three("HostIndex", "3");
+  EXPECT_EQ(tree.find_first_with_attr(nullptr, &hosts, &three, false), nullptr);
+  xml_item_c* deepest = tree.find_first_with_attr(nullptr, &hosts, &three, true);
+  ASSERT_NE(deepest, nullptr);
+  EXPECT_EQ(deepest->parent, second);
+}
+
+}  // namespace
