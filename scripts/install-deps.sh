@@ -5,7 +5,8 @@ set -euo pipefail
 what=${1:-all}
 packages=(cmake make g++ libcli11-dev)
 if [ "$what" = all ]; then
-  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
+  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
+             clang libclang-rt-14-dev libxml2-dev pkg-config)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -35,6 +35,16 @@ for preset in "${presets[@]}"; do
   ctest --preset "$preset" -j"$jobs" || status=1
 done
 
+if [[ " ${presets[*]} " == *" asan "* ]]; then
+  # The XML fuzz target, for a bounded time on a copy of the seed corpus (run it longer by hand:
+  # build/fuzz/fuzz/xml_load_fuzzer -max_total_time=3600 CORPUS_DIR).
+  echo "== fuzz: XML loading (${STATS_MNG_FUZZ_SECONDS:-60} s)"
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j"$jobs"
+  rm -rf build/fuzz/run && mkdir -p build/fuzz/run && cp -r fuzz/corpus/xml_load build/fuzz/run/corpus
+  (cd build/fuzz/run && ../fuzz/xml_load_fuzzer -max_total_time="${STATS_MNG_FUZZ_SECONDS:-60}" corpus) || status=1
+fi
+
 if [[ " ${presets[*]} " == *" default "* ]]; then
   echo "== benchmark smoke run: trace cost"
   build/default/bench/trace_bench --benchmark_min_time=0.05 || status=1

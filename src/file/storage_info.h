@@ -64,7 +64,7 @@ class volume_file_c {
   FILE_c* m_file;
   unsigned char* m_buffer;
   uint32_t m_buffer_size;
-  uint64_t m_reserved[2] = {0, 0};
+  [[maybe_unused]] uint64_t m_reserved[2] = {0, 0};
 };
 
 #endif

@@ -59,7 +59,7 @@ class zqtr_entry_c {
   const char* m_name;
   const char* m_file;
   uint32_t* m_level_word;
-  uint32_t* m_call_word;
+  [[maybe_unused]] uint32_t* m_call_word;  // reserved
   int m_line;
   bool m_enabled;
   int m_file_levels = -1;  // the scope's log levels, worked out once per scope
