@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -13,13 +14,16 @@ const char* k_file = "bufferred_io";
 constexpr size_t k_failed = static_cast<size_t>(-1);
 constexpr uint32_t k_default_chunk = 0x10000;
 
-// Page-aligned memory: unbuffered transfers need sector-aligned buffers.
+// Page-aligned memory from the heap (unbuffered transfers need sector-aligned buffers); cheaper
+// than mapping pages for each file opened.
+constexpr std::align_val_t k_alignment{4096};
+
 unsigned char* aligned_alloc_bytes(size_t size) {
-  return static_cast<unsigned char*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  return static_cast<unsigned char*>(::operator new(size, k_alignment, std::nothrow));
 }
 
 void aligned_free(unsigned char*& memory) {
-  if (memory != nullptr) VirtualFree(memory, 0, MEM_RELEASE);
+  if (memory != nullptr) ::operator delete(memory, k_alignment);
   memory = nullptr;
 }
 
@@ -126,7 +130,7 @@ void pre_read_c::invalidate() {
   m_position = 0;
 }
 
-size_t pre_read_c::read(void* buffer, uint64_t position, size_t length) {
+size_t pre_read_c::_read(void* buffer, uint64_t position, size_t length) {
   if (position == static_cast<uint64_t>(-1)) return k_failed;
   unsigned char* out = static_cast<unsigned char*>(buffer);
   return (m_flags & ZQ_OPEN_OVERLAPPED) ? _read_async(out, position, length) : _read_sync(out, position, length);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 class basic_file_c;
 
@@ -58,11 +59,23 @@ class pre_read_c : public cache_base_c {
 
   // Reads through the chunk cache (flag 0x010), with the next chunk read ahead for overlapped
   // files (0x020). Bytes delivered, or (size_t)-1.
-  size_t read(void* buffer, uint64_t position, size_t length);
+  size_t read(void* buffer, uint64_t position, size_t length) {
+    // The common case, inline: the next bytes of a sequential read are already here.
+    if (m_count > 0 && static_cast<int64_t>(position) == m_position && length <= static_cast<size_t>(m_count) &&
+        m_buffer != nullptr) {
+      std::memcpy(buffer, m_buffer + m_index, length);
+      m_index += static_cast<int32_t>(length);
+      m_count -= static_cast<int32_t>(length);
+      m_position += static_cast<int64_t>(length);
+      return length;
+    }
+    return _read(buffer, position, length);
+  }
   // Forgets the cached data (the file changed underneath), after any read in flight ends.
   void invalidate();
 
  private:
+  size_t _read(void* buffer, uint64_t position, size_t length);
   size_t _read_sync(unsigned char* out, uint64_t position, size_t length);
   size_t _read_async(unsigned char* out, uint64_t position, size_t length);
   // Copies what the cache holds at position; bytes copied.

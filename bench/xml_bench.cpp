@@ -1,0 +1,142 @@
+// Loading and storing XML documents (a state file, and a document of about 1,500 lines) with our
+// library and with libxml2, side by side.
+#include "xml/xml_doc.h"
+
+#include <benchmark/benchmark.h>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::string state_document() {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<stats_saver ScenarioID=\"5\">\n"
+         "\t<state State=\"Running\" IsSyncReplicated=\"True\" IsSyncReplicatedTime=\"1700000000\"/>\n"
+         "</stats_saver>\n";
+}
+
+std::string large_document() {
+  std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<scenario Name=\"Large &amp; busy\" ID=\"12\">\n";
+  for (int i = 0; i < 370; ++i) {
+    std::string n = std::to_string(i);
+    text += "\t<host HostIndex=\"" + n + "\" Name=\"host-" + n + "\" IP=\"10.0.0." + std::to_string(i % 250) + "\">\n";
+    text += "\t\t<root_dir Path=\"C:/data/dir" + n + "\" Filter=\"*.db;*.log\"/>\n";
+    text += "\t\t<note>replica &lt;" + n + "&gt; of the master</note>\n";
+    text += "\t</host>\n";
+  }
+  return text + "</scenario>\n";
+}
+
+class files_c {
+ public:
+  files_c() {
+    if (mkdtemp(m_dir) == nullptr) return;
+    m_state = write(std::string(m_dir) + "/stats.xml", state_document());
+    m_large = write(std::string(m_dir) + "/large.xml", large_document());
+  }
+  ~files_c() {
+    std::remove(m_state.c_str());
+    std::remove(m_large.c_str());
+    ::rmdir(m_dir);
+  }
+  const std::string& path(int which) const { return which == 0 ? m_state : m_large; }
+
+ private:
+  static std::string write(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f != nullptr) {
+      std::fwrite(text.data(), 1, text.size(), f);
+      std::fclose(f);
+    }
+    return path;
+  }
+  char m_dir[32] = "/tmp/xml_bench_XXXXXX";
+  std::string m_state;
+  std::string m_large;
+};
+
+files_c& files() {
+  static files_c f;
+  return f;
+}
+
+const char* label(int which) { return which == 0 ? "state file" : "1500 lines"; }
+
+void BM_ours_load_file(benchmark::State& state) {
+  const std::string& path = files().path(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    xml_document_c doc;
+    if (!doc.load(path.c_str())) state.SkipWithError("load failed");
+    benchmark::DoNotOptimize(doc.root());
+  }
+  state.SetLabel(label(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_ours_load_file)->Arg(0)->Arg(1);
+
+void BM_libxml2_read_file(benchmark::State& state) {
+  const std::string& path = files().path(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    xmlDocPtr doc = xmlReadFile(path.c_str(), nullptr, XML_PARSE_NONET);
+    if (doc == nullptr) state.SkipWithError("libxml2 failed");
+    xmlFreeDoc(doc);
+  }
+  state.SetLabel(label(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_libxml2_read_file)->Arg(0)->Arg(1);
+
+void BM_ours_load_string(benchmark::State& state) {
+  const std::string text = state.range(0) == 0 ? state_document() : large_document();
+  for (auto _ : state) {
+    xml_document_c doc;
+    if (!doc.load_from_str(text.c_str())) state.SkipWithError("load failed");
+  }
+  state.SetLabel(label(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_ours_load_string)->Arg(0)->Arg(1);
+
+void BM_libxml2_read_memory(benchmark::State& state) {
+  const std::string text = state.range(0) == 0 ? state_document() : large_document();
+  for (auto _ : state) {
+    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, XML_PARSE_NONET);
+    if (doc == nullptr) state.SkipWithError("libxml2 failed");
+    xmlFreeDoc(doc);
+  }
+  state.SetLabel(label(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_libxml2_read_memory)->Arg(0)->Arg(1);
+
+void BM_ours_store(benchmark::State& state) {
+  xml_document_c doc;
+  doc.load(files().path(static_cast<int>(state.range(0))).c_str());
+  for (auto _ : state) {
+    utl_stream_c out;
+    doc.write_to_stream(nullptr, out, true);
+    benchmark::DoNotOptimize(out.c_str());
+  }
+  state.SetLabel(label(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_ours_store)->Arg(0)->Arg(1);
+
+void BM_libxml2_dump(benchmark::State& state) {
+  xmlDocPtr doc = xmlReadFile(files().path(static_cast<int>(state.range(0))).c_str(), nullptr, XML_PARSE_NONET);
+  for (auto _ : state) {
+    xmlChar* out = nullptr;
+    int size = 0;
+    xmlDocDumpMemory(doc, &out, &size);
+    benchmark::DoNotOptimize(out);
+    xmlFree(out);
+  }
+  xmlFreeDoc(doc);
+  state.SetLabel(label(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_libxml2_dump)->Arg(0)->Arg(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
