@@ -49,6 +49,23 @@ STATS_MNG_API bool set_trc_file_log_path(const char* trace_settings_file, const 
  */
 STATS_MNG_API bool is_engine_active_for_scenario(const char* scenario_dir);
 
+/*
+ * The recorded "IsSyncReplicated" value of the scenario in scenario_dir, read from its state file
+ * (".mw_zq_prefix/stats.xml") and from its parent directory's; the file with the later
+ * "IsSyncReplicatedTime" wins, the scenario's own on equal times, and a file that cannot be read
+ * never wins over one that can. False when the directory does not exist, when neither file can be
+ * read, and when the value is false.
+ */
+STATS_MNG_API bool is_sync_replicated(const char* scenario_dir);
+
+/*
+ * The recorded state of the scenario in scenario_dir, read as is_sync_replicated reads it:
+ * 0 "Running", 1 "Stop", 2 "Sync", 3 any other text. True when a state was read; false (and 3 in
+ * *state_index) when the directory does not exist or neither state file can be read. state_index
+ * may be null.
+ */
+STATS_MNG_API bool get_scenario_state_index(const char* scenario_dir, unsigned int* state_index);
+
 #ifdef __cplusplus
 }
 #endif

@@ -3,6 +3,7 @@
 
 #include "file/file_manipulation.h"
 #include "file/path_n.h"
+#include "stats_mng/stats_saver.h"
 #include "stats_mng/stats_saver_lock.h"
 #include "platform/trc/zqtr.h"
 
@@ -38,4 +39,45 @@ extern "C" STATS_MNG_API bool is_engine_active_for_scenario(const char* scenario
   }
   // The writer open is refused exactly when an engine holds the file as writer.
   return !lock.lock(true);
+}
+
+namespace {
+
+// The saver the queries read through: the scenario's own state directory, nothing to write.
+class query_saver_c : public stats_saver_ex_c {
+ public:
+  explicit query_saver_c(const char* directory) : stats_saver_ex_c(nullptr, 0, directory, STATE_DIRECTORY_NAME, "", true) {}
+};
+
+}  // namespace
+
+extern "C" STATS_MNG_API bool is_sync_replicated(const char* scenario_dir) {
+  ZQTR_SCOPE(tr, "is_sync_replicated", "stats_mng");
+  char directory[PATH_BUFFER_SIZE] = {};
+  path_n::standard_dir_path(scenario_dir, directory, true);
+  if (!file_manipulation_n::if_exists(directory, nullptr)) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to find the path %s.", directory);
+    return false;
+  }
+  query_saver_c saver(directory);
+  unsigned state_index = STATE_UNKNOWN;
+  bool synced = false;
+  return saver.get_sync_state(&state_index, &synced) && synced;
+}
+
+extern "C" STATS_MNG_API bool get_scenario_state_index(const char* scenario_dir, unsigned int* state_index) {
+  ZQTR_SCOPE(tr, "get_scenario_state_index", "stats_mng");
+  char directory[PATH_BUFFER_SIZE] = {};
+  path_n::standard_dir_path(scenario_dir, directory, true);
+  if (state_index != nullptr) *state_index = STATE_UNKNOWN;
+  if (!file_manipulation_n::if_exists(directory, nullptr)) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to find the path %s.", directory);
+    return false;
+  }
+  query_saver_c saver(directory);
+  unsigned found = STATE_UNKNOWN;
+  bool synced = false;
+  if (!saver.get_sync_state(&found, &synced)) return false;
+  if (state_index != nullptr) *state_index = found;
+  return true;
 }

@@ -1,0 +1,361 @@
+#include "stats_mng/stats_saver.h"
+
+#include "file/file.h"
+#include "file/file_manipulation.h"
+#include "file/file_mode.h"
+#include "file/file_prop.h"
+#include "file/path_n.h"
+#include "platform/thl/mix.h"
+#include "platform/trc/zqtr.h"
+#include "stats_mng/library_statics.h"
+#include "utl/utl.h"
+#include "xml/xml_tree.h"
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <string>
+
+const char* const k_state_names[4] = {"Running", "Stop", "Sync", "Unknown"};
+
+namespace {
+
+const char* k_file = "stats_saver";
+// The mode of the state directory: hidden and normal.
+constexpr uint32_t k_state_dir_host_mode = 0x82;
+std::atomic<unsigned> g_temp_counter{0};
+
+bool is_retryable(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+std::unique_ptr<wchar_t[]> wide_of(const char* path) {
+  std::unique_ptr<wchar_t[]> wide(new wchar_t[PATH_BUFFER_SIZE]);
+  path_n::path_to_wide_char_path(path, wide.get(), true);
+  return wide;
+}
+
+}  // namespace
+
+// ---- stats_saver_c
+
+stats_saver_c::stats_saver_c(root_directory_source_c* configuration, uint32_t scenario_number,
+                             const char* scenario_dir, const char* prefix, const char* scenario_name,
+                             bool several_root_dirs)
+    : m_configuration(configuration), m_scenario_number(scenario_number), m_several_root_dirs(several_root_dirs) {
+  if (scenario_dir != nullptr) m_scenario_dir << scenario_dir;
+  if (prefix != nullptr) m_prefix << prefix;
+  if (scenario_name != nullptr) m_scenario_name << scenario_name;
+}
+
+stats_saver_c::~stats_saver_c() = default;
+
+bool stats_saver_c::get_state_dir(utl_stream_c& out) const {
+  if (m_scenario_dir.length() == 0) return false;
+  std::unique_ptr<char[]> normalised(new char[PATH_BUFFER_SIZE]());
+  path_n::standard_dir_path(m_scenario_dir.c_str(), normalised.get(), true);
+  out << normalised.get();
+  if (!out.ends_with("/", true)) out << "/";
+  out << m_prefix;
+  return true;
+}
+
+const char* stats_saver_c::get_file_path(utl_stream_c& out) {
+  out << '\x01';
+  if (!get_state_dir(out)) return nullptr;
+  out << "/" << static_cast<unsigned int>(m_scenario_number) << "_stats.xml";
+  return out.c_str();
+}
+
+void stats_saver_c::_load(const char* path, xml_tree_c& tree) {
+  xml_document_c doc;
+  if (doc.load(path)) tree.from_document(doc);
+  if (tree.root == nullptr) tree.attach(new xml_item_c("stats_saver"), nullptr, true);
+}
+
+void stats_saver_c::_render(xml_tree_c& tree, utl_stream_c& text) {
+  text << '\x01';
+  xml_document_c doc;
+  tree.to_document(doc);
+  text._add_memory(tree.get_text_size());
+  doc.write_to_stream(nullptr, text, true);
+}
+
+void stats_saver_c::_hide_state_dir() {
+  utl_stream_c state_dir;
+  if (!get_state_dir(state_dir)) return;
+  file_mode_c mode;
+  mode.set_hostmode(k_state_dir_host_mode);
+  file_prop_access_c properties;
+  properties.set_mode_to_disk(state_dir.c_str(), mode);
+}
+
+bool stats_saver_c::_replace_file(const char* path, const utl_stream_c& text) {
+  ZQTR_SCOPE(tr, "stats_saver_c::_replace_file", k_file);
+  utl_stream_c temp;
+  temp << path << "." << static_cast<unsigned int>(GetCurrentProcessId()) << "."
+       << static_cast<unsigned int>(g_temp_counter.fetch_add(1)) << ".tmp";
+  const size_t length = static_cast<size_t>(text.length());
+  {
+    FILE_c file;
+    if (!file.open(temp.c_str(), "w", nullptr, ZQ_OPEN_WRITE_THROUGH)) return false;
+    bool written = file.write(text.c_str(), length) == length;
+    written = file.flush() && written;
+    if (!file.close() || !written) {
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to write %s\n", temp.c_str());
+      DeleteFileW(wide_of(temp.c_str()).get());
+      return false;
+    }
+  }
+  std::unique_ptr<wchar_t[]> target = wide_of(path);
+  std::unique_ptr<wchar_t[]> replacement = wide_of(temp.c_str());
+  DWORD error = ERROR_SUCCESS;
+  // Scanners and readers hold files briefly: a refusal is tried again for about a second.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    const bool exists = GetFileAttributesW(target.get()) != INVALID_FILE_ATTRIBUTES;
+    BOOL moved = exists ? ReplaceFileW(target.get(), replacement.get(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr)
+                        : MoveFileExW(replacement.get(), target.get(), MOVEFILE_WRITE_THROUGH);
+    if (moved) return true;
+    error = GetLastError();
+    if (!is_retryable(error) && !(exists && error == ERROR_FILE_NOT_FOUND)) break;
+    mix_n::sleep(50);
+  }
+  utl_stream_c reason;
+  tr.print(ZQTR_FAIL, __LINE__, "Unable to put the new content of %s in place, %s\n", path,
+           utl_n::get_error_text(reason, static_cast<int>(error)));
+  DeleteFileW(replacement.get());
+  return false;
+}
+
+bool stats_saver_c::set_sync_state(uint64_t host_index, bool synced, int64_t time) {
+  ZQTR_SCOPE(tr, "stats_saver_c::set_sync_state", k_file);
+  utl_stream_c path;
+  if (get_file_path(path) == nullptr) return false;
+  xml_tree_c tree;
+  _load(path.c_str(), tree);
+  tree.root->set_attr("ScenarioID", static_cast<unsigned int>(m_scenario_number));
+  xml_item_c* host = nullptr;
+  for (xml_item_c* child = tree.root->first_item(); child != nullptr && host == nullptr; child = child->next_item()) {
+    labeled_value_c* index = child->find_attr("HostIndex");
+    if (index != nullptr && index->as_uint64() == host_index) host = child;
+  }
+  if (host == nullptr) {
+    host = xml_item_c::add_child("host", tree.root);
+    host->set_attr("HostIndex", static_cast<unsigned long long>(host_index));
+  }
+  host->set_attr("IsSyncReplicated", synced);
+  host->set_attr("IsSyncReplicatedTime", static_cast<long long>(time));
+  utl_stream_c text;
+  _render(tree, text);
+  return write_file(text);
+}
+
+bool stats_saver_c::write_file(const utl_stream_c& text) {
+  ZQTR_SCOPE(tr, "stats_saver_c::write_file", k_file);
+  utl_stream_c path;
+  if (get_file_path(path) == nullptr) return false;
+  // The old file stays until the new one takes its place.
+  file_manipulation_n::create_directory(path.c_str(), true);
+  _hide_state_dir();
+  return _replace_file(path.c_str(), text);
+}
+
+// ---- stats_saver_ex_c
+
+const char* stats_saver_ex_c::get_file_path(utl_stream_c& out) {
+  out << '\x01';
+  if (!get_state_dir(out)) return nullptr;
+  out << "/" << "stats.xml";
+  return out.c_str();
+}
+
+bool stats_saver_ex_c::write_file(const utl_stream_c& text) {
+  ZQTR_SCOPE(tr, "stats_saver_ex_c::write_file", k_file);
+  thl_lock_c lock(library_statics_n::crit_section(library_statics_n::CS_STATE_FILES));
+  utl_stream_c path;
+  if (get_file_path(path) == nullptr) return false;
+  if (!file_manipulation_n::if_exists(path.c_str(), nullptr)) {
+    file_manipulation_n::create_directory(path.c_str(), true);
+    _hide_state_dir();
+  }
+  return _replace_file(path.c_str(), text);
+}
+
+xml_item_c* stats_saver_ex_c::_scenario_element(xml_tree_c& tree, uint64_t host_index) {
+  xml_item_c* element = tree.root->first_item();
+  if (element != nullptr) return element;
+  element = xml_item_c::add_child("Scenario", tree.root);
+  element->set_attr("HostIndex", static_cast<unsigned long long>(host_index));
+  element->set_attr("ScenarioID", static_cast<unsigned int>(m_scenario_number));
+  element->set_attr("ScenarioName", m_scenario_name.c_str());
+  return element;
+}
+
+bool stats_saver_ex_c::_set_state(utl_stream_c& path, uint64_t host_index, bool running) {
+  ZQTR_SCOPE(tr, "stats_saver_ex_c::_set_state", k_file);
+  xml_tree_c tree;
+  _load(path.c_str(), tree);
+  xml_item_c* element = _scenario_element(tree, host_index);
+  labeled_value_c* state = element->find_attr("State");
+  if (state != nullptr && running && utl_n::ascii_compare_nocase(state->as_string(), "Sync") == 0) {
+    tr.print_nl(ZQTR_PROGRESS, __LINE__, "Not need to set the scenario state to run when in sync state sc_id(%u).",
+                static_cast<unsigned int>(m_scenario_number));
+  } else {
+    element->set_attr("State", running ? k_state_names[STATE_RUNNING] : k_state_names[STATE_STOP]);
+  }
+  utl_stream_c text;
+  _render(tree, text);
+  return write_file(text);
+}
+
+bool stats_saver_ex_c::_set_sync_state(utl_stream_c path, uint64_t host_index, bool synced, int64_t time) {
+  ZQTR_SCOPE(tr, "stats_saver_ex_c::_set_sync_state", k_file);
+  xml_tree_c tree;
+  _load(path.c_str(), tree);
+  xml_item_c* element = _scenario_element(tree, host_index);
+  element->set_attr("IsSyncReplicated", synced);
+  element->set_attr("State", synced ? k_state_names[STATE_RUNNING] : k_state_names[STATE_SYNC]);
+  element->set_attr("IsSyncReplicatedTime", static_cast<long long>(time));
+  utl_stream_c text;
+  _render(tree, text);
+  return write_file(text);
+}
+
+template <class F>
+bool stats_saver_ex_c::_for_each_root(uint64_t host_index, bool stop_at_failure, F write) {
+  bool result = true;
+  // The count comes from host 1, the directories from the given host; a host with fewer root
+  // directories has only its own written.
+  for (size_t i = 0; m_configuration != nullptr && i < m_configuration->root_directory_count(1); ++i) {
+    utl_stream_c root;
+    if (!m_configuration->root_directory(host_index, i, root)) break;
+    m_scenario_dir << '\x01' << root;
+    utl_stream_c path;
+    if (get_file_path(path) == nullptr) return false;
+    if (stop_at_failure) {
+      if (result) result = write(path);
+    } else {
+      result = write(path) && result;
+    }
+  }
+  return result;
+}
+
+bool stats_saver_ex_c::set_state(uint64_t host_index, bool running) {
+  ZQTR_SCOPE(tr, "stats_saver_ex_c::set_state", k_file);
+  if (!m_several_root_dirs) {
+    utl_stream_c path;
+    if (get_file_path(path) == nullptr) return false;
+    return _set_state(path, host_index, running);
+  }
+  return _for_each_root(host_index, true,
+                        [&](utl_stream_c& path) { return _set_state(path, host_index, running); });
+}
+
+bool stats_saver_ex_c::set_sync_state(uint64_t host_index, bool synced, int64_t time) {
+  ZQTR_SCOPE(tr, "stats_saver_ex_c::set_sync_state", k_file);
+  if (!m_several_root_dirs) {
+    utl_stream_c path;
+    if (get_file_path(path) == nullptr) return false;
+    return _set_sync_state(path, host_index, synced, time);
+  }
+  return _for_each_root(host_index, false,
+                        [&](utl_stream_c& path) { return _set_sync_state(path, host_index, synced, time); });
+}
+
+bool stats_saver_ex_c::get_parent_file_path(utl_stream_c& out) {
+  out << '\x01';
+  if (m_scenario_dir.length() == 0) return false;
+  std::unique_ptr<char[]> normalised(new char[PATH_BUFFER_SIZE]());
+  path_n::standard_dir_path(m_scenario_dir.c_str(), normalised.get(), true);
+  std::string dir = normalised.get();
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  const size_t cut = dir.rfind('/');
+  std::string parent;
+  if (cut != std::string::npos) {
+    parent = dir.substr(0, cut);
+  } else if (dir.size() >= 2 && dir[1] == ':') {
+    parent = dir.substr(0, 2);  // a drive
+  } else {
+    return false;
+  }
+  out << parent.c_str();
+  if (!out.ends_with("/", true)) out << "/";
+  out << m_prefix << "/" << "stats.xml";
+  return true;
+}
+
+void stats_saver_ex_c::state_index_from_name(const char* text, unsigned* index) {
+  if (index == nullptr) return;
+  *index = STATE_UNKNOWN;
+  if (text == nullptr) return;
+  if (utl_n::ascii_compare_nocase(text, k_state_names[STATE_SYNC]) == 0) {
+    *index = STATE_SYNC;
+  } else if (utl_n::ascii_compare_nocase(text, k_state_names[STATE_STOP]) == 0) {
+    *index = STATE_STOP;
+  } else if (utl_n::ascii_compare_nocase(text, k_state_names[STATE_RUNNING]) == 0) {
+    *index = STATE_RUNNING;
+  }
+}
+
+bool stats_saver_ex_c::_get_state_timestamp(const char* path, unsigned* state_index, int64_t* time, bool* synced) {
+  ZQTR_SCOPE(tr, "stats_saver_ex_c::_get_state_timestamp", k_file);
+  *time = 0;
+  *synced = false;
+  if (!file_manipulation_n::if_exists(path, nullptr)) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "File %s does not exist.", path);
+    return false;
+  }
+  xml_tree_c tree;
+  if (!tree.load(path) || tree.root == nullptr) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to load file %s.", path);
+    return false;
+  }
+  xml_item_c* element = tree.root->first_item();
+  if (element == nullptr) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to parse file %s.", path);
+    return false;
+  }
+  labeled_value_c* replicated = element->find_attr("IsSyncReplicated");
+  if (replicated != nullptr) {
+    *synced = replicated->as_bool();
+  } else {
+    tr.print_nl(ZQTR_PROGRESS, __LINE__, "Fail to get the label IsSyncReplicated in the file %s.", path);
+  }
+  labeled_value_c* state = element->find_attr("State");
+  if (state == nullptr) {
+    tr.print_nl(ZQTR_PROGRESS, __LINE__, "Fail to get the label State in the file %s.", path);
+    return false;
+  }
+  state_index_from_name(state->as_string(), state_index);
+  labeled_value_c* when = element->find_attr("IsSyncReplicatedTime");
+  if (when != nullptr) *time = when->as_int64();
+  return true;
+}
+
+bool stats_saver_ex_c::get_sync_state(unsigned* state_index, bool* synced) {
+  ZQTR_SCOPE(tr, "stats_saver_ex_c::get_sync_state", k_file);
+  utl_stream_c own;
+  if (get_file_path(own) == nullptr) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to get path %s.", m_scenario_dir.c_str());
+    return false;
+  }
+  utl_stream_c parent;
+  if (!get_parent_file_path(parent)) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to get ParentPath %s.", m_scenario_dir.c_str());
+    parent << '\x01';
+  }
+  *state_index = STATE_UNKNOWN;
+  unsigned own_index = STATE_UNKNOWN, parent_index = STATE_UNKNOWN;
+  int64_t own_time = 0, parent_time = 0;
+  bool own_synced = false, parent_synced = false;
+  const bool own_read = _get_state_timestamp(own.c_str(), &own_index, &own_time, &own_synced);
+  const bool parent_read = _get_state_timestamp(parent.c_str(), &parent_index, &parent_time, &parent_synced);
+  if (!own_read && !parent_read) return false;
+  // A file that could not be read never wins over one that was; between two read files the
+  // later time wins, the own file on equal times.
+  const bool parent_wins = !own_read || (parent_read && own_time < parent_time);
+  *state_index = parent_wins ? parent_index : own_index;
+  *synced = parent_wins ? parent_synced : own_synced;
+  return true;
+}

@@ -1,0 +1,89 @@
+// The state and statistics files of a scenario: where they lie, how the state is read from them
+// (the scenario's own state file against its parent directory's), and how they are written.
+#ifndef STATS_MNG_STATS_MNG_STATS_SAVER_H
+#define STATS_MNG_STATS_MNG_STATS_SAVER_H
+
+#include "utl/utl_stream.h"
+
+#include <cstddef>
+#include <cstdint>
+
+class xml_item_c;
+template <class T>
+class xml_tree_ct;
+
+// State indexes and their names.
+enum scenario_state_e : unsigned { STATE_RUNNING = 0, STATE_STOP = 1, STATE_SYNC = 2, STATE_UNKNOWN = 3 };
+extern const char* const k_state_names[4];
+
+// Where the several-root-directories mode finds the root directories of a host. The scenario
+// configuration provides them; without one there are none.
+class root_directory_source_c {
+ public:
+  virtual ~root_directory_source_c() = default;
+  virtual size_t root_directory_count(uint64_t host_index) = 0;
+  // The path of root directory `index` of the host; false when there is none.
+  virtual bool root_directory(uint64_t host_index, size_t index, utl_stream_c& path) = 0;
+};
+
+class stats_saver_c {
+ public:
+  stats_saver_c(root_directory_source_c* configuration, uint32_t scenario_number, const char* scenario_dir,
+                const char* prefix, const char* scenario_name, bool several_root_dirs);
+  virtual ~stats_saver_c();
+  stats_saver_c(const stats_saver_c&) = delete;
+  stats_saver_c& operator=(const stats_saver_c&) = delete;
+
+  // The statistics file: STATE_DIR/<scenario number>_stats.xml; null without a scenario directory.
+  virtual const char* get_file_path(utl_stream_c& out);
+  virtual bool set_sync_state(uint64_t host_index, bool synced, int64_t time);
+  virtual bool write_file(const utl_stream_c& text);
+
+  // The state directory (scenario directory, '/', prefix); false without a scenario directory.
+  bool get_state_dir(utl_stream_c& out) const;
+
+ protected:
+  // The tree of the file at path, loaded, with a root "stats_saver" when it had none.
+  static void _load(const char* path, xml_tree_ct<xml_item_c>& tree);
+  static void _render(xml_tree_ct<xml_item_c>& tree, utl_stream_c& text);
+  // Writes text as the new content of path: a temporary file beside it, flushed, then put in the
+  // old one's place in one step, so that readers see either the old or the new content.
+  bool _replace_file(const char* path, const utl_stream_c& text);
+  void _hide_state_dir();
+
+  root_directory_source_c* m_configuration;
+  uint32_t m_scenario_number;
+  utl_stream_c m_scenario_dir;
+  utl_stream_c m_prefix;
+  utl_stream_c m_scenario_name;
+  bool m_several_root_dirs;
+};
+
+class stats_saver_ex_c : public stats_saver_c {
+ public:
+  using stats_saver_c::stats_saver_c;
+
+  // The state file: STATE_DIR/stats.xml.
+  const char* get_file_path(utl_stream_c& out) override;
+  bool set_sync_state(uint64_t host_index, bool synced, int64_t time) override;
+  bool write_file(const utl_stream_c& text) override;
+  virtual bool set_state(uint64_t host_index, bool running);
+  virtual bool _set_state(utl_stream_c& path, uint64_t host_index, bool running);
+  virtual bool _set_sync_state(utl_stream_c path, uint64_t host_index, bool synced, int64_t time);
+
+  // The recorded state: the own state file against the parent directory's, the later one winning.
+  bool get_sync_state(unsigned* state_index, bool* synced);
+  bool _get_state_timestamp(const char* path, unsigned* state_index, int64_t* time, bool* synced);
+  // The parent directory's state file; false when the scenario directory has no parent.
+  bool get_parent_file_path(utl_stream_c& out);
+  static void state_index_from_name(const char* text, unsigned* index);
+
+ private:
+  // The first element below the root, or a new "Scenario" with the identifying attributes.
+  xml_item_c* _scenario_element(xml_tree_ct<xml_item_c>& tree, uint64_t host_index);
+  // Writes the path into the scenario directory field for each root directory of the host.
+  template <class F>
+  bool _for_each_root(uint64_t host_index, bool stop_at_failure, F write);
+};
+
+#endif

@@ -1,0 +1,299 @@
+// The state and statistics files: their paths, their exact text, the reading of the recorded state
+// from a scenario's own state file and its parent directory's, and the two query exports.
+#include "stats_mng/stats_mng.h"
+#include "stats_mng/stats_saver.h"
+
+#include "platform/win32/win32_api.h"
+#include "support/dynamic_library.h"
+#include "support/temp_dir.h"
+#include "support/test_files.h"
+#include "support/trace_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace test_support_n;
+
+namespace {
+
+const char* k_prefix = ".mw_zq_prefix";
+
+class stats_saver_test : public temp_dir_test {
+ protected:
+  std::string scenario(const std::string& relative) {
+    std::string dir = m_dir.file(relative);
+    std::string partial = m_dir.path();
+    size_t start = 0;
+    while (start <= relative.size()) {
+      size_t slash = relative.find('/', start);
+      partial = m_dir.file(relative.substr(0, slash));
+      CreateDirectoryW(wide(partial).c_str(), nullptr);
+      if (slash == std::string::npos) break;
+      start = slash + 1;
+    }
+    return dir;
+  }
+  static std::string state_file(const std::string& dir) { return dir + "/" + k_prefix + "/stats.xml"; }
+  // A state file as an engine wrote it.
+  void record(const std::string& dir, const std::string& element) {
+    CreateDirectoryW(wide(dir + "/" + k_prefix).c_str(), nullptr);
+    write_text_file(state_file(dir), "<?xml version=\"1.0\"?>\n<stats_saver>\n\t" + element + "\n</stats_saver>\n");
+  }
+  static bool read_state(const std::string& dir, unsigned* index, bool* synced) {
+    stats_saver_ex_c saver(nullptr, 0, dir.c_str(), k_prefix, "", true);
+    return saver.get_sync_state(index, synced);
+  }
+  trace_reset_c m_trace;
+};
+
+TEST_F(stats_saver_test, a_first_state_file_has_four_lines) {
+  std::string dir = scenario("Scen");
+  stats_saver_ex_c saver(nullptr, 5, dir.c_str(), k_prefix, "Scen A", false);
+  ASSERT_TRUE(saver.set_state(1, true));
+  EXPECT_EQ(read_text_file(state_file(dir)),
+            "<?xml version=\"1.0\"?>\n"
+            "<stats_saver>\n"
+            "\t<Scenario HostIndex=\"1\" ScenarioID=\"5\" ScenarioName=\"Scen A\" State=\"Running\"/>\n"
+            "</stats_saver>\n");
+  DWORD attributes = GetFileAttributesW(wide(dir + "/" + k_prefix).c_str());
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
+  // Set again: the attributes stay in their places, nothing else is left in the directory.
+  ASSERT_TRUE(saver.set_sync_state(1, true, 1700000000));
+  EXPECT_EQ(read_text_file(state_file(dir)),
+            "<?xml version=\"1.0\"?>\n"
+            "<stats_saver>\n"
+            "\t<Scenario HostIndex=\"1\" ScenarioID=\"5\" ScenarioName=\"Scen A\" State=\"Running\" "
+            "IsSyncReplicated=\"True\" IsSyncReplicatedTime=\"1700000000\"/>\n"
+            "</stats_saver>\n");
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(wide(dir + "/" + k_prefix + "/*").c_str(), &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  std::vector<std::wstring> names;
+  do {
+    names.push_back(data.cFileName);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  EXPECT_EQ(names.size(), 3u) << "., .. and stats.xml only";
+}
+
+TEST_F(stats_saver_test, a_run_asked_while_synchronising_keeps_the_sync_state) {
+  std::string dir = scenario("Scen");
+  stats_saver_ex_c saver(nullptr, 9, dir.c_str(), k_prefix, "", false);
+  ASSERT_TRUE(saver.set_sync_state(1, false, 10));
+  unsigned index = 99;
+  bool synced = true;
+  ASSERT_TRUE(read_state(dir, &index, &synced));
+  EXPECT_EQ(index, static_cast<unsigned>(STATE_SYNC));
+  EXPECT_FALSE(synced);
+  zqtr_capture_c capture;
+  ASSERT_TRUE(saver.set_state(1, true));
+  EXPECT_TRUE(capture.has(ZQTR_PROGRESS, "Not need to set the scenario state to run when in sync state sc_id(9)."));
+  ASSERT_TRUE(read_state(dir, &index, &synced));
+  EXPECT_EQ(index, static_cast<unsigned>(STATE_SYNC));
+  ASSERT_TRUE(saver.set_state(1, false));
+  ASSERT_TRUE(read_state(dir, &index, &synced));
+  EXPECT_EQ(index, static_cast<unsigned>(STATE_STOP));
+}
+
+TEST_F(stats_saver_test, the_own_file_and_the_parent_file_decide_by_their_times) {
+  struct read_case_s {
+    const char* what;
+    const char* own;     // the element of the scenario's own state file, or null for none
+    const char* parent;  // the element of the parent directory's, or null
+    bool read;
+    unsigned index;
+    bool synced;
+  } cases[] = {
+      {"own only", "<Scenario State=\"Running\" IsSyncReplicated=\"True\"/>", nullptr, true, 0, true},
+      {"parent only, no time", nullptr, "<Scenario State=\"Stop\" IsSyncReplicated=\"False\"/>", true, 1, false},
+      {"equal times: own", "<s State=\"Running\" IsSyncReplicated=\"True\" IsSyncReplicatedTime=\"5\"/>",
+       "<s State=\"Stop\" IsSyncReplicated=\"False\" IsSyncReplicatedTime=\"5\"/>", true, 0, true},
+      {"later parent", "<s State=\"Running\" IsSyncReplicatedTime=\"5\"/>",
+       "<s State=\"sync\" IsSyncReplicated=\"true\" IsSyncReplicatedTime=\"6\"/>", true, 2, true},
+      {"later own", "<s State=\"Stop\" IsSyncReplicatedTime=\"7\"/>", "<s State=\"Running\" IsSyncReplicatedTime=\"6\"/>",
+       true, 1, false},
+      {"unknown text", "<s State=\"Paused\"/>", nullptr, true, 3, false},
+      {"no state", "<s IsSyncReplicated=\"True\"/>", nullptr, false, 3, false},
+      {"unreadable own, parent read", "<s State=", "<s State=\"Stop\"/>", true, 1, false},
+      {"nothing", nullptr, nullptr, false, 3, false},
+  };
+  int n = 0;
+  for (const read_case_s& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string parent = scenario("case" + std::to_string(++n));
+    std::string dir = scenario("case" + std::to_string(n) + "/Scen");
+    if (c.own != nullptr) record(dir, c.own);
+    if (c.parent != nullptr) record(parent, c.parent);
+    unsigned index = 99;
+    bool synced = !c.synced;
+    EXPECT_EQ(read_state(dir, &index, &synced), c.read);
+    EXPECT_EQ(index, c.index);
+    if (c.read) {
+      EXPECT_EQ(synced, c.synced);
+    }
+  }
+}
+
+TEST_F(stats_saver_test, what_reading_says_about_files_it_passes_over) {
+  std::string dir = scenario("Scen");
+  record(dir, "<Scenario State=\"Running\"/>");
+  zqtr_capture_c capture;
+  unsigned index = 99;
+  bool synced = true;
+  ASSERT_TRUE(read_state(dir, &index, &synced));
+  EXPECT_FALSE(synced);
+  EXPECT_TRUE(capture.has(ZQTR_PROGRESS, "Fail to get the label IsSyncReplicated in the file " + state_file(dir) + "."));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "File " + m_dir.path() + "/" + k_prefix + "/stats.xml does not exist."));
+  write_text_file(state_file(dir), "<?xml version=\"1.0\"?><stats_saver/>");
+  EXPECT_FALSE(read_state(dir, &index, &synced));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Fail to parse file " + state_file(dir) + "."));
+  write_text_file(state_file(dir), "not xml");
+  EXPECT_FALSE(read_state(dir, &index, &synced));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Fail to load file " + state_file(dir) + "."));
+}
+
+TEST_F(stats_saver_test, parent_state_files_of_drives_roots_and_relative_paths) {
+  struct parent_case_s {
+    const char* dir;
+    const char* parent;
+  } cases[] = {{"C:/Scen/7", "C:/Scen/.mw_zq_prefix/stats.xml"}, {"C:\\Scen\\", "C:/.mw_zq_prefix/stats.xml"},
+               {"C:", "C:/.mw_zq_prefix/stats.xml"},             {"/srv", "/.mw_zq_prefix/stats.xml"},
+               {"rel", nullptr},                                   {"", nullptr}};
+  for (const parent_case_s& c : cases) {
+    SCOPED_TRACE(c.dir);
+    stats_saver_ex_c saver(nullptr, 0, c.dir, k_prefix, "", true);
+    utl_stream_c path;
+    EXPECT_EQ(saver.get_parent_file_path(path), c.parent != nullptr);
+    if (c.parent != nullptr) {
+      EXPECT_STREQ(path.c_str(), c.parent);
+    }
+  }
+  stats_saver_c statistics(nullptr, 42, "C:/Scen/7", k_prefix, "", false);
+  utl_stream_c path;
+  EXPECT_STREQ(statistics.get_file_path(path), "C:/Scen/7/.mw_zq_prefix/42_stats.xml");
+  stats_saver_c nowhere(nullptr, 42, "", k_prefix, "", false);
+  EXPECT_EQ(nowhere.get_file_path(path), nullptr);
+}
+
+TEST_F(stats_saver_test, a_state_element_of_another_name_is_read_and_updated_in_place) {
+  std::string dir = scenario("Scen");
+  CreateDirectoryW(wide(dir + "/" + k_prefix).c_str(), nullptr);
+  write_text_file(state_file(dir), "<?xml version=\"1.0\"?>\n<root>\n\t<Other State=\"Stop\" Extra=\"x\"/>\n</root>\n");
+  unsigned index = 99;
+  bool synced = true;
+  ASSERT_TRUE(read_state(dir, &index, &synced));
+  EXPECT_EQ(index, static_cast<unsigned>(STATE_STOP));
+  stats_saver_ex_c saver(nullptr, 3, dir.c_str(), k_prefix, "n", false);
+  ASSERT_TRUE(saver.set_state(2, true));
+  EXPECT_EQ(read_text_file(state_file(dir)),
+            "<?xml version=\"1.0\"?>\n<root>\n\t<Other State=\"Running\" Extra=\"x\"/>\n</root>\n");
+}
+
+TEST_F(stats_saver_test, a_statistics_file_updates_only_the_matching_host) {
+  std::string dir = scenario("Scen");
+  stats_saver_c saver(nullptr, 7, dir.c_str(), k_prefix, "", false);
+  ASSERT_TRUE(saver.set_sync_state(1, true, 100));
+  ASSERT_TRUE(saver.set_sync_state(2, false, 200));
+  ASSERT_TRUE(saver.set_sync_state(1, false, 300));
+  EXPECT_EQ(read_text_file(dir + "/" + k_prefix + "/7_stats.xml"),
+            "<?xml version=\"1.0\"?>\n"
+            "<stats_saver ScenarioID=\"7\">\n"
+            "\t<host HostIndex=\"1\" IsSyncReplicated=\"False\" IsSyncReplicatedTime=\"300\"/>\n"
+            "\t<host HostIndex=\"2\" IsSyncReplicated=\"False\" IsSyncReplicatedTime=\"200\"/>\n"
+            "</stats_saver>\n");
+}
+
+TEST_F(stats_saver_test, a_write_that_cannot_land_leaves_the_old_state_and_no_stray_file) {
+  std::string dir = scenario("Scen");
+  stats_saver_ex_c saver(nullptr, 1, dir.c_str(), k_prefix, "", false);
+  ASSERT_TRUE(saver.set_state(1, true));
+  const std::string before = read_text_file(state_file(dir));
+  // A directory where the new file would go cannot be replaced by it.
+  std::string other = scenario("Other");
+  CreateDirectoryW(wide(other + "/" + k_prefix).c_str(), nullptr);
+  CreateDirectoryW(wide(state_file(other)).c_str(), nullptr);
+  stats_saver_ex_c blocked(nullptr, 1, other.c_str(), k_prefix, "", false);
+  zqtr_capture_c capture;
+  EXPECT_FALSE(blocked.set_state(1, true));
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(wide(other + "/" + k_prefix + "/*").c_str(), &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  int entries = 0;
+  do {
+    ++entries;
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  EXPECT_EQ(entries, 3) << "the temporary file was removed";
+  EXPECT_EQ(read_text_file(state_file(dir)), before);
+}
+
+// Root directories of hosts, as a scenario configuration gives them.
+class fake_roots_c : public root_directory_source_c {
+ public:
+  std::vector<std::string> roots;
+  size_t root_directory_count(uint64_t) override { return roots.size(); }
+  bool root_directory(uint64_t, size_t index, utl_stream_c& path) override {
+    if (index >= roots.size()) return false;
+    path << roots[index].c_str();
+    return true;
+  }
+};
+
+TEST_F(stats_saver_test, several_root_directories_are_written_in_turn) {
+  fake_roots_c roots;
+  roots.roots = {scenario("r1"), scenario("r2"), m_dir.file("r3-missing/deeper")};
+  stats_saver_ex_c saver(&roots, 4, roots.roots[0].c_str(), k_prefix, "multi", true);
+  EXPECT_TRUE(saver.set_sync_state(1, true, 50));  // the missing directory is created on the way
+  for (const std::string& root : roots.roots) {
+    SCOPED_TRACE(root);
+    unsigned index = 99;
+    bool synced = false;
+    EXPECT_TRUE(read_state(root, &index, &synced));
+    EXPECT_EQ(index, static_cast<unsigned>(STATE_RUNNING));
+    EXPECT_TRUE(synced);
+  }
+  fake_roots_c none;
+  stats_saver_ex_c nothing(&none, 4, roots.roots[0].c_str(), k_prefix, "", true);
+  EXPECT_TRUE(nothing.set_state(1, false));
+}
+
+TEST_F(stats_saver_test, the_query_exports) {
+  std::string dir = scenario("Scen");
+  unsigned index = 77;
+  zqtr_capture_c capture;
+  EXPECT_FALSE(get_scenario_state_index((m_dir.path() + "/missing\\").c_str(), &index));
+  EXPECT_EQ(index, 3u);
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Fail to find the path " + m_dir.path() + "/missing."));
+  EXPECT_FALSE(is_sync_replicated((m_dir.path() + "/missing").c_str()));
+  EXPECT_FALSE(get_scenario_state_index(dir.c_str(), &index));  // nothing recorded
+  EXPECT_EQ(index, 3u);
+  stats_saver_ex_c saver(nullptr, 1, dir.c_str(), k_prefix, "", false);
+  ASSERT_TRUE(saver.set_sync_state(1, true, 5));
+  EXPECT_TRUE(get_scenario_state_index(dir.c_str(), &index));
+  EXPECT_EQ(index, 0u);
+  EXPECT_TRUE(is_sync_replicated(dir.c_str()));
+  EXPECT_TRUE(get_scenario_state_index(dir.c_str(), nullptr));
+}
+
+TEST_F(stats_saver_test, the_shared_library_exports_all_four_by_name) {
+  std::string dir = scenario("Scen");
+  stats_saver_ex_c saver(nullptr, 1, dir.c_str(), k_prefix, "", false);
+  ASSERT_TRUE(saver.set_sync_state(1, false, 5));
+  dynamic_library_c library(STATS_MNG_SHARED_LIBRARY);
+  ASSERT_TRUE(library.loaded()) << library.error();
+  auto log = reinterpret_cast<bool (*)(const char*, const char*)>(library.symbol("set_trc_file_log_path"));
+  auto active = reinterpret_cast<bool (*)(const char*)>(library.symbol("is_engine_active_for_scenario"));
+  auto synced = reinterpret_cast<bool (*)(const char*)>(library.symbol("is_sync_replicated"));
+  auto state = reinterpret_cast<bool (*)(const char*, unsigned int*)>(library.symbol("get_scenario_state_index"));
+  ASSERT_TRUE(log != nullptr && active != nullptr && synced != nullptr && state != nullptr);
+  EXPECT_TRUE(log(nullptr, nullptr));
+  EXPECT_FALSE(active(dir.c_str()));
+  EXPECT_FALSE(synced(dir.c_str()));
+  unsigned index = 99;
+  EXPECT_TRUE(state(dir.c_str(), &index));
+  EXPECT_EQ(index, 2u);
+}
+
+}  // namespace
