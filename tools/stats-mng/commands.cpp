@@ -3,6 +3,7 @@
 #include "file/file_manipulation.h"
 #include "file/path_n.h"
 #include "stats_mng/stats_mng.h"
+#include "stats_mng/stats_saver.h"
 #include "stats_mng/stats_saver_lock.h"
 #include "platform/trc/zqtr.h"
 #include "platform/win32/drive_map.h"
@@ -10,6 +11,7 @@
 #include "utl/multi_lang.h"
 
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -103,12 +105,81 @@ extern "C" void on_interrupt(int) { g_interrupted = 1; }
 
 }  // namespace
 
-int ask_engine_active(const std::string& dir, std::ostream& out, std::ostream& err) {
+std::string json_text(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+int ask_engine_active(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
   std::string standard;
   if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
   bool active = is_engine_active_for_scenario(dir.c_str());
-  out << (active ? "active" : "inactive") << '\n';
+  if (json) {
+    out << "{\"directory\": " << json_text(standard) << ", \"active\": " << (active ? "true" : "false") << "}\n";
+  } else {
+    out << (active ? "active" : "inactive") << '\n';
+  }
   return active ? EXIT_ACTIVE : EXIT_INACTIVE;
+}
+
+int print_state(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
+  std::string standard;
+  if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
+  unsigned index = STATE_UNKNOWN;
+  const bool read = get_scenario_state_index(dir.c_str(), &index);
+  const char* name = k_state_names[index > STATE_UNKNOWN ? STATE_UNKNOWN : index];
+  if (json) {
+    out << "{\"directory\": " << json_text(standard) << ", \"state\": \"" << name << "\", \"index\": " << index
+        << ", \"read\": " << (read ? "true" : "false") << "}\n";
+  } else {
+    out << name << '\n';
+  }
+  if (!read) err << "stats-mng: no state is recorded for " << standard << " (see the trace log for why)\n";
+  return read ? 0 : 1;
+}
+
+int print_synced(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
+  std::string standard;
+  if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
+  const bool synced = is_sync_replicated(dir.c_str());
+  if (json) {
+    out << "{\"directory\": " << json_text(standard) << ", \"synced\": " << (synced ? "true" : "false") << "}\n";
+  } else {
+    out << (synced ? "true" : "false") << '\n';
+  }
+  return synced ? 0 : EXIT_INACTIVE;
+}
+
+int record_state(const std::string& dir, bool running, const record_options_s& options, std::ostream& err) {
+  std::string standard;
+  if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
+  stats_saver_ex_c saver(nullptr, options.scenario_id, standard.c_str(), STATE_DIRECTORY_NAME, options.name.c_str(),
+                         false);
+  if (saver.set_state(options.host, running)) return 0;
+  err << "stats-mng: the state file of " << standard << " could not be written (see the trace log)\n";
+  return 1;
+}
+
+int record_sync(const std::string& dir, bool synced, int64_t time, const record_options_s& options, std::ostream& err) {
+  std::string standard;
+  if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
+  stats_saver_ex_c saver(nullptr, options.scenario_id, standard.c_str(), STATE_DIRECTORY_NAME, options.name.c_str(),
+                         false);
+  if (saver.set_sync_state(options.host, synced, time)) return 0;
+  err << "stats-mng: the state file of " << standard << " could not be written (see the trace log)\n";
+  return 1;
 }
 
 int hold_engine_lock(const std::string& dir, double seconds, std::ostream& out, std::ostream& err) {

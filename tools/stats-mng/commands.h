@@ -2,6 +2,7 @@
 #ifndef STATS_MNG_TOOLS_COMMANDS_H
 #define STATS_MNG_TOOLS_COMMANDS_H
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,12 +30,30 @@ constexpr int EXIT_NO_SCENARIO = 4;
 
 // Asks whether an engine holds the scenario in dir; prints "active" or "inactive". Returns
 // EXIT_ACTIVE, EXIT_INACTIVE, or EXIT_NO_SCENARIO (with a message on err) when dir does not exist.
-int ask_engine_active(const std::string& dir, std::ostream& out, std::ostream& err);
+int ask_engine_active(const std::string& dir, bool json, std::ostream& out, std::ostream& err);
 
 // Takes the scenario's writer lock as an engine does and keeps it until interrupted (SIGINT,
 // SIGTERM, Ctrl-C), or for the given seconds when above 0. Prints "holding LOCKFILE" once the lock
 // is held. Returns 0 after releasing it, 1 when another holder refused it, 4 when dir is missing.
 int hold_engine_lock(const std::string& dir, double seconds, std::ostream& out, std::ostream& err);
+
+// Prints the recorded state (Running, Stop, Sync or Unknown; with json an object). Returns 0 when a
+// state was read, 1 when none was, EXIT_NO_SCENARIO when dir does not exist.
+int print_state(const std::string& dir, bool json, std::ostream& out, std::ostream& err);
+// Prints whether the synchronisation was replicated ("true" or "false"; with json an object).
+// Returns 0 for true, EXIT_INACTIVE for false, EXIT_NO_SCENARIO when dir does not exist.
+int print_synced(const std::string& dir, bool json, std::ostream& out, std::ostream& err);
+
+struct record_options_s {
+  uint64_t host = 1;
+  uint32_t scenario_id = 0;
+  std::string name;
+};
+// Records a state as an engine does: running or stopped, or whether (and when) the
+// synchronisation was replicated. Returns 0 when the state file was written, 1 when not, 4 when
+// dir does not exist.
+int record_state(const std::string& dir, bool running, const record_options_s& options, std::ostream& err);
+int record_sync(const std::string& dir, bool synced, int64_t time, const record_options_s& options, std::ostream& err);
 
 // Applies --drive NAME=DIR options; false (with a message on err) for a bad one.
 bool map_drives(const std::vector<std::string>& mappings, std::ostream& err);

@@ -2,9 +2,11 @@
 #include "commands.h"
 
 #include "stats_mng/stats_mng.h"
+#include "utl/utl.h"
 
 #include <CLI/CLI.hpp>
 
+#include <ctime>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -68,6 +70,51 @@ int main(int argc, char** argv) {
       "a lock file that nobody holds.\n"
       "Exit status: 0 active, 3 inactive, 4 when DIR does not exist.");
 
+  bool json = false;
+  active_cmd->add_flag("--json", json, "Print a JSON object instead: {\"directory\": ..., \"active\": true|false}");
+
+  CLI::App* state_cmd = app.add_subcommand("state", "Print the recorded state of a scenario");
+  state_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
+  state_cmd->add_flag("--json", json, "Print a JSON object: directory, state, index (0..3) and whether one was read");
+  state_cmd->footer(
+      "Reads DIR/.mw_zq_prefix/stats.xml and the parent directory's state file; the one with the later "
+      "IsSyncReplicatedTime wins. Prints Running, Stop, Sync or Unknown.\n"
+      "Exit status: 0 when a state was read, 1 when none was (Unknown), 4 when DIR does not exist.");
+
+  CLI::App* synced_cmd = app.add_subcommand("synced", "Print whether a scenario's synchronisation was replicated");
+  synced_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
+  synced_cmd->add_flag("--json", json, "Print a JSON object: directory and synced");
+  synced_cmd->footer("Prints true or false, read as `state` reads.\n"
+                     "Exit status: 0 true, 3 false (or nothing recorded), 4 when DIR does not exist.");
+
+  stats_mng_tool_n::record_options_s record;
+  std::string running_text;
+  CLI::App* set_state_cmd = app.add_subcommand("set-state", "Record that a scenario is running or stopped");
+  set_state_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
+  set_state_cmd->add_option("STATE", running_text, "running or stop")
+      ->required()
+      ->check(CLI::IsMember({"running", "stop"}, CLI::ignore_case));
+  std::string synced_text;
+  int64_t sync_time = static_cast<int64_t>(std::time(nullptr));
+  CLI::App* set_sync_cmd = app.add_subcommand("set-sync", "Record whether a scenario's synchronisation was replicated");
+  set_sync_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
+  set_sync_cmd->add_option("SYNCED", synced_text, "true or false")
+      ->required()
+      ->check(CLI::IsMember({"true", "false"}, CLI::ignore_case));
+  set_sync_cmd->add_option("--time", sync_time, "The time recorded with it (seconds since 1970; now by default)")
+      ->type_name("T");
+  for (CLI::App* cmd : {set_state_cmd, set_sync_cmd}) {
+    cmd->add_option("--host", record.host, "The host index written in a new state file (1)")->type_name("N");
+    cmd->add_option("--scenario-id", record.scenario_id, "The scenario number written in a new state file (0)")
+        ->type_name("N");
+    cmd->add_option("--name", record.name, "The scenario name written in a new state file")->type_name("TEXT");
+    cmd->footer(
+        "Writes DIR/.mw_zq_prefix/stats.xml as an engine does (the hidden directory is created when missing): "
+        "the new content replaces the old in one step. A run recorded while the state is Sync keeps Sync. "
+        "set-sync true records Running, false records Sync.\n"
+        "Exit status: 0 when the file was written, 1 when not, 4 when DIR does not exist.");
+  }
+
   double hold_seconds = 0;
   CLI::App* hold_cmd = app.add_subcommand("hold", "Hold a scenario's writer lock as an engine does, until interrupted");
   hold_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
@@ -88,7 +135,17 @@ int main(int argc, char** argv) {
 
   if (!stats_mng_tool_n::map_drives(drives, std::cerr)) return 2;
 
-  if (active_cmd->parsed()) return stats_mng_tool_n::ask_engine_active(scenario_dir, std::cout, std::cerr);
+  if (active_cmd->parsed()) return stats_mng_tool_n::ask_engine_active(scenario_dir, json, std::cout, std::cerr);
+  if (state_cmd->parsed()) return stats_mng_tool_n::print_state(scenario_dir, json, std::cout, std::cerr);
+  if (synced_cmd->parsed()) return stats_mng_tool_n::print_synced(scenario_dir, json, std::cout, std::cerr);
+  if (set_state_cmd->parsed()) {
+    const bool running = utl_n::ascii_compare_nocase(running_text.c_str(), "running") == 0;
+    return stats_mng_tool_n::record_state(scenario_dir, running, record, std::cerr);
+  }
+  if (set_sync_cmd->parsed()) {
+    const bool synced = utl_n::ascii_compare_nocase(synced_text.c_str(), "true") == 0;
+    return stats_mng_tool_n::record_sync(scenario_dir, synced, sync_time, record, std::cerr);
+  }
   if (hold_cmd->parsed()) return stats_mng_tool_n::hold_engine_lock(scenario_dir, hold_seconds, std::cout, std::cerr);
   if (message_cmd->parsed()) return stats_mng_tool_n::print_message(message_id, message_file, std::cout, std::cerr);
   if (path_cmd->parsed()) {
