@@ -32,8 +32,19 @@ cat "$logs/hold.out"
 echo "-- the engine stops"
 kill "$holder"; wait "$holder" || true
 "$tool" --log-dir "$logs" active "$scenario" || echo "(exit status $?: inactive)"
-echo "-- what the question left in the scenario directory"
-ls -la "$scenario/.mw_zq_prefix"
+echo
+echo "== Recording and reading the scenario's state"
+"$tool" --log-dir "$logs" state "$scenario" || echo "(exit status $?: nothing recorded yet)"
+"$tool" --log-dir "$logs" set-state "$scenario" running --scenario-id 7 --name "Sample scenario 7"
+"$tool" --log-dir "$logs" state "$scenario"
+"$tool" --log-dir "$logs" set-sync "$scenario" false --time 1700000000
+"$tool" --log-dir "$logs" state --json "$scenario"
+"$tool" --log-dir "$logs" set-sync "$scenario" true --time 1700000100
+"$tool" --log-dir "$logs" synced --json "$scenario"
+echo "-- the state file ($scenario/.mw_zq_prefix/stats.xml)"
+cat "$scenario/.mw_zq_prefix/stats.xml"
+echo "-- and the engine question once more"
+"$tool" --log-dir "$logs" active --json "$scenario" || true
 echo
 echo "== The trace log the library wrote ($logs/stats_mng.log)"
 cat "$logs/stats_mng.log"
