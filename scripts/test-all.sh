@@ -46,6 +46,8 @@ if [[ " ${presets[*]} " == *" asan "* ]]; then
 fi
 
 if [[ " ${presets[*]} " == *" default "* ]]; then
+  echo "== foreign callers of the installed library"
+  scripts/check-examples.sh || status=1
   echo "== benchmark smoke run: trace cost"
   build/default/bench/trace_bench --benchmark_min_time=0.05 || status=1
 fi
