@@ -258,7 +258,9 @@ bool xml_file_reader_c::open_xml(const char* path) {
   ZQTR_SCOPE(tr, "xml_file_reader_c::open_xml", k_file);
   reset();
   errno = 0;
-  if (!m_file.open(path, "r", nullptr, ZQ_OPEN_SEQUENTIAL_SCAN | ZQ_OPEN_READ_AHEAD)) {
+  // Read through the read-ahead buffer on the bare handle: a stream beneath it would only copy
+  // the bytes once more.
+  if (!m_file.open(path, "r", nullptr, ZQ_OPEN_SEQUENTIAL_SCAN | ZQ_OPEN_READ_AHEAD | ZQ_OPEN_HANDLE_ONLY)) {
     tr.print(ZQTR_FAIL, __LINE__, "Can not open XML file %s (%s)\n", path, std::strerror(errno == 0 ? ENOENT : errno));
     return false;
   }

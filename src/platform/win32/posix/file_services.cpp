@@ -194,8 +194,10 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
       }
       if (flags_and_attributes & FILE_ATTRIBUTE_READONLY) ::fchmod(fd, 0444);
     }
-    if (flags_and_attributes & FILE_FLAG_SEQUENTIAL_SCAN) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (flags_and_attributes & FILE_FLAG_RANDOM_ACCESS) ::posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
+    // Access hints matter for large files only; a small one is read before they could help.
+    const bool large = exists && st.st_size >= (1 << 20);
+    if (large && (flags_and_attributes & FILE_FLAG_SEQUENTIAL_SCAN)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (large && (flags_and_attributes & FILE_FLAG_RANDOM_ACCESS)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
   }
 
   posix_file_handle_c* handle = new posix_file_handle_c(fd, native);

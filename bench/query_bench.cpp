@@ -1,8 +1,11 @@
-// The engine question, is_engine_active_for_scenario, against the system calls the same work needs
-// at the least: stat of the scenario and state directories and of the lock file, then the lock file
-// opened and closed as reader and as writer with the share-mode check of the lock protocol (the
-// gate, the rights taken as read locks, the conflicts tested), side by side.
+// The three query exports against the system calls the same work needs at the least, side by side:
+// - is_engine_active_for_scenario: stat of the scenario and state directories and of the lock file,
+//   then the lock file opened and closed as reader and as writer with the share-mode check of the
+//   lock protocol (the gate, the rights taken as read locks, the conflicts tested);
+// - get_scenario_state_index and is_sync_replicated: stat of the directory, then open, read and
+//   close of both state files (the scenario's own and its parent directory's).
 #include "stats_mng/stats_mng.h"
+#include "stats_mng/stats_saver.h"
 #include "stats_mng/stats_saver_lock.h"
 
 #include <benchmark/benchmark.h>
@@ -24,10 +27,22 @@ class scenario_c {
   scenario_c() {
     if (mkdtemp(m_dir) == nullptr) return;
     m_lock = std::string(m_dir) + "/.mw_zq_prefix/state.lock";
-    stats_saver_lock_c prepare(m_dir);
-    prepare.lock(true);  // creates the lock file
+    {
+      stats_saver_lock_c prepare(m_dir);
+      prepare.lock(true);  // creates the lock file
+    }
+    m_child = std::string(m_dir) + "/7";
+    ::mkdir(m_child.c_str(), 0755);
+    stats_saver_ex_c own(nullptr, 7, m_child.c_str(), ".mw_zq_prefix", "bench", false);
+    own.set_sync_state(1, true, 200);
+    stats_saver_ex_c parent(nullptr, 1, m_dir, ".mw_zq_prefix", "bench", false);
+    parent.set_sync_state(1, false, 100);
   }
   ~scenario_c() {
+    std::remove((m_child + "/.mw_zq_prefix/stats.xml").c_str());
+    ::rmdir((m_child + "/.mw_zq_prefix").c_str());
+    ::rmdir(m_child.c_str());
+    std::remove((std::string(m_dir) + "/.mw_zq_prefix/stats.xml").c_str());
     std::remove(m_lock.c_str());
     ::rmdir((std::string(m_dir) + "/.mw_zq_prefix").c_str());
     ::rmdir(m_dir);
@@ -35,10 +50,15 @@ class scenario_c {
   const char* dir() const { return m_dir; }
   std::string state_dir() const { return std::string(m_dir) + "/.mw_zq_prefix"; }
   const std::string& lock() const { return m_lock; }
+  // A scenario below this one: its own state file and the parent's.
+  const std::string& child() const { return m_child; }
+  std::string child_state() const { return m_child + "/.mw_zq_prefix/stats.xml"; }
+  std::string parent_state() const { return std::string(m_dir) + "/.mw_zq_prefix/stats.xml"; }
 
  private:
   char m_dir[32] = "/tmp/engine_bench_XXXXXX";
   std::string m_lock;
+  std::string m_child;
 };
 
 // Read locks on [BASE+first, BASE+first+count).
@@ -102,6 +122,49 @@ void BM_is_engine_active_for_scenario(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_is_engine_active_for_scenario);
+
+bool read_whole(const std::string& path, char* buffer, size_t size) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  ssize_t n = ::read(fd, buffer, size);
+  ::close(fd);
+  return n > 0;
+}
+
+void BM_state_query_syscall_floor(benchmark::State& state) {
+  scenario_c scenario;
+  char buffer[4096];
+  for (auto _ : state) {
+    struct stat st;
+    bool ok = ::stat(scenario.child().c_str(), &st) == 0 && read_whole(scenario.child_state(), buffer, sizeof buffer) &&
+              read_whole(scenario.parent_state(), buffer, sizeof buffer);
+    benchmark::DoNotOptimize(ok);
+  }
+}
+BENCHMARK(BM_state_query_syscall_floor);
+
+void BM_get_scenario_state_index(benchmark::State& state) {
+  scenario_c scenario;
+  for (auto _ : state) {
+    unsigned index = 99;
+    if (!get_scenario_state_index(scenario.child().c_str(), &index) || index != 0) {
+      state.SkipWithError("the recorded state was not read");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_get_scenario_state_index);
+
+void BM_is_sync_replicated(benchmark::State& state) {
+  scenario_c scenario;
+  for (auto _ : state) {
+    if (!is_sync_replicated(scenario.child().c_str())) {
+      state.SkipWithError("the recorded value was not read");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_is_sync_replicated);
 
 }  // namespace
 
