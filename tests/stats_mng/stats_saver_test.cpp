@@ -206,6 +206,7 @@ TEST_F(stats_saver_test, a_statistics_file_updates_only_the_matching_host) {
 }
 
 TEST_F(stats_saver_test, a_write_that_cannot_land_leaves_the_old_state_and_no_stray_file) {
+  if (running_under_wine()) GTEST_SKIP() << "Wine's ReplaceFileW puts a file in the place of a directory";
   std::string dir = scenario("Scen");
   stats_saver_ex_c saver(nullptr, 1, dir.c_str(), k_prefix, "", false);
   ASSERT_TRUE(saver.set_state(1, true));
