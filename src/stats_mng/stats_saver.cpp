@@ -110,15 +110,14 @@ bool stats_saver_c::_replace_file(const char* path, const utl_stream_c& text) {
   std::unique_ptr<wchar_t[]> target = wide_of(path);
   std::unique_ptr<wchar_t[]> replacement = wide_of(temp.c_str());
   DWORD error = ERROR_SUCCESS;
-  // Scanners and readers hold files briefly: a refusal is tried again for about a second.
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    const bool exists = GetFileAttributesW(target.get()) != INVALID_FILE_ATTRIBUTES;
-    BOOL moved = exists ? ReplaceFileW(target.get(), replacement.get(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr)
-                        : MoveFileExW(replacement.get(), target.get(), MOVEFILE_WRITE_THROUGH);
-    if (moved) return true;
+  // One rename that replaces the old file: the name always leads to a whole file, old or new
+  // (ReplaceFileW is not used: it takes the old file away before the new one arrives). Scanners
+  // and readers hold files briefly: a refusal is tried again for about two seconds.
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    if (MoveFileExW(replacement.get(), target.get(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
     error = GetLastError();
-    if (!is_retryable(error) && !(exists && error == ERROR_FILE_NOT_FOUND)) break;
-    mix_n::sleep(50);
+    if (!is_retryable(error)) break;
+    mix_n::sleep(attempt < 20 ? 1 : 10);
   }
   utl_stream_c reason;
   tr.print(ZQTR_FAIL, __LINE__, "Unable to put the new content of %s in place, %s\n", path,

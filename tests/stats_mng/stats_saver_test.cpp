@@ -4,6 +4,7 @@
 #include "stats_mng/stats_saver.h"
 
 #include "platform/win32/win32_api.h"
+#include "support/child_process.h"
 #include "support/dynamic_library.h"
 #include "support/temp_dir.h"
 #include "support/test_files.h"
@@ -11,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace test_support_n;
@@ -206,7 +209,6 @@ TEST_F(stats_saver_test, a_statistics_file_updates_only_the_matching_host) {
 }
 
 TEST_F(stats_saver_test, a_write_that_cannot_land_leaves_the_old_state_and_no_stray_file) {
-  if (running_under_wine()) GTEST_SKIP() << "Wine's ReplaceFileW puts a file in the place of a directory";
   std::string dir = scenario("Scen");
   stats_saver_ex_c saver(nullptr, 1, dir.c_str(), k_prefix, "", false);
   ASSERT_TRUE(saver.set_state(1, true));
@@ -228,6 +230,40 @@ TEST_F(stats_saver_test, a_write_that_cannot_land_leaves_the_old_state_and_no_st
   FindClose(find);
   EXPECT_EQ(entries, 3) << "the temporary file was removed";
   EXPECT_EQ(read_text_file(state_file(dir)), before);
+}
+
+// An engine rewriting a scenario's state file as fast as it can.
+TEST_CHILD_ROLE(state_writer) {
+  if (args.size() != 3) return 2;
+  const int rounds = std::stoi(args[1]);
+  stats_saver_ex_c saver(nullptr, 3, args[0].c_str(), k_prefix, "busy", false);
+  for (int i = 0; i < rounds; ++i) {
+    if (!saver.set_sync_state(1, i % 2 == 0, i)) return 3;
+  }
+  write_text_file(args[2], "done");
+  return 0;
+}
+
+TEST_F(stats_saver_test, a_reader_never_meets_a_half_written_state_file) {
+  std::string dir = scenario("Scen");
+  stats_saver_ex_c first(nullptr, 3, dir.c_str(), k_prefix, "busy", false);
+  ASSERT_TRUE(first.set_sync_state(1, true, 0));
+  child_process_c writer("state_writer", {dir, "2000", m_dir.file("done")});
+  ASSERT_TRUE(writer.started());
+  int reads = 0, failures = 0;
+  std::vector<std::string> first_failure;
+  while (!file_exists(m_dir.file("done")) && reads < 200000) {
+    unsigned index = 99;
+    zqtr_capture_c capture;
+    if (!get_scenario_state_index(dir.c_str(), &index) || (index != 0 && index != 2)) {
+      if (failures++ == 0) first_failure = capture.texts();
+    }
+    ++reads;
+  }
+  EXPECT_EQ(first_failure, std::vector<std::string>()) << "what the first failed read said";
+  EXPECT_EQ(writer.wait(), 0);
+  EXPECT_EQ(failures, 0) << "of " << reads << " reads";
+  EXPECT_GT(reads, 10);
 }
 
 // Root directories of hosts, as a scenario configuration gives them.
