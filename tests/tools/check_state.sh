@@ -5,18 +5,10 @@ set -u
 work=$1
 shift
 tool=("$@")
+source "$(dirname "$0")/tool_checks.sh"
 rm -rf "$work"
 mkdir -p "$work/scenarios/7"
 scen="$work/scenarios/7"
-fail() { echo "FAIL: $*" >&2; exit 1; }
-expect() {  # expect RC TEXT ARGS...
-  local want_rc=$1 want_out=$2
-  shift 2
-  local out rc
-  out=$("${tool[@]}" "$@" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
-  rc=$?
-  [ "$rc" = "$want_rc" ] && [ "$out" = "$want_out" ] || fail "$* gave rc=$rc [$out], wanted rc=$want_rc [$want_out]"
-}
 
 expect 4 "" state "$work/missing"
 expect 1 Unknown state "$scen"
