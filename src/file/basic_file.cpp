@@ -52,7 +52,7 @@ bool basic_file_c::mknod() { return true; }
 
 size_t basic_file_c::read(void* buffer, size_t count) {
   if (m_file == nullptr) return static_cast<size_t>(-1);
-  m_stream_wrote = false;
+  if (m_file->stream != nullptr) m_stream_last = STREAM_READ;
   size_t got = zq_fread(buffer, count, m_file);
   if (got < count) {
     m_last_error = static_cast<uint64_t>(m_file->error);
@@ -66,7 +66,7 @@ size_t basic_file_c::read(void* buffer, size_t count) {
 
 size_t basic_file_c::write(const void* buffer, size_t count) {
   if (m_file == nullptr) return static_cast<size_t>(-1);
-  m_stream_wrote = m_file->stream != nullptr;
+  if (m_file->stream != nullptr) m_stream_last = STREAM_WROTE;
   size_t put = zq_fwrite(buffer, count, m_file);
   if (put < count) {
     m_last_error = static_cast<uint64_t>(m_file->error);
@@ -133,7 +133,7 @@ uint64_t basic_file_c::tell() {
 
 bool basic_file_c::seek(uint64_t position) {
   if (m_file == nullptr || zq_fseek(m_file, position) != 0) return false;
-  m_stream_wrote = false;
+  m_stream_last = STREAM_IDLE;
   return true;
 }
 

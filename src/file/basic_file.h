@@ -57,14 +57,17 @@ class basic_file_c {
   void clear_last_error() { m_last_error = 0; }
   const utl_stream_c& name() const { return m_name; }
   zq_file_s* record() const { return m_file; }
-  // A stream must be positioned before a read that follows a write (the C library's rule).
-  bool _stream_needs_positioning() const { return m_stream_wrote; }
+  // A stream must be positioned between a write and a read, either way (the C library's rule).
+  bool _stream_needs_positioning(bool writing) const {
+    return m_stream_last != STREAM_IDLE && m_stream_last != (writing ? STREAM_WROTE : STREAM_READ);
+  }
 
  protected:
   uint64_t m_last_error = 0;
   utl_stream_c m_name;
   zq_file_s* m_file = nullptr;
-  bool m_stream_wrote = false;  // the last transfer on the stream was a write
+  // The last transfer on the stream since it was last positioned.
+  enum stream_last_e { STREAM_IDLE, STREAM_READ, STREAM_WROTE } m_stream_last = STREAM_IDLE;
 };
 
 #endif

@@ -83,21 +83,21 @@ bool cache_base_c::_ensure_buffer() {
   return m_buffer != nullptr;
 }
 
-bool cache_base_c::_move_owner(uint64_t offset) {
+bool cache_base_c::_move_owner(uint64_t offset, bool writing) {
   const uint64_t at = m_owner->basic_file_c::tell();
   // When the position cannot be read, the transfer goes on from where the file stands. A stream
-  // that was last written is positioned even where it stands: C requires it before a read.
+  // that changes direction is positioned even where it stands: C requires it.
   if (at == static_cast<uint64_t>(-1)) return true;
-  return (at == offset && !m_owner->_stream_needs_positioning()) || m_owner->basic_file_c::seek(offset);
+  return (at == offset && !m_owner->_stream_needs_positioning(writing)) || m_owner->basic_file_c::seek(offset);
 }
 
 size_t cache_base_c::_positioned_read(void* buffer, uint64_t offset, size_t length) {
-  if (!_move_owner(offset)) return k_failed;
+  if (!_move_owner(offset, false)) return k_failed;
   return m_owner->basic_file_c::read(buffer, length);
 }
 
 size_t cache_base_c::_positioned_write(const void* buffer, uint64_t offset, size_t length) {
-  if (!_move_owner(offset)) return k_failed;
+  if (!_move_owner(offset, true)) return k_failed;
   return m_owner->basic_file_c::write(buffer, length);
 }
 

@@ -38,7 +38,7 @@ class cache_base_c {
   size_t _positioned_read(void* buffer, uint64_t offset, size_t length);
   size_t _positioned_write(const void* buffer, uint64_t offset, size_t length);
   bool _ensure_buffer();
-  bool _move_owner(uint64_t offset);
+  bool _move_owner(uint64_t offset, bool writing);
 
   int64_t m_position = 0;
   unsigned char* m_buffer = nullptr;

@@ -95,14 +95,14 @@ bool FILE_c::_open_volume(const char* path, const char* mode) {
   if (m_boot_sector == nullptr || read(m_boot_sector, boot_size) != boot_size) {
     tr.print(ZQTR_FAIL, __LINE__, "failed to read boot sector %s (%d).\n", m_name.c_str(),
              static_cast<int>(GetLastError()));
-    _abandon_volume();
+    _close_volume(false);
     return false;
   }
   if (basic_file_c::tell() != k_none) {
     if (!basic_file_c::seek(0)) {
       tr.print(ZQTR_FAIL, __LINE__, "failed to seek back to position 0. %s (%d).\n", m_name.c_str(),
                static_cast<int>(GetLastError()));
-      _abandon_volume();
+      _close_volume(false);
       return false;
     }
     m_position = 0;
@@ -119,18 +119,24 @@ bool FILE_c::_open_volume(const char* path, const char* mode) {
   return true;
 }
 
-void FILE_c::_abandon_volume() {
-  // Nothing was written: the boot sector is left as it is, only the lock is given back.
+bool FILE_c::_close_volume(bool repair) {
+  ZQTR_SCOPE(tr, "FILE_c::close", k_file);
+  if (repair && m_volume_locked && !_fix_volume()) {
+    tr.print(ZQTR_FAIL, __LINE__, "failed to fix volume %s.\n", m_name.c_str());
+  }
   m_pre_read.reset();
   m_post_write.reset();
+  // The lock belongs to the volume handle: it is released through a duplicate once the file is closed.
   HANDLE duplicate = basic_file_c::_duplicate_handle(_get_file_handle());
-  basic_file_c::close();
+  const bool closed = basic_file_c::close();
   if (m_volume_locked) volume_file_c::unlock_volume(duplicate, m_name.c_str(), &m_volume_locked);
   basic_file_c::_close_handle(duplicate);
   m_volume_locked = false;
+  if (repair) _update_volume_total_sectors();
   if (m_boot_sector != nullptr) VirtualFree(m_boot_sector, 0, MEM_RELEASE);
   m_boot_sector = nullptr;
   m_is_volume = false;
+  return closed;
 }
 
 bool FILE_c::_fix_volume() {
@@ -162,15 +168,15 @@ void FILE_c::_update_volume_total_sectors() {
 
 bool FILE_c::mknod() { return true; }
 
-void FILE_c::_move_to_own_position() {
+void FILE_c::_move_to_own_position(bool writing) {
   if (m_position == k_none) return;  // reading and writing go on from where the file stands
   uint64_t at = basic_file_c::tell();
   if (at == k_none) {
     m_position = k_none;
     return;
   }
-  // A stream also needs a positioning call between a write and a read.
-  if (at != m_position || m_file->stream != nullptr) basic_file_c::seek(m_position);
+  // A stream that changes direction is positioned even where it stands: C requires it.
+  if (at != m_position || _stream_needs_positioning(writing)) basic_file_c::seek(m_position);
 }
 
 bool FILE_c::_finish_write_behind() {
@@ -192,7 +198,7 @@ size_t FILE_c::read(void* buffer, size_t count) {
   if (m_flags & (ZQ_OPEN_READ_AHEAD | ZQ_OPEN_OVERLAPPED)) {
     got = m_pre_read.read(buffer, m_position, count);
   } else {
-    _move_to_own_position();
+    _move_to_own_position(false);
     got = basic_file_c::read(buffer, count);
   }
   if (got != static_cast<size_t>(-1) && m_position != k_none) m_position += got;
@@ -208,7 +214,7 @@ size_t FILE_c::write(const void* buffer, size_t count) {
   if (m_flags & ZQ_OPEN_OVERLAPPED) {
     put = m_post_write.write(buffer, m_position, count);
   } else {
-    _move_to_own_position();
+    _move_to_own_position(true);
     put = basic_file_c::write(buffer, count);
   }
   // What the read-ahead buffer holds may no longer be what the file holds.
@@ -231,25 +237,12 @@ bool FILE_c::seek(uint64_t position) {
 }
 
 bool FILE_c::close() {
-  ZQTR_SCOPE(tr, "FILE_c::close", k_file);
   if (m_file == nullptr) return false;
   bool behind_ok = true;
   if (m_flags & ZQ_OPEN_OVERLAPPED) behind_ok = _finish_write_behind();
   bool closed;
   if (m_is_volume) {
-    if (m_volume_locked && !_fix_volume()) tr.print(ZQTR_FAIL, __LINE__, "failed to fix volume %s.\n", m_name.c_str());
-    m_pre_read.reset();
-    m_post_write.reset();
-    // The lock belongs to the volume handle: it is released through a duplicate once the file is closed.
-    HANDLE duplicate = basic_file_c::_duplicate_handle(_get_file_handle());
-    closed = basic_file_c::close();
-    if (m_volume_locked) volume_file_c::unlock_volume(duplicate, m_name.c_str(), &m_volume_locked);
-    basic_file_c::_close_handle(duplicate);
-    m_volume_locked = false;
-    _update_volume_total_sectors();
-    if (m_boot_sector != nullptr) VirtualFree(m_boot_sector, 0, MEM_RELEASE);
-    m_boot_sector = nullptr;
-    m_is_volume = false;
+    closed = _close_volume(true);
   } else {
     m_pre_read.reset();
     m_post_write.reset();

@@ -44,15 +44,16 @@ class FILE_c : public basic_file_c {
 
  private:
   // Brings the underlying file to the own position before a direct transfer.
-  void _move_to_own_position();
+  void _move_to_own_position(bool writing);
   // Finishes the write-behind work (overlapped files); false when some of it failed.
   bool _finish_write_behind();
   // The whole-volume steps of open; false (file closed) when the volume cannot be used.
   bool _open_volume(const char* path, const char* mode);
   // At close of a locked volume: the boot sector brought in line, then the file system extended.
   bool _fix_volume();
-  // Closes a volume whose open failed after the lock: unlocked, the boot sector untouched.
-  void _abandon_volume();
+  // Closes a volume: with repair, the boot sector brought in line and the file system extended
+  // (a close); without, only the lock given back (an open that failed after the lock).
+  bool _close_volume(bool repair);
   void _update_volume_total_sectors();
 
   unsigned m_flags = 0;

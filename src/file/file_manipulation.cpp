@@ -20,12 +20,6 @@ namespace {
 
 const char* k_file = "file";
 
-std::unique_ptr<wchar_t[]> wide_path(const char* path, bool prefix) {
-  std::unique_ptr<wchar_t[]> wide(new wchar_t[PATH_BUFFER_SIZE]);
-  path_n::path_to_wide_char_path(path, wide.get(), prefix);
-  return wide;
-}
-
 std::string utf8_of(const wchar_t* text) {
   std::unique_ptr<char[]> buffer(new char[PATH_BUFFER_SIZE * 4]);
   if (text == nullptr || multi_lang_str_n::wide_to_utf8(text, buffer.get(), PATH_BUFFER_SIZE * 4) == nullptr) {
@@ -65,13 +59,13 @@ bool if_exists(const char* path, HANDLE transaction) {
   ZQTR_SCOPE(tr, "file_manipulation_n::if_exists", k_file);
   if (path == nullptr) return false;
   if (path_n::is_volume_guid_path(path, false)) {
-    std::unique_ptr<wchar_t[]> wide = wide_path(path, true);
+    std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path, true);
     size_t n = std::wcslen(wide.get());
     if (n > path_n::volume_guid_name_length + 1) return false;
     if (n > 0 && wide[n - 1] == L'\\') wide[n - 1] = 0;
     return probe_open(wide.get(), FILE_ATTRIBUTE_NORMAL, nullptr);
   }
-  std::unique_ptr<wchar_t[]> wide = wide_path(path, true);
+  std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path, true);
   bool exists = false;
   if (transaction != nullptr) {
     exists = probe_open(wide.get(), FILE_FLAG_BACKUP_SEMANTICS, transaction);
@@ -95,7 +89,7 @@ bool _remove_path(const char* path, HANDLE transaction, bool (*remove_hook)(cons
   if (!properties.load_file_properties_from_disk(path, nullptr, transaction)) return true;
   properties.add_write_attrib(path, transaction);
   const file_prop_data_s& data = properties.data();
-  std::unique_ptr<wchar_t[]> wide = wide_path(path, true);
+  std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path, true);
   if (!data.mode.is_directory()) {
     if (remove_hook != nullptr && remove_hook(path)) return true;
     return transaction != nullptr ? txf_wrapper_c::DeleteFileTransacted(wide.get(), transaction) != FALSE
@@ -168,7 +162,7 @@ bool create_directory(const char* path, bool is_file_name) {
     {
       reserve_short_path_name_s reservation(text.get(), 0, nullptr);
       if (!if_exists(text.get(), nullptr)) {
-        std::unique_ptr<wchar_t[]> wide = wide_path(text.get(), true);
+        std::unique_ptr<wchar_t[]> wide = path_n::wide_path(text.get(), true);
         if (!CreateDirectoryW(wide.get(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) ok = false;
       }
     }
@@ -206,7 +200,7 @@ reserve_short_path_name_s::reserve_short_path_name_s(const char* path, DWORD dis
     : transaction(transaction) {
   if (path == nullptr || disposition == OPEN_EXISTING || !k_platform_has_short_names) return;
   ZQTR_SCOPE(tr, "reserve_short_path_name_s::reserve_short_path_name_s", k_file);
-  std::unique_ptr<wchar_t[]> wide = wide_path(path, true);
+  std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path, true);
   std::unique_ptr<wchar_t[]> full(new wchar_t[PATH_BUFFER_SIZE]);
   full[0] = 0;
   DWORD n = transaction != nullptr
@@ -294,7 +288,7 @@ bool dir_content_c::init(const char* dir) {
   ZQTR_SCOPE(tr, "dir_content_c::init", k_file);
   reset();
   if (dir == nullptr) return false;
-  std::unique_ptr<wchar_t[]> pattern = wide_path(dir, true);
+  std::unique_ptr<wchar_t[]> pattern = path_n::wide_path(dir, true);
   size_t n = std::wcslen(pattern.get());
   bool separator_added = false;
   if (n + 3 > PATH_BUFFER_SIZE) return false;

@@ -123,8 +123,7 @@ bool file_prop_access_c::load_file_properties_from_disk(const char* path, file_p
   if (path_n::resolve_volume_path(volume)) {
     m_data.mode.set_zqmode(m_data.mode.zqmode() | ZQ_MODE_DEVICE);
     volume << "\\";
-    std::unique_ptr<wchar_t[]> wide(new wchar_t[PATH_BUFFER_SIZE]);
-    path_n::path_to_wide_char_path(volume.c_str(), wide.get(), false);
+    std::unique_ptr<wchar_t[]> wide = path_n::wide_path(volume.c_str(), false);
     ULARGE_INTEGER total;
     if (!GetDiskFreeSpaceExW(wide.get(), nullptr, &total, nullptr)) return false;
     m_data.size = total.QuadPart;
@@ -299,8 +298,7 @@ bool file_prop_access_c::_set_mode_to_disk(const file_mode_c& mode, bool with_co
   const uint32_t now = m_data.mode.hostmode();
   if (want != now) {
     if (path_n::is_volume_root(path) && file_system_info_n::get_fs_type(path) == 'F') return ok;
-    std::unique_ptr<wchar_t[]> wide(new wchar_t[PATH_BUFFER_SIZE]);
-    path_n::path_to_wide_char_path(path, wide.get(), true);
+    std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path, true);
     // Only the plain attribute bits are written; compression and sparseness were handled above.
     DWORD written = want & ~static_cast<uint32_t>(FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE |
                                                   FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY);

@@ -120,6 +120,12 @@ void path_to_wide_char_path(const char* path, wchar_t* out, bool add_prefix) {
   if (multi_lang_str_n::utf8_to_wide(text, out, PATH_BUFFER_SIZE) == nullptr) out[0] = L'\0';
 }
 
+std::unique_ptr<wchar_t[]> wide_path(const char* path, bool add_prefix) {
+  std::unique_ptr<wchar_t[]> wide(new wchar_t[PATH_BUFFER_SIZE]);
+  path_to_wide_char_path(path, wide.get(), add_prefix);
+  return wide;
+}
+
 void wide_char_path_to_path(const wchar_t* path, char* out) {
   ZQTR_SCOPE(tr, "path_n::wide_char_path_to_path", "file");
   if (out == nullptr) return;

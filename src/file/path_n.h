@@ -3,6 +3,7 @@
 #define STATS_MNG_FILE_PATH_N_H
 
 #include <cstddef>
+#include <memory>
 
 // Units in every path buffer: bytes for UTF-8 paths, wide characters for UTF-16 paths.
 constexpr size_t PATH_BUFFER_SIZE = 4196;
@@ -33,6 +34,8 @@ bool is_volume_guid_path(const char* path, bool prefix_only);
 // ("\\?\C:\x", "\\?\UNC\server\share\x", "\\?\GLOBALROOT\..."). out (PATH_BUFFER_SIZE units) is
 // empty for a null path and when the conversion fails.
 void path_to_wide_char_path(const char* path, wchar_t* out, bool add_prefix);
+// The same into a new buffer of PATH_BUFFER_SIZE units.
+std::unique_ptr<wchar_t[]> wide_path(const char* path, bool add_prefix);
 // UTF-16 to UTF-8 into out (PATH_BUFFER_SIZE bytes), separators untouched; empty on failure.
 void wide_char_path_to_path(const wchar_t* path, char* out);
 

@@ -180,8 +180,7 @@ HANDLE zq_create_file(const char* path, DWORD access, DWORD disposition, HANDLE 
                                                    : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   }
 
-  std::unique_ptr<wchar_t[]> wide(new wchar_t[PATH_BUFFER_SIZE]);
-  path_n::path_to_wide_char_path(path, wide.get(), true);
+  std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path, true);
   reserve_short_path_name_s reservation(path, disposition, transaction);
   path_n::resolve_volume_path(wide.get());
 

@@ -8,6 +8,7 @@
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
 #include "stats_mng/library_statics.h"
+#include "stats_mng/stats_saver_lock.h"
 #include "utl/utl.h"
 #include "xml/xml_tree.h"
 
@@ -29,12 +30,6 @@ bool is_retryable(DWORD error) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
-std::unique_ptr<wchar_t[]> wide_of(const char* path) {
-  std::unique_ptr<wchar_t[]> wide(new wchar_t[PATH_BUFFER_SIZE]);
-  path_n::path_to_wide_char_path(path, wide.get(), true);
-  return wide;
-}
-
 }  // namespace
 
 // ---- stats_saver_c
@@ -52,11 +47,7 @@ stats_saver_c::~stats_saver_c() = default;
 
 bool stats_saver_c::get_state_dir(utl_stream_c& out) const {
   if (m_scenario_dir.length() == 0) return false;
-  std::unique_ptr<char[]> normalised(new char[PATH_BUFFER_SIZE]());
-  path_n::standard_dir_path(m_scenario_dir.c_str(), normalised.get(), true);
-  out << normalised.get();
-  if (!out.ends_with("/", true)) out << "/";
-  out << m_prefix;
+  append_state_directory(m_scenario_dir.c_str(), m_prefix.c_str(), out);
   return true;
 }
 
@@ -103,12 +94,12 @@ bool stats_saver_c::_replace_file(const char* path, const utl_stream_c& text) {
     written = file.flush() && written;
     if (!file.close() || !written) {
       tr.print(ZQTR_FAIL, __LINE__, "Unable to write %s\n", temp.c_str());
-      DeleteFileW(wide_of(temp.c_str()).get());
+      DeleteFileW(path_n::wide_path(temp.c_str(), true).get());
       return false;
     }
   }
-  std::unique_ptr<wchar_t[]> target = wide_of(path);
-  std::unique_ptr<wchar_t[]> replacement = wide_of(temp.c_str());
+  std::unique_ptr<wchar_t[]> target = path_n::wide_path(path, true);
+  std::unique_ptr<wchar_t[]> replacement = path_n::wide_path(temp.c_str(), true);
   DWORD error = ERROR_SUCCESS;
   // One rename that replaces the old file: the name always leads to a whole file, old or new
   // (ReplaceFileW is not used: it takes the old file away before the new one arrives). Scanners

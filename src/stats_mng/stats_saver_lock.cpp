@@ -19,6 +19,14 @@ constexpr uint32_t k_state_dir_host_mode = 0x82;
 
 }  // namespace
 
+void append_state_directory(const char* scenario_dir, const char* prefix, utl_stream_c& out) {
+  std::unique_ptr<char[]> normalised(new char[PATH_BUFFER_SIZE]());
+  path_n::standard_dir_path(scenario_dir, normalised.get(), true);
+  out << normalised.get();
+  if (!out.ends_with("/", true)) out << "/";
+  out << prefix;
+}
+
 stats_saver_lock_c::stats_saver_lock_c(const char* scenario_dir) : m_writer(true), m_lock_file(nullptr) {
   m_scenario_dir << '\x01';
   if (scenario_dir != nullptr) m_scenario_dir << scenario_dir;
@@ -36,13 +44,7 @@ bool stats_saver_lock_c::holds_open_file() const { return m_lock_file != nullptr
 
 void stats_saver_lock_c::_prepare() {
   m_state_dir << '\x01';
-  if (m_scenario_dir.length() > 0) {
-    std::unique_ptr<char[]> normalised(new char[PATH_BUFFER_SIZE]());
-    path_n::standard_dir_path(m_scenario_dir.c_str(), normalised.get(), true);
-    m_state_dir << normalised.get();
-    if (!m_state_dir.ends_with("/", true)) m_state_dir << "/";
-    m_state_dir << STATE_DIRECTORY_NAME;
-  }
+  if (m_scenario_dir.length() > 0) append_state_directory(m_scenario_dir.c_str(), STATE_DIRECTORY_NAME, m_state_dir);
   if (!file_manipulation_n::if_exists(m_state_dir.c_str(), nullptr)) {
     // Results are not examined: a directory that cannot be made shows in the lock attempts.
     file_manipulation_n::create_directory(m_state_dir.c_str(), false);

@@ -11,6 +11,10 @@ class FILE_c;
 extern const char* const STATE_DIRECTORY_NAME;  // ".mw_zq_prefix"
 extern const char* const LOCK_FILE_NAME;        // "state.lock"
 
+// Appends the state directory of a scenario directory: its standard form, '/' unless it ends in
+// one, then the prefix.
+void append_state_directory(const char* scenario_dir, const char* prefix, utl_stream_c& out);
+
 class stats_saver_lock_c {
  public:
   // scenario_dir: already normalised. Creates and hides the state directory when it is missing.

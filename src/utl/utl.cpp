@@ -23,6 +23,12 @@ size_t str_allocation_size(size_t n, bool size_class) {
   return need;
 }
 
+void str_replace(char*& field, const char* s) {
+  char* copy = s == nullptr ? nullptr : str_copy(s);
+  delete[] field;
+  field = copy;
+}
+
 char* str_copy(const char* s, bool size_class) {
   if (s == nullptr) return nullptr;
   return str_strncopy(s, std::strlen(s), size_class);

@@ -15,6 +15,8 @@ size_t str_allocation_size(size_t n, bool size_class);
 
 // A copy the caller frees with delete[]; null for null s.
 char* str_copy(const char* s, bool size_class = false);
+// Replaces an owned string by a copy of s (null for null s), freeing the old one.
+void str_replace(char*& field, const char* s);
 char* str_strncopy(const char* s, size_t n, bool size_class);
 
 void set_last_error(unsigned error);

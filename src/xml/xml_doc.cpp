@@ -20,12 +20,6 @@ struct entity_s {
 };
 const entity_s k_entities[] = {{'"', "quot"}, {'&', "amp"}, {'<', "lt"}, {'>', "gt"}};
 
-void replace_string(char*& field, const char* s) {
-  char* copy = s == nullptr ? nullptr : utl_n::str_copy(s);
-  delete[] field;
-  field = copy;
-}
-
 size_t depth_of(const node_c* node) {
   size_t depth = 0;
   for (const node_c* p = node->parent; p != nullptr; p = p->parent) ++depth;
@@ -138,22 +132,22 @@ void xml_document_c::write_line_end(utl_stream_c& out) const { out << "\n"; }
 
 void xml_document_c::set_version(const char* s) {
   ZQTR_SCOPE(tr, "xml_document_c::set_version", k_file);
-  replace_string(m_version, s);
+  utl_n::str_replace(m_version, s);
 }
 
 void xml_document_c::set_encoding(const char* s) {
   ZQTR_SCOPE(tr, "xml_document_c::set_encoding", k_file);
-  replace_string(m_encoding, s);
+  utl_n::str_replace(m_encoding, s);
 }
 
 void xml_document_c::set_style_sheet(const char* s) {
   ZQTR_SCOPE(tr, "xml_document_c::set_style_sheet", k_file);
-  replace_string(m_style_sheet, s);
+  utl_n::str_replace(m_style_sheet, s);
 }
 
 void xml_document_c::set_xml_file(const char* s) {
   ZQTR_SCOPE(tr, "xml_document_c::set_xml_file", k_file);
-  replace_string(m_xml_file, s);
+  utl_n::str_replace(m_xml_file, s);
 }
 
 void xml_document_c::set_standalone(const char* s) {

@@ -57,10 +57,7 @@ xml_item_c::~xml_item_c() {
   delete[] m_name;
 }
 
-void xml_item_c::set_text(const char* text) {
-  delete[] m_text;
-  m_text = text == nullptr ? nullptr : utl_n::str_copy(text);
-}
+void xml_item_c::set_text(const char* text) { utl_n::str_replace(m_text, text); }
 
 size_t xml_item_c::get_name_length() const { return m_name == nullptr ? 0 : std::strlen(m_name); }
 

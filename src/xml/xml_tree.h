@@ -48,9 +48,9 @@ class xml_tree_ct : public generic_tree_ct<T> {
     T* item = from_xml_node(doc.root());
     // A tree that has a root already cannot take another: the converted items are not kept.
     if (!this->attach(item, nullptr, true)) this->delete_node(item);
-    if (doc.version() != nullptr) _assign(m_version, doc.version());
-    if (doc.style_sheet() != nullptr) _assign(m_style_sheet, doc.style_sheet());
-    if (doc.encoding() != nullptr) _assign(m_encoding, doc.encoding());
+    if (doc.version() != nullptr) utl_n::str_replace(m_version, doc.version());
+    if (doc.style_sheet() != nullptr) utl_n::str_replace(m_style_sheet, doc.style_sheet());
+    if (doc.encoding() != nullptr) utl_n::str_replace(m_encoding, doc.encoding());
   }
 
   virtual T* from_xml_node(xml_node_c* node) {
@@ -199,9 +199,9 @@ class xml_tree_ct : public generic_tree_ct<T> {
   const char* version() const { return m_version; }
   const char* encoding() const { return m_encoding; }
   const char* style_sheet() const { return m_style_sheet; }
-  void set_version(const char* s) { _assign(m_version, s); }
-  void set_encoding(const char* s) { _assign(m_encoding, s); }
-  void set_style_sheet(const char* s) { _assign(m_style_sheet, s); }
+  void set_version(const char* s) { utl_n::str_replace(m_version, s); }
+  void set_encoding(const char* s) { utl_n::str_replace(m_encoding, s); }
+  void set_style_sheet(const char* s) { utl_n::str_replace(m_style_sheet, s); }
 
  private:
   void _find_all_children(T* start, array_ct<T>* found, string_array_c* names, string_array_c* attr_names,
@@ -221,11 +221,6 @@ class xml_tree_ct : public generic_tree_ct<T> {
   }
   static bool _same(const char* a, const char* b) {
     return std::strcmp(a == nullptr ? "" : a, b == nullptr ? "" : b) == 0;
-  }
-  static void _assign(char*& field, const char* s) {
-    char* copy = s == nullptr ? nullptr : utl_n::str_copy(s);
-    delete[] field;
-    field = copy;
   }
   static size_t _depth(const T* item) {
     size_t depth = 0;
