@@ -80,6 +80,10 @@ size_t basic_file_c::write(const void* buffer, size_t count) {
 
 bool basic_file_c::aio_read(void* buffer, uint64_t offset, size_t count, zq_aio_s* block) {
   if (m_file == nullptr) return true;
+  if (count > UINT32_MAX) {
+    m_last_error = ERROR_INVALID_PARAMETER;
+    return false;
+  }
   HANDLE event = block->event;
   std::memset(block, 0, sizeof *block);
   block->file = m_file;
@@ -95,6 +99,11 @@ bool basic_file_c::aio_read(void* buffer, uint64_t offset, size_t count, zq_aio_
 
 bool basic_file_c::aio_write(const void* buffer, uint64_t offset, size_t count, zq_aio_s* block) {
   if (m_file == nullptr) return true;
+  if (count > UINT32_MAX) {
+    // One asynchronous transfer carries a 32-bit count: never cut a request silently.
+    m_last_error = ERROR_INVALID_PARAMETER;
+    return false;
+  }
   if (block->buffer != buffer) std::memcpy(block->buffer, buffer, count);
   block->file = m_file;
   block->offset = offset;

@@ -348,6 +348,7 @@ bool post_write_c::_write_out(const unsigned char* data, uint64_t position, size
   }
   ring_block_s& slot = m_ring[m_ring_index];
   if (slot.started && !_wait_block(m_ring_index)) return false;
+  m_largest_transfer = std::max(m_largest_transfer, length);
   if (slot.buffer_size < length) {
     unsigned char* old = static_cast<unsigned char*>(slot.block.buffer);
     aligned_free(old);
@@ -428,13 +429,14 @@ bool post_write_c::_store(const unsigned char* data, uint64_t position, size_t l
     position += n;
     length -= n;
   }
+  // Whole chunks go out one at a time: a transfer is at most a chunk (a request of 4 GiB or more
+  // does not fit one system call's count) and the ring's buffers stay chunk-sized.
   const uint32_t chunk = chunk_length();
-  const size_t whole = length / chunk * chunk;
-  if (whole > 0) {
-    if (!_write_out(data, position, whole)) return false;
-    data += whole;
-    position += whole;
-    length -= whole;
+  while (length >= chunk) {
+    if (!_write_out(data, position, chunk)) return false;
+    data += chunk;
+    position += chunk;
+    length -= chunk;
   }
   if (length > 0) {
     if (!_ensure_buffer()) return false;

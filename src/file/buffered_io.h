@@ -108,6 +108,9 @@ class post_write_c : public cache_base_c {
   bool _wait();
   bool _wait_all();
   uint32_t ring_size() const { return m_ring_size; }
+  // The largest transfer handed to the ring so far: a write of any size goes out chunk by chunk,
+  // never as one copy of the whole request.
+  size_t largest_transfer() const { return m_largest_transfer; }
 
  private:
   bool _store(const unsigned char* data, uint64_t position, size_t length);
@@ -125,6 +128,7 @@ class post_write_c : public cache_base_c {
   };
   ring_block_s* m_ring = nullptr;
   uint32_t m_ring_size = 0;
+  size_t m_largest_transfer = 0;
   uint32_t m_ring_index = 0;
   bool m_wrapped = false;
   bool m_aio_write = true;

@@ -68,6 +68,10 @@ bool FILE_c::open(const char* path, const char* mode, HANDLE transaction, unsign
 
 bool FILE_c::_open_volume(const char* path, const char* mode) {
   ZQTR_SCOPE(tr, "FILE_c::open", k_file);
+  // Nothing of an earlier open of this object may carry over (a total read under an earlier lock
+  // would extend the volume at this open's close).
+  m_volume_total_sectors = 0;
+  m_volume_size = 0;
   if (!m_device_path.ends_with("\\", true)) m_device_path << "\\";
   std::unique_ptr<wchar_t[]> device(new wchar_t[PATH_BUFFER_SIZE]);
   if (multi_lang_str_n::utf8_to_wide(m_device_path.c_str(), device.get(), PATH_BUFFER_SIZE) == nullptr) device[0] = 0;
@@ -133,6 +137,7 @@ bool FILE_c::_close_volume(bool repair) {
   basic_file_c::_close_handle(duplicate);
   m_volume_locked = false;
   if (repair) _update_volume_total_sectors();
+  m_volume_total_sectors = 0;
   if (m_boot_sector != nullptr) VirtualFree(m_boot_sector, 0, MEM_RELEASE);
   m_boot_sector = nullptr;
   m_is_volume = false;

@@ -269,12 +269,16 @@ bool file_prop_access_c::_set_mode_to_disk(const file_mode_c& mode, bool with_co
       if (compression_change) {
         USHORT format = (want & FILE_ATTRIBUTE_COMPRESSED) ? 1 : 0;
         DWORD returned = 0;
-        if (DeviceIoControl(handle, k_fsctl_set_compression, &format, 4, nullptr, 0, &returned, nullptr)) {
+        const BOOL compressed = DeviceIoControl(handle, k_fsctl_set_compression, &format, 4, nullptr, 0, &returned, nullptr);
+        // The reason is the control's own: the file-system query below sets the last error anew.
+        const DWORD compression_error = compressed ? 0 : GetLastError();
+        if (compressed) {
           uint32_t z = m_data.mode.zqmode();
           m_data.mode.set_zqmode(format ? (z | ZQ_MODE_COMPRESSED) : (z & ~ZQ_MODE_COMPRESSED));
         } else if (file_system_info_n::supports_compression(path)) {
           utl_stream_c text;
-          tr.print(ZQTR_FAIL, __LINE__, "Unable to set compression for %s[%s]\n", path, utl_n::get_error_text(text, 0));
+          tr.print(ZQTR_FAIL, __LINE__, "Unable to set compression for %s[%s]\n", path,
+                   utl_n::get_error_text(text, static_cast<int>(compression_error)));
           ok = false;
         } else {
           tr.print(ZQTR_PROGRESS, __LINE__, "Unable to set compression for %s\n", path);
@@ -286,8 +290,10 @@ bool file_prop_access_c::_set_mode_to_disk(const file_mode_c& mode, bool with_co
         if (sparse_file_c::set_sparse(handle)) {
           m_data.mode.set_zqmode(m_data.mode.zqmode() | ZQ_MODE_SPARSE);
         } else {
+          const DWORD sparse_error = GetLastError();
           utl_stream_c text;
-          tr.print(ZQTR_FAIL, __LINE__, "Unable to set sparse for %s[%s]\n", path, utl_n::get_error_text(text, 0));
+          tr.print(ZQTR_FAIL, __LINE__, "Unable to set sparse for %s[%s]\n", path,
+                   utl_n::get_error_text(text, static_cast<int>(sparse_error)));
           ok = false;
         }
       }

@@ -19,7 +19,9 @@ win32::critical_section g_win32_sections[2];
 std::unique_ptr<sys_info_c> g_sys_info(new (std::nothrow) sys_info_c);
 
 // The message store and the texts loaded into it.
-message_table_t g_message_store(101, true, false);
+// Lookups move the buckets' current positions and a loader may fill it while others read: every
+// user holds its lock.
+message_table_t g_message_store(101, true, true);
 string_array_c g_loaded_messages;
 
 struct code_table_s {

@@ -201,6 +201,15 @@ void* ptr_string_list_c::find(const char* name, bool case_sensitive) {
   return nullptr;
 }
 
+void* ptr_string_list_c::lookup(const char* name, bool case_sensitive) const {
+  if (name == nullptr) return nullptr;
+  const size_t length = std::strlen(name);
+  for (const ptr_list_element_c* e = m_first; e != nullptr; e = e->next) {
+    if (same_name(_named(const_cast<ptr_list_element_c*>(e)), name, length, case_sensitive)) return e->data;
+  }
+  return nullptr;
+}
+
 bool ptr_string_list_c::append(const char* name, void* data) {
   ZQTR_SCOPE(tr, "ptr_string_list_c::append", "container");
   _append(_new_element(name, data));

@@ -56,6 +56,9 @@ class ptr_string_list_c : public ptr_list_c {
   virtual bool is_sorted_by_names(unsigned order);
   // The data of the element with that name; the current element is tried first.
   virtual void* find(const char* name, bool case_sensitive);
+  // The same search without moving the current position: safe for any number of threads reading
+  // a list that nobody changes (the code tables built at load).
+  void* lookup(const char* name, bool case_sensitive) const;
   virtual bool append(const char* name, void* data);
   virtual bool insert(const char* name, void* data);
   virtual bool move_before_current(const char* name);

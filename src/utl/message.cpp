@@ -145,7 +145,7 @@ message_c::~message_c() { ZQTR_SCOPE(tr, "message_cmessage_c::~message_c", "mess
 namespace code_tables_n {
 
 long code_of(ptr_string_list_c& table, const char* name) {
-  void* data = table.find(name, true);
+  void* data = table.lookup(name, true);
   return data == nullptr ? -1 : static_cast<long>(reinterpret_cast<uintptr_t>(data));
 }
 

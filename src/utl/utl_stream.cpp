@@ -123,8 +123,14 @@ bool utl_stream_c::_add_memory(uint64_t n) {
 
 bool utl_stream_c::append(const char* data, size_t n) {
   if (n == 0) return true;
+  // The data may be this buffer's own text (s << s, s << s.c_str()): remember where it lies, since
+  // growing may move the buffer.
+  const uintptr_t at = reinterpret_cast<uintptr_t>(data), start = reinterpret_cast<uintptr_t>(m_buffer);
+  const bool own = m_buffer != nullptr && at >= start && at <= start + m_capacity;
+  const size_t own_offset = own ? static_cast<size_t>(data - m_buffer) : 0;
   // Growth (and its trace scope) only when the text does not fit.
   if ((m_buffer == nullptr || m_capacity < m_length + n + 1 || n > m_capacity) && !_add_memory(n)) return false;
+  if (own) data = m_buffer + own_offset;
   std::memmove(m_buffer + m_length, data, n);
   m_length += n;
   m_buffer[m_length] = '\0';

@@ -22,12 +22,12 @@ value_c::value_c(bool b) { set_bool(b); }
 
 value_c::value_c(const value_c& other)
     : m_number(other.m_number), m_type(other.m_type), m_error(other.m_error) {
-  set_text(other.m_text);
+  _store_text(other.m_text);
 }
 
 value_c& value_c::operator=(const value_c& other) {
   if (this != &other) {
-    set_text(other.m_text);
+    _store_text(other.m_text);
     m_number = other.m_number;
     m_type = other.m_type;
     m_error = other.m_error;
@@ -42,6 +42,15 @@ value_c::~value_c() {
 }
 
 void value_c::set_text(const char* s) {
+  _store_text(s);
+  // The value is now that text: a number read from an earlier text, or an earlier number or
+  // boolean, must not survive it.
+  m_number = 0;
+  m_type = STRING;
+  m_error = 0;
+}
+
+void value_c::_store_text(const char* s) {
   if (s == nullptr) {
     if (m_text != nullptr) m_text[0] = '\0';
     return;
@@ -72,7 +81,7 @@ void value_c::set_unsigned(uint64_t n) {
 }
 
 void value_c::set_bool(bool b) {
-  set_text(b ? mix_n::True : mix_n::False);
+  _store_text(b ? mix_n::True : mix_n::False);
   m_type = BOOLEAN;
   m_error = 0;
   m_number = b ? 1 : 0;
@@ -83,7 +92,7 @@ void value_c::_print_number() {
   auto r = m_type == UNSIGNED_HIGH ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<uint64_t>(m_number))
                                    : std::to_chars(buffer, buffer + sizeof buffer, m_number);
   *r.ptr = '\0';
-  set_text(buffer);
+  _store_text(buffer);
 }
 
 size_t value_c::get_text_length() const {
@@ -193,7 +202,7 @@ const char* value_c::as_string() {
 }
 
 void value_c::reset() {
-  set_text(nullptr);
+  _store_text(nullptr);
   m_error = 1;
   m_number = 0;
   m_type = UNDEFINED;

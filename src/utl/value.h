@@ -15,7 +15,7 @@ class value_c {
   value_c(const value_c& other);
   value_c& operator=(const value_c& other);
 
-  // Copies s (null empties the text); type, number and error stay as they are.
+  // Makes the value the text s (null: the empty text): type string, number 0, error cleared.
   virtual void set_text(const char* s);
   virtual ~value_c();
   virtual bool as_bool();
@@ -51,6 +51,8 @@ class value_c {
   // The result of a numeric read: n when it lies in [low, high], else 0 with the error set.
   int64_t _in_range(int64_t low, int64_t high);
   void _print_number();
+  // Copies s into the text buffer (null empties it); type, number and error stay as they are.
+  void _store_text(const char* s);
 
   char* m_text = nullptr;
   size_t m_capacity = 0;

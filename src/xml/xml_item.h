@@ -100,6 +100,8 @@ class generic_tree_ct {
     if (node == nullptr || node->next != nullptr || node->prev != nullptr) return false;
     if (node->parent != nullptr) return node->parent == parent;
     if (parent != nullptr) {
+      // The tree's own root, or a node above its new parent, would close a cycle.
+      if (node == root || node == parent || _is_ancestor(node, parent)) return false;
       node->parent = parent;
       if (parent->first_child == nullptr) {
         parent->first_child = parent->last_child = node;
@@ -120,8 +122,14 @@ class generic_tree_ct {
   }
 
   virtual bool insert(T* node, T* sibling, bool after) {
-    if (node == nullptr || sibling == nullptr || sibling->parent == nullptr) return false;
+    if (node == nullptr || sibling == nullptr || sibling->parent == nullptr || node == sibling) return false;
     if (node->parent != nullptr && node->parent != sibling->parent) return false;
+    // A node above the sibling (the root among them) would close a cycle; a node with siblings
+    // but no parent is linked somewhere this tree cannot see.
+    if (node == root || _is_ancestor(node, sibling)) return false;
+    if (node->parent == nullptr && (node->next != nullptr || node->prev != nullptr)) return false;
+    // A node already among the sibling's siblings moves: it leaves its old place first.
+    if (node->parent != nullptr) detach(node);
     T* parent = static_cast<T*>(sibling->parent);
     if (!after && sibling->prev == nullptr) return attach(node, parent, false);
     if (after && sibling->next == nullptr) return attach(node, parent, true);

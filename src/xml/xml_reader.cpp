@@ -1,6 +1,8 @@
 #include "xml/xml_reader.h"
 
 #include "platform/trc/zqtr.h"
+#include "platform/win32/win32_api.h"
+#include "utl/utl.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -257,11 +259,19 @@ bool xml_file_reader_c::open_xml(const char* path) {
   if (path == nullptr || path[0] == '\0') return false;
   ZQTR_SCOPE(tr, "xml_file_reader_c::open_xml", k_file);
   reset();
-  errno = 0;
   // Read through the read-ahead buffer on the bare handle: a stream beneath it would only copy
   // the bytes once more.
   if (!m_file.open(path, "r", nullptr, ZQ_OPEN_SEQUENTIAL_SCAN | ZQ_OPEN_READ_AHEAD | ZQ_OPEN_HANDLE_ONLY)) {
-    tr.print(ZQTR_FAIL, __LINE__, "Can not open XML file %s (%s)\n", path, std::strerror(errno == 0 ? ENOENT : errno));
+    // The open goes through the system's file services, which report in the last error, not in
+    // the runtime's errno (never set by them on Windows): take it before anything else runs.
+    const DWORD error = GetLastError();
+    utl_stream_c reason;
+    if (error != 0) {
+      utl_n::get_error_text(reason, static_cast<int>(error));
+    } else {
+      reason << "unknown error";
+    }
+    tr.print(ZQTR_FAIL, __LINE__, "Can not open XML file %s (%s)\n", path, reason.c_str());
     return false;
   }
   return true;

@@ -11,7 +11,11 @@
 #include "xml/xml_item.h"
 
 #include <cstring>
+#include <type_traits>
 
+// The walks go through every item as an xml_item_c: a tree of a subclass may hold plain items
+// (the content of external objects in a configuration tree). Searches only ever find items of
+// class T; the plain items are converted, measured and compared like the others.
 template <class T>
 class xml_tree_ct : public generic_tree_ct<T> {
  public:
@@ -46,7 +50,9 @@ class xml_tree_ct : public generic_tree_ct<T> {
   virtual void from_document(xml_document_c& doc) {
     if (doc.root() == nullptr) return;
     T* item = from_xml_node(doc.root());
-    // A tree that has a root already cannot take another: the converted items are not kept.
+    // A tree that has a root already cannot take another (the converted items are not kept),
+    // unless its class lets a document replace the root.
+    if (this->root != nullptr && _replaces_root()) this->clear();
     if (!this->attach(item, nullptr, true)) this->delete_node(item);
     if (doc.version() != nullptr) utl_n::str_replace(m_version, doc.version());
     if (doc.style_sheet() != nullptr) utl_n::str_replace(m_style_sheet, doc.style_sheet());
@@ -68,33 +74,21 @@ class xml_tree_ct : public generic_tree_ct<T> {
     return item;
   }
 
-  virtual xml_node_c* to_xml_node(T* item) {
-    xml_node_c* node = new xml_node_c(item->name() == nullptr ? "" : item->name());
-    for (size_t i = 0; i < item->attr_count(); ++i) {
-      labeled_value_c* attribute = item->get_attr(i);
-      node->add_attr(attribute->label(), attribute->as_string());
-    }
-    if (item->text() != nullptr && item->text()[0] != '\0') {
-      node->kind = xml_node_c::TEXT_ELEMENT;
-      node->text << '\x01' << item->text();
-    }
-    for (T* child = static_cast<T*>(item->first_child); child != nullptr; child = static_cast<T*>(child->next)) {
-      tree_c::append_child(node, to_xml_node(child));
-    }
-    return node;
-  }
+  virtual xml_node_c* to_xml_node(T* item) { return _to_xml_node(item); }
 
   virtual bool is_equal(const xml_tree_ct<T>& other) const {
     if (!_same(m_version, other.m_version) || !_same(m_encoding, other.m_encoding) ||
         !_same(m_style_sheet, other.m_style_sheet)) {
       return false;
     }
-    const T* a = this->root;
-    const T* b = other.root;
+    // Equal trees have equal shapes: each pair of items in document order stands at the same depth.
+    const xml_item_c* a = this->root;
+    const xml_item_c* b = other.root;
+    size_t depth_a = 0, depth_b = 0;
     while (a != nullptr && b != nullptr) {
-      if (!a->is_equal(*b)) return false;
-      a = _following(a, this->root);
-      b = _following(b, other.root);
+      if (depth_a != depth_b || !a->is_equal(*b)) return false;
+      a = _following(a, this->root, depth_a);
+      b = _following(b, other.root, depth_b);
     }
     return a == nullptr && b == nullptr;
   }
@@ -145,8 +139,8 @@ class xml_tree_ct : public generic_tree_ct<T> {
   virtual size_t get_text_size() {
     size_t size = (m_version != nullptr ? std::strlen(m_version) + 16 : 5) +
                   (m_encoding != nullptr ? std::strlen(m_encoding) + 12 : 0) + 3;
-    for (const T* item = this->root; item != nullptr; item = _following(item, this->root)) {
-      const size_t depth = _depth(item);
+    size_t depth = 0;
+    for (const xml_item_c* item = this->root; item != nullptr; item = _following(item, this->root, depth)) {
       size += depth + item->get_text_size(false) + 1;
       if (item->first_child != nullptr) size += depth + 1;
     }
@@ -172,28 +166,14 @@ class xml_tree_ct : public generic_tree_ct<T> {
     if (start == nullptr) start = this->root;
     if (start == nullptr) return nullptr;
     if (is_matching(start, names, attr_names)) return start;
-    for (T* child = static_cast<T*>(start->first_child); child != nullptr; child = static_cast<T*>(child->next)) {
-      T* match = recursive ? find_first(child, names, attr_names, true)
-                           : (is_matching(child, names, attr_names) ? child : nullptr);
-      if (match != nullptr) return match;
-    }
-    return nullptr;
+    return _find_first_below(start, names, attr_names, recursive);
   }
 
   virtual T* find_first_with_attr(T* start, string_array_c* names, const labeled_value_c* attr, bool recursive) {
     if (start == nullptr) start = this->root;
     if (start == nullptr) return nullptr;
     if ((names == nullptr || _in(names, start->name())) && start->has_attr(attr)) return start;
-    for (T* child = static_cast<T*>(start->first_child); child != nullptr; child = static_cast<T*>(child->next)) {
-      T* match = nullptr;
-      if (recursive) {
-        match = find_first_with_attr(child, names, attr, true);
-      } else if ((names == nullptr || _in(names, child->name())) && child->has_attr(attr)) {
-        match = child;
-      }
-      if (match != nullptr) return match;
-    }
-    return nullptr;
+    return _find_with_attr_below(start, names, attr, recursive);
   }
 
   const char* version() const { return m_version; }
@@ -203,13 +183,68 @@ class xml_tree_ct : public generic_tree_ct<T> {
   void set_encoding(const char* s) { utl_n::str_replace(m_encoding, s); }
   void set_style_sheet(const char* s) { utl_n::str_replace(m_style_sheet, s); }
 
+ protected:
+  // True in a class whose documents replace the tree's root rather than being refused by it.
+  virtual bool _replaces_root() const { return false; }
+
+  // The item as a T, or null for an item of another class.
+  static T* _typed(generic_node_c* node) {
+    if constexpr (std::is_same<T, xml_item_c>::value) {
+      return static_cast<T*>(node);
+    } else {
+      return dynamic_cast<T*>(static_cast<xml_item_c*>(node));
+    }
+  }
+
+  // An element node for any item of the tree: a T through the (overridable) to_xml_node, any
+  // other item converted as a plain one.
+  xml_node_c* _to_xml_node(xml_item_c* item) {
+    xml_node_c* node = new xml_node_c(item->name() == nullptr ? "" : item->name());
+    for (size_t i = 0; i < item->attr_count(); ++i) {
+      labeled_value_c* attribute = item->get_attr(i);
+      node->add_attr(attribute->label(), attribute->as_string());
+    }
+    if (item->text() != nullptr && item->text()[0] != '\0') {
+      node->kind = xml_node_c::TEXT_ELEMENT;
+      node->text << '\x01' << item->text();
+    }
+    for (xml_item_c* child = item->first_item(); child != nullptr; child = child->next_item()) {
+      T* typed = _typed(child);
+      tree_c::append_child(node, typed != nullptr ? to_xml_node(typed) : _to_xml_node(child));
+    }
+    return node;
+  }
+
  private:
-  void _find_all_children(T* start, array_ct<T>* found, string_array_c* names, string_array_c* attr_names,
+  void _find_all_children(xml_item_c* start, array_ct<T>* found, string_array_c* names, string_array_c* attr_names,
                           bool recursive) {
-    for (T* child = static_cast<T*>(start->first_child); child != nullptr; child = static_cast<T*>(child->next)) {
-      if (is_matching(child, names, attr_names)) found->append(child);
+    for (xml_item_c* child = start->first_item(); child != nullptr; child = child->next_item()) {
+      T* typed = _typed(child);
+      if (typed != nullptr && is_matching(typed, names, attr_names)) found->append(typed);
       if (recursive) _find_all_children(child, found, names, attr_names, true);
     }
+  }
+  T* _find_first_below(xml_item_c* start, string_array_c* names, string_array_c* attr_names, bool recursive) {
+    for (xml_item_c* child = start->first_item(); child != nullptr; child = child->next_item()) {
+      T* typed = _typed(child);
+      if (typed != nullptr && is_matching(typed, names, attr_names)) return typed;
+      if (recursive) {
+        T* match = _find_first_below(child, names, attr_names, true);
+        if (match != nullptr) return match;
+      }
+    }
+    return nullptr;
+  }
+  T* _find_with_attr_below(xml_item_c* start, string_array_c* names, const labeled_value_c* attr, bool recursive) {
+    for (xml_item_c* child = start->first_item(); child != nullptr; child = child->next_item()) {
+      T* typed = _typed(child);
+      if (typed != nullptr && (names == nullptr || _in(names, typed->name())) && typed->has_attr(attr)) return typed;
+      if (recursive) {
+        T* match = _find_with_attr_below(child, names, attr, true);
+        if (match != nullptr) return match;
+      }
+    }
+    return nullptr;
   }
   static bool _in(string_array_c* names, const char* name) {
     const char* n = name == nullptr ? "" : name;
@@ -222,16 +257,15 @@ class xml_tree_ct : public generic_tree_ct<T> {
   static bool _same(const char* a, const char* b) {
     return std::strcmp(a == nullptr ? "" : a, b == nullptr ? "" : b) == 0;
   }
-  static size_t _depth(const T* item) {
-    size_t depth = 0;
-    for (const generic_node_c* p = item->parent; p != nullptr; p = p->parent) ++depth;
-    return depth;
-  }
-  // The next item in document order below top (first child, next sibling, or an ancestor's next).
-  static const T* _following(const T* item, const T* top) {
-    if (item->first_child != nullptr) return static_cast<const T*>(item->first_child);
-    for (const generic_node_c* n = item; n != nullptr && n != top; n = n->parent) {
-      if (n->next != nullptr) return static_cast<const T*>(n->next);
+  // The next item in document order below top (first child, next sibling, or an ancestor's next);
+  // depth, the item's depth below top, follows it.
+  static const xml_item_c* _following(const xml_item_c* item, const xml_item_c* top, size_t& depth) {
+    if (item->first_child != nullptr) {
+      ++depth;
+      return item->first_item();
+    }
+    for (const generic_node_c* n = item; n != nullptr && n != top; n = n->parent, --depth) {
+      if (n->next != nullptr) return static_cast<const xml_item_c*>(n->next);
     }
     return nullptr;
   }

@@ -130,6 +130,24 @@ TEST_F(buffered_io_test, small_writes_merge_in_the_buffer_until_the_flush) {
   EXPECT_TRUE(file.close());
 }
 
+// A request of any size goes out chunk by chunk: no transfer larger than a chunk (a single one of
+// 4 GiB or more would be cut to its low 32 bits) and no copy of the whole request.
+TEST_F(buffered_io_test, a_large_write_goes_out_chunk_by_chunk) {
+  std::string path = make("large.bin", "");
+  std::string content(9 * 65536 + 1000, '\0');
+  for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('a' + i % 23);
+  FILE_c file;
+  ASSERT_TRUE(file.open(path.c_str(), "w+", nullptr, ZQ_OPEN_OVERLAPPED));
+  const size_t chunk = buffered_io_chunk_length(file.sector_size());
+  ASSERT_GT(chunk, 0u);
+  ASSERT_TRUE(file.seek(100));  // unaligned: the head sector first
+  EXPECT_EQ(file.write(content.data(), content.size()), content.size());
+  EXPECT_TRUE(file.close());
+  EXPECT_GT(file.write_behind().largest_transfer(), 0u);
+  EXPECT_LE(file.write_behind().largest_transfer(), chunk);
+  EXPECT_EQ(read_text_file(path), std::string(100, '\0') + content);
+}
+
 TEST_F(buffered_io_test, a_read_at_position_minus_one_fails_without_touching_the_file) {
   std::string path = make("p.bin", "abc");
   for (unsigned flags : {static_cast<unsigned>(ZQ_OPEN_READ_AHEAD), static_cast<unsigned>(ZQ_OPEN_OVERLAPPED)}) {

@@ -342,6 +342,26 @@ TEST_F(volume_test, close_brings_the_boot_sector_in_line_with_the_disk_and_exten
   EXPECT_EQ(total.QuadPart, 2048u * 512u);
 }
 
+TEST_F(volume_test, a_reading_open_keeps_nothing_of_an_earlier_writing_open) {
+  MAP_OR_SKIP('H', "FAT32", boot_sector("FAT32", 512, 63, 255, 2048, BOOT_SIGNATURE_CONSISTENT), 0xF, 63);
+  FILE_c volume;
+  ASSERT_TRUE(volume.open("H:\\$$zq-volume", "r+", nullptr, 0));
+  EXPECT_TRUE(volume.close());
+  EXPECT_EQ(volume.volume_total_sectors(), 0u);
+  // A reader takes no lock and so must neither repair nor extend the volume at its close.
+  ULARGE_INTEGER before;
+  ASSERT_TRUE(GetDiskFreeSpaceExW(L"H:\\", nullptr, &before, nullptr));
+  zqtr_capture_c capture;
+  ASSERT_TRUE(volume.open("H:\\$$zq-volume", "r", nullptr, 0));
+  EXPECT_FALSE(volume.volume_locked());
+  EXPECT_TRUE(volume.close());
+  for (const std::string& text : capture.texts()) EXPECT_EQ(text.find("extend"), std::string::npos) << text;
+  EXPECT_FALSE(capture.has(ZQTR_PROGRESS, "Original total sectors[2048], current total sectors[2048]."));
+  ULARGE_INTEGER after;
+  ASSERT_TRUE(GetDiskFreeSpaceExW(L"H:\\", nullptr, &after, nullptr));
+  EXPECT_EQ(after.QuadPart, before.QuadPart);
+}
+
 TEST_F(volume_test, drive_information_of_a_volume) {
   MAP_OR_SKIP('H', "NTFS", boot_sector("NTFS", 512, 63, 255, 2048, BOOT_SIGNATURE_CONSISTENT), 0x1F);
   EXPECT_EQ(file_system_info_n::get_fs_type("H:\\dir\\file"), 'N');

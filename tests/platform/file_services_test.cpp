@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <set>
@@ -499,6 +500,62 @@ TEST_F(file_services_test, closed_handles_are_invalid) {
   SetLastError(0);
   EXPECT_FALSE(CloseHandle(raw));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(file_services_test, a_stale_handle_never_reaches_a_newer_file) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows itself gives a closed handle's value to the next object";
+#endif
+  std::vector<HANDLE> stale;
+  for (int i = 0; i < 50; ++i) {
+    handle_c h = open_file(make("old" + std::to_string(i) + ".txt", "old"), GENERIC_READ | GENERIC_WRITE, k_rw);
+    ASSERT_TRUE(h.ok());
+    stale.push_back(h.get());
+  }
+  // Newer files, likely built where the old objects were.
+  std::vector<handle_c> fresh;
+  for (int i = 0; i < 50; ++i) {
+    fresh.push_back(open_file(make("new" + std::to_string(i) + ".txt", "new"), GENERIC_READ | GENERIC_WRITE, k_rw));
+  }
+  for (HANDLE h : stale) {
+    for (const handle_c& f : fresh) ASSERT_NE(h, f.get());
+    DWORD written = 0;
+    SetLastError(0);
+    EXPECT_FALSE(WriteFile(h, "X", 1, &written, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  }
+  for (int i = 0; i < 50; ++i) EXPECT_EQ(read_text_file(m_dir.file("new" + std::to_string(i) + ".txt")), "new");
+}
+
+// A handle closed on one thread while another thread is using it: the other thread's calls finish
+// or fail with ERROR_INVALID_HANDLE, and never meet a freed object.
+TEST_F(file_services_test, a_close_on_another_thread_while_a_handle_is_in_use) {
+  const std::string path = make("busy.txt", std::string(4096, 'b'));
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, k_rwd, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    std::atomic<bool> started{false};
+    DWORD failure = 0;
+    std::thread user([&] {
+      char buffer[512];
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (std::chrono::steady_clock::now() < deadline) {
+        DWORD n = 0;
+        LARGE_INTEGER zero;
+        zero.QuadPart = 0;
+        started = true;
+        if (!SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) || !ReadFile(h, buffer, sizeof buffer, &n, nullptr)) {
+          failure = GetLastError();
+          return;
+        }
+      }
+    });
+    while (!started) std::this_thread::yield();
+    EXPECT_TRUE(CloseHandle(h));
+    user.join();
+    EXPECT_EQ(failure, static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  }
 }
 
 TEST_F(file_services_test, sparse_files_and_compression_requests) {

@@ -1,5 +1,7 @@
 #include "platform/thl/thl_locks.h"
 
+#include "support/trace_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +11,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using namespace test_support_n;
 
 TEST(thl_crit_section, is_recursive_and_owned_by_its_thread) {
   thl_crit_section_c section(false);
@@ -144,6 +147,35 @@ TEST(single_writer_multi_reader, the_writer_may_read_and_write_again) {
     other_could_write = true;
   }).join();
   EXPECT_TRUE(other_could_write);
+}
+
+TEST(single_writer_multi_reader, a_reader_asking_to_write_is_refused_and_blocks_nobody) {
+  single_writer_multi_reader_c lock;
+  zqtr_capture_c capture;
+  lock.lock_read();
+  EXPECT_FALSE(lock.lock_write());
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Can not lock for writing: this thread holds a read lock of it"));
+  {
+    single_writer_lock_c scoped(lock);
+    EXPECT_FALSE(scoped.held());
+  }
+  // Other readers still get in, and the read is still held.
+  std::atomic<bool> read{false};
+  std::thread other([&] {
+    multi_reader_lock_c r(lock);
+    read = true;
+  });
+  other.join();
+  EXPECT_TRUE(read);
+  EXPECT_EQ(lock.reads_held_by_this_thread(), 1u);
+  lock.unlock_read();
+  // Once the read is gone the same thread may write.
+  EXPECT_TRUE(lock.lock_write());
+  EXPECT_TRUE(lock.lock_write());  // again, as the writer
+  lock.unlock_write();
+  lock.unlock_write();
+  single_writer_lock_c scoped(lock);
+  EXPECT_TRUE(scoped.held());
 }
 
 TEST(thl_ref_counter, counts_across_threads) {

@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
 using namespace test_support_n;
 
 namespace {
@@ -102,7 +107,44 @@ TEST(code_tables, built_at_load) {
   EXPECT_EQ(code_tables_n::operation_modes().count(), 6u);
   EXPECT_EQ(message_store_c::store().modulus(), 101u);
   EXPECT_TRUE(message_store_c::store().case_sensitive());
-  EXPECT_EQ(message_store_c::store().lock_object(), nullptr);
+  EXPECT_NE(message_store_c::store().lock_object(), nullptr);  // shared by every thread
+}
+
+
+// Formatting moves the store's positions, and a loader may fill it meanwhile: lookups from many
+// threads at once each get their own text, and the code tables answer every thread alike.
+TEST_F(message_test, lookups_from_many_threads_get_their_own_texts) {
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "AB" + std::to_string(10000 + i) + " text " + std::to_string(i) + "\n";
+  load(text);
+  std::atomic<int> wrong{0};
+  std::atomic<bool> loading{true};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 6; ++t) {
+    threads.emplace_back([t, &wrong] {
+      for (int round = 0; round < 400; ++round) {
+        const int i = (round * 7 + t) % 40;
+        message_c message(("AB" + std::to_string(10000 + i)).c_str());
+        if (!message.found() || std::string(message.text()) != "text " + std::to_string(i)) ++wrong;
+        const char* names[] = {"Warning", "SignificantInfo"};
+        const long codes[] = {'W', 'S'};
+        if (code_tables_n::code_of(code_tables_n::severities(), names[round % 2]) != codes[round % 2]) ++wrong;
+      }
+    });
+  }
+  // A loader adding other identifiers while the lookups run.
+  threads.emplace_back([&loading] {
+    for (int i = 0; i < 200; ++i) {
+      std::vector<std::string> problems;
+      message_store_c::load_text("CD" + std::to_string(20000 + i) + " more\n", problems);
+    }
+    loading = false;
+  });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_FALSE(loading);
+  EXPECT_EQ(wrong.load(), 0);
+  message_c added("CD20199");
+  EXPECT_STREQ(added.text(), "more");
 }
 
 }  // namespace

@@ -223,4 +223,29 @@ TEST(utl_stream, trim_find_replace) {
   EXPECT_EQ(empty.find(nullptr), empty.c_str());
 }
 
+
+TEST(utl_stream, appending_its_own_text_while_growing) {
+  struct case_s {
+    const char* name;
+    void (*append)(utl_stream_c&);
+  };
+  const case_s cases[] = {
+      {"the buffer", [](utl_stream_c& s) { s << s; }},
+      {"its c_str", [](utl_stream_c& s) { s << s.c_str(); }},
+      {"a tail of it", [](utl_stream_c& s) { s << (s.c_str() + 1); }},
+      {"bytes of it", [](utl_stream_c& s) { s.append(s.c_str(), static_cast<size_t>(s.length())); }},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.name);
+    utl_stream_c s;
+    s << "0123456789abcdefghijklmnopqrstu";  // the doubled text does not fit: the append grows it
+    ASSERT_LT(s.capacity(), 2 * s.length() + 1);
+    std::string expected = s.c_str();
+    expected += std::string(c.name) == "a tail of it" ? expected.substr(1) : expected;
+    c.append(s);
+    EXPECT_EQ(std::string(s.c_str()), expected);
+    EXPECT_EQ(s.length(), expected.size());
+  }
+}
+
 }  // namespace

@@ -268,4 +268,37 @@ TEST_F(tuning_parameters_test, lookups_and_conversions) {
   EXPECT_EQ(tuning_parameters_n::find_parameter("Nothing"), nullptr);
 }
 
+
+// Setting a text makes the value that text, whatever it held or last read.
+TEST(value, a_new_text_replaces_an_earlier_number_or_boolean) {
+  struct case_s {
+    const char* name;
+    void (*before)(value_c&);
+  };
+  const case_s cases[] = {
+      {"a signed number", [](value_c& v) { v.set_signed(5); }},
+      {"a large unsigned number", [](value_c& v) { v.set_unsigned(18446744073709551615ull); }},
+      {"a boolean", [](value_c& v) { v.set_bool(true); }},
+      {"a text read as a number", [](value_c& v) { v.set_text("123"); (void)v.as_int(); }},
+      {"a text that failed to read", [](value_c& v) { v.set_text("x"); (void)v.as_int(); }},
+      {"nothing", [](value_c&) {}},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.name);
+    value_c v;
+    c.before(v);
+    v.set_text("400");
+    EXPECT_EQ(v.type(), value_c::STRING);
+    EXPECT_FALSE(v.error());
+    EXPECT_STREQ(v.as_string(), "400");
+    EXPECT_EQ(v.as_int(), 400);
+    EXPECT_FALSE(v.error());
+    v.set_text("abc");
+    EXPECT_STREQ(v.as_string(), "abc");
+    EXPECT_EQ(v.get_text_length(), 3u);
+    EXPECT_EQ(v.as_int(), 0);
+    EXPECT_TRUE(v.error());
+  }
+}
+
 }  // namespace

@@ -139,6 +139,34 @@ TEST_F(xml_document_test, failures_say_what_failed) {
   EXPECT_TRUE(open_message);
 }
 
+// The reason is the system's own error of the open, on every target (the runtime's errno is never
+// set by the system's file services on Windows).
+TEST_F(xml_document_test, a_failed_open_names_the_system_error) {
+  struct case_s {
+    std::string path;
+    const char* code;
+  };
+  write_text_file(m_dir.file("file"), "x");
+  const case_s cases[] = {
+      {m_dir.file("missing.xml"), "(2))"},
+      {m_dir.file("no_such_dir/x.xml"), "(3))"},
+      {m_dir.file("file/x.xml"), "(3))"},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.path);
+    zqtr_capture_c capture;
+    xml_document_c doc;
+    EXPECT_FALSE(doc.load(c.path.c_str()));
+    std::string line;
+    for (const std::string& t : capture.texts()) {
+      if (t.rfind("Can not open XML file " + c.path + " (", 0) == 0) line = t;
+    }
+    ASSERT_FALSE(line.empty());
+    EXPECT_NE(line.find(c.code), std::string::npos) << line;
+    EXPECT_EQ(line.find("No such file or directory"), std::string::npos) << line;
+  }
+}
+
 TEST_F(xml_document_test, names_refused_and_accepted) {
   struct name_case_s {
     const char* name;

@@ -203,4 +203,50 @@ TEST(item_tree, clear_without_owning_the_root_leaves_the_root_alive) {
   EXPECT_STREQ(root.name(), "r");
 }
 
+
+TEST(xml_item, a_text_attribute_replaces_a_number_or_boolean) {
+  xml_item_c item("e");
+  item.set_attr("v", 5);
+  item.set_attr("v", "abc");
+  EXPECT_STREQ(item.find_attr("v")->as_string(), "abc");
+  item.set_attr("b", true);
+  item.set_attr("b", "maybe");
+  EXPECT_STREQ(item.find_attr("b")->as_string(), "maybe");
+  EXPECT_EQ(item.attr_count(), 2u);
+  utl_stream_c tag;
+  EXPECT_STREQ(item.write_start_tag(tag), "<e v=\"abc\" b=\"maybe\" />");
+}
+
+// A node already linked moves, or is refused where moving it would close a cycle; the tree stays
+// whole either way (each case ends with the same nodes, each once, and nothing leaks).
+TEST_F(item_tree_test, insert_of_a_linked_node_moves_it_or_is_refused) {
+  EXPECT_FALSE(tree.insert(b, b, true));  // beside itself
+  EXPECT_FALSE(tree.insert(b, b, false));
+  EXPECT_TRUE(tree.insert(c, b, false));  // a sibling moves before b
+  EXPECT_EQ(child_names(r), (std::vector<std::string>{"a", "c", "b"}));
+  EXPECT_TRUE(tree.insert(a, b, true));  // the first child moves to the end, with its children
+  EXPECT_EQ(child_names(r), (std::vector<std::string>{"c", "b", "a"}));
+  EXPECT_EQ(child_names(a), (std::vector<std::string>{"a1", "a2"}));
+  EXPECT_TRUE(tree.insert(a2, a1, false));
+  EXPECT_EQ(child_names(a), (std::vector<std::string>{"a2", "a1"}));
+  EXPECT_FALSE(tree.insert(a, a1, true));  // above its new sibling: a cycle
+  EXPECT_FALSE(tree.insert(r, a1, true));  // the root
+  EXPECT_FALSE(tree.insert(a1, b, true));  // linked under another parent
+  EXPECT_EQ(r->count_children(true), 5u);
+  EXPECT_EQ(r->last_child, a);
+  EXPECT_EQ(c->prev, nullptr);
+  EXPECT_EQ(a->next, nullptr);
+}
+
+TEST_F(item_tree_test, attach_below_itself_is_refused) {
+  xml_tree_c other;
+  xml_item_c* top = new xml_item_c("top");
+  xml_item_c* below = xml_item_c::add_child("below", top);
+  EXPECT_FALSE(other.attach(top, below, true));  // a cycle
+  EXPECT_FALSE(other.attach(top, top, true));
+  EXPECT_FALSE(tree.attach(r, b, true));  // the tree's own root
+  EXPECT_TRUE(other.attach(top, nullptr, true));
+  EXPECT_EQ(top->count_children(true), 1u);
+}
+
 }  // namespace

@@ -128,4 +128,98 @@ TEST_F(xml_tree_test, searches_in_document_order) {
   EXPECT_EQ(deepest->parent, second);
 }
 
+
+TEST_F(xml_tree_test, equal_trees_have_equal_shapes) {
+  struct case_s {
+    const char* a;
+    const char* b;
+    bool equal;
+  };
+  const case_s cases[] = {
+      {"<r><x><y/></x></r>", "<r><x/><y/></r>", false},
+      {"<r><x/><y/></r>", "<r><x><y/></x></r>", false},
+      {"<r><x><y/></x><z/></r>", "<r><x><y><z/></y></x></r>", false},
+      {"<r><x><y/></x><z/></r>", "<r><x><y/></x><z/></r>", true},
+      {"<r><x><y/></x></r>", "<r><x><y/></x></r>", true},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+    xml_tree_c a, b;
+    ASSERT_TRUE(a.load_from_str((std::string("<?xml version=\"1.0\"?>") + c.a).c_str()));
+    ASSERT_TRUE(b.load_from_str((std::string("<?xml version=\"1.0\"?>") + c.b).c_str()));
+    EXPECT_EQ(a.is_equal(b), c.equal);
+    EXPECT_EQ(b.is_equal(a), c.equal);
+  }
+}
+
+// A tree of a subclass may hold plain items (as a configuration keeps the content of external
+// objects): the walks convert, measure and compare them, and the searches never give them out as
+// the subclass.
+class marked_item_c : public xml_item_c {
+ public:
+  explicit marked_item_c(const char* name) : xml_item_c(name) {}
+  int mark = 7;
+};
+
+class marked_tree_c : public xml_tree_ct<marked_item_c> {
+ public:
+  explicit marked_tree_c(bool replaces) : m_replaces(replaces) {}
+  // The items of this class say so in the document; plain items are written as they are.
+  xml_node_c* to_xml_node(marked_item_c* item) override {
+    xml_node_c* node = _to_xml_node(item);
+    node->add_attr("marked", std::to_string(item->mark).c_str());
+    return node;
+  }
+
+ protected:
+  bool _replaces_root() const override { return m_replaces; }
+
+ private:
+  bool m_replaces;
+};
+
+TEST_F(xml_tree_test, a_tree_with_plain_items_below_its_own) {
+  marked_tree_c tree(false);
+  marked_item_c* root = new marked_item_c("root");
+  ASSERT_TRUE(tree.attach(root, nullptr, true));
+  marked_item_c* object = new marked_item_c("object");
+  ASSERT_TRUE(tree.attach(object, root, true));
+  xml_item_c* plain = xml_item_c::add_child("content", object);
+  plain->set_attr("label", "inner");
+  xml_item_c::add_child("object", plain);  // plain, with the name of a typed item
+  utl_stream_c out;
+  tree.write_to_stream(out, false);
+  EXPECT_STREQ(out.c_str(),
+               "<root marked=\"7\">\n"
+               "\t<object marked=\"7\">\n"
+               "\t\t<content label=\"inner\">\n"
+               "\t\t\t<object/>\n"
+               "\t\t</content>\n"
+               "\t</object>\n"
+               "</root>\n");
+  EXPECT_GE(tree.get_text_size(), out.length() - 30);
+  EXPECT_EQ(tree.find_first_by_name(nullptr, "content", true), nullptr);
+  EXPECT_EQ(tree.find_first_by_name(nullptr, "object", true), object);
+  labeled_value_c label("label", "inner");
+  EXPECT_EQ(tree.find_first_with_attr(nullptr, nullptr, &label, true), nullptr);
+  array_ct<marked_item_c> found;
+  string_array_c names;
+  names.add("object");
+  tree.find_all(nullptr, &found, &names, nullptr, true);
+  ASSERT_EQ(found.count(), 1u);
+  EXPECT_EQ(found.at(0), object);
+  EXPECT_TRUE(tree.is_equal(tree));
+}
+
+TEST_F(xml_tree_test, a_document_replaces_the_root_only_where_the_class_asks) {
+  const char* text = "<?xml version=\"1.0\"?><second/>";
+  for (bool replaces : {false, true}) {
+    SCOPED_TRACE(replaces ? "replaces" : "keeps");
+    marked_tree_c tree(replaces);
+    ASSERT_TRUE(tree.attach(new marked_item_c("first"), nullptr, true));
+    ASSERT_TRUE(tree.load_from_str(text));
+    EXPECT_STREQ(tree.root->name(), replaces ? "second" : "first");
+  }
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/thl/thl_locks.h"
 
+#include "platform/trc/zqtr.h"
+
 
 thl_crit_section_c::thl_crit_section_c(bool spin) {
   if (spin) {
@@ -63,17 +65,25 @@ void single_writer_multi_reader_c::unlock_read() {
   if (--m_readers == 0) m_changed.notify_all();
 }
 
-void single_writer_multi_reader_c::lock_write() {
+bool single_writer_multi_reader_c::lock_write() {
+  const std::thread::id me = std::this_thread::get_id();
   std::unique_lock<std::mutex> guard(m_mutex);
-  if (m_write_depth > 0 && m_writer == std::this_thread::get_id()) {
+  if (m_write_depth > 0 && m_writer == me) {
     ++m_write_depth;
-    return;
+    return true;
+  }
+  if (_reads_of(me) != m_reads.end()) {
+    guard.unlock();
+    ZQTR_SCOPE(tr, "single_writer_multi_reader_c::lock_write", "thl_locks");
+    tr.print(ZQTR_FAIL, __LINE__, "Can not lock for writing: this thread holds a read lock of it\n");
+    return false;
   }
   ++m_writers_waiting;
   m_changed.wait(guard, [this] { return m_write_depth == 0 && m_readers == 0; });
   --m_writers_waiting;
   m_write_depth = 1;
-  m_writer = std::this_thread::get_id();
+  m_writer = me;
+  return true;
 }
 
 void single_writer_multi_reader_c::unlock_write() {

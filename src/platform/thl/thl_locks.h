@@ -44,7 +44,8 @@ class thl_lock_c {
 
 // Many readers or one writer. Waiting writers go before new readers, except that a thread
 // already reading may read again (nested reads never wait behind a writer that waits for them),
-// and the writing thread may read and write again. A reader must not ask to write.
+// and the writing thread may read and write again. A thread that holds a read and asks to write
+// would wait for itself (and stop every new reader behind it): it is refused, with a trace line.
 class single_writer_multi_reader_c {
  public:
   single_writer_multi_reader_c();
@@ -54,7 +55,8 @@ class single_writer_multi_reader_c {
 
   void lock_read();
   void unlock_read();
-  void lock_write();
+  // False, and nothing held, when the calling thread holds a read.
+  bool lock_write();
   void unlock_write();
 
   // Reads held by the calling thread.
@@ -75,13 +77,19 @@ class single_writer_multi_reader_c {
 
 class single_writer_lock_c {
  public:
-  explicit single_writer_lock_c(single_writer_multi_reader_c& lock) : m_lock(lock) { m_lock.lock_write(); }
-  virtual ~single_writer_lock_c() { m_lock.unlock_write(); }
+  explicit single_writer_lock_c(single_writer_multi_reader_c& lock) : m_lock(lock), m_held(m_lock.lock_write()) {}
+  virtual ~single_writer_lock_c() {
+    if (m_held) m_lock.unlock_write();
+  }
   single_writer_lock_c(const single_writer_lock_c&) = delete;
   single_writer_lock_c& operator=(const single_writer_lock_c&) = delete;
 
+  // False when the write was refused (the thread holds a read): change nothing then.
+  bool held() const { return m_held; }
+
  private:
   single_writer_multi_reader_c& m_lock;
+  bool m_held;
 };
 
 class multi_reader_lock_c {

@@ -309,7 +309,7 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
 }
 
 BOOL FindNextFileW(HANDLE handle, LPWIN32_FIND_DATAW data) {
-  posix_find_c* find = posix_handles_n::find_as<posix_find_c>(handle);
+  auto find = posix_handles_n::find_as<posix_find_c>(handle);
   if (find == nullptr) return FALSE;
   if (find->next >= find->entries.size()) return fail(ERROR_NO_MORE_FILES);
   std::memcpy(data, &find->entries[find->next++], sizeof(WIN32_FIND_DATAW));

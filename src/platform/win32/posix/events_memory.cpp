@@ -32,7 +32,7 @@ HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manual_reset, BOOL initial_state
 }
 
 BOOL SetEvent(HANDLE handle) {
-  posix_event_c* event = posix_handles_n::find_as<posix_event_c>(handle);
+  auto event = posix_handles_n::find_as<posix_event_c>(handle);
   if (event == nullptr) return FALSE;
   std::lock_guard<std::mutex> guard(event->mutex);
   event->signalled = true;
@@ -41,7 +41,7 @@ BOOL SetEvent(HANDLE handle) {
 }
 
 BOOL ResetEvent(HANDLE handle) {
-  posix_event_c* event = posix_handles_n::find_as<posix_event_c>(handle);
+  auto event = posix_handles_n::find_as<posix_event_c>(handle);
   if (event == nullptr) return FALSE;
   std::lock_guard<std::mutex> guard(event->mutex);
   event->signalled = false;
@@ -49,7 +49,7 @@ BOOL ResetEvent(HANDLE handle) {
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-  posix_event_c* event = posix_handles_n::find_as<posix_event_c>(handle);
+  auto event = posix_handles_n::find_as<posix_event_c>(handle);
   if (event == nullptr) return WAIT_FAILED;
   std::unique_lock<std::mutex> guard(event->mutex);
   auto ready = [event] { return event->signalled; };

@@ -19,7 +19,7 @@ namespace {
 // The process "handle": only the current process exists for DuplicateHandle.
 char g_current_process;
 
-posix_file_handle_c* file_of(HANDLE h) { return posix_handles_n::find_as<posix_file_handle_c>(h); }
+std::shared_ptr<posix_file_handle_c> file_of(HANDLE h) { return posix_handles_n::find_as<posix_file_handle_c>(h); }
 
 bool fail(DWORD error) {
   SetLastError(error);
@@ -215,7 +215,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD to_read, LPDWORD read, LPOVERLAPPED overlapped) {
   if (read != nullptr) *read = 0;
-  posix_file_handle_c* h = file_of(file);
+  auto h = file_of(file);
   if (h == nullptr) return FALSE;
   if (!(h->access & FILE_READ_DATA) || h->kind != posix_file_handle_c::FILE_KIND) return fail(ERROR_ACCESS_DENIED);
   ssize_t n;
@@ -242,7 +242,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD to_read, LPDWORD read, LPOVERLAP
 
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD to_write, LPDWORD written, LPOVERLAPPED overlapped) {
   if (written != nullptr) *written = 0;
-  posix_file_handle_c* h = file_of(file);
+  auto h = file_of(file);
   if (h == nullptr) return FALSE;
   if (!(h->access & (FILE_WRITE_DATA | FILE_APPEND_DATA)) || h->kind != posix_file_handle_c::FILE_KIND) {
     return fail(ERROR_ACCESS_DENIED);
@@ -291,7 +291,7 @@ BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD transferr
 }
 
 BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER new_position, DWORD method) {
-  posix_file_handle_c* h = file_of(file);
+  auto h = file_of(file);
   if (h == nullptr) return FALSE;
   if (method > FILE_END) return fail(ERROR_INVALID_PARAMETER);
   const int whence = method == FILE_BEGIN ? SEEK_SET : (method == FILE_CURRENT ? SEEK_CUR : SEEK_END);
@@ -318,7 +318,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD meth
 }
 
 BOOL SetEndOfFile(HANDLE file) {
-  posix_file_handle_c* h = file_of(file);
+  auto h = file_of(file);
   if (h == nullptr) return FALSE;
   if (!(h->access & FILE_WRITE_DATA)) return fail(ERROR_ACCESS_DENIED);
   off_t position = ::lseek(h->fd, 0, SEEK_CUR);
@@ -329,7 +329,7 @@ BOOL SetEndOfFile(HANDLE file) {
 }
 
 BOOL FlushFileBuffers(HANDLE file) {
-  posix_file_handle_c* h = file_of(file);
+  auto h = file_of(file);
   if (h == nullptr) return FALSE;
   if (!(h->access & (FILE_WRITE_DATA | FILE_APPEND_DATA))) return fail(ERROR_ACCESS_DENIED);
   if (::fsync(h->fd) != 0) return fail(posix_paths_n::error_from_errno(errno));
@@ -337,7 +337,7 @@ BOOL FlushFileBuffers(HANDLE file) {
 }
 
 BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER size) {
-  posix_file_handle_c* h = file_of(file);
+  auto h = file_of(file);
   if (h == nullptr) return FALSE;
   struct stat st;
   if (::fstat(h->fd, &st) != 0) return fail(posix_paths_n::error_from_errno(errno));
@@ -350,7 +350,7 @@ BOOL DuplicateHandle(HANDLE source_process, HANDLE source, HANDLE target_process
   if (source_process != GetCurrentProcess() || target_process != GetCurrentProcess() || target == nullptr) {
     return fail(ERROR_INVALID_PARAMETER);
   }
-  posix_file_handle_c* h = file_of(source);
+  auto h = file_of(source);
   if (h == nullptr) return FALSE;
   // The same open file description: the same position and the same share-mode hold.
   int fd = ::fcntl(h->fd, F_DUPFD_CLOEXEC, 0);
@@ -367,7 +367,7 @@ BOOL DuplicateHandle(HANDLE source_process, HANDLE source, HANDLE target_process
 }
 
 BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
-  posix_file_handle_c* h = file_of(file);
+  auto h = file_of(file);
   if (h == nullptr) return FALSE;
   if (information == nullptr) return fail(ERROR_INVALID_PARAMETER);
   struct stat st;
@@ -395,7 +395,7 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_size, LPVOID out, DWORD out_size,
                      LPDWORD returned, LPOVERLAPPED) {
   if (returned != nullptr) *returned = 0;
-  posix_file_handle_c* h = file_of(device);
+  auto h = file_of(device);
   if (h == nullptr) return FALSE;
   switch (code) {
     case FSCTL_SET_SPARSE: {
@@ -415,7 +415,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_size, LPVOID
     case FSCTL_DISMOUNT_VOLUME:
     case FSCTL_EXTEND_VOLUME:
     case IOCTL_DISK_GET_DRIVE_GEOMETRY:
-      return volume_control(h, code, in, in_size, out, out_size, returned);
+      return volume_control(h.get(), code, in, in_size, out, out_size, returned);
     case FSCTL_GET_REPARSE_POINT: {
       if (h->kind != posix_file_handle_c::LINK_KIND) return fail(ERROR_NOT_A_REPARSE_POINT);
       char target[PATH_MAX];

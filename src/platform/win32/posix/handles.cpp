@@ -1,15 +1,22 @@
 #include "platform/win32/posix/handles.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <mutex>
 #include <unistd.h>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace {
 
+// Handle values are numbers, never addresses, and never given twice: a closed handle stays
+// invalid for good instead of coming back as whatever object is next built at the same address.
+// Each user of an object holds a reference for the length of its call, so a close on another
+// thread retires the value at once but frees the object (and closes its descriptor) only after
+// the last call that was already using it has returned.
 struct registry_s {
   std::mutex mutex;
-  std::unordered_set<posix_handle_c*> live;
+  std::unordered_map<uintptr_t, std::shared_ptr<posix_handle_c>> live;
+  uintptr_t issued = 0;
 };
 
 registry_s& registry() {
@@ -19,91 +26,107 @@ registry_s& registry() {
   return r;
 }
 
+// Multiples of four from 0x10000 up, as Windows' own handles are multiples of four.
+constexpr uintptr_t k_first_value = 0x10000;
+
+uintptr_t value_of(HANDLE handle) { return reinterpret_cast<uintptr_t>(handle); }
+
 }  // namespace
 
 posix_file_handle_c::~posix_file_handle_c() {
   if (delete_on_close && kind != DIRECTORY_KIND) ::unlink(native_path.c_str());
-  if (fd >= 0) ::close(fd);
+  const int descriptor = fd.load();
+  if (descriptor >= 0) ::close(descriptor);
 }
 
 namespace posix_handles_n {
 
 HANDLE add(posix_handle_c* object) {
+  std::shared_ptr<posix_handle_c> owned(object);
   std::lock_guard<std::mutex> guard(registry().mutex);
-  registry().live.insert(object);
-  return static_cast<HANDLE>(object);
+  const uintptr_t value = k_first_value + 4 * registry().issued++;
+  registry().live.emplace(value, std::move(owned));
+  return reinterpret_cast<HANDLE>(value);
 }
 
-posix_handle_c* find(HANDLE handle) {
+std::shared_ptr<posix_handle_c> find(HANDLE handle) {
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  posix_handle_c* object = static_cast<posix_handle_c*>(handle);
   std::lock_guard<std::mutex> guard(registry().mutex);
-  if (registry().live.count(object) == 0) {
+  auto it = registry().live.find(value_of(handle));
+  if (it == registry().live.end()) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  return object;
+  return it->second;
+}
+
+size_t live_count() {
+  std::lock_guard<std::mutex> guard(registry().mutex);
+  return registry().live.size();
 }
 
 int lend_to_stream(HANDLE handle) {
-  posix_file_handle_c* file = find_as<posix_file_handle_c>(handle);
-  if (file == nullptr || file->fd < 0 || file->lent_to_stream) {
+  std::shared_ptr<posix_file_handle_c> file = find_as<posix_file_handle_c>(handle);
+  if (file == nullptr || file->fd < 0 || file->lent_to_stream.exchange(true)) {
     errno = EBADF;
     return -1;
   }
-  file->lent_to_stream = true;
   return file->fd;
 }
 
 namespace {
 
-// Under the registry lock.
-posix_file_handle_c* _stream_handle(int fd) {
-  if (fd < 0) return nullptr;
-  for (posix_handle_c* object : registry().live) {
-    auto* file = dynamic_cast<posix_file_handle_c*>(object);
-    if (file != nullptr && file->lent_to_stream && file->fd == fd) return file;
+// Under the registry lock: the handle whose descriptor a stream holds.
+decltype(registry().live)::iterator _stream_handle(int fd) {
+  auto& live = registry().live;
+  if (fd < 0) return live.end();
+  for (auto it = live.begin(); it != live.end(); ++it) {
+    auto* file = dynamic_cast<posix_file_handle_c*>(it->second.get());
+    if (file != nullptr && file->lent_to_stream && file->fd == fd) return it;
   }
-  return nullptr;
+  return live.end();
 }
 
 }  // namespace
 
 HANDLE handle_of_stream_fd(int fd) {
   std::lock_guard<std::mutex> guard(registry().mutex);
-  posix_file_handle_c* file = _stream_handle(fd);
-  return file == nullptr ? INVALID_HANDLE_VALUE : static_cast<HANDLE>(file);
+  auto it = _stream_handle(fd);
+  return it == registry().live.end() ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(it->first);
 }
 
 void return_from_stream(int fd) {
-  posix_file_handle_c* file = nullptr;
+  std::shared_ptr<posix_handle_c> object;
   {
     std::lock_guard<std::mutex> guard(registry().mutex);
-    file = _stream_handle(fd);
-    if (file == nullptr) return;
-    registry().live.erase(file);
+    auto it = _stream_handle(fd);
+    if (it == registry().live.end()) return;
+    object = std::move(it->second);
+    registry().live.erase(it);
   }
-  file->fd = -1;
-  delete file;
+  // The stream closes the descriptor itself.
+  static_cast<posix_file_handle_c*>(object.get())->fd = -1;
 }
 
 }  // namespace posix_handles_n
 
 extern "C" BOOL CloseHandle(HANDLE handle) {
-  posix_handle_c* object = nullptr;
+  std::shared_ptr<posix_handle_c> object;
   {
     std::lock_guard<std::mutex> guard(registry().mutex);
-    auto it = registry().live.find(static_cast<posix_handle_c*>(handle));
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || it == registry().live.end()) {
+    auto it = handle == nullptr || handle == INVALID_HANDLE_VALUE ? registry().live.end()
+                                                                   : registry().live.find(value_of(handle));
+    if (it == registry().live.end()) {
       SetLastError(ERROR_INVALID_HANDLE);
       return FALSE;
     }
-    object = *it;
+    object = std::move(it->second);
     registry().live.erase(it);
   }
-  delete object;
+  // Freed here, or by the last call still using it.
+  object.reset();
   return TRUE;
 }

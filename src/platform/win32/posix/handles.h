@@ -5,7 +5,9 @@
 
 #include "platform/win32/win32_api.h"
 
+#include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -21,14 +23,14 @@ class posix_file_handle_c : public posix_handle_c {
   posix_file_handle_c(int fd, std::string native_path) : fd(fd), native_path(std::move(native_path)) {}
   ~posix_file_handle_c() override;
 
-  int fd;
+  std::atomic<int> fd;  // -1 once a stream that held it has closed it
   std::string native_path;
   kind_e kind = FILE_KIND;
   DWORD access = GENERIC_READ | GENERIC_WRITE;  // the rights asked for, generic rights expanded
   DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   DWORD flags = 0;  // FILE_FLAG_* of the open
   bool delete_on_close = false;
-  bool lent_to_stream = false;  // a stdio stream owns the descriptor and closes it
+  std::atomic<bool> lent_to_stream{false};  // a stdio stream owns the descriptor and closes it
   char volume = 0;               // the drive letter of a volume opened through its image
 };
 
@@ -44,16 +46,20 @@ class posix_event_c : public posix_handle_c {
 
 namespace posix_handles_n {
 
-// Registers the object and returns its handle; the handle owns it from now on.
+// Registers the object and returns its handle, a value never given before; the registry owns the
+// object from now on.
 HANDLE add(posix_handle_c* object);
-// The live object behind a handle, or null (last error ERROR_INVALID_HANDLE).
-posix_handle_c* find(HANDLE handle);
+// The live object behind a handle, or null (last error ERROR_INVALID_HANDLE). The reference keeps
+// the object alive while the caller uses it, also when another thread closes the handle meanwhile.
+std::shared_ptr<posix_handle_c> find(HANDLE handle);
 template <class T>
-T* find_as(HANDLE handle) {
-  T* object = dynamic_cast<T*>(find(handle));
+std::shared_ptr<T> find_as(HANDLE handle) {
+  std::shared_ptr<T> object = std::dynamic_pointer_cast<T>(find(handle));
   if (object == nullptr) SetLastError(ERROR_INVALID_HANDLE);
   return object;
 }
+// The number of open handles of the process.
+size_t live_count();
 
 // The descriptor of a file handle, lent to a stdio stream (the runtime's _open_osfhandle): the
 // handle stays valid until the stream is closed through return_from_stream. -1 for a handle that is

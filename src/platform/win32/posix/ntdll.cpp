@@ -32,7 +32,7 @@ extern "C" NTSTATUS zq_ZwQueryInformationFile(HANDLE handle, PIO_STATUS_BLOCK st
   if (status == nullptr || out == nullptr) return STATUS_INVALID_PARAMETER;
   if (information_class != k_file_compression_information) return STATUS_INVALID_INFO_CLASS;
   if (length < sizeof(file_compression_information_s)) return STATUS_INFO_LENGTH_MISMATCH;
-  posix_file_handle_c* file = posix_handles_n::find_as<posix_file_handle_c>(handle);
+  auto file = posix_handles_n::find_as<posix_file_handle_c>(handle);
   if (file == nullptr) return STATUS_INVALID_HANDLE;
   struct stat st;
   if (::fstat(file->fd, &st) != 0) return STATUS_INVALID_HANDLE;
@@ -56,7 +56,7 @@ extern "C" NTSTATUS zq_NtQueryVolumeInformationFile(HANDLE handle, PIO_STATUS_BL
   if (information_class != k_file_fs_attribute_information) return STATUS_INVALID_INFO_CLASS;
   const ULONG header = 3 * sizeof(ULONG);
   if (length < header) return STATUS_INFO_LENGTH_MISMATCH;
-  posix_file_handle_c* file = posix_handles_n::find_as<posix_file_handle_c>(handle);
+  auto file = posix_handles_n::find_as<posix_file_handle_c>(handle);
   if (file == nullptr) return STATUS_INVALID_HANDLE;
   std::wstring name;
   ULONG flags = FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK | FILE_PERSISTENT_ACLS;
