@@ -5,6 +5,8 @@
 #include "platform/crt/crt_io.h"
 #include "stats_mng/library_statics.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -121,9 +123,22 @@ bool basic_file_c::aio_wait(zq_aio_s* block) {
 }
 
 bool basic_file_c::flush() {
-  if (m_file != nullptr) {
-    if (m_file->handle != nullptr) FlushFileBuffers(m_file->handle);
-    if (m_file->stream != nullptr) std::fflush(m_file->stream);
+  if (m_file == nullptr) return true;
+  if (m_file->stream != nullptr && std::fflush(m_file->stream) != 0) {
+    // The runtime drops what it held (a full disk, say): the data did not reach the file, and a
+    // caller that went on would close, rename and report an empty file as written.
+    m_last_error = ERROR_WRITE_FAULT;
+    if (errno == ENOSPC) m_last_error = ERROR_DISK_FULL;
+    std::clearerr(m_file->stream);
+    return false;
+  }
+  if (m_file->handle != nullptr && !FlushFileBuffers(m_file->handle)) {
+    const DWORD error = GetLastError();
+    // A handle without write access has nothing to flush (Windows refuses it).
+    if (error != ERROR_ACCESS_DENIED) {
+      m_last_error = error;
+      return false;
+    }
   }
   return true;
 }

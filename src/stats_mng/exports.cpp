@@ -6,6 +6,7 @@
 #include "stats_mng/stats_saver.h"
 #include "stats_mng/stats_saver_lock.h"
 #include "platform/trc/zqtr.h"
+#include "utl/utl.h"
 
 extern "C" STATS_MNG_API bool set_trc_file_log_path(const char* trace_settings_file, const char* log_dir) {
   char settings_path[PATH_BUFFER_SIZE] = {};
@@ -33,12 +34,18 @@ extern "C" STATS_MNG_API bool is_engine_active_for_scenario(const char* scenario
     tr.print_nl(ZQTR_FAIL, __LINE__, "Locker does not exist now.");
     return false;
   }
-  if (!lock.lock(false)) {
-    tr.print_nl(ZQTR_FAIL, __LINE__, "Locker can't acquire the read lock.");
-    return false;
+  // Only an engine holding the file as writer makes the answer true; a query never refuses another
+  // query, and an error (no read access, a directory in the file's place ...) is no engine.
+  switch (lock.probe()) {
+    case stats_saver_lock_c::PROBE_HELD: return true;
+    case stats_saver_lock_c::PROBE_FREE: return false;
+    case stats_saver_lock_c::PROBE_ERROR: break;
   }
-  // The writer open is refused exactly when an engine holds the file as writer.
-  return !lock.lock(true);
+  utl_stream_c reason;
+  tr.print_nl(ZQTR_FAIL, __LINE__, "Locker can't acquire the read lock.");
+  tr.print_nl(ZQTR_FAIL, __LINE__, "Unable to open %s: %s", lock.lock_file_path().c_str(),
+              utl_n::get_error_text(reason, static_cast<int>(lock.error())));
+  return false;
 }
 
 namespace {

@@ -26,6 +26,12 @@ const char* k_file = "stats_saver";
 constexpr uint32_t k_state_dir_host_mode = 0x82;
 std::atomic<unsigned> g_temp_counter{0};
 
+// The state files of the process are changed one at a time, each from its load to its rename (the
+// section is recursive: the writers below take it again).
+thl_crit_section_c* state_files_lock() {
+  return &library_statics_n::crit_section(library_statics_n::CS_STATE_FILES);
+}
+
 bool is_retryable(DWORD error) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
@@ -119,6 +125,9 @@ bool stats_saver_c::_replace_file(const char* path, const utl_stream_c& text) {
 
 bool stats_saver_c::set_sync_state(uint64_t host_index, bool synced, int64_t time) {
   ZQTR_SCOPE(tr, "stats_saver_c::set_sync_state", k_file);
+  // Load, change and write under one lock: two threads recording at once each keep the other's
+  // change.
+  thl_lock_c lock(state_files_lock());
   utl_stream_c path;
   if (get_file_path(path) == nullptr) return false;
   xml_tree_c tree;
@@ -142,6 +151,7 @@ bool stats_saver_c::set_sync_state(uint64_t host_index, bool synced, int64_t tim
 
 bool stats_saver_c::write_file(const utl_stream_c& text) {
   ZQTR_SCOPE(tr, "stats_saver_c::write_file", k_file);
+  thl_lock_c lock(state_files_lock());
   utl_stream_c path;
   if (get_file_path(path) == nullptr) return false;
   // The old file stays until the new one takes its place.
@@ -161,7 +171,7 @@ const char* stats_saver_ex_c::get_file_path(utl_stream_c& out) {
 
 bool stats_saver_ex_c::write_file(const utl_stream_c& text) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::write_file", k_file);
-  thl_lock_c lock(library_statics_n::crit_section(library_statics_n::CS_STATE_FILES));
+  thl_lock_c lock(state_files_lock());
   utl_stream_c path;
   if (get_file_path(path) == nullptr) return false;
   if (!file_manipulation_n::if_exists(path.c_str(), nullptr)) {
@@ -183,6 +193,7 @@ xml_item_c* stats_saver_ex_c::_scenario_element(xml_tree_c& tree, uint64_t host_
 
 bool stats_saver_ex_c::_set_state(utl_stream_c& path, uint64_t host_index, bool running) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::_set_state", k_file);
+  thl_lock_c lock(state_files_lock());
   xml_tree_c tree;
   _load(path.c_str(), tree);
   xml_item_c* element = _scenario_element(tree, host_index);
@@ -200,6 +211,7 @@ bool stats_saver_ex_c::_set_state(utl_stream_c& path, uint64_t host_index, bool 
 
 bool stats_saver_ex_c::_set_sync_state(utl_stream_c path, uint64_t host_index, bool synced, int64_t time) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::_set_sync_state", k_file);
+  thl_lock_c lock(state_files_lock());
   xml_tree_c tree;
   _load(path.c_str(), tree);
   xml_item_c* element = _scenario_element(tree, host_index);

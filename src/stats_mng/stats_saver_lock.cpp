@@ -5,7 +5,9 @@
 #include "file/file_mode.h"
 #include "file/file_prop.h"
 #include "file/path_n.h"
+#include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
+#include "platform/win32/win32_api.h"
 
 #include <memory>
 
@@ -16,6 +18,8 @@ namespace {
 
 // The mode of the state directory: hidden and normal.
 constexpr uint32_t k_state_dir_host_mode = 0x82;
+// 50 attempts 1 ms apart, then 10 ms apart: about a second in all.
+constexpr int k_writer_attempts = 145;
 
 }  // namespace
 
@@ -67,12 +71,39 @@ bool stats_saver_lock_c::lock(bool writer) {
   m_lock_file = new FILE_c;
   // The lock is the open file itself, which is never read or written: a bare handle is enough and
   // spares building a stream on it. The writer shares reading only; the reader shares everything.
-  bool opened = writer ? m_lock_file->open(m_lock_file_path.c_str(), "w+", nullptr,
-                                           ZQ_OPEN_SHARE_READ_ONLY | ZQ_OPEN_HANDLE_ONLY)
-                       : m_lock_file->open(m_lock_file_path.c_str(), "r", nullptr, ZQ_OPEN_HANDLE_ONLY);
+  bool opened = false;
+  for (int attempt = 0; !opened; ++attempt) {
+    opened = writer ? m_lock_file->open(m_lock_file_path.c_str(), "w+", nullptr,
+                                        ZQ_OPEN_SHARE_READ_ONLY | ZQ_OPEN_HANDLE_ONLY)
+                    : m_lock_file->open(m_lock_file_path.c_str(), "r", nullptr, ZQ_OPEN_HANDLE_ONLY);
+    m_error = opened ? 0 : m_lock_file->last_error();
+    // A query's probe holds the file for a moment and refuses writers meanwhile: a writer tries
+    // again for about a second; another engine holds it for good and is still there after that.
+    if (opened || !writer || attempt >= k_writer_attempts ||
+        (m_error != ERROR_SHARING_VIOLATION && m_error != ERROR_TIMEOUT)) {
+      break;
+    }
+    mix_n::sleep(attempt < 50 ? 1 : 10);
+  }
   if (opened) return true;
   tr.print_nl(ZQTR_FAIL, __LINE__,
               writer ? "Fail to open the lock file %s for writer lock." : "Fail to open the lock file %s for reader lock.",
               m_lock_file_path.c_str());
   return false;
+}
+
+stats_saver_lock_c::probe_e stats_saver_lock_c::probe() {
+  if (m_lock_file != nullptr) {
+    m_lock_file->close();
+    delete m_lock_file;
+    m_lock_file = nullptr;
+  }
+  FILE_c file;
+  if (file.open(m_lock_file_path.c_str(), "r", nullptr, ZQ_OPEN_SHARE_READ_ONLY | ZQ_OPEN_HANDLE_ONLY)) {
+    m_error = 0;
+    file.close();
+    return PROBE_FREE;
+  }
+  m_error = file.last_error();
+  return m_error == ERROR_SHARING_VIOLATION ? PROBE_HELD : PROBE_ERROR;
 }

@@ -5,6 +5,8 @@
 
 #include "utl/utl_stream.h"
 
+#include <cstdint>
+
 class FILE_c;
 
 // The hidden state directory of a scenario and the lock file in it.
@@ -24,8 +26,17 @@ class stats_saver_lock_c {
   stats_saver_lock_c& operator=(const stats_saver_lock_c&) = delete;
 
   // Closes any lock file held, then opens it as writer (created or emptied; further writers are
-  // refused, readers admitted) or as reader (it must exist; a writer is admitted).
+  // refused, readers admitted) or as reader (it must exist; a writer is admitted). A writer that
+  // meets a query's momentary probe tries again for about a second before it gives up.
   bool lock(bool writer);
+
+  // Whether a writer holds the lock file, asked as a query does: one momentary open asking for
+  // reading only and sharing reading only, which a holder of write access refuses with a sharing
+  // violation. It needs only read access to the file, writes nothing, and two probes never refuse
+  // each other. PROBE_ERROR for any other failure (error() tells which).
+  enum probe_e { PROBE_FREE, PROBE_HELD, PROBE_ERROR };
+  probe_e probe();
+  uint64_t error() const { return m_error; }
 
   const utl_stream_c& scenario_dir() const { return m_scenario_dir; }
   const utl_stream_c& state_dir() const { return m_state_dir; }
@@ -41,6 +52,7 @@ class stats_saver_lock_c {
   utl_stream_c m_lock_file_path;
   bool m_writer;
   FILE_c* m_lock_file;
+  uint64_t m_error = 0;
 };
 
 #endif

@@ -2,16 +2,18 @@
 
 #include "platform/thl/thl_locks.h"
 #include "platform/trc/zqtr.h"
+#include "platform/trc/zqtr_log_file.h"
 #include "platform/win32/win32_api.h"
 #include "utl/array.h"
 #include "utl/utl.h"
 
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <sstream>
 
 namespace {
+
+// A message file larger than this is refused rather than read into memory.
+constexpr size_t k_max_message_file = 64u << 20;
 
 std::string decode_escapes(const std::string& text) {
   std::string out;
@@ -97,14 +99,13 @@ long message_store_c::load_text(const std::string& text, std::vector<std::string
 
 long message_store_c::load_file(const std::string& path, std::vector<std::string>& problems) {
   ZQTR_SCOPE(tr, "message_store_c::load_file", "message_store");
-  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-  if (!in) {
+  std::string content;
+  // Only a regular file is read (a pipe in its place is refused, never waited on).
+  if (!zqtr_log_file_n::read_file(path, content, k_max_message_file)) {
     tr.print(4, __LINE__, "Unable to read the message file %s\n", path.c_str());
     return -1;
   }
-  std::ostringstream content;
-  content << in.rdbuf();
-  return load_text(content.str(), problems);
+  return load_text(content, problems);
 }
 
 void message_store_c::unload() {

@@ -14,9 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace test_support_n;
 
@@ -124,13 +127,115 @@ TEST_F(stats_saver_lock_test, the_question_creates_the_state_directory_but_no_lo
   EXPECT_FALSE(file_exists(lock_file(dir)));
 }
 
-TEST_F(stats_saver_lock_test, a_lock_file_nobody_holds_means_no_engine_and_is_left_empty) {
+TEST_F(stats_saver_lock_test, a_lock_file_nobody_holds_means_no_engine_and_is_left_as_it_is) {
   std::string dir = scenario();
   { stats_saver_lock_c prepare(dir.c_str()); }
   write_text_file(lock_file(dir), "stale");
   EXPECT_FALSE(is_engine_active_for_scenario(dir.c_str()));
   EXPECT_TRUE(file_exists(lock_file(dir)));
-  EXPECT_EQ(read_text_file(lock_file(dir)), "");
+  EXPECT_EQ(read_text_file(lock_file(dir)), "stale");  // a query writes nothing
+}
+
+// Only an engine holding the lock makes the answer true: a lock file the caller may only read, or
+// something else in its place, is no engine.
+TEST_F(stats_saver_lock_test, what_is_no_engine) {
+  std::string dir = scenario();
+  { stats_saver_lock_c prepare(dir.c_str()); }
+  write_text_file(lock_file(dir), "");
+  ASSERT_TRUE(SetFileAttributesW(wide(lock_file(dir)).c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(is_engine_active_for_scenario(dir.c_str()));
+  ASSERT_TRUE(SetFileAttributesW(wide(lock_file(dir)).c_str(), FILE_ATTRIBUTE_NORMAL));
+  ASSERT_TRUE(DeleteFileW(wide(lock_file(dir)).c_str()));
+  ASSERT_TRUE(CreateDirectoryW(wide(lock_file(dir)).c_str(), nullptr));
+  EXPECT_FALSE(is_engine_active_for_scenario(dir.c_str()));
+}
+
+TEST_F(stats_saver_lock_test, queries_never_refuse_each_other) {
+  std::string dir = scenario();
+  { stats_saver_lock_c prepare(dir.c_str()); }
+  write_text_file(lock_file(dir), "");
+  std::atomic<int> active{0}, asked{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 16; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 100; ++i) {
+        if (is_engine_active_for_scenario(dir.c_str())) ++active;
+        ++asked;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(asked.load(), 1600);
+  EXPECT_EQ(active.load(), 0);
+  // With an engine, every query sees it.
+  stats_saver_lock_c engine(dir.c_str());
+  ASSERT_TRUE(engine.lock(true));
+  threads.clear();
+  std::atomic<int> inactive{0};
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 50; ++i) {
+        if (!is_engine_active_for_scenario(dir.c_str())) ++inactive;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(inactive.load(), 0);
+}
+
+// A process asking again and again until told to stop; writes how many answers were "active" and
+// how many were asked.
+TEST_CHILD_ROLE(querier) {
+  if (args.size() != 3) return 2;
+  int active = 0, asked = 0;
+  write_text_file(args[1] + ".ready", "");
+  while (!file_exists(args[2]) && asked < 200000) {
+    if (is_engine_active_for_scenario(args[0].c_str())) ++active;
+    ++asked;
+  }
+  write_text_file(args[1], std::to_string(active) + " " + std::to_string(asked));
+  return 0;
+}
+
+TEST_F(stats_saver_lock_test, queries_from_many_processes_and_an_engine_starting_among_them) {
+  std::string dir = scenario();
+  { stats_saver_lock_c prepare(dir.c_str()); }
+  write_text_file(lock_file(dir), "");
+  // Phase one, no engine: nobody is told "active". Phase two: an engine starting and stopping
+  // while the queries run always gets its lock, and is seen while it holds it.
+  std::vector<std::unique_ptr<child_process_c>> queriers;
+  for (int i = 0; i < 4; ++i) {
+    const std::string result = m_dir.file("result" + std::to_string(i));
+    queriers.push_back(std::make_unique<child_process_c>("querier", std::vector<std::string>{dir, result, m_dir.file("stop")}));
+    ASSERT_TRUE(queriers.back()->started());
+    ASSERT_TRUE(wait_for_file(result + ".ready"));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  write_text_file(m_dir.file("stop"), "");
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(queriers[i]->wait(), 0);
+    std::string result = read_text_file(m_dir.file("result" + std::to_string(i)));
+    SCOPED_TRACE(result);
+    EXPECT_EQ(result.substr(0, 2), "0 ");
+    EXPECT_NE(result, "0 0");
+  }
+  DeleteFileW(wide(m_dir.file("stop")).c_str());
+  queriers.clear();
+  for (int i = 0; i < 3; ++i) {
+    const std::string result = m_dir.file("second" + std::to_string(i));
+    queriers.push_back(std::make_unique<child_process_c>("querier", std::vector<std::string>{dir, result, m_dir.file("stop")}));
+    ASSERT_TRUE(queriers.back()->started());
+    ASSERT_TRUE(wait_for_file(result + ".ready"));
+  }
+  int granted = 0;
+  for (int round = 0; round < 30; ++round) {
+    stats_saver_lock_c engine(dir.c_str());
+    if (engine.lock(true)) ++granted;
+    EXPECT_TRUE(is_engine_active_for_scenario(dir.c_str()));
+  }
+  write_text_file(m_dir.file("stop"), "");
+  for (auto& querier : queriers) EXPECT_EQ(querier->wait(), 0);
+  EXPECT_EQ(granted, 30);
 }
 
 TEST_F(stats_saver_lock_test, an_engine_in_another_process_is_seen_until_it_ends) {

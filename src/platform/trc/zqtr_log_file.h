@@ -17,8 +17,9 @@ bool append(const std::string& path, const char* data, size_t length, uint64_t m
 // Creates the directory and its missing parents; true when it exists afterwards.
 bool make_directories(const std::string& directory);
 
-// Reads a whole file (at most 1 MiB).
-bool read_file(const std::string& path, std::string& content);
+// Reads a whole regular file of at most limit bytes; false for anything else (a pipe or device is
+// refused at once, never waited on).
+bool read_file(const std::string& path, std::string& content, size_t limit = 1u << 20);
 
 // True when standard error is a console.
 bool stderr_is_console();

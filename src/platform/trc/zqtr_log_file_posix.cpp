@@ -11,11 +11,17 @@ namespace zqtr_log_file_n {
 
 namespace {
 
-int open_log(const std::string& path) {
+// The log, opened without blocking; only a regular file is written (a pipe in its place could
+// stall every traced call). st describes it.
+int open_log(const std::string& path, struct stat& st) {
   int fd;
   do {
-    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
   } while (fd < 0 && errno == EINTR);
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(fd);
+    return -1;
+  }
   return fd;
 }
 
@@ -49,10 +55,10 @@ bool write_all(int fd, const char* data, size_t length) {
 }  // namespace
 
 bool append(const std::string& path, const char* data, size_t length, uint64_t max_size, unsigned keep) {
-  int fd = open_log(path);
-  if (fd < 0) return false;
   struct stat st;
-  if (max_size > 0 && ::fstat(fd, &st) == 0 && st.st_size > 0 &&
+  int fd = open_log(path, st);
+  if (fd < 0) return false;
+  if (max_size > 0 && st.st_size > 0 &&
       static_cast<uint64_t>(st.st_size) + length > max_size) {
     // The rotation happens under an exclusive lock of the full file. A process that waited for
     // the lock finds the name given to a new file already and rotates nothing.
@@ -65,7 +71,7 @@ bool append(const std::string& path, const char* data, size_t length, uint64_t m
       ::flock(fd, LOCK_UN);
     }
     ::close(fd);
-    fd = open_log(path);
+    fd = open_log(path, st);
     if (fd < 0) return false;
   }
   // O_APPEND: each record lands whole at the end, whoever else appends.
@@ -86,9 +92,10 @@ bool make_directories(const std::string& directory) {
   return false;
 }
 
-bool read_file(const std::string& path, std::string& content) {
+bool read_file(const std::string& path, std::string& content, size_t limit) {
   content.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a pipe in the file's place is refused below, not waited on.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st;
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -99,7 +106,7 @@ bool read_file(const std::string& path, std::string& content) {
     if (n < 0) ok = false;
     if (n <= 0) break;
     content.append(buffer, static_cast<size_t>(n));
-    if (content.size() > (1u << 20)) ok = false;
+    if (content.size() > limit) ok = false;
   }
   ::close(fd);
   return ok;

@@ -108,14 +108,14 @@ bool make_directories(const std::string& directory) {
   return false;
 }
 
-bool read_file(const std::string& path, std::string& content) {
+bool read_file(const std::string& path, std::string& content, size_t limit) {
   content.clear();
   HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
-  bool ok = true;
+  bool ok = GetFileType(h) == FILE_TYPE_DISK;
   char buffer[4096];
-  for (;;) {
+  while (ok) {
     DWORD n = 0;
     if (!ReadFile(h, buffer, sizeof buffer, &n, nullptr)) {
       ok = false;
@@ -123,7 +123,7 @@ bool read_file(const std::string& path, std::string& content) {
     }
     if (n == 0) break;
     content.append(buffer, n);
-    if (content.size() > (1u << 20)) {
+    if (content.size() > limit) {
       ok = false;
       break;
     }

@@ -26,6 +26,7 @@ const message_s k_messages[] = {
     {18, "There are no more files.\r\n"},
     {19, "The media is write protected.\r\n"},
     {21, "The device is not ready.\r\n"},
+    {29, "The system cannot write to the specified device.\r\n"},
     {32, "The process cannot access the file because it is being used by another process.\r\n"},
     {33, "The process cannot access the file because another process has locked a portion of the file.\r\n"},
     {38, "Reached the end of the file.\r\n"},
@@ -51,6 +52,7 @@ const message_s k_messages[] = {
     {1175, "Unable to remove the file to be replaced.\r\n"},
     {1176, "Unable to move the replacement file to the file to be replaced. The file to be replaced has retained its "
            "original name.\r\n"},
+    {1460, "This operation returned because the timeout period expired.\r\n"},
     {4390, "The file or directory is not a reparse point.\r\n"},
 };
 

@@ -134,6 +134,9 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
     if (!(flags_and_attributes & FILE_FLAG_BACKUP_SEMANTICS) || truncate) return fail_handle(ERROR_ACCESS_DENIED);
     kind = posix_file_handle_c::DIRECTORY_KIND;
   }
+  // A pipe, socket or device is no file: opening one could wait for a peer forever, and Windows does
+  // not open such things through a file's name either.
+  if (exists && kind == posix_file_handle_c::FILE_KIND && !S_ISREG(st.st_mode)) return fail_handle(ERROR_NOT_SUPPORTED);
   DWORD kept = INVALID_FILE_ATTRIBUTES;  // the stored attributes, when read below
   if (exists && kind == posix_file_handle_c::FILE_KIND) {
     // The read-only attribute (the owner write bit) refuses writing and deleting, for root as well.
@@ -159,7 +162,9 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
     fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   } else {
     const bool data_access = rights != 0 || truncate;
-    const int extra = (flags_and_attributes & FILE_FLAG_WRITE_THROUGH) ? O_DSYNC : 0;
+    // Never blocking: a pipe put in the file's place since the check above fails instead of waiting
+    // (on a regular file the flag changes nothing).
+    const int extra = O_NONBLOCK | ((flags_and_attributes & FILE_FLAG_WRITE_THROUGH) ? O_DSYNC : 0);
     fd = open_descriptor(native, wants_write || truncate, !exists, extra);
     if (fd < 0 && !exists && errno == EEXIST) {
       // Made by somebody else in between: it exists now.

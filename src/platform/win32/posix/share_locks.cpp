@@ -30,16 +30,24 @@ void unlock_all(int fd) {
   ::fcntl(fd, F_OFD_SETLK, &fl);
 }
 
-// The gate: exclusive, retried for about 50 ms.
+// The gate: exclusive, retried for about two seconds. Every holder keeps it for a few system calls
+// only, so a gate not won by then means something is wrong; that is an error of its own, not a
+// sharing violation (which would say a holder of the file refuses us).
 int take_gate(int fd) {
+  long waited_us = 0;
   for (int attempt = 0;; ++attempt) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
     if (errno != EWOULDBLOCK && errno != EINTR) return errno;
-    if (attempt >= 500) return EWOULDBLOCK;
-    struct timespec pause = {0, 100000};  // 0.1 ms
+    if (waited_us >= 2000000) return ETIMEDOUT;
+    const long pause_us = attempt < 100 ? 100 : 1000;  // 0.1 ms at first, then 1 ms
+    struct timespec pause = {0, pause_us * 1000};
     ::nanosleep(&pause, nullptr);
+    waited_us += pause_us;
   }
 }
+
+// The error an open reports for a gate it could not take.
+DWORD gate_error(int error) { return error == ETIMEDOUT ? ERROR_TIMEOUT : ERROR_SHARING_VIOLATION; }
 
 bool cannot_lock(int error) {
   return error == ENOLCK || error == EIO || error == ENOTSUP || error == EOPNOTSUPP || error == EINVAL ||
@@ -131,7 +139,7 @@ DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native) 
       report_unlockable(fd, native, error);
       return ERROR_SUCCESS;
     }
-    return ERROR_SHARING_VIOLATION;
+    return gate_error(error);
   }
   // Bit i stands for the byte BASE + i: 1..3 "has read / write / delete", 4..6 "does not share".
   unsigned mine = 0, conflicts = 0;
