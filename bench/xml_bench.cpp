@@ -1,6 +1,7 @@
 // Loading and storing XML documents (a state file, and a document of about 1,500 lines) with our
 // library and with libxml2, side by side.
 #include "xml/xml_doc.h"
+#include "xml/xml_tree.h"
 
 #include <benchmark/benchmark.h>
 
@@ -136,6 +137,67 @@ void BM_libxml2_dump(benchmark::State& state) {
   state.SetLabel(label(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_libxml2_dump)->Arg(0)->Arg(1);
+
+
+// Documents of about 1 MB of every shape that once cost time growing with the square of the input:
+// one element with 100,000 attributes, a huge comment followed by many tags, many siblings, nesting
+// to the depth limit again and again, long text, entities. Loaded from a file into the item tree,
+// as the state readers do; each must stay well under 50 ms.
+std::string shaped_document(int shape) {
+  std::string body;
+  switch (shape) {
+    case 0: {
+      body = "<e";
+      for (int i = 0; i < 100000; ++i) body += " a" + std::to_string(i) + "=\"" + std::to_string(i % 10) + "\"";
+      body += "/>";
+      break;
+    }
+    case 1:
+      body = "<!--" + std::string(900000, 'c') + "-->";
+      for (int i = 0; i < 20000; ++i) body += "<e/>";
+      break;
+    case 2:
+      for (int i = 0; i < 80000; ++i) body += "<e i=\"" + std::to_string(i) + "\"/>";
+      break;
+    case 3:
+      for (int round = 0; round < 50; ++round) {
+        for (int d = 0; d < 998; ++d) body += "<d>";
+        for (int d = 0; d < 998; ++d) body += "</d>";
+      }
+      break;
+    case 4:
+      body = "<t>" + std::string(1000000, 't') + "</t>";
+      break;
+    default:
+      body = "<e v=\"";
+      for (int i = 0; i < 100000; ++i) body += "&amp;&lt;";
+      body += "\"/>";
+      break;
+  }
+  return "<?xml version=\"1.0\"?>\n<r>" + body + "</r>\n";
+}
+
+const char* k_shapes[] = {"100000 attributes", "huge comment", "80000 siblings", "deep nesting", "long text", "entities"};
+
+void BM_ours_load_1mb_shape(benchmark::State& state) {
+  const int shape = static_cast<int>(state.range(0));
+  const std::string path = files().path(0) + ".shape" + std::to_string(shape);
+  {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    const std::string text = shaped_document(shape);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+    state.counters["bytes"] = static_cast<double>(text.size());
+  }
+  for (auto _ : state) {
+    xml_tree_c tree;
+    if (!tree.load(path.c_str())) state.SkipWithError("load failed");
+    benchmark::DoNotOptimize(tree.root);
+  }
+  std::remove(path.c_str());
+  state.SetLabel(k_shapes[shape]);
+}
+BENCHMARK(BM_ours_load_1mb_shape)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -6,7 +6,10 @@
 #include "stats_mng/stats_saver.h"
 #include "stats_mng/stats_saver_lock.h"
 #include "platform/trc/zqtr.h"
+#include "utl/multi_lang.h"
 #include "utl/utl.h"
+
+#include <cstring>
 
 extern "C" STATS_MNG_API bool set_trc_file_log_path(const char* trace_settings_file, const char* log_dir) {
   char settings_path[PATH_BUFFER_SIZE] = {};
@@ -21,14 +24,37 @@ extern "C" STATS_MNG_API bool set_trc_file_log_path(const char* trace_settings_f
   return true;
 }
 
-extern "C" STATS_MNG_API bool is_engine_active_for_scenario(const char* scenario_dir) {
-  ZQTR_SCOPE(tr, "is_engine_active_for_scenario", "stats_mng");
-  char directory[PATH_BUFFER_SIZE] = {};
+namespace {
+
+// The standard form of a scenario directory the exports may answer for. A path the library cannot
+// represent exactly (longer than its path buffers, which would cut it and answer for another
+// directory, or not UTF-8, which would turn bytes into U+FFFD and name another directory) gets no
+// answer: false, with the reason in the trace log.
+bool scenario_directory(const char* scenario_dir, char (&directory)[PATH_BUFFER_SIZE], zqtr_entry_c& tr) {
+  if (scenario_dir != nullptr && std::strlen(scenario_dir) >= PATH_BUFFER_SIZE) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to use a path of %lu characters (at most %lu): %.100s...",
+                static_cast<unsigned long>(std::strlen(scenario_dir)), static_cast<unsigned long>(PATH_BUFFER_SIZE - 1),
+                scenario_dir);
+    return false;
+  }
+  if (!multi_lang_str_n::is_valid_utf8(scenario_dir)) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to use a path that is not UTF-8 text.");
+    return false;
+  }
   path_n::standard_dir_path(scenario_dir, directory, true);
   if (!file_manipulation_n::if_exists(directory, nullptr)) {
     tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to find the path %s.", directory);
     return false;
   }
+  return true;
+}
+
+}  // namespace
+
+extern "C" STATS_MNG_API bool is_engine_active_for_scenario(const char* scenario_dir) {
+  ZQTR_SCOPE(tr, "is_engine_active_for_scenario", "stats_mng");
+  char directory[PATH_BUFFER_SIZE] = {};
+  if (!scenario_directory(scenario_dir, directory, tr)) return false;
   stats_saver_lock_c lock(directory);
   if (!file_manipulation_n::if_exists(lock.lock_file_path().c_str(), nullptr)) {
     tr.print_nl(ZQTR_FAIL, __LINE__, "Locker does not exist now.");
@@ -61,11 +87,7 @@ class query_saver_c : public stats_saver_ex_c {
 extern "C" STATS_MNG_API bool is_sync_replicated(const char* scenario_dir) {
   ZQTR_SCOPE(tr, "is_sync_replicated", "stats_mng");
   char directory[PATH_BUFFER_SIZE] = {};
-  path_n::standard_dir_path(scenario_dir, directory, true);
-  if (!file_manipulation_n::if_exists(directory, nullptr)) {
-    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to find the path %s.", directory);
-    return false;
-  }
+  if (!scenario_directory(scenario_dir, directory, tr)) return false;
   query_saver_c saver(directory);
   unsigned state_index = STATE_UNKNOWN;
   bool synced = false;
@@ -75,12 +97,8 @@ extern "C" STATS_MNG_API bool is_sync_replicated(const char* scenario_dir) {
 extern "C" STATS_MNG_API bool get_scenario_state_index(const char* scenario_dir, unsigned int* state_index) {
   ZQTR_SCOPE(tr, "get_scenario_state_index", "stats_mng");
   char directory[PATH_BUFFER_SIZE] = {};
-  path_n::standard_dir_path(scenario_dir, directory, true);
   if (state_index != nullptr) *state_index = STATE_UNKNOWN;
-  if (!file_manipulation_n::if_exists(directory, nullptr)) {
-    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to find the path %s.", directory);
-    return false;
-  }
+  if (!scenario_directory(scenario_dir, directory, tr)) return false;
   query_saver_c saver(directory);
   unsigned found = STATE_UNKNOWN;
   bool synced = false;

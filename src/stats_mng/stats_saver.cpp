@@ -9,10 +9,13 @@
 #include "platform/trc/zqtr.h"
 #include "stats_mng/library_statics.h"
 #include "stats_mng/stats_saver_lock.h"
+#include "utl/multi_lang.h"
 #include "utl/utl.h"
 #include "xml/xml_tree.h"
 
 #include <atomic>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -87,8 +90,45 @@ void stats_saver_c::_hide_state_dir() {
   properties.set_mode_to_disk(state_dir.c_str(), mode);
 }
 
+void stats_saver_c::_remove_leftovers(const char* path) {
+  ZQTR_SCOPE(tr, "stats_saver_c::_remove_leftovers", k_file);
+  const std::string target = path;
+  const size_t slash = target.find_last_of('/');
+  const std::string directory = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::string name = target.substr(slash == std::string::npos ? 0 : slash + 1);
+  std::unique_ptr<wchar_t[]> pattern = path_n::wide_path((target + ".*.tmp").c_str(), true);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(pattern.get(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  const uint32_t own = static_cast<uint32_t>(GetCurrentProcessId());
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    char entry[PATH_BUFFER_SIZE];
+    if (multi_lang_str_n::wide_to_utf8(found.cFileName, entry, sizeof entry) == nullptr) continue;
+    // NAME.<process>.<counter>.tmp, left by a writer that ended between writing and renaming.
+    const std::string leftover = entry;
+    if (leftover.size() <= name.size() + 5 || leftover.compare(0, name.size() + 1, name + ".") != 0) continue;
+    const std::string middle = leftover.substr(name.size() + 1, leftover.size() - name.size() - 5);
+    const size_t dot = middle.find('.');
+    if (dot == 0 || dot == std::string::npos || dot > 10 ||
+        middle.find_first_not_of("0123456789.") != std::string::npos || middle.find('.', dot + 1) != std::string::npos) {
+      continue;
+    }
+    const unsigned long long process = std::strtoull(middle.substr(0, dot).c_str(), nullptr, 10);
+    if (process > UINT32_MAX || static_cast<uint32_t>(process) == own || mix_n::process_exists(static_cast<uint32_t>(process))) {
+      continue;
+    }
+    const std::string full = directory + leftover;
+    if (DeleteFileW(path_n::wide_path(full.c_str(), true).get())) {
+      tr.print(ZQTR_FS, __LINE__, "Removed %s, left by process %llu that no longer runs\n", full.c_str(), process);
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
 bool stats_saver_c::_replace_file(const char* path, const utl_stream_c& text) {
   ZQTR_SCOPE(tr, "stats_saver_c::_replace_file", k_file);
+  _remove_leftovers(path);
   utl_stream_c temp;
   temp << path << "." << static_cast<unsigned int>(GetCurrentProcessId()) << "."
        << static_cast<unsigned int>(g_temp_counter.fetch_add(1)) << ".tmp";
@@ -243,8 +283,17 @@ bool stats_saver_ex_c::_for_each_root(uint64_t host_index, bool stop_at_failure,
   return result;
 }
 
+bool stats_saver_ex_c::_name_can_be_stored(zqtr_entry_c& tr) const {
+  // The reader takes the byte 0xFF for the end of its input: a name that is not UTF-8 text (the only
+  // way such bytes come in) would be written and then read back as no state at all.
+  if (multi_lang_str_n::is_valid_utf8(m_scenario_name.c_str())) return true;
+  tr.print_nl(ZQTR_FAIL, __LINE__, "The scenario name is not UTF-8 text, which a state file cannot hold: nothing is written.");
+  return false;
+}
+
 bool stats_saver_ex_c::set_state(uint64_t host_index, bool running) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::set_state", k_file);
+  if (!_name_can_be_stored(tr)) return false;
   if (!m_several_root_dirs) {
     utl_stream_c path;
     if (get_file_path(path) == nullptr) return false;
@@ -256,6 +305,7 @@ bool stats_saver_ex_c::set_state(uint64_t host_index, bool running) {
 
 bool stats_saver_ex_c::set_sync_state(uint64_t host_index, bool synced, int64_t time) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::set_sync_state", k_file);
+  if (!_name_can_be_stored(tr)) return false;
   if (!m_several_root_dirs) {
     utl_stream_c path;
     if (get_file_path(path) == nullptr) return false;

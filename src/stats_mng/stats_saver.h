@@ -49,6 +49,8 @@ class stats_saver_c {
   // Writes text as the new content of path: a temporary file beside it, flushed, then put in the
   // old one's place in one step, so that readers see either the old or the new content.
   bool _replace_file(const char* path, const utl_stream_c& text);
+  // Removes the temporary files beside path that writers which no longer run left behind.
+  void _remove_leftovers(const char* path);
   void _hide_state_dir();
 
   root_directory_source_c* m_configuration;
@@ -81,6 +83,8 @@ class stats_saver_ex_c : public stats_saver_c {
  private:
   // The first element below the root, or a new "Scenario" with the identifying attributes.
   xml_item_c* _scenario_element(xml_tree_ct<xml_item_c>& tree, uint64_t host_index);
+  // False, with a trace line, when the scenario name cannot be written so that it reads back.
+  bool _name_can_be_stored(class zqtr_entry_c& tr) const;
   // Writes the path into the scenario directory field for each root directory of the host.
   template <class F>
   bool _for_each_root(uint64_t host_index, bool stop_at_failure, F write);

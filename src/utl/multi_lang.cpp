@@ -107,6 +107,38 @@ wchar_t* utf8_to_wide(const char* source, wchar_t* buffer, size_t units) {
   return buffer;
 }
 
+bool is_valid_utf8(const char* s) {
+  if (s == nullptr) return true;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(s);
+  while (*p != 0) {
+    const unsigned char c = *p;
+    if (c < 0x80) {
+      ++p;
+      continue;
+    }
+    int more = 0;
+    unsigned low = 0x80, high = 0xBF;  // the range of the first continuation byte
+    if (c >= 0xC2 && c <= 0xDF) {
+      more = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2;
+      if (c == 0xE0) low = 0xA0;   // no overlong form
+      if (c == 0xED) high = 0x9F;  // no surrogate
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      more = 3;
+      if (c == 0xF0) low = 0x90;   // no overlong form
+      if (c == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+    } else {
+      return false;
+    }
+    ++p;
+    for (int i = 0; i < more; ++i, ++p) {
+      if (*p < (i == 0 ? low : 0x80) || *p > (i == 0 ? high : 0xBF)) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace multi_lang_str_n
 
 basis_multi_lang_c::~basis_multi_lang_c() {

@@ -21,6 +21,10 @@ bool utf8_to_unicode(const char* s, wchar_t* out, int* len);
 char* wide_to_utf8(const wchar_t* source, char* buffer, size_t units);
 wchar_t* utf8_to_wide(const char* source, wchar_t* buffer, size_t units);
 
+// True when s (null counts as empty) is well-formed UTF-8: no stray continuation byte, no overlong
+// form, no surrogate, nothing past U+10FFFF (so never the bytes 0xC0, 0xC1 or 0xF5 to 0xFF).
+bool is_valid_utf8(const char* s);
+
 }  // namespace multi_lang_str_n
 
 // Holds the result of one conversion each way for as long as it lives.

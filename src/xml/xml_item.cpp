@@ -28,6 +28,59 @@ size_t generic_node_c::count_children(bool recursive) const {
   return n;
 }
 
+namespace {
+
+// Items with this many attributes find them through an index.
+constexpr size_t k_indexed_attributes = 32;
+
+uint32_t label_hash(const char* label) {
+  uint32_t h = 2166136261u;  // FNV-1a
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(label); *p != 0; ++p) h = (h ^ *p) * 16777619u;
+  return h;
+}
+
+}  // namespace
+
+// Open addressing over the positions of the attributes: a slot holds a label's hash and its
+// position + 1 (0: empty); at most half the slots are used.
+struct xml_item_c::attr_index_s {
+  std::vector<std::pair<uint32_t, uint32_t>> slots;
+  size_t used = 0;
+
+  // The position of the first attribute with that label, or -1.
+  long long find(const array_ct<labeled_value_c>& attributes, const char* label, uint32_t hash) const {
+    if (slots.empty()) return -1;
+    const size_t mask = slots.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+      const auto& slot = slots[i];
+      if (slot.second == 0) return -1;
+      if (slot.first == hash && std::strcmp(attributes.at(slot.second - 1)->label(), label) == 0) return slot.second - 1;
+    }
+  }
+  // Adds the attribute at position unless its label is there already (the first one stays found).
+  void add(const array_ct<labeled_value_c>& attributes, size_t position) {
+    const char* label = attributes.at(position)->label();
+    const uint32_t hash = label_hash(label);
+    if (find(attributes, label, hash) >= 0) return;
+    if (2 * (used + 1) > slots.size()) {
+      std::vector<std::pair<uint32_t, uint32_t>> old;
+      old.swap(slots);
+      slots.assign(old.empty() ? 64 : old.size() * 2, {0, 0});
+      for (const auto& slot : old) {
+        if (slot.second != 0) _place(slot);
+      }
+    }
+    _place({hash, static_cast<uint32_t>(position + 1)});
+    ++used;
+  }
+  void _place(std::pair<uint32_t, uint32_t> entry) {
+    const size_t mask = slots.size() - 1;
+    size_t i = entry.first & mask;
+    while (slots[i].second != 0) i = (i + 1) & mask;
+    slots[i] = entry;
+  }
+};
+
 // ---- xml_item_c
 
 xml_item_c::xml_item_c(const char* name) {
@@ -95,6 +148,10 @@ bool xml_item_c::is_equal(const xml_item_c& other) const {
 
 labeled_value_c* xml_item_c::find_attr(const char* label) const {
   if (label == nullptr) return nullptr;
+  if (m_attr_index != nullptr) {
+    const long long position = m_attr_index->find(m_attributes, label, label_hash(label));
+    return position < 0 ? nullptr : m_attributes.at(static_cast<size_t>(position));
+  }
   for (size_t i = 0; i < m_attributes.count(); ++i) {
     labeled_value_c* attribute = m_attributes.at(i);
     if (attribute->label() != nullptr && std::strcmp(attribute->label(), label) == 0) return attribute;
@@ -109,7 +166,20 @@ labeled_value_c* xml_item_c::get_attr(size_t index) const {
 labeled_value_c* xml_item_c::_attr_for(const char* label, bool& created) {
   labeled_value_c* attribute = find_attr(label);
   created = attribute == nullptr;
-  if (created) attribute = m_attributes.append(new labeled_value_c(label, static_cast<const char*>(nullptr)));
+  if (created) attribute = _append_attr(new labeled_value_c(label, static_cast<const char*>(nullptr)));
+  return attribute;
+}
+
+labeled_value_c* xml_item_c::_append_attr(labeled_value_c* attribute) {
+  m_attributes.append(attribute);
+  const size_t count = m_attributes.count();
+  if (m_attr_index != nullptr) {
+    m_attr_index->add(m_attributes, count - 1);
+  } else if (count >= k_indexed_attributes && count < UINT32_MAX) {
+    m_attr_index.reset(new attr_index_s);
+    // The first of equal labels is the one found, as the search in order finds it.
+    for (size_t i = 0; i < count; ++i) m_attr_index->add(m_attributes, i);
+  }
   return attribute;
 }
 
@@ -157,10 +227,12 @@ labeled_value_c* xml_item_c::add_attr(const labeled_value_c* attribute) {
   if (attribute == nullptr) return nullptr;
   labeled_value_c* existing = find_attr(attribute->label());
   if (existing != nullptr) {
-    *existing = *attribute;  // text, number, type, error flag and the label again
+    // Text, number, type and error flag; the label is the same text and stays where it is (the
+    // index refers to it).
+    existing->value_c::operator=(*attribute);
     return existing;
   }
-  return m_attributes.append(new labeled_value_c(*attribute));
+  return _append_attr(new labeled_value_c(*attribute));
 }
 
 bool xml_item_c::has_attr(const labeled_value_c* attribute) const {

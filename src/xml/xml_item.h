@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 class generic_node_c {
  public:
@@ -76,9 +77,16 @@ class xml_item_c : public generic_node_c {
   template <class N>
   labeled_value_c* _set_unsigned(const char* label, N value);
 
+  // Appends an attribute the item owns from now on, keeping the label index.
+  labeled_value_c* _append_attr(labeled_value_c* attribute);
+
   char* m_name = nullptr;
   char* m_text = nullptr;
   array_ct<labeled_value_c> m_attributes;
+  // From k_indexed_attributes attributes on, labels are found through an index (setting n
+  // attributes one by one stays linear). An attribute's label is never changed in place.
+  struct attr_index_s;
+  std::unique_ptr<attr_index_s> m_attr_index;
 };
 
 // Links and unlinks nodes of an item tree; owns its root only when told so.

@@ -31,21 +31,25 @@ unsigned char xml_base_reader_c::read_char() { return XML_END_OF_INPUT; }
 void xml_base_reader_c::unread_char() {}
 
 void xml_base_reader_c::reset() {
-  std::memset(m_tag, 0, m_tag_capacity);
+  std::memset(m_tag, 0, m_tag_used);
+  m_tag_used = 0;
   m_tag_pos = 0;
 }
 
 bool xml_base_reader_c::_grow_tag() {
-  char* grown = static_cast<char*>(std::realloc(m_tag, m_tag_capacity + k_tag_step));
+  // Growth in proportion to the size (at least a step): reading a tag of n bytes copies O(n) bytes.
+  const size_t more = m_tag_capacity < k_tag_step ? k_tag_step : m_tag_capacity;
+  char* grown = static_cast<char*>(std::realloc(m_tag, m_tag_capacity + more));
   if (grown == nullptr) throw std::bad_alloc();
-  std::memset(grown + m_tag_capacity, 0, k_tag_step);
+  std::memset(grown + m_tag_capacity, 0, more);
   m_tag = grown;
-  m_tag_capacity += k_tag_step;
+  m_tag_capacity += more;
   return true;
 }
 
 bool xml_base_reader_c::read_tag() {
-  std::memset(m_tag, 0, m_tag_capacity);
+  std::memset(m_tag, 0, m_tag_used);
+  m_tag_used = 0;
   m_tag_pos = 0;
   unsigned char c;
   do {
@@ -54,12 +58,16 @@ bool xml_base_reader_c::read_tag() {
   } while (c != '<');
   for (;;) {
     c = read_char();
-    if (c == XML_END_OF_INPUT) return false;
+    if (c == XML_END_OF_INPUT) {
+      m_tag_used = m_tag_pos;
+      return false;
+    }
     if (c == '>') break;
     if (m_tag_pos >= m_tag_capacity - 1) _grow_tag();
     m_tag[m_tag_pos++] = (c == '\r' || c == '\n') ? ' ' : static_cast<char>(c);
   }
   m_tag[m_tag_pos] = '\0';
+  m_tag_used = m_tag_pos + 1;
   m_tag_pos = 0;
   return true;
 }

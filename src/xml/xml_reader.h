@@ -31,6 +31,7 @@ class xml_base_reader_c {
 
   const char* tag() const { return m_tag; }
   size_t tag_capacity() const { return m_tag_capacity; }
+  size_t tag_used() const { return m_tag_used; }
 
  private:
   bool _read_element(xml_node_c* parent, bool skip_text, unsigned depth);
@@ -40,6 +41,9 @@ class xml_base_reader_c {
   char* m_tag;
   size_t m_tag_capacity = 512;
   size_t m_tag_pos = 0;
+  // Bytes of tag that may be other than zero (the last tag read): only these are cleared for the
+  // next tag, so a huge tag once read does not make every later tag cost its size.
+  size_t m_tag_used = 0;
   xml_special_characters_c m_translator;
 };
 

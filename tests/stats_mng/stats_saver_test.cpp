@@ -232,6 +232,87 @@ TEST_F(stats_saver_test, a_write_that_cannot_land_leaves_the_old_state_and_no_st
   EXPECT_EQ(read_text_file(state_file(dir)), before);
 }
 
+// A full disk: the write fails and says so, and the old state file is kept whole.
+TEST_F(stats_saver_test, a_full_disk_fails_the_write_and_keeps_the_old_state) {
+  const std::string small = m_dir.file("small");
+  CreateDirectoryW(wide(small).c_str(), nullptr);
+  if (!mount_small_file_system(small, 64 * 1024)) {
+    GTEST_SKIP() << "no small file system of its own can be mounted here (needs a POSIX system and the right to mount)";
+  }
+  struct unmount_s {
+    std::string dir;
+    ~unmount_s() { unmount(dir); }
+  } guard{small};
+  const std::string dir = small + "/Scen";
+  CreateDirectoryW(wide(dir).c_str(), nullptr);
+  stats_saver_ex_c saver(nullptr, 1, dir.c_str(), k_prefix, "full", false);
+  ASSERT_TRUE(saver.set_sync_state(1, true, 100));
+  const std::string before = read_text_file(state_file(dir));
+  ASSERT_FALSE(before.empty());
+  // Fill the file system to its last byte.
+  {
+    HANDLE filler = CreateFileW(wide(small + "/filler").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(filler, INVALID_HANDLE_VALUE);
+    std::string block(4096, 'f');
+    DWORD written = 0;
+    while (WriteFile(filler, block.data(), static_cast<DWORD>(block.size()), &written, nullptr) && written > 0) {
+    }
+    while (WriteFile(filler, "f", 1, &written, nullptr) && written > 0) {
+    }
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    CloseHandle(filler);
+  }
+  zqtr_capture_c capture;
+  EXPECT_FALSE(saver.set_state(1, false));
+  EXPECT_EQ(read_text_file(state_file(dir)), before);
+  unsigned index = 99;
+  EXPECT_TRUE(get_scenario_state_index(dir.c_str(), &index));
+  EXPECT_EQ(index, static_cast<unsigned>(STATE_RUNNING));
+  // No temporary file left behind.
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(wide(dir + "/" + k_prefix + "/*.tmp").c_str(), &data);
+  EXPECT_EQ(find, INVALID_HANDLE_VALUE);
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+// A pipe in the place of a file the library reads or writes is refused at once, never waited on.
+TEST_F(stats_saver_test, pipes_in_place_of_files_are_refused_not_waited_on) {
+  const std::string parent = scenario("Parent");
+  const std::string dir = scenario("Parent/Scen");
+  CreateDirectoryW(wide(dir + "/" + k_prefix).c_str(), nullptr);
+  CreateDirectoryW(wide(parent + "/" + k_prefix).c_str(), nullptr);
+  if (!make_fifo(state_file(dir))) GTEST_SKIP() << "named pipes exist in the file system on POSIX only";
+  unsigned index = 99;
+  bool synced = true;
+  // The own state file is a pipe; the parent's is missing.
+  EXPECT_FALSE(get_scenario_state_index(dir.c_str(), &index));
+  EXPECT_FALSE(is_sync_replicated(dir.c_str()));
+  // The parent's state file is a pipe (which would stop every scenario below it); the own file is read.
+  DeleteFileW(wide(state_file(dir)).c_str());
+  record(dir, "<Scenario State=\"Stop\" IsSyncReplicated=\"True\" IsSyncReplicatedTime=\"5\"/>");
+  ASSERT_TRUE(make_fifo(state_file(parent)));
+  EXPECT_TRUE(read_state(dir, &index, &synced));
+  EXPECT_EQ(index, static_cast<unsigned>(STATE_STOP));
+  // The lock file.
+  ASSERT_TRUE(make_fifo(dir + "/" + k_prefix + "/state.lock"));
+  EXPECT_FALSE(is_engine_active_for_scenario(dir.c_str()));
+  // A writer meets a pipe as its state file: refused.
+  const std::string other = scenario("Other");
+  CreateDirectoryW(wide(other + "/" + k_prefix).c_str(), nullptr);
+  ASSERT_TRUE(make_fifo(state_file(other)));
+  stats_saver_ex_c saver(nullptr, 1, other.c_str(), k_prefix, "", false);
+  EXPECT_TRUE(saver.set_state(1, true));  // the pipe is not read; the new file takes its name
+  // The trace settings file and the log file.
+  const std::string settings = m_dir.file("trace.ini");
+  ASSERT_TRUE(make_fifo(settings));
+  const std::string logs = m_dir.file("logs");
+  CreateDirectoryW(wide(logs).c_str(), nullptr);
+  ASSERT_TRUE(make_fifo(logs + "/stats_mng.log"));
+  EXPECT_TRUE(set_trc_file_log_path(settings.c_str(), logs.c_str()));
+  EXPECT_FALSE(is_engine_active_for_scenario(m_dir.file("missing").c_str()));  // traces a failure
+  EXPECT_TRUE(set_trc_file_log_path(nullptr, nullptr));
+}
+
 // An engine rewriting a scenario's state file as fast as it can.
 TEST_CHILD_ROLE(state_writer) {
   if (args.size() != 3) return 2;
@@ -264,6 +345,38 @@ TEST_F(stats_saver_test, a_reader_never_meets_a_half_written_state_file) {
   EXPECT_EQ(writer.wait(), 0);
   EXPECT_EQ(failures, 0) << "of " << reads << " reads";
   EXPECT_GT(reads, 10);
+}
+
+// Several threads of one process recording at once: each load, change and write is one step, so no
+// change is lost.
+TEST_F(stats_saver_test, threads_recording_at_once_lose_nothing) {
+  std::string dir = scenario("Scen");
+  std::vector<std::thread> threads;
+  for (int host = 1; host <= 8; ++host) {
+    threads.emplace_back([&dir, host] {
+      stats_saver_c saver(nullptr, 7, dir.c_str(), k_prefix, "", false);
+      saver.set_sync_state(static_cast<uint64_t>(host), true, host * 10);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  const std::string text = read_text_file(dir + "/" + k_prefix + "/7_stats.xml");
+  for (int host = 1; host <= 8; ++host) {
+    EXPECT_NE(text.find("<host HostIndex=\"" + std::to_string(host) + "\" IsSyncReplicated=\"True\" IsSyncReplicatedTime=\"" +
+                        std::to_string(host * 10) + "\"/>"),
+              std::string::npos)
+        << host << "\n" << text;
+  }
+  for (int round = 0; round < 30; ++round) {
+    SCOPED_TRACE(round);
+    stats_saver_ex_c stopper(nullptr, 1, dir.c_str(), k_prefix, "", false);
+    stats_saver_ex_c syncer(nullptr, 1, dir.c_str(), k_prefix, "", false);
+    std::thread a([&] { stopper.set_state(1, false); });
+    std::thread b([&] { syncer.set_sync_state(1, true, 1000 + round); });
+    a.join();
+    b.join();
+    EXPECT_NE(read_text_file(state_file(dir)).find("IsSyncReplicatedTime=\"" + std::to_string(1000 + round) + "\""),
+              std::string::npos);
+  }
 }
 
 // Root directories of hosts, as a scenario configuration gives them.

@@ -17,6 +17,14 @@ std::wstring wide(const std::string& text);
 // True when the Windows build runs under Wine rather than on Windows.
 bool running_under_wine();
 
+// A named pipe at path (POSIX only); false where none can be made.
+bool make_fifo(const std::string& path);
+
+// A file system of its own of the given size mounted on the existing directory (a tmpfs, where the
+// process may mount one); false where that cannot be done. unmount takes it away again.
+bool mount_small_file_system(const std::string& directory, size_t bytes);
+void unmount(const std::string& directory);
+
 }  // namespace test_support_n
 
 #endif

@@ -2,11 +2,23 @@
 
 #include "platform/win32/posix/posix_paths.h"
 
+#include <sys/mount.h>
+#include <sys/stat.h>
+
 
 namespace test_support_n {
 
 std::wstring wide(const std::string& text) { return posix_paths_n::widen(text); }
 
 bool running_under_wine() { return false; }
+
+bool make_fifo(const std::string& path) { return ::mkfifo(path.c_str(), 0644) == 0; }
+
+bool mount_small_file_system(const std::string& directory, size_t bytes) {
+  const std::string options = "size=" + std::to_string(bytes);
+  return ::mount("tmpfs", directory.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
+}
+
+void unmount(const std::string& directory) { ::umount2(directory.c_str(), MNT_DETACH); }
 
 }  // namespace test_support_n

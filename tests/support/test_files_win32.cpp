@@ -16,5 +16,10 @@ bool running_under_wine() {
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+bool make_fifo(const std::string&) { return false; }
+
+bool mount_small_file_system(const std::string&, size_t) { return false; }
+
+void unmount(const std::string&) {}
 
 }  // namespace test_support_n

@@ -3,6 +3,7 @@
 #include "platform/trc/zqtr.h"
 #include "platform/win32/win32_api.h"
 #include "support/temp_dir.h"
+#include "support/test_files.h"
 #include "utl/utl.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,14 @@ TEST_F(message_test, lookups_from_many_threads_get_their_own_texts) {
   EXPECT_EQ(wrong.load(), 0);
   message_c added("CD20199");
   EXPECT_STREQ(added.text(), "more");
+}
+
+TEST_F(message_test, a_pipe_as_message_file_is_refused_not_waited_on) {
+  temp_dir_c dir;
+  const std::string path = dir.file("messages.txt");
+  if (!make_fifo(path)) GTEST_SKIP() << "named pipes exist in the file system on POSIX only";
+  std::vector<std::string> problems;
+  EXPECT_EQ(message_store_c::load_file(path, problems), -1);
 }
 
 }  // namespace

@@ -167,6 +167,25 @@ TEST_F(xml_document_test, a_failed_open_names_the_system_error) {
   }
 }
 
+// The tag buffer grows in proportion to the largest tag, and each tag clears only what the one before
+// it used: a huge comment followed by many small tags costs its size once, not once per tag.
+TEST_F(xml_document_test, a_huge_tag_is_paid_for_once) {
+  std::string text = "<!--" + std::string(300000, 'c') + "--><a/><b/>";
+  xml_stream_reader_c reader(nullptr, text.c_str());
+  ASSERT_TRUE(reader.read_tag());
+  EXPECT_EQ(reader.tag_used(), 300000u + 5u + 1u);  // "!--", the comment, "--", the end
+  EXPECT_LT(reader.tag_capacity(), 2u * 300008u);  // geometric growth: few reallocations
+  EXPECT_GE(reader.tag_capacity(), 300008u);
+  ASSERT_TRUE(reader.read_tag());
+  EXPECT_STREQ(reader.tag(), "a/");
+  EXPECT_EQ(reader.tag_used(), 3u);
+  // Nothing of the comment is left behind the new tag's end.
+  const std::string rest(reader.tag() + 3, reader.tag() + 300000);
+  EXPECT_EQ(rest.find_first_not_of('\0'), std::string::npos);
+  ASSERT_TRUE(reader.read_tag());
+  EXPECT_STREQ(reader.tag(), "b/");
+}
+
 TEST_F(xml_document_test, names_refused_and_accepted) {
   struct name_case_s {
     const char* name;

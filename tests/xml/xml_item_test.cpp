@@ -204,6 +204,36 @@ TEST(item_tree, clear_without_owning_the_root_leaves_the_root_alive) {
 }
 
 
+// Items with many attributes find them through an index: the same answers as the search in order
+// (the first position stays, the last value wins), also past every growth of the index.
+TEST(xml_item, many_attributes_keep_their_first_positions_and_last_values) {
+  xml_item_c item("e");
+  const size_t counts[] = {1, 31, 32, 33, 64, 65, 1000};
+  size_t made = 0;
+  for (size_t count : counts) {
+    SCOPED_TRACE(count);
+    for (; made < count; ++made) item.set_attr(("a" + std::to_string(made)).c_str(), static_cast<int>(made));
+    EXPECT_EQ(item.attr_count(), count);
+    for (size_t i = 0; i < count; ++i) {
+      labeled_value_c* found = item.find_attr(("a" + std::to_string(i)).c_str());
+      ASSERT_NE(found, nullptr) << i;
+      EXPECT_EQ(found, item.get_attr(i));
+    }
+    EXPECT_EQ(item.find_attr(("a" + std::to_string(count)).c_str()), nullptr);
+    EXPECT_EQ(item.find_attr(""), nullptr);
+  }
+  item.set_attr("a500", "again");
+  labeled_value_c again("a7", "copied");
+  item.add_attr(&again);
+  EXPECT_EQ(item.attr_count(), 1000u);
+  EXPECT_STREQ(item.get_attr(500)->as_string(), "again");
+  EXPECT_STREQ(item.get_attr(7)->as_string(), "copied");
+  EXPECT_STREQ(item.get_attr(7)->label(), "a7");
+  xml_item_c copy(item, false);
+  EXPECT_TRUE(copy.is_equal(item));
+  EXPECT_EQ(copy.find_attr("a999"), copy.get_attr(999));
+}
+
 TEST(xml_item, a_text_attribute_replaces_a_number_or_boolean) {
   xml_item_c item("e");
   item.set_attr("v", 5);

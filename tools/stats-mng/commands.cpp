@@ -11,9 +11,14 @@
 #include "utl/multi_lang.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <chrono>
 #include <csignal>
+#include <cctype>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -84,11 +89,28 @@ int print_message(const std::string& id, const std::string& message_file, std::o
 
 namespace {
 
+// A relative directory (".", "s7", "..\\x") made absolute against the current directory; an absolute
+// one ("/srv/x", "\\srv\\x", "C:\\x", "\\\\server\\share") as it is.
+std::string absolute_directory(const std::string& dir) {
+  const bool absolute = (!dir.empty() && (dir[0] == '/' || dir[0] == '\\')) ||
+                        (dir.size() >= 2 && dir[1] == ':' && std::isalpha(static_cast<unsigned char>(dir[0])));
+  if (absolute || dir.empty()) return dir;
+  std::error_code error;
+  const std::filesystem::path here = std::filesystem::current_path(error);
+  if (error) return dir;
+  return here.u8string() + "/" + dir;
+}
+
 // The standard form of a scenario directory, or false with a message when it does not exist.
-bool existing_scenario(const std::string& dir, std::string& standard, std::ostream& err) {
+bool existing_scenario(const std::string& given, std::string& standard, std::ostream& err) {
   char buffer[PATH_BUFFER_SIZE] = {};
+  const std::string dir = absolute_directory(given);
+  if (!multi_lang_str_n::is_valid_utf8(dir.c_str())) {
+    err << "stats-mng: the directory path is not UTF-8 text\n";
+    return false;
+  }
   if (dir.size() >= PATH_BUFFER_SIZE || !path_n::standard_dir_path(dir.c_str(), buffer, true)) {
-    err << "stats-mng: '" << dir << "' is not a usable directory path\n";
+    err << "stats-mng: '" << given << "' is not a usable directory path\n";
     return false;
   }
   standard = buffer;
@@ -97,6 +119,14 @@ bool existing_scenario(const std::string& dir, std::string& standard, std::ostre
     return false;
   }
   return true;
+}
+
+// A state file holds the name as UTF-8 text; other bytes would be written and then read back as no
+// state at all, so such a name is refused.
+bool name_can_be_stored(const std::string& name, std::ostream& err) {
+  if (multi_lang_str_n::is_valid_utf8(name.c_str())) return true;
+  err << "stats-mng: --name is not UTF-8 text, which a state file cannot hold; nothing was written\n";
+  return false;
 }
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -125,7 +155,7 @@ std::string json_text(const std::string& text) {
 int ask_engine_active(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
   std::string standard;
   if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
-  bool active = is_engine_active_for_scenario(dir.c_str());
+  bool active = is_engine_active_for_scenario(standard.c_str());
   if (json) {
     out << "{\"directory\": " << json_text(standard) << ", \"active\": " << (active ? "true" : "false") << "}\n";
   } else {
@@ -138,7 +168,7 @@ int print_state(const std::string& dir, bool json, std::ostream& out, std::ostre
   std::string standard;
   if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
   unsigned index = STATE_UNKNOWN;
-  const bool read = get_scenario_state_index(dir.c_str(), &index);
+  const bool read = get_scenario_state_index(standard.c_str(), &index);
   const char* name = k_state_names[index > STATE_UNKNOWN ? STATE_UNKNOWN : index];
   if (json) {
     out << "{\"directory\": " << json_text(standard) << ", \"state\": \"" << name << "\", \"index\": " << index
@@ -153,7 +183,7 @@ int print_state(const std::string& dir, bool json, std::ostream& out, std::ostre
 int print_synced(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
   std::string standard;
   if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
-  const bool synced = is_sync_replicated(dir.c_str());
+  const bool synced = is_sync_replicated(standard.c_str());
   if (json) {
     out << "{\"directory\": " << json_text(standard) << ", \"synced\": " << (synced ? "true" : "false") << "}\n";
   } else {
@@ -163,6 +193,7 @@ int print_synced(const std::string& dir, bool json, std::ostream& out, std::ostr
 }
 
 int record_state(const std::string& dir, bool running, const record_options_s& options, std::ostream& err) {
+  if (!name_can_be_stored(options.name, err)) return 2;
   std::string standard;
   if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
   stats_saver_ex_c saver(nullptr, options.scenario_id, standard.c_str(), STATE_DIRECTORY_NAME, options.name.c_str(),
@@ -173,6 +204,7 @@ int record_state(const std::string& dir, bool running, const record_options_s& o
 }
 
 int record_sync(const std::string& dir, bool synced, int64_t time, const record_options_s& options, std::ostream& err) {
+  if (!name_can_be_stored(options.name, err)) return 2;
   std::string standard;
   if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
   stats_saver_ex_c saver(nullptr, options.scenario_id, standard.c_str(), STATE_DIRECTORY_NAME, options.name.c_str(),
@@ -205,6 +237,31 @@ int hold_engine_lock(const std::string& dir, double seconds, std::ostream& out, 
   std::signal(SIGTERM, SIG_DFL);
   out << "released " << lock.lock_file_path().c_str() << std::endl;
   return 0;
+}
+
+std::function<std::string(std::string&)> seconds_validator() {
+  return [](std::string& text) -> std::string {
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || end == text.c_str() || *end != '\0') return "'" + text + "' is not a number of seconds";
+    if (!std::isfinite(value) || value < 0 || value > 1e9) {
+      return "'" + text + "' is out of range: seconds run from 0 to 1e9";
+    }
+    return std::string();
+  };
+}
+
+std::function<std::string(std::string&)> unsigned_validator(uint64_t max) {
+  return [max](std::string& text) -> std::string {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+      return "'" + text + "' is not a whole number of 0 or more";
+    }
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
+    if (errno == ERANGE || value > max) return "'" + text + "' is out of range: at most " + std::to_string(max);
+    return std::string();
+  };
 }
 
 bool map_drives(const std::vector<std::string>& mappings, std::ostream& err) {

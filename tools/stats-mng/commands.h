@@ -3,6 +3,7 @@
 #define STATS_MNG_TOOLS_COMMANDS_H
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -54,6 +55,11 @@ struct record_options_s {
 // dir does not exist.
 int record_state(const std::string& dir, bool running, const record_options_s& options, std::ostream& err);
 int record_sync(const std::string& dir, bool synced, int64_t time, const record_options_s& options, std::ostream& err);
+
+// A number of seconds: finite, 0 to 1e9 (a NaN, an infinity or a negative number is refused).
+std::function<std::string(std::string&)> seconds_validator();
+// A whole number written with digits only (no sign), at most max.
+std::function<std::string(std::string&)> unsigned_validator(uint64_t max);
 
 // Applies --drive NAME=DIR options; false (with a message on err) for a bad one.
 bool map_drives(const std::vector<std::string>& mappings, std::ostream& err);

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <ctime>
 #include <iostream>
 
@@ -104,30 +105,41 @@ int main(int argc, char** argv) {
   set_sync_cmd->add_option("--time", sync_time, "The time recorded with it (seconds since 1970; now by default)")
       ->type_name("T");
   for (CLI::App* cmd : {set_state_cmd, set_sync_cmd}) {
-    cmd->add_option("--host", record.host, "The host index written in a new state file (1)")->type_name("N");
+    cmd->add_option("--host", record.host, "The host index written in a new state file (1)")
+        ->type_name("N")
+        ->check(CLI::Validator(stats_mng_tool_n::unsigned_validator(UINT64_MAX), "N"));
     cmd->add_option("--scenario-id", record.scenario_id, "The scenario number written in a new state file (0)")
-        ->type_name("N");
-    cmd->add_option("--name", record.name, "The scenario name written in a new state file")->type_name("TEXT");
+        ->type_name("N")
+        ->check(CLI::Validator(stats_mng_tool_n::unsigned_validator(UINT32_MAX), "N"));
+    cmd->add_option("--name", record.name, "The scenario name written in a new state file (UTF-8 text)")->type_name("TEXT");
     cmd->footer(
         "Writes DIR/.mw_zq_prefix/stats.xml as an engine does (the hidden directory is created when missing): "
         "the new content replaces the old in one step. A run recorded while the state is Sync keeps Sync. "
         "set-sync true records Running, false records Sync.\n"
-        "Exit status: 0 when the file was written, 1 when not, 4 when DIR does not exist.");
+        "Exit status: 0 when the file was written, 1 when not, 2 for a name that is not UTF-8 text, 4 when DIR "
+        "does not exist.");
   }
 
   double hold_seconds = 0;
   CLI::App* hold_cmd = app.add_subcommand("hold", "Hold a scenario's writer lock as an engine does, until interrupted");
   hold_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
-  hold_cmd->add_option("--seconds", hold_seconds, "Release the lock after this many seconds instead")
+  hold_cmd->add_option("--seconds", hold_seconds, "Release the lock after this many seconds instead (at most 1e9)")
       ->type_name("N")
-      ->check(CLI::NonNegativeNumber);
+      ->check(CLI::Validator(stats_mng_tool_n::seconds_validator(), "0 to 1e9"));
   hold_cmd->footer(
       "Creates DIR/.mw_zq_prefix (hidden) and state.lock when needed, opens the lock file as writer and prints "
       "\"holding LOCKFILE\" once it is held; while it runs, `stats-mng active DIR` answers \"active\". Ctrl-C, "
       "SIGINT or SIGTERM release it.\n"
       "Exit status: 0 after releasing, 1 when another engine holds the lock, 4 when DIR does not exist.");
 
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // Help and version end well; every usage error (an unknown option, a number out of range ...)
+    // says what is wrong and ends with 2.
+    const int code = app.exit(e);
+    return code == 0 ? 0 : 2;
+  }
 
   if (!log_dir.empty() || !trace_settings.empty()) {
     set_trc_file_log_path(trace_settings.c_str(), log_dir.c_str());

@@ -22,6 +22,9 @@ bool localtime_r(time_t value, struct tm* calendar);
 // are delivered as their bit pattern. On false, value is left alone.
 bool parse_formatted_integer_string(const char* text, int64_t& value);
 
+// False only when no process of that id runs (a process that cannot be asked counts as running).
+bool process_exists(uint32_t process_id);
+
 }  // namespace mix_n
 
 #endif

@@ -36,7 +36,8 @@ bool resolve_or_fail(LPCWSTR path, resolved_s& r) {
 // An open that tests the share modes of other opens without keeping anything: the rights are
 // asked for, every right is shared. ERROR_SUCCESS, ERROR_SHARING_VIOLATION or another error.
 DWORD probe(const std::string& native, unsigned rights) {
-  int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  // Never blocking: a pipe is no file to test.
+  int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) return ERROR_SUCCESS;  // links and unreadable files are not checked
   DWORD result = share_locks_n::take(fd, rights, share_locks_n::RIGHT_READ | share_locks_n::RIGHT_WRITE |
                                                      share_locks_n::RIGHT_DELETE, native);
@@ -46,7 +47,7 @@ DWORD probe(const std::string& native, unsigned rights) {
 
 // True when another open holds the file with data or delete access.
 bool held_open(const std::string& native) {
-  int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) return false;
   bool held = share_locks_n::held_by_others(fd);
   ::close(fd);
@@ -68,11 +69,15 @@ void sync_parent(const std::string& native) {
 }
 
 bool copy_file(const std::string& from, const std::string& to) {
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only regular files are copied: a pipe is refused, never waited on.
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return false;
   struct stat st;
-  ::fstat(in, &st);
-  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
+  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return false;
+  }
+  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, st.st_mode & 0777);
   bool ok = out >= 0;
   char buffer[65536];
   while (ok) {

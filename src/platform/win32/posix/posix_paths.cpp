@@ -5,9 +5,11 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -189,7 +191,10 @@ DWORD resolve_utf8(const std::string& input, resolved_s& out) {
     out.native = join("/", path);
     return ERROR_SUCCESS;
   }
-  out.native = join(std::string(), path);
+  // A relative path names something below the process's current directory, as on Windows.
+  char cwd[PATH_MAX];
+  if (::getcwd(cwd, sizeof cwd) == nullptr) return ERROR_PATH_NOT_FOUND;
+  out.native = join(cwd, path);
   return ERROR_SUCCESS;
 }
 
