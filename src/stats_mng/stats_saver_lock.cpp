@@ -98,12 +98,15 @@ stats_saver_lock_c::probe_e stats_saver_lock_c::probe() {
     delete m_lock_file;
     m_lock_file = nullptr;
   }
-  FILE_c file;
-  if (file.open(m_lock_file_path.c_str(), "r", nullptr, ZQ_OPEN_SHARE_READ_ONLY | ZQ_OPEN_HANDLE_ONLY)) {
+  // The bare system call, closed at once: while the probe holds the file an engine's writer open is
+  // refused, so it holds it for as short a time as it can.
+  std::unique_ptr<wchar_t[]> wide = path_n::wide_path(m_lock_file_path.c_str(), true);
+  HANDLE handle = CreateFileW(wide.get(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    CloseHandle(handle);
     m_error = 0;
-    file.close();
     return PROBE_FREE;
   }
-  m_error = file.last_error();
+  m_error = GetLastError();
   return m_error == ERROR_SHARING_VIOLATION ? PROBE_HELD : PROBE_ERROR;
 }

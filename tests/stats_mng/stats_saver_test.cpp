@@ -9,6 +9,7 @@
 #include "support/temp_dir.h"
 #include "support/test_files.h"
 #include "support/trace_capture.h"
+#include "xml/xml_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -377,6 +378,140 @@ TEST_F(stats_saver_test, threads_recording_at_once_lose_nothing) {
     EXPECT_NE(read_text_file(state_file(dir)).find("IsSyncReplicatedTime=\"" + std::to_string(1000 + round) + "\""),
               std::string::npos);
   }
+}
+
+bool wait_for(const std::string& path) {
+  for (int i = 0; i < 1500 && !file_exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return file_exists(path);
+}
+
+// A writer reports its process id and waits for a file (or ends at once for "-").
+TEST_CHILD_ROLE(pid_reporter) {
+  if (args.size() != 2) return 2;
+  write_text_file(args[0], std::to_string(GetCurrentProcessId()));
+  for (int i = 0; args[1] != "-" && i < 3000 && !file_exists(args[1]); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return 0;
+}
+
+TEST_F(stats_saver_test, leftovers_of_writers_that_no_longer_run_are_removed) {
+  std::string dir = scenario("Scen");
+  stats_saver_ex_c saver(nullptr, 1, dir.c_str(), k_prefix, "", false);
+  ASSERT_TRUE(saver.set_state(1, true));
+  child_process_c ended("pid_reporter", {m_dir.file("ended.pid"), "-"});
+  ASSERT_TRUE(ended.started());
+  EXPECT_EQ(ended.wait(), 0);
+  child_process_c running("pid_reporter", {m_dir.file("running.pid"), m_dir.file("release")});
+  ASSERT_TRUE(running.started());
+  ASSERT_TRUE(wait_for(m_dir.file("running.pid")));
+  const std::string state_dir = dir + "/" + k_prefix + "/";
+  const std::string dead = state_dir + "stats.xml." + read_text_file(m_dir.file("ended.pid")) + ".3.tmp";
+  const std::string alive = state_dir + "stats.xml." + read_text_file(m_dir.file("running.pid")) + ".0.tmp";
+  const std::string mine = state_dir + "stats.xml." + std::to_string(GetCurrentProcessId()) + ".99.tmp";
+  const std::string other_names[] = {state_dir + "stats.xml.x.1.tmp", state_dir + "other.xml.4194305.1.tmp",
+                                     state_dir + "stats.xml.4194305.tmp"};
+  for (const std::string& path : {dead, alive, mine}) write_text_file(path, "half");
+  for (const std::string& path : other_names) write_text_file(path, "keep");
+  zqtr_capture_c capture;
+  ASSERT_TRUE(saver.set_state(1, false));
+  EXPECT_FALSE(file_exists(dead));
+  EXPECT_TRUE(capture.has(ZQTR_FS, "Removed " + dead + ", left by process " + read_text_file(m_dir.file("ended.pid")) +
+                                       " that no longer runs"));
+  EXPECT_TRUE(file_exists(alive));  // its writer may still rename it
+  EXPECT_TRUE(file_exists(mine));
+  for (const std::string& path : other_names) EXPECT_TRUE(file_exists(path)) << path;
+  write_text_file(m_dir.file("release"), "");
+  EXPECT_EQ(running.wait(), 0);
+}
+
+TEST_F(stats_saver_test, a_name_a_state_file_cannot_hold_is_refused) {
+  std::string dir = scenario("Scen");
+  const std::string names[] = {"x\xffy", "\xc0\xaf", "a\xed\xa0\x80z", "cut\xe2\x82"};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    stats_saver_ex_c saver(nullptr, 1, dir.c_str(), k_prefix, name.c_str(), false);
+    zqtr_capture_c capture;
+    EXPECT_FALSE(saver.set_state(1, false));
+    EXPECT_FALSE(saver.set_sync_state(1, true, 5));
+    EXPECT_TRUE(capture.has(ZQTR_FAIL, "The scenario name is not UTF-8 text, which a state file cannot hold: nothing is written."));
+    EXPECT_FALSE(file_exists(state_file(dir)));
+  }
+  // What it can hold reads back as written.
+  const std::string kept[] = {"a<b>&\"c\"", "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac", "\xf0\x9f\x98\x80"};
+  for (const std::string& name : kept) {
+    SCOPED_TRACE(name);
+    DeleteFileW(wide(state_file(dir)).c_str());
+    stats_saver_ex_c saver(nullptr, 1, dir.c_str(), k_prefix, name.c_str(), false);
+    ASSERT_TRUE(saver.set_state(1, false));
+    xml_tree_c tree;
+    ASSERT_TRUE(tree.load(state_file(dir).c_str()));
+    ASSERT_NE(tree.root->first_item(), nullptr);
+    EXPECT_STREQ(tree.root->first_item()->find_attr("ScenarioName")->as_string(), name.c_str());
+    unsigned index = 99;
+    EXPECT_TRUE(get_scenario_state_index(dir.c_str(), &index));
+    EXPECT_EQ(index, static_cast<unsigned>(STATE_STOP));
+  }
+}
+
+// A path the exports cannot represent exactly gets no answer, never the answer for another directory.
+TEST_F(stats_saver_test, paths_the_exports_cannot_represent_get_no_answer) {
+  std::string first = scenario("S1");
+  std::string second = scenario("s2");
+  record(first, "<Scenario State=\"Stop\" IsSyncReplicated=\"True\" IsSyncReplicatedTime=\"5\"/>");
+  record(second, "<Scenario State=\"Running\" IsSyncReplicated=\"True\" IsSyncReplicatedTime=\"5\"/>");
+  std::string long_path = first;
+  for (int i = 0; i < 2100; ++i) long_path += "/.";
+  long_path += "/../s2";
+  ASSERT_GT(long_path.size(), 4195u);
+  unsigned index = 99;
+  zqtr_capture_c capture;
+  EXPECT_FALSE(get_scenario_state_index(long_path.c_str(), &index));
+  EXPECT_EQ(index, static_cast<unsigned>(STATE_UNKNOWN));
+  EXPECT_FALSE(is_sync_replicated(long_path.c_str()));
+  EXPECT_FALSE(is_engine_active_for_scenario(long_path.c_str()));
+  // Within the limit the same form answers for s2.
+  std::string short_path = first + "/./../s2";
+  EXPECT_TRUE(get_scenario_state_index(short_path.c_str(), &index));
+  EXPECT_EQ(index, static_cast<unsigned>(STATE_RUNNING));
+  // A directory named with U+FFFD is not the one a byte 0xFF would name.
+  std::string replacement = scenario("u\xef\xbf\xbd");
+  record(replacement, "<Scenario State=\"Sync\"/>");
+  const std::string invalid = m_dir.file("u\xff");
+  EXPECT_FALSE(get_scenario_state_index(invalid.c_str(), &index));
+  EXPECT_FALSE(is_sync_replicated(invalid.c_str()));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Fail to use a path that is not UTF-8 text."));
+  EXPECT_TRUE(get_scenario_state_index(replacement.c_str(), &index));
+  EXPECT_EQ(index, static_cast<unsigned>(STATE_SYNC));
+}
+
+// A relative path names a directory below the process's current directory, as on Windows.
+TEST_F(stats_saver_test, relative_paths_resolve_against_the_current_directory) {
+  std::string dir = scenario("rel/Scen");
+  record(dir, "<Scenario State=\"Stop\"/>");
+  struct cwd_s {
+    std::wstring before;
+    cwd_s() {
+      wchar_t buffer[4096];
+      DWORD n = GetCurrentDirectoryW(4096, buffer);
+      before.assign(buffer, n);
+    }
+    ~cwd_s() { SetCurrentDirectoryW(before.c_str()); }
+  } restore;
+  ASSERT_TRUE(SetCurrentDirectoryW(wide(m_dir.file("rel")).c_str()));
+  const char* forms[] = {"Scen", "./Scen", "Scen/../Scen", ".\\Scen\\"};
+  for (const char* form : forms) {
+    SCOPED_TRACE(form);
+    unsigned index = 99;
+    EXPECT_TRUE(get_scenario_state_index(form, &index));
+    EXPECT_EQ(index, static_cast<unsigned>(STATE_STOP));
+  }
+  stats_saver_ex_c saver(nullptr, 1, "Scen", k_prefix, "", false);
+  EXPECT_TRUE(saver.set_state(1, true));
+  unsigned index = 99;
+  EXPECT_TRUE(get_scenario_state_index(dir.c_str(), &index));
+  EXPECT_EQ(index, static_cast<unsigned>(STATE_RUNNING));
+  EXPECT_FALSE(file_exists("/Scen/.mw_zq_prefix/stats.xml"));
 }
 
 // Root directories of hosts, as a scenario configuration gives them.

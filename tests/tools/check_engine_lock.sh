@@ -22,7 +22,8 @@ expect 4 "" active "$work/missing"
 expect 3 inactive active "$work/scenario"
 
 # Held until it lets go by itself.
-"${tool[@]}" hold "$work/scenario" --seconds 3 >"$work/hold.out" 2>&1 &
+# Long enough for a second engine to give up first (it tries again for about a second).
+"${tool[@]}" hold "$work/scenario" --seconds 8 >"$work/hold.out" 2>&1 &
 holder=$!
 wait_for_holding || fail "hold did not report holding: $(cat "$work/hold.out")"
 expect 0 active active "$work/scenario"

@@ -24,6 +24,24 @@ expect 0 true synced "$scen"
 expect 0 "{\"directory\": \"$scen\", \"state\": \"Running\", \"index\": 0, \"read\": true}" state --json "$scen"
 expect 0 "" set-state "$scen" stop
 expect 0 Stop state "$scen"
+# Relative forms name directories below the current one.
+(cd "$work/scenarios" && expect 0 "" set-state 7 running) || exit 1
+(cd "$scen" && expect 0 Running state .) || exit 1
+(cd "$scen/.mw_zq_prefix" && expect 0 Running state ..) || exit 1
+(cd "$work" && expect 0 "" set-state scenarios/7/../7 stop) || exit 1
+expect 0 Stop state "$scen"
+# Numbers out of range are usage errors, and nothing is done.
+expect 2 "" hold "$scen" --seconds 1e20
+expect 2 "" hold "$scen" --seconds nan
+expect 2 "" hold "$scen" --seconds -1
+expect 2 "" set-state "$scen" running --host -1
+expect 2 "" set-state "$scen" running --host 18446744073709551616
+expect 2 "" set-sync "$scen" true --scenario-id 4294967296
+if [ ${#tool[@]} -eq 1 ]; then
+  # A name that is not UTF-8 (under an emulator the arguments arrive converted to UTF-16 already).
+  expect 2 "" set-state "$scen" running --name $'x\xffy'
+fi
+expect 0 Stop state "$scen"
 # The parent directory's later record wins.
 expect 0 "" set-sync "$work/scenarios" false --time 300
 expect 0 Sync state "$scen"

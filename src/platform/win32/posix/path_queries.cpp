@@ -304,3 +304,30 @@ BOOL GetVolumePathNameW(LPCWSTR file_name, LPWSTR volume_path, DWORD length) {
 }
 
 }  // extern "C"
+
+// The process's current directory, in this system's form (relative paths resolve against it).
+DWORD GetCurrentDirectoryW(DWORD length, LPWSTR buffer) {
+  char cwd[PATH_MAX];
+  if (::getcwd(cwd, sizeof cwd) == nullptr) {
+    SetLastError(posix_paths_n::error_from_errno(errno));
+    return 0;
+  }
+  const std::wstring text = posix_paths_n::widen(cwd);
+  if (buffer == nullptr || length <= text.size()) return static_cast<DWORD>(text.size() + 1);
+  std::wmemcpy(buffer, text.c_str(), text.size() + 1);
+  return static_cast<DWORD>(text.size());
+}
+
+BOOL SetCurrentDirectoryW(LPCWSTR path) {
+  resolved_s r;
+  DWORD error = posix_paths_n::resolve(path, r);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return FALSE;
+  }
+  if (::chdir(r.native.c_str()) != 0) {
+    SetLastError(posix_paths_n::error_for_missing(r.native, errno));
+    return FALSE;
+  }
+  return TRUE;
+}

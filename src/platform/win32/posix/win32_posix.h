@@ -430,6 +430,8 @@ BOOL GetVolumeNameForVolumeMountPointW(LPCWSTR mount_point, LPWSTR volume_name, 
 // The directory a mapped drive ("C:") stands for, as a double-NUL-terminated list of one entry.
 DWORD QueryDosDeviceW(LPCWSTR device, LPWSTR target, DWORD size);
 DWORD GetLongPathNameW(LPCWSTR short_path, LPWSTR long_path, DWORD length);
+DWORD GetCurrentDirectoryW(DWORD length, LPWSTR buffer);
+BOOL SetCurrentDirectoryW(LPCWSTR path);
 BOOL GetVolumePathNameW(LPCWSTR file_name, LPWSTR volume_path, DWORD length);
 
 // Modules: "ntdll" and its native services.
