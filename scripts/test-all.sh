@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test suite: native, AddressSanitizer + UndefinedBehaviorSanitizer,
-# and the 64-bit Windows build under Wine.
-# Usage: scripts/test-all.sh [preset...]   (default: default asan mingw)
+# the concurrent parts under ThreadSanitizer, and the 64-bit Windows build under Wine.
+# Usage: scripts/test-all.sh [preset...]   (default: default asan tsan mingw)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(default asan mingw)
+[ ${#presets[@]} -gt 0 ] || presets=(default asan tsan mingw)
 jobs=$(nproc)
 
 for preset in "${presets[@]}"; do
