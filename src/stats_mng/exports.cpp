@@ -31,9 +31,9 @@ namespace {
 // directory, or not UTF-8, which would turn bytes into U+FFFD and name another directory) gets no
 // answer: false, with the reason in the trace log.
 bool scenario_directory(const char* scenario_dir, char (&directory)[PATH_BUFFER_SIZE], zqtr_entry_c& tr) {
-  if (scenario_dir != nullptr && std::strlen(scenario_dir) >= PATH_BUFFER_SIZE) {
+  if (scenario_dir != nullptr && std::strlen(scenario_dir) > MAX_SCENARIO_DIR_LENGTH) {
     tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to use a path of %lu characters (at most %lu): %.100s...",
-                static_cast<unsigned long>(std::strlen(scenario_dir)), static_cast<unsigned long>(PATH_BUFFER_SIZE - 1),
+                static_cast<unsigned long>(std::strlen(scenario_dir)), static_cast<unsigned long>(MAX_SCENARIO_DIR_LENGTH),
                 scenario_dir);
     return false;
   }

@@ -17,6 +17,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,8 @@ const char* k_file = "stats_saver";
 // The mode of the state directory: hidden and normal.
 constexpr uint32_t k_state_dir_host_mode = 0x82;
 std::atomic<unsigned> g_temp_counter{0};
+// A temporary file this old whose writer no longer runs is a leftover.
+constexpr uint64_t k_leftover_age_seconds = 120;
 
 // The state files of the process are changed one at a time, each from its load to its rename (the
 // section is recursive: the writers below take it again).
@@ -55,7 +58,8 @@ stats_saver_c::stats_saver_c(root_directory_source_c* configuration, uint32_t sc
 stats_saver_c::~stats_saver_c() = default;
 
 bool stats_saver_c::get_state_dir(utl_stream_c& out) const {
-  if (m_scenario_dir.length() == 0) return false;
+  // A longer directory would be cut somewhere on the way and name another one.
+  if (m_scenario_dir.length() == 0 || m_scenario_dir.length() > MAX_SCENARIO_DIR_LENGTH) return false;
   append_state_directory(m_scenario_dir.c_str(), m_prefix.c_str(), out);
   return true;
 }
@@ -101,8 +105,13 @@ void stats_saver_c::_remove_leftovers(const char* path) {
   HANDLE search = FindFirstFileW(pattern.get(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   const uint32_t own = static_cast<uint32_t>(GetCurrentProcessId());
+  // A process id says nothing about writers on other hosts (a state directory on a share): only
+  // files untouched for a while are taken, long after any writer would have renamed them.
+  const uint64_t now = static_cast<uint64_t>(std::time(nullptr)) * 10000000ull + 116444736000000000ull;
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const uint64_t written = utl_n::i32x32to64(found.ftLastWriteTime.dwLowDateTime, found.ftLastWriteTime.dwHighDateTime);
+    if (written + k_leftover_age_seconds * 10000000ull > now) continue;
     char entry[PATH_BUFFER_SIZE];
     if (multi_lang_str_n::wide_to_utf8(found.cFileName, entry, sizeof entry) == nullptr) continue;
     // NAME.<process>.<counter>.tmp, left by a writer that ended between writing and renaming.
@@ -236,6 +245,7 @@ bool stats_saver_ex_c::_set_state(utl_stream_c& path, uint64_t host_index, bool 
   thl_lock_c lock(state_files_lock());
   xml_tree_c tree;
   _load(path.c_str(), tree);
+  if (!_name_can_be_stored(tree, tr)) return false;
   xml_item_c* element = _scenario_element(tree, host_index);
   labeled_value_c* state = element->find_attr("State");
   if (state != nullptr && running && utl_n::ascii_compare_nocase(state->as_string(), "Sync") == 0) {
@@ -254,6 +264,7 @@ bool stats_saver_ex_c::_set_sync_state(utl_stream_c path, uint64_t host_index, b
   thl_lock_c lock(state_files_lock());
   xml_tree_c tree;
   _load(path.c_str(), tree);
+  if (!_name_can_be_stored(tree, tr)) return false;
   xml_item_c* element = _scenario_element(tree, host_index);
   element->set_attr("IsSyncReplicated", synced);
   element->set_attr("State", synced ? k_state_names[STATE_RUNNING] : k_state_names[STATE_SYNC]);
@@ -283,17 +294,25 @@ bool stats_saver_ex_c::_for_each_root(uint64_t host_index, bool stop_at_failure,
   return result;
 }
 
-bool stats_saver_ex_c::_name_can_be_stored(zqtr_entry_c& tr) const {
-  // The reader takes the byte 0xFF for the end of its input: a name that is not UTF-8 text (the only
-  // way such bytes come in) would be written and then read back as no state at all.
-  if (multi_lang_str_n::is_valid_utf8(m_scenario_name.c_str())) return true;
-  tr.print_nl(ZQTR_FAIL, __LINE__, "The scenario name is not UTF-8 text, which a state file cannot hold: nothing is written.");
+bool stats_saver_ex_c::is_storable_name(const char* name) {
+  // The reader takes the byte 0xFF for the end of its input and turns line ends inside a tag into
+  // blanks: such a name would be written and then read back as no state at all, or as another name.
+  for (const char* p = name; p != nullptr && *p != '\0'; ++p) {
+    if (*p == '\xff' || *p == '\r' || *p == '\n') return false;
+  }
+  return true;
+}
+
+bool stats_saver_ex_c::_name_can_be_stored(xml_tree_c& tree, zqtr_entry_c& tr) const {
+  // Only a new state element takes the name.
+  if (tree.root->first_item() != nullptr || is_storable_name(m_scenario_name.c_str())) return true;
+  tr.print_nl(ZQTR_FAIL, __LINE__,
+              "The scenario name holds a byte 0xFF or a line end, which a state file cannot hold: nothing is written.");
   return false;
 }
 
 bool stats_saver_ex_c::set_state(uint64_t host_index, bool running) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::set_state", k_file);
-  if (!_name_can_be_stored(tr)) return false;
   if (!m_several_root_dirs) {
     utl_stream_c path;
     if (get_file_path(path) == nullptr) return false;
@@ -305,7 +324,6 @@ bool stats_saver_ex_c::set_state(uint64_t host_index, bool running) {
 
 bool stats_saver_ex_c::set_sync_state(uint64_t host_index, bool synced, int64_t time) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::set_sync_state", k_file);
-  if (!_name_can_be_stored(tr)) return false;
   if (!m_several_root_dirs) {
     utl_stream_c path;
     if (get_file_path(path) == nullptr) return false;

@@ -63,6 +63,9 @@ class stats_saver_c {
 
 class stats_saver_ex_c : public stats_saver_c {
  public:
+  // True when a state file can hold the name so that it reads back as written: no byte 0xFF (the
+  // reader's end of input) and no line end (read back as a blank).
+  static bool is_storable_name(const char* name);
   using stats_saver_c::stats_saver_c;
 
   // The state file: STATE_DIR/stats.xml.
@@ -83,8 +86,8 @@ class stats_saver_ex_c : public stats_saver_c {
  private:
   // The first element below the root, or a new "Scenario" with the identifying attributes.
   xml_item_c* _scenario_element(xml_tree_ct<xml_item_c>& tree, uint64_t host_index);
-  // False, with a trace line, when the scenario name cannot be written so that it reads back.
-  bool _name_can_be_stored(class zqtr_entry_c& tr) const;
+  // False, with a trace line, when a new state element would take a name that does not read back.
+  bool _name_can_be_stored(xml_tree_ct<xml_item_c>& tree, class zqtr_entry_c& tr) const;
   // Writes the path into the scenario directory field for each root directory of the host.
   template <class F>
   bool _for_each_root(uint64_t host_index, bool stop_at_failure, F write);

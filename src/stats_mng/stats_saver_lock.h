@@ -3,6 +3,7 @@
 #ifndef STATS_MNG_STATS_MNG_STATS_SAVER_LOCK_H
 #define STATS_MNG_STATS_MNG_STATS_SAVER_LOCK_H
 
+#include "file/path_n.h"
 #include "utl/utl_stream.h"
 
 #include <cstdint>
@@ -12,6 +13,11 @@ class FILE_c;
 // The hidden state directory of a scenario and the lock file in it.
 extern const char* const STATE_DIRECTORY_NAME;  // ".mw_zq_prefix"
 extern const char* const LOCK_FILE_NAME;        // "state.lock"
+
+// The longest scenario directory path taken (in bytes): the paths made from it (the long-path
+// prefix, "/.mw_zq_prefix/", a file name of up to 44 bytes such as a temporary file's) must fit the
+// path buffers whole, since a cut path names another file.
+constexpr size_t MAX_SCENARIO_DIR_LENGTH = PATH_BUFFER_SIZE - 1 - 8 - 15 - 44;
 
 // Appends the state directory of a scenario directory: its standard form, '/' unless it ends in
 // one, then the prefix.

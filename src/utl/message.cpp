@@ -46,16 +46,16 @@ bool message_store_c::_find_message(const char* id, utl_stream_c& out) {
   ZQTR_SCOPE(tr, "message_store_c::_find_message", "message_store");
   out << static_cast<char>(1);
   message_table_t& table = store();
-  const char* text = nullptr;
   {
+    // The text is copied while the lock is held: an unload may free it as soon as it is released.
     thl_lock_c lock(table.lock_object());
     if (table.count() == 0) tr.print(4, __LINE__, "Message hash count is zero, message file is not loaded\n");
-    text = static_cast<const char*>(table.find(id));
+    const char* text = static_cast<const char*>(table.find(id));
     if (text == nullptr) text = static_cast<const char*>(table.find("EG00347"));
-  }
-  if (text != nullptr) {
-    out << text;
-    return true;
+    if (text != nullptr) {
+      out << text;
+      return true;
+    }
   }
   tr.print(4, __LINE__, "Message not found for id %s\n", id ? id : "");
   out << "Message not found";

@@ -554,7 +554,12 @@ TEST_F(file_services_test, a_close_on_another_thread_while_a_handle_is_in_use) {
     while (!started) std::this_thread::yield();
     EXPECT_TRUE(CloseHandle(h));
     user.join();
+#ifdef _WIN32
+    // Windows may give the value to another object at once: the call fails, with whatever it meets.
+    EXPECT_NE(failure, 0u);
+#else
     EXPECT_EQ(failure, static_cast<DWORD>(ERROR_INVALID_HANDLE));
+#endif
   }
 }
 

@@ -411,14 +411,19 @@ TEST_F(stats_saver_test, leftovers_of_writers_that_no_longer_run_are_removed) {
   const std::string mine = state_dir + "stats.xml." + std::to_string(GetCurrentProcessId()) + ".99.tmp";
   const std::string other_names[] = {state_dir + "stats.xml.x.1.tmp", state_dir + "other.xml.4194305.1.tmp",
                                      state_dir + "stats.xml.4194305.tmp"};
-  for (const std::string& path : {dead, alive, mine}) write_text_file(path, "half");
+  const std::string fresh = state_dir + "stats.xml." + read_text_file(m_dir.file("ended.pid")) + ".4.tmp";
+  for (const std::string& path : {dead, alive, mine, fresh}) write_text_file(path, "half");
   for (const std::string& path : other_names) write_text_file(path, "keep");
+  // Old enough to be leftovers, all but one (a writer on another host may still rename it).
+  for (const std::string& path : {dead, alive, mine}) ASSERT_TRUE(set_file_age(path, 600));
+  for (const std::string& path : other_names) ASSERT_TRUE(set_file_age(path, 600));
   zqtr_capture_c capture;
   ASSERT_TRUE(saver.set_state(1, false));
   EXPECT_FALSE(file_exists(dead));
   EXPECT_TRUE(capture.has(ZQTR_FS, "Removed " + dead + ", left by process " + read_text_file(m_dir.file("ended.pid")) +
                                        " that no longer runs"));
   EXPECT_TRUE(file_exists(alive));  // its writer may still rename it
+  EXPECT_TRUE(file_exists(fresh));
   EXPECT_TRUE(file_exists(mine));
   for (const std::string& path : other_names) EXPECT_TRUE(file_exists(path)) << path;
   write_text_file(m_dir.file("release"), "");
@@ -427,18 +432,19 @@ TEST_F(stats_saver_test, leftovers_of_writers_that_no_longer_run_are_removed) {
 
 TEST_F(stats_saver_test, a_name_a_state_file_cannot_hold_is_refused) {
   std::string dir = scenario("Scen");
-  const std::string names[] = {"x\xffy", "\xc0\xaf", "a\xed\xa0\x80z", "cut\xe2\x82"};
+  const std::string names[] = {"x\xffy", "\xff", "line\nend", "cr\r"};
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     stats_saver_ex_c saver(nullptr, 1, dir.c_str(), k_prefix, name.c_str(), false);
     zqtr_capture_c capture;
     EXPECT_FALSE(saver.set_state(1, false));
     EXPECT_FALSE(saver.set_sync_state(1, true, 5));
-    EXPECT_TRUE(capture.has(ZQTR_FAIL, "The scenario name is not UTF-8 text, which a state file cannot hold: nothing is written."));
+    EXPECT_TRUE(capture.has(ZQTR_FAIL,
+                            "The scenario name holds a byte 0xFF or a line end, which a state file cannot hold: nothing is written."));
     EXPECT_FALSE(file_exists(state_file(dir)));
   }
-  // What it can hold reads back as written.
-  const std::string kept[] = {"a<b>&\"c\"", "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac", "\xf0\x9f\x98\x80"};
+  // What it can hold reads back as written, UTF-8 or not (a name in a single-byte code page).
+  const std::string kept[] = {"a<b>&\"c\"", "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac", "\xf0\x9f\x98\x80", "caf\xe9\ttab"};
   for (const std::string& name : kept) {
     SCOPED_TRACE(name);
     DeleteFileW(wide(state_file(dir)).c_str());
@@ -452,6 +458,9 @@ TEST_F(stats_saver_test, a_name_a_state_file_cannot_hold_is_refused) {
     EXPECT_TRUE(get_scenario_state_index(dir.c_str(), &index));
     EXPECT_EQ(index, static_cast<unsigned>(STATE_STOP));
   }
+  // A file that has its element already does not take the name: nothing stands in the way.
+  stats_saver_ex_c later(nullptr, 1, dir.c_str(), k_prefix, "x\xffy", false);
+  EXPECT_TRUE(later.set_state(1, true));
 }
 
 // A path the exports cannot represent exactly gets no answer, never the answer for another directory.
@@ -499,7 +508,7 @@ TEST_F(stats_saver_test, relative_paths_resolve_against_the_current_directory) {
     ~cwd_s() { SetCurrentDirectoryW(before.c_str()); }
   } restore;
   ASSERT_TRUE(SetCurrentDirectoryW(wide(m_dir.file("rel")).c_str()));
-  const char* forms[] = {"Scen", "./Scen", "Scen/../Scen", ".\\Scen\\"};
+  const char* forms[] = {"Scen", "./Scen", "Scen/../Scen", ".\\Scen\\", "../rel/Scen", "..\\rel\\Scen"};
   for (const char* form : forms) {
     SCOPED_TRACE(form);
     unsigned index = 99;

@@ -17,6 +17,9 @@ std::wstring wide(const std::string& text);
 // True when the Windows build runs under Wine rather than on Windows.
 bool running_under_wine();
 
+// Sets the file's last write time to the given number of seconds ago.
+bool set_file_age(const std::string& path, long seconds);
+
 // A named pipe at path (POSIX only); false where none can be made.
 bool make_fifo(const std::string& path);
 

@@ -3,7 +3,9 @@
 #include "platform/win32/posix/posix_paths.h"
 
 #include <sys/mount.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 
 
 namespace test_support_n {
@@ -11,6 +13,13 @@ namespace test_support_n {
 std::wstring wide(const std::string& text) { return posix_paths_n::widen(text); }
 
 bool running_under_wine() { return false; }
+
+bool set_file_age(const std::string& path, long seconds) {
+  struct timespec times[2];
+  times[0].tv_sec = times[1].tv_sec = ::time(nullptr) - seconds;
+  times[0].tv_nsec = times[1].tv_nsec = 0;
+  return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
 
 bool make_fifo(const std::string& path) { return ::mkfifo(path.c_str(), 0644) == 0; }
 

@@ -16,6 +16,24 @@ bool running_under_wine() {
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+bool set_file_age(const std::string& path, long seconds) {
+  HANDLE h = CreateFileW(wide(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER t;
+  t.LowPart = now.dwLowDateTime;
+  t.HighPart = now.dwHighDateTime;
+  t.QuadPart -= static_cast<ULONGLONG>(seconds) * 10000000ull;
+  FILETIME then;
+  then.dwLowDateTime = t.LowPart;
+  then.dwHighDateTime = t.HighPart;
+  const bool ok = SetFileTime(h, nullptr, &then, &then) != FALSE;
+  CloseHandle(h);
+  return ok;
+}
+
 bool make_fifo(const std::string&) { return false; }
 
 bool mount_small_file_system(const std::string&, size_t) { return false; }

@@ -37,8 +37,9 @@ expect 2 "" hold "$scen" --seconds -1
 expect 2 "" set-state "$scen" running --host -1
 expect 2 "" set-state "$scen" running --host 18446744073709551616
 expect 2 "" set-sync "$scen" true --scenario-id 4294967296
+expect 2 "" set-state "$scen" running --name $'line\nend'
 if [ ${#tool[@]} -eq 1 ]; then
-  # A name that is not UTF-8 (under an emulator the arguments arrive converted to UTF-16 already).
+  # A byte 0xFF (under an emulator the arguments arrive converted to UTF-16 already).
   expect 2 "" set-state "$scen" running --name $'x\xffy'
 fi
 expect 0 Stop state "$scen"

@@ -109,7 +109,7 @@ bool existing_scenario(const std::string& given, std::string& standard, std::ost
     err << "stats-mng: the directory path is not UTF-8 text\n";
     return false;
   }
-  if (dir.size() >= PATH_BUFFER_SIZE || !path_n::standard_dir_path(dir.c_str(), buffer, true)) {
+  if (dir.size() > MAX_SCENARIO_DIR_LENGTH || !path_n::standard_dir_path(dir.c_str(), buffer, true)) {
     err << "stats-mng: '" << given << "' is not a usable directory path\n";
     return false;
   }
@@ -121,11 +121,11 @@ bool existing_scenario(const std::string& given, std::string& standard, std::ost
   return true;
 }
 
-// A state file holds the name as UTF-8 text; other bytes would be written and then read back as no
-// state at all, so such a name is refused.
+// A name the state file would not give back as written (a byte 0xFF ends the reader's input, a line
+// end is read back as a blank) is refused.
 bool name_can_be_stored(const std::string& name, std::ostream& err) {
-  if (multi_lang_str_n::is_valid_utf8(name.c_str())) return true;
-  err << "stats-mng: --name is not UTF-8 text, which a state file cannot hold; nothing was written\n";
+  if (stats_saver_ex_c::is_storable_name(name.c_str())) return true;
+  err << "stats-mng: --name holds a byte 0xFF or a line end, which a state file cannot hold; nothing was written\n";
   return false;
 }
 

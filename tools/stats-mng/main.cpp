@@ -111,12 +111,12 @@ int main(int argc, char** argv) {
     cmd->add_option("--scenario-id", record.scenario_id, "The scenario number written in a new state file (0)")
         ->type_name("N")
         ->check(CLI::Validator(stats_mng_tool_n::unsigned_validator(UINT32_MAX), "N"));
-    cmd->add_option("--name", record.name, "The scenario name written in a new state file (UTF-8 text)")->type_name("TEXT");
+    cmd->add_option("--name", record.name, "The scenario name written in a new state file (no byte 0xFF, no line end)")->type_name("TEXT");
     cmd->footer(
         "Writes DIR/.mw_zq_prefix/stats.xml as an engine does (the hidden directory is created when missing): "
         "the new content replaces the old in one step. A run recorded while the state is Sync keeps Sync. "
         "set-sync true records Running, false records Sync.\n"
-        "Exit status: 0 when the file was written, 1 when not, 2 for a name that is not UTF-8 text, 4 when DIR "
+        "Exit status: 0 when the file was written, 1 when not, 2 for a name a state file cannot hold, 4 when DIR "
         "does not exist.");
   }
 

@@ -177,6 +177,15 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
     if (fd < 0 && !data_access && errno == EACCES) fd = ::open(native.c_str(), O_PATH | O_CLOEXEC);
   }
   if (fd < 0) return fail_handle(posix_paths_n::error_for_missing(native, errno));
+  if (kind == posix_file_handle_c::FILE_KIND && exists) {
+    // What was opened must still be a regular file: a pipe put in its place after the check above
+    // is refused here (the open itself did not wait for it).
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      ::close(fd);
+      return fail_handle(ERROR_NOT_SUPPORTED);
+    }
+  }
 
   if (kind == posix_file_handle_c::FILE_KIND) {
     DWORD share_error = share_locks_n::take(fd, rights, share_locks_n::shared_of(share), native);
@@ -337,7 +346,11 @@ BOOL FlushFileBuffers(HANDLE file) {
   auto h = file_of(file);
   if (h == nullptr) return FALSE;
   if (!(h->access & (FILE_WRITE_DATA | FILE_APPEND_DATA))) return fail(ERROR_ACCESS_DENIED);
-  if (::fsync(h->fd) != 0) return fail(posix_paths_n::error_from_errno(errno));
+  // A file system that has nothing to flush to (EINVAL, ENOTSUP: pipes, some special file systems)
+  // has flushed all it can; any other failure (EIO, ENOSPC) is one.
+  if (::fsync(h->fd) != 0 && errno != EINVAL && errno != ENOTSUP && errno != EOPNOTSUPP) {
+    return fail(posix_paths_n::error_from_errno(errno));
+  }
   return TRUE;
 }
 

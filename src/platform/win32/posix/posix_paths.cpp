@@ -194,7 +194,8 @@ DWORD resolve_utf8(const std::string& input, resolved_s& out) {
   // A relative path names something below the process's current directory, as on Windows.
   char cwd[PATH_MAX];
   if (::getcwd(cwd, sizeof cwd) == nullptr) return ERROR_PATH_NOT_FOUND;
-  out.native = join(cwd, path);
+  // Joined as one path below the root, so that a leading ".." climbs out of the current directory.
+  out.native = join("/", std::string(cwd) + "/" + path);
   return ERROR_SUCCESS;
 }
 
