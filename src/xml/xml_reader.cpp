@@ -222,7 +222,9 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
         unread_char();
         break;
       }
-      if (c == '\r' || c == '\n' || c == '\t') continue;
+      // Line ends and tabs are dropped; so is a NUL byte, which no text can hold (a text of NULs would
+      // make an element of text with nothing in it).
+      if (c == '\r' || c == '\n' || c == '\t' || c == '\0') continue;
       text.append(reinterpret_cast<const char*>(&c), 1);
     }
     text.trim();

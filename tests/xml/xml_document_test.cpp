@@ -185,6 +185,29 @@ TEST_F(xml_document_test, a_huge_tag_is_paid_for_once) {
   EXPECT_STREQ(reader.tag(), "b/");
 }
 
+// NUL bytes are no text: an element whose text is only NULs has none, and a written document loads
+// back to the same written form.
+TEST_F(xml_document_test, nul_bytes_in_text_are_dropped) {
+  struct case_s {
+    std::string body;
+    const char* written;
+  };
+  const case_s cases[] = {
+      {std::string("<r>\0\0\0</r>", 10), "<r/>\n"},
+      {std::string("<r>\0x\0y</r>", 11), "<r>xy</r>\n"},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.written);
+    const std::string path = m_dir.file("nul.xml");
+    write_text_file(path, "<?xml version=\"1.0\"?>" + c.body);
+    xml_document_c doc;
+    ASSERT_TRUE(doc.load(path.c_str()));
+    utl_stream_c out;
+    doc.write_to_stream(nullptr, out, false);
+    EXPECT_STREQ(out.c_str(), c.written);
+  }
+}
+
 TEST_F(xml_document_test, names_refused_and_accepted) {
   struct name_case_s {
     const char* name;
