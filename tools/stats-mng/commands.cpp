@@ -10,6 +10,8 @@
 #include "utl/message.h"
 #include "utl/multi_lang.h"
 
+#include <nlohmann/json.hpp>
+
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -135,21 +137,9 @@ extern "C" void on_interrupt(int) { g_interrupted = 1; }
 
 }  // namespace
 
-std::string json_text(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
+// One JSON object on one line (the directory is UTF-8: a path that is not was refused before).
+void print_json(std::ostream& out, const nlohmann::ordered_json& object) {
+  out << object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 int ask_engine_active(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
@@ -157,7 +147,7 @@ int ask_engine_active(const std::string& dir, bool json, std::ostream& out, std:
   if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
   bool active = is_engine_active_for_scenario(standard.c_str());
   if (json) {
-    out << "{\"directory\": " << json_text(standard) << ", \"active\": " << (active ? "true" : "false") << "}\n";
+    print_json(out, {{"directory", standard}, {"active", active}});
   } else {
     out << (active ? "active" : "inactive") << '\n';
   }
@@ -171,8 +161,7 @@ int print_state(const std::string& dir, bool json, std::ostream& out, std::ostre
   const bool read = get_scenario_state_index(standard.c_str(), &index);
   const char* name = k_state_names[index > STATE_UNKNOWN ? STATE_UNKNOWN : index];
   if (json) {
-    out << "{\"directory\": " << json_text(standard) << ", \"state\": \"" << name << "\", \"index\": " << index
-        << ", \"read\": " << (read ? "true" : "false") << "}\n";
+    print_json(out, {{"directory", standard}, {"state", name}, {"index", index}, {"read", read}});
   } else {
     out << name << '\n';
   }
@@ -185,7 +174,7 @@ int print_synced(const std::string& dir, bool json, std::ostream& out, std::ostr
   if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
   const bool synced = is_sync_replicated(standard.c_str());
   if (json) {
-    out << "{\"directory\": " << json_text(standard) << ", \"synced\": " << (synced ? "true" : "false") << "}\n";
+    print_json(out, {{"directory", standard}, {"synced", synced}});
   } else {
     out << (synced ? "true" : "false") << '\n';
   }
