@@ -38,6 +38,8 @@ expect 2 "" set-state "$scen" running --host -1
 expect 2 "" set-state "$scen" running --host 18446744073709551616
 expect 2 "" set-sync "$scen" true --scenario-id 4294967296
 expect 2 "" set-state "$scen" running --name $'line\nend'
+# A directory path that cannot name a directory exactly is a usage error too.
+expect 2 "" state "$scen$(printf '/.%.0s' $(seq 1 2100))"
 if [ ${#tool[@]} -eq 1 ]; then
   # A byte 0xFF (under an emulator the arguments arrive converted to UTF-16 already).
   expect 2 "" set-state "$scen" running --name $'x\xffy'

@@ -103,24 +103,30 @@ std::string absolute_directory(const std::string& dir) {
   return here.u8string() + "/" + dir;
 }
 
-// The standard form of a scenario directory, or false with a message when it does not exist.
-bool existing_scenario(const std::string& given, std::string& standard, std::ostream& err) {
+// The standard form of a scenario directory. 0 when it exists; with a message, 2 (a usage error) for
+// a path that cannot name a directory exactly (not UTF-8, too long, no standard form) and
+// EXIT_NO_SCENARIO when it does not exist.
+int existing_scenario(const std::string& given, std::string& standard, std::ostream& err) {
   char buffer[PATH_BUFFER_SIZE] = {};
   const std::string dir = absolute_directory(given);
   if (!multi_lang_str_n::is_valid_utf8(dir.c_str())) {
     err << "stats-mng: the directory path is not UTF-8 text\n";
-    return false;
+    return 2;
   }
-  if (dir.size() > MAX_SCENARIO_DIR_LENGTH || !path_n::standard_dir_path(dir.c_str(), buffer, true)) {
+  if (dir.size() > MAX_SCENARIO_DIR_LENGTH) {
+    err << "stats-mng: the directory path is longer than " << MAX_SCENARIO_DIR_LENGTH << " bytes\n";
+    return 2;
+  }
+  if (!path_n::standard_dir_path(dir.c_str(), buffer, true)) {
     err << "stats-mng: '" << given << "' is not a usable directory path\n";
-    return false;
+    return 2;
   }
   standard = buffer;
   if (!file_manipulation_n::if_exists(buffer, nullptr)) {
     err << "stats-mng: the scenario directory " << standard << " does not exist\n";
-    return false;
+    return EXIT_NO_SCENARIO;
   }
-  return true;
+  return 0;
 }
 
 // A name the state file would not give back as written (a byte 0xFF ends the reader's input, a line
@@ -144,7 +150,7 @@ void print_json(std::ostream& out, const nlohmann::ordered_json& object) {
 
 int ask_engine_active(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
   std::string standard;
-  if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
+  if (const int code = existing_scenario(dir, standard, err)) return code;
   bool active = is_engine_active_for_scenario(standard.c_str());
   if (json) {
     print_json(out, {{"directory", standard}, {"active", active}});
@@ -156,7 +162,7 @@ int ask_engine_active(const std::string& dir, bool json, std::ostream& out, std:
 
 int print_state(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
   std::string standard;
-  if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
+  if (const int code = existing_scenario(dir, standard, err)) return code;
   unsigned index = STATE_UNKNOWN;
   const bool read = get_scenario_state_index(standard.c_str(), &index);
   const char* name = k_state_names[index > STATE_UNKNOWN ? STATE_UNKNOWN : index];
@@ -171,7 +177,7 @@ int print_state(const std::string& dir, bool json, std::ostream& out, std::ostre
 
 int print_synced(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
   std::string standard;
-  if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
+  if (const int code = existing_scenario(dir, standard, err)) return code;
   const bool synced = is_sync_replicated(standard.c_str());
   if (json) {
     print_json(out, {{"directory", standard}, {"synced", synced}});
@@ -184,7 +190,7 @@ int print_synced(const std::string& dir, bool json, std::ostream& out, std::ostr
 int record_state(const std::string& dir, bool running, const record_options_s& options, std::ostream& err) {
   if (!name_can_be_stored(options.name, err)) return 2;
   std::string standard;
-  if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
+  if (const int code = existing_scenario(dir, standard, err)) return code;
   stats_saver_ex_c saver(nullptr, options.scenario_id, standard.c_str(), STATE_DIRECTORY_NAME, options.name.c_str(),
                          false);
   if (saver.set_state(options.host, running)) return 0;
@@ -195,7 +201,7 @@ int record_state(const std::string& dir, bool running, const record_options_s& o
 int record_sync(const std::string& dir, bool synced, int64_t time, const record_options_s& options, std::ostream& err) {
   if (!name_can_be_stored(options.name, err)) return 2;
   std::string standard;
-  if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
+  if (const int code = existing_scenario(dir, standard, err)) return code;
   stats_saver_ex_c saver(nullptr, options.scenario_id, standard.c_str(), STATE_DIRECTORY_NAME, options.name.c_str(),
                          false);
   if (saver.set_sync_state(options.host, synced, time)) return 0;
@@ -206,7 +212,7 @@ int record_sync(const std::string& dir, bool synced, int64_t time, const record_
 int hold_engine_lock(const std::string& dir, double seconds, std::ostream& out, std::ostream& err) {
   ZQTR_SCOPE(tr, "stats_mng_tool_n::hold_engine_lock", "stats-mng");
   std::string standard;
-  if (!existing_scenario(dir, standard, err)) return EXIT_NO_SCENARIO;
+  if (const int code = existing_scenario(dir, standard, err)) return code;
   stats_saver_lock_c lock(standard.c_str());
   if (!lock.lock(true)) {
     err << "stats-mng: cannot take the writer lock " << lock.lock_file_path().c_str()
