@@ -31,10 +31,10 @@ namespace {
 // directory, or not UTF-8, which would turn bytes into U+FFFD and name another directory) gets no
 // answer: false, with the reason in the trace log.
 bool scenario_directory(const char* scenario_dir, char (&directory)[PATH_BUFFER_SIZE], zqtr_entry_c& tr) {
-  if (scenario_dir != nullptr && std::strlen(scenario_dir) > MAX_SCENARIO_DIR_LENGTH) {
+  const size_t length = scenario_dir == nullptr ? 0 : std::strlen(scenario_dir);
+  if (length > MAX_SCENARIO_DIR_LENGTH) {
     tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to use a path of %lu characters (at most %lu): %.100s...",
-                static_cast<unsigned long>(std::strlen(scenario_dir)), static_cast<unsigned long>(MAX_SCENARIO_DIR_LENGTH),
-                scenario_dir);
+                static_cast<unsigned long>(length), static_cast<unsigned long>(MAX_SCENARIO_DIR_LENGTH), scenario_dir);
     return false;
   }
   if (!multi_lang_str_n::is_valid_utf8(scenario_dir)) {

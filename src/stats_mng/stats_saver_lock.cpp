@@ -93,11 +93,6 @@ bool stats_saver_lock_c::lock(bool writer) {
 }
 
 stats_saver_lock_c::probe_e stats_saver_lock_c::probe() {
-  if (m_lock_file != nullptr) {
-    m_lock_file->close();
-    delete m_lock_file;
-    m_lock_file = nullptr;
-  }
   // The bare system call, closed at once: while the probe holds the file an engine's writer open is
   // refused, so it holds it for as short a time as it can.
   std::unique_ptr<wchar_t[]> wide = path_n::wide_path(m_lock_file_path.c_str(), true);

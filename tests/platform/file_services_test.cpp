@@ -129,13 +129,6 @@ TEST_CHILD_ROLE(share_holder) {
   return 0;
 }
 
-bool wait_for_file(const std::string& path) {
-  for (int i = 0; i < 1000; ++i) {
-    if (file_exists(path)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
-}
 
 TEST_F(file_services_test, share_modes_between_processes_and_a_killed_holder) {
   std::string path = make("state.lock");

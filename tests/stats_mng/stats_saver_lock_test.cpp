@@ -25,13 +25,6 @@ using namespace test_support_n;
 
 namespace {
 
-bool wait_for_file(const std::string& path) {
-  for (int i = 0; i < 1500; ++i) {
-    if (file_exists(path)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
-}
 
 // An engine at work: holds the scenario's writer lock until told to stop.
 TEST_CHILD_ROLE(engine) {

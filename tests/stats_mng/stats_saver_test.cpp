@@ -380,11 +380,6 @@ TEST_F(stats_saver_test, threads_recording_at_once_lose_nothing) {
   }
 }
 
-bool wait_for(const std::string& path) {
-  for (int i = 0; i < 1500 && !file_exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return file_exists(path);
-}
-
 // A writer reports its process id and waits for a file (or ends at once for "-").
 TEST_CHILD_ROLE(pid_reporter) {
   if (args.size() != 2) return 2;
@@ -404,7 +399,7 @@ TEST_F(stats_saver_test, leftovers_of_writers_that_no_longer_run_are_removed) {
   EXPECT_EQ(ended.wait(), 0);
   child_process_c running("pid_reporter", {m_dir.file("running.pid"), m_dir.file("release")});
   ASSERT_TRUE(running.started());
-  ASSERT_TRUE(wait_for(m_dir.file("running.pid")));
+  ASSERT_TRUE(wait_for_file(m_dir.file("running.pid")));
   const std::string state_dir = dir + "/" + k_prefix + "/";
   const std::string dead = state_dir + "stats.xml." + read_text_file(m_dir.file("ended.pid")) + ".3.tmp";
   const std::string alive = state_dir + "stats.xml." + read_text_file(m_dir.file("running.pid")) + ".0.tmp";

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -52,6 +53,11 @@ void write_text_file(const std::string& path, const std::string& text) {
 bool file_exists(const std::string& path) {
   std::error_code ec;
   return fs::exists(from_utf8(path), ec);
+}
+
+bool wait_for_file(const std::string& path) {
+  for (int i = 0; i < 1500 && !file_exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return file_exists(path);
 }
 
 }  // namespace test_support_n

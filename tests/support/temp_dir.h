@@ -27,6 +27,8 @@ class temp_dir_c {
 std::string read_text_file(const std::string& path);
 void write_text_file(const std::string& path, const std::string& text);
 bool file_exists(const std::string& path);
+// Waits up to 15 s for a file to appear (a child process's signal); true once it exists.
+bool wait_for_file(const std::string& path);
 
 class temp_dir_test : public ::testing::Test {
  protected:

@@ -63,11 +63,6 @@ std::shared_ptr<posix_handle_c> find(HANDLE handle) {
   return it->second;
 }
 
-size_t live_count() {
-  std::lock_guard<std::mutex> guard(registry().mutex);
-  return registry().live.size();
-}
-
 int lend_to_stream(HANDLE handle) {
   std::shared_ptr<posix_file_handle_c> file = find_as<posix_file_handle_c>(handle);
   if (file == nullptr || file->fd < 0 || file->lent_to_stream.exchange(true)) {

@@ -58,8 +58,6 @@ std::shared_ptr<T> find_as(HANDLE handle) {
   if (object == nullptr) SetLastError(ERROR_INVALID_HANDLE);
   return object;
 }
-// The number of open handles of the process.
-size_t live_count();
 
 // The descriptor of a file handle, lent to a stdio stream (the runtime's _open_osfhandle): the
 // handle stays valid until the stream is closed through return_from_stream. -1 for a handle that is
