@@ -36,13 +36,20 @@ for preset in "${presets[@]}"; do
 done
 
 if [[ " ${presets[*]} " == *" asan "* ]]; then
-  # The XML fuzz target, for a bounded time on a copy of the seed corpus (run it longer by hand:
-  # build/fuzz/fuzz/xml_load_fuzzer -max_total_time=3600 CORPUS_DIR).
-  echo "== fuzz: XML loading (${STATS_MNG_FUZZ_SECONDS:-60} s)"
+  # The fuzz targets share one time budget (run them longer by hand:
+  # build/fuzz/fuzz/xml_load_fuzzer -max_total_time=3600 CORPUS_DIR): the XML reader two thirds of
+  # it, the configuration model's rules the rest.
+  budget="${STATS_MNG_FUZZ_SECONDS:-60}"
+  xml_seconds=$(( budget * 2 / 3 ))
+  xmc_seconds=$(( budget - xml_seconds ))
   cmake --preset fuzz >/dev/null
   cmake --build --preset fuzz -j"$jobs"
+  echo "== fuzz: XML loading (${xml_seconds} s)"
   rm -rf build/fuzz/run && mkdir -p build/fuzz/run && cp -r fuzz/corpus/xml_load build/fuzz/run/corpus
-  (cd build/fuzz/run && ../fuzz/xml_load_fuzzer -max_total_time="${STATS_MNG_FUZZ_SECONDS:-60}" corpus) || status=1
+  (cd build/fuzz/run && ../fuzz/xml_load_fuzzer -max_total_time="$xml_seconds" corpus) || status=1
+  echo "== fuzz: configuration types and items (${xmc_seconds} s)"
+  rm -rf build/fuzz/run-xmc && mkdir -p build/fuzz/run-xmc && cp -r fuzz/corpus/xmc build/fuzz/run-xmc/corpus
+  (cd build/fuzz/run-xmc && ../fuzz/xmc_fuzzer -max_total_time="$xmc_seconds" corpus) || status=1
 fi
 
 if [[ " ${presets[*]} " == *" default "* ]]; then

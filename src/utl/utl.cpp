@@ -74,16 +74,41 @@ void i64to32x32(uint64_t value, uint32_t& low, uint32_t& high) {
   high = static_cast<uint32_t>(value >> 32);
 }
 
+namespace {
+bool is_c_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+}  // namespace
+
+bool scan_dotted_quad(const char* text, uint32_t parts[4], const char** end) {
+  if (text == nullptr) return false;
+  const char* p = text;
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) {
+      if (*p != '.') return false;
+      ++p;
+    }
+    while (is_c_blank(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (*p < '0' || *p > '9') return false;
+    uint64_t n = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+      if (n <= 0xFFFFFFFFu) n = n * 10 + static_cast<uint64_t>(*p - '0');
+    }
+    if (n > 0xFFFFFFFFu || (negative && n != 0)) n = 0xFFFFFFFFu;
+    parts[i] = static_cast<uint32_t>(n);
+  }
+  if (end != nullptr) *end = p;
+  return true;
+}
+
 uint32_t string_to_ip(const char* s) {
-  if (s == nullptr) return 0;
-  unsigned a = 0, b = 0, c = 0, d = 0;
-  char tail = 0;
-  int fields = std::sscanf(s, "%u.%u.%u.%u%c", &a, &b, &c, &d, &tail);
-  bool trailing_blank = fields == 5 && (tail == ' ' || tail == '\t' || tail == '\n' || tail == '\r' || tail == '\v' ||
-                                        tail == '\f');
-  if (fields != 4 && !trailing_blank) return 0;
-  if (a > 255 || b > 255 || c > 255 || d > 255) return 0;
-  return (a << 24) | (b << 16) | (c << 8) | d;
+  uint32_t parts[4];
+  const char* end = nullptr;
+  // Read by hand rather than with sscanf: the C runtimes disagree on a %u that overflows.
+  if (!scan_dotted_quad(s, parts, &end)) return 0;
+  if (*end != '\0' && !is_c_blank(*end)) return 0;
+  if (parts[0] > 255 || parts[1] > 255 || parts[2] > 255 || parts[3] > 255) return 0;
+  return (parts[0] << 24) | (parts[1] << 16) | (parts[2] << 8) | parts[3];
 }
 
 bool get_disk_total_size(const char* path, uint64_t* total) {

@@ -28,8 +28,13 @@ const char* get_error_text(utl_stream_c& out, int error);
 uint64_t i32x32to64(uint32_t low, uint32_t high);
 void i64to32x32(uint64_t value, uint32_t& low, uint32_t& high);
 
-// Dotted IPv4 text as a number; 0 when it is not one (and for 0.0.0.0).
+// Dotted IPv4 text as a number, first part most significant: four parts below 256, then the end
+// or one blank (whatever follows it); 0 when it is not one (and for 0.0.0.0).
 uint32_t string_to_ip(const char* s);
+// Reads four dotted parts "%u.%u.%u.%u" as the C library's %u reads each (blanks, a sign, decimal
+// digits), the same on every target: a part too big for 32 bits, or negative, reads as
+// 4294967295. end receives where reading stopped. False when four parts cannot be read.
+bool scan_dotted_quad(const char* text, uint32_t parts[4], const char** end);
 
 // The total bytes of the volume holding path.
 bool get_disk_total_size(const char* path, uint64_t* total);

@@ -245,16 +245,17 @@ void xml_document_c::write_start(xml_node_c* node, utl_stream_c& out) {
   for (size_t i = depth_of(node); i > 0; --i) out << "\t";
   const char* name = node->name == nullptr ? "" : node->name;
   out << "<" << name;
+  // An element with text keeps its attributes too: dropping them would lose what was read.
+  if (node->attributes != nullptr) {
+    for (xml_attr_c* a = node->attributes->first(); a != nullptr; a = node->attributes->next()) {
+      const char* value = a->value() == nullptr || a->value()[0] == '\0' ? nullptr : m_translator.translate_to_xml(a->value());
+      out << " " << (a->name() == nullptr ? "" : a->name()) << "=" << "\"" << (value == nullptr ? "" : value) << "\"";
+    }
+  }
   if (node->kind == xml_node_c::TEXT_ELEMENT) {
     const char* text = m_translator.translate_to_xml(node->text.c_str());
     out << ">" << (text == nullptr ? "" : text) << "<" << "/" << name << ">";
   } else {
-    if (node->attributes != nullptr) {
-      for (xml_attr_c* a = node->attributes->first(); a != nullptr; a = node->attributes->next()) {
-        const char* value = a->value() == nullptr || a->value()[0] == '\0' ? nullptr : m_translator.translate_to_xml(a->value());
-        out << " " << (a->name() == nullptr ? "" : a->name()) << "=" << "\"" << (value == nullptr ? "" : value) << "\"";
-      }
-    }
     if (node->first_child == nullptr) out << "/";
     out << ">";
   }

@@ -168,13 +168,20 @@ class generic_tree_ct {
   virtual void delete_children(T* node) {
     if (node == nullptr) return;
     while (node->last_child != nullptr) {
-      T* child = static_cast<T*>(node->last_child);
+      generic_node_c* child = node->last_child;
       node->last_child = child->prev;
       if (child->prev != nullptr) child->prev->next = nullptr;
       child->prev = nullptr;
       child->parent = nullptr;
-      delete_children(child);
-      delete_node(child);
+      // A node of another class (the plain content of an external object in a configuration
+      // tree) goes with its own subtree through its virtual destructor.
+      T* typed = dynamic_cast<T*>(child);
+      if (typed == nullptr) {
+        delete child;
+        continue;
+      }
+      delete_children(typed);
+      delete_node(typed);
     }
     node->first_child = nullptr;
     node->last_child = nullptr;

@@ -40,3 +40,25 @@ string(REPLACE "\r\n" "\n" out "${out}")
 if(NOT rc EQUAL 0 OR NOT out STREQUAL "Scenario is running.\n")
   message(FATAL_ERROR "stats-mng message with the sample file gave rc=${rc} [${out}]")
 endif()
+
+# fits: the configuration model's type rules, with the exit status saying the verdict.
+foreach(check
+    "1|does not fit|IPAddr|0.0.0.0"
+    "0|fits|IPAddr|0.0.0.0|--label|Data_IP"
+    "0|fits|Date|29 Feb ANY"
+    "1|does not fit|Date|29 Feb 2021"
+    "1|does not fit: Unable to convert \"HA\" to Product|Product|HA"
+    "0|fits|Bandwidth|1544.0"
+    "2|-|Colour|red")
+  string(REPLACE "|" ";" parts "${check}")
+  list(POP_FRONT parts want_rc want_out)
+  if(want_out STREQUAL "-")
+    set(want_out "")
+  endif()
+  execute_process(COMMAND ${run} fits ${parts} OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+  string(REPLACE "\r\n" "\n" out "${out}")
+  string(STRIP "${out}" out)
+  if(NOT rc EQUAL want_rc OR NOT out STREQUAL want_out)
+    message(FATAL_ERROR "stats-mng fits ${parts} gave rc=${rc} [${out}] (wanted ${want_rc} [${want_out}]) ${err}")
+  endif()
+endforeach()

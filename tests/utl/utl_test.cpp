@@ -58,6 +58,10 @@ TEST(utl_n, dotted_ip_texts) {
       {"256.1.1.1", 0},
       {"1.2.3.256", 0},
       {"-1.2.3.4", 0},
+      {"4294967296.0.0.1", 0},  // too big for 32 bits: refused on every target, never wrapped to 0
+      {"18446744073709551617.1.1.1", 0},
+      {" 10.+1.2.3", (10u << 24) | (1u << 16) | (2u << 8) | 3u},  // each part read as %u reads it
+      {"10.1.2.3 trailing", (10u << 24) | (1u << 16) | (2u << 8) | 3u},
       {"", 0},
   };
   for (const row_s& row : rows) {

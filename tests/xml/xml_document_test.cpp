@@ -250,7 +250,7 @@ TEST_F(xml_document_test, escaping_both_ways) {
 TEST_F(xml_document_test, the_line_form_of_a_stored_document) {
   xml_document_c doc;
   ASSERT_TRUE(load(doc, "<?xml version=\"1.0\" standalone=\"no\"?>\n"
-                        "<stats_saver ScenarioID=\"5\"><host HostIndex=\"1\"/><name k=\"dropped\">a &amp; b</name>"
+                        "<stats_saver ScenarioID=\"5\"><host HostIndex=\"1\"/><name k=\"kept\">a &amp; b</name>"
                         "<deep><deeper/></deep></stats_saver>"));
   EXPECT_FALSE(doc.standalone());
   std::string path = m_dir.file("stored.xml");
@@ -262,7 +262,7 @@ TEST_F(xml_document_test, the_line_form_of_a_stored_document) {
             "<?xml version=\"1.0\" standalone=\"no\"?>\n"
             "<stats_saver ScenarioID=\"5\">\n"
             "\t<host HostIndex=\"1\"/>\n"
-            "\t<name>a &amp; b</name>\n"
+            "\t<name k=\"kept\">a &amp; b</name>\n"
             "\t<deep>\n"
             "\t\t<deeper/>\n"
             "\t</deep>\n"

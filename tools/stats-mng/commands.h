@@ -61,6 +61,12 @@ std::function<std::string(std::string&)> seconds_validator();
 // A whole number written with digits only (no sign), at most max.
 std::function<std::string(std::string&)> unsigned_validator(uint64_t max);
 
+// Tells whether text fits a value type or an enumeration, named as a data item's type attribute
+// names it; label, when given, is the data item's label. Prints "fits" or "does not fit" (with the
+// value conversion's reason where it gives one). Returns 0 fits, 1 does not, 2 for an unknown type.
+int print_fits(const std::string& type, const std::string& text, const std::string* label, std::ostream& out,
+               std::ostream& err);
+
 // Applies --drive NAME=DIR options; false (with a message on err) for a bad one.
 bool map_drives(const std::vector<std::string>& mappings, std::ostream& err);
 

@@ -132,6 +132,24 @@ int main(int argc, char** argv) {
       "SIGINT or SIGTERM release it.\n"
       "Exit status: 0 after releasing, 1 when another engine holds the lock, 4 when DIR does not exist.");
 
+  std::string fits_type, fits_text, fits_label;
+  CLI::App* fits_cmd = app.add_subcommand("fits", "Tell whether a text fits a configuration value type or enumeration");
+  fits_cmd->add_option("TYPE", fits_type,
+                       "A value type (Number, Bool, String, Text, FullPath, DefFullPath, IPAddr, IPAdrMask, Date, "
+                       "MultiEntry, Any, Enum) or an enumeration (Product, Application, Bandwidth ...); case-sensitive")
+      ->required();
+  fits_cmd->add_option("TEXT", fits_text, "The text, as a data item's val attribute holds it")->required();
+  CLI::Option* label_option =
+      fits_cmd->add_option("--label", fits_label, "The data item's label (Data_IP and Out_IP may be 0.0.0.0)")
+          ->type_name("LABEL");
+  fits_cmd->footer(
+      "Applies the configuration model's rule for the type: Bool is exactly True or False; IPAddr is four dotted "
+      "parts below 256 and not 0.0.0.0 (empty fits); IPAdrMask is ADDRESS/MASK with a contiguous mask; Date is "
+      "\"DAY MONTH YEAR\" (month as 1-12 or Jan..Dec) or DAY.MONTH.YEAR / DAY:MONTH:YEAR, each part a number "
+      "or ANY, from 1 January 1970 to 31 December 3000 when day and month are given; Bandwidth is Unlimited or a "
+      "number; MultiEntry is a type or enumeration name or a number.\n"
+      "Exit status: 0 fits, 1 does not fit, 2 when TYPE is neither a type nor an enumeration.");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -159,6 +177,11 @@ int main(int argc, char** argv) {
     return stats_mng_tool_n::record_sync(scenario_dir, synced, sync_time, record, std::cerr);
   }
   if (hold_cmd->parsed()) return stats_mng_tool_n::hold_engine_lock(scenario_dir, hold_seconds, std::cout, std::cerr);
+  if (fits_cmd->parsed()) {
+    const int code = stats_mng_tool_n::print_fits(fits_type, fits_text, label_option->count() > 0 ? &fits_label : nullptr,
+                                                  std::cout, std::cerr);
+    return code;
+  }
   if (message_cmd->parsed()) return stats_mng_tool_n::print_message(message_id, message_file, std::cout, std::cerr);
   if (path_cmd->parsed()) {
     if (windows_form) return stats_mng_tool_n::print_windows_paths(paths, std::cout, std::cerr);

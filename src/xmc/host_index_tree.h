@@ -1,0 +1,52 @@
+// The hosts of a scenario by host index, nested as their ReplNode objects are: each host below
+// the host it replicates from. The root always exists and stands for the master, host 1.
+#ifndef STATS_MNG_XMC_HOST_INDEX_TREE_H
+#define STATS_MNG_XMC_HOST_INDEX_TREE_H
+
+#include "xml/xml_item.h"
+
+#include <cstdint>
+
+class xmc_item_c;
+
+struct host_index_node_s : public generic_node_c {
+  explicit host_index_node_s(uint64_t index, xmc_item_c* item = nullptr) : host_index(index), repl_node(item) {}
+
+  uint64_t host_index;
+  xmc_item_c* repl_node;  // the host's ReplNode in the configuration tree; not owned
+
+  host_index_node_s* first_host() const { return static_cast<host_index_node_s*>(first_child); }
+  host_index_node_s* next_host() const { return static_cast<host_index_node_s*>(next); }
+};
+
+class host_index_tree_c : public generic_tree_ct<host_index_node_s> {
+ public:
+  host_index_tree_c();
+
+  static constexpr uint64_t k_master = 1;
+
+  host_index_node_s* master() const { return root; }
+  // The node of a host index (1: the root); null when there is none.
+  host_index_node_s* find(uint64_t host_index) const;
+  // The number of hosts other than the master.
+  uint64_t host_count() const;
+  // The index of the first host below the master; 0 when there is none.
+  uint64_t first_host_index() const;
+  // The index of the host after this one in pre-order (the master first); 0 after the last or for
+  // an unknown index.
+  uint64_t next_host_index(uint64_t host_index) const;
+  // A new node for host_index below the node of parent_index; null when that parent is missing, the
+  // index is 1 or 0, or already present.
+  host_index_node_s* insert_host(uint64_t host_index, uint64_t parent_index, xmc_item_c* repl_node);
+  // Removes every node but the root, which forgets its ReplNode.
+  void remove_all_but_root();
+
+  // Clearing keeps the root: the master always exists.
+  void remove_all() override { remove_all_but_root(); }
+  void clear() override { remove_all_but_root(); }
+
+ private:
+  static const host_index_node_s* _following(const host_index_node_s* node);
+};
+
+#endif

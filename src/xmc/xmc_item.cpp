@@ -1,0 +1,167 @@
+#include "xmc/xmc_item.h"
+
+#include "xmc/xmc_enum.h"
+
+#include <cstring>
+
+namespace {
+
+uint32_t kind_of_name(const char* name) {
+  if (name == nullptr) return xmc_item_c::OTHER;
+  if (std::strcmp(name, "data") == 0) return xmc_item_c::DATA;
+  if (std::strcmp(name, "object") == 0) return xmc_item_c::OBJECT;
+  if (std::strcmp(name, "title") == 0) return xmc_item_c::TITLE;
+  return xmc_item_c::OTHER;
+}
+
+bool label_is(const labeled_value_c* attribute, const char* label) {
+  return attribute != nullptr && attribute->label() != nullptr && std::strcmp(attribute->label(), label) == 0;
+}
+
+void link_last(xml_item_c* child, xml_item_c* parent) {
+  child->parent = parent;
+  child->prev = parent->last_child;
+  if (parent->last_child != nullptr) {
+    parent->last_child->next = child;
+  } else {
+    parent->first_child = child;
+  }
+  parent->last_child = child;
+}
+
+}  // namespace
+
+xmc_item_c::xmc_item_c(const char* name)
+    : xml_item_c(name), m_kind(kind_of_name(name)), m_value_type(TYPE_NONE), m_enum_index(ENUM_NONE) {}
+
+xmc_item_c::xmc_item_c(const xmc_item_c& source, bool deep)
+    : xml_item_c(source, false),
+      m_kind(source.m_kind),
+      m_value_type(source.m_value_type),
+      m_enum_index(source.m_enum_index),
+      m_well_formed(source.m_well_formed) {
+  if (source.text() != nullptr) set_text(source.text());
+  if (!deep) return;
+  for (xml_item_c* child = source.first_item(); child != nullptr; child = child->next_item()) {
+    const xmc_item_c* typed = cast(child);
+    xml_item_c* copy = typed != nullptr && !is_external() ? new xmc_item_c(*typed, true) : copy_plain(*child);
+    link_last(copy, this);
+  }
+}
+
+xmc_item_c::~xmc_item_c() = default;
+
+size_t xmc_item_c::get_name_length() const {
+  switch (m_kind) {
+    case TITLE: return 5;
+    case OBJECT: return 6;
+    case DATA: return 4;
+    default: return xml_item_c::get_name_length();
+  }
+}
+
+void xmc_item_c::_apply_rules(const char* label) {
+  if (label == nullptr) return;
+  if (is_object()) {
+    // Only the attribute's name counts: external="False" is still an external object.
+    if (std::strcmp(label, "external") == 0) m_kind = EXTERNAL;
+    if (std::strcmp(label, "id") == 0 && attr_count() >= 2 && label_is(get_attr(0), "label") &&
+        label_is(get_attr(1), "id")) {
+      m_well_formed = 1;
+    }
+  } else if (m_kind == DATA && std::strcmp(label, "type") == 0) {
+    if (attr_count() >= 3 && label_is(get_attr(0), "label") && label_is(get_attr(1), "val") &&
+        label_is(get_attr(2), "type")) {
+      m_well_formed = 1;
+    }
+    m_value_type = xmc_enum_c::value_type(attr_text(this, "type"), &m_enum_index);
+  }
+}
+
+#define XMC_ITEM_SETTER(T)                                                   \
+  labeled_value_c* xmc_item_c::set_attr(const char* label, T value) {        \
+    labeled_value_c* attribute = xml_item_c::set_attr(label, value);         \
+    _apply_rules(label);                                                     \
+    return attribute;                                                        \
+  }
+XMC_ITEM_SETTER(const char*)
+XMC_ITEM_SETTER(unsigned long long)
+XMC_ITEM_SETTER(long long)
+XMC_ITEM_SETTER(unsigned int)
+XMC_ITEM_SETTER(int)
+XMC_ITEM_SETTER(unsigned long)
+XMC_ITEM_SETTER(long)
+XMC_ITEM_SETTER(unsigned short)
+XMC_ITEM_SETTER(short)
+XMC_ITEM_SETTER(char)
+XMC_ITEM_SETTER(bool)
+#undef XMC_ITEM_SETTER
+
+labeled_value_c* xmc_item_c::add_attr(const labeled_value_c* attribute) {
+  labeled_value_c* added = xml_item_c::add_attr(attribute);
+  if (attribute != nullptr) _apply_rules(attribute->label());
+  return added;
+}
+
+xmc_item_c* xmc_item_c::add_xmc_child(const char* name, xml_item_c* parent) {
+  xmc_item_c* item = new xmc_item_c(name);
+  if (parent != nullptr) link_last(item, parent);
+  return item;
+}
+
+xmc_item_c* xmc_item_c::cast(generic_node_c* node) { return dynamic_cast<xmc_item_c*>(node); }
+
+const char* xmc_item_c::attr_text(const xml_item_c* item, const char* label) {
+  if (item == nullptr) return nullptr;
+  labeled_value_c* attribute = item->find_attr(label);
+  return attribute == nullptr ? nullptr : attribute->as_string();
+}
+
+xml_item_c* xmc_item_c::copy_plain(const xml_item_c& source) {
+  xml_item_c* copy = new xml_item_c(source, false);
+  if (source.text() != nullptr) copy->set_text(source.text());
+  for (xml_item_c* child = source.first_item(); child != nullptr; child = child->next_item()) {
+    link_last(copy_plain(*child), copy);
+  }
+  return copy;
+}
+
+xmc_item_c* xmc_item_c::parent_object(const xml_item_c* item) {
+  for (generic_node_c* p = item == nullptr ? nullptr : item->parent; p != nullptr; p = p->parent) {
+    xmc_item_c* typed = cast(p);
+    if (typed != nullptr && typed->is_object()) return typed;
+  }
+  return nullptr;
+}
+
+xmc_item_c* mixed_xmc_xml_tree_c::from_xml_node(xml_node_c* node) {
+  xmc_item_c* item = new xmc_item_c(node->name);
+  if (node->attributes != nullptr) {
+    for (xml_attr_c* a = node->attributes->first(); a != nullptr; a = node->attributes->next()) {
+      item->set_attr(a->name(), a->value());
+    }
+  }
+  if (node->text.length() > 0) item->set_text(node->text.c_str());
+  if (item->is_external()) {
+    _plain_children(node, item);
+    return item;
+  }
+  for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
+    xmc_item_c* converted = from_xml_node(child);
+    if (!attach(converted, item, true)) delete_node(converted);
+  }
+  return item;
+}
+
+void mixed_xmc_xml_tree_c::_plain_children(xml_node_c* node, xml_item_c* parent) {
+  for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
+    xml_item_c* plain = xml_item_c::add_child(child->name, parent);
+    if (child->attributes != nullptr) {
+      for (xml_attr_c* a = child->attributes->first(); a != nullptr; a = child->attributes->next()) {
+        plain->set_attr(a->name(), a->value());
+      }
+    }
+    if (child->text.length() > 0) plain->set_text(child->text.c_str());
+    _plain_children(child, plain);
+  }
+}

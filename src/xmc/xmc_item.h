@@ -1,0 +1,82 @@
+// The items of a configuration tree, which know what they are (title, object, data item, external
+// object), the type of their value and whether their leading attributes came in the expected
+// order; and the tree that reads and writes them through XML documents.
+#ifndef STATS_MNG_XMC_XMC_ITEM_H
+#define STATS_MNG_XMC_XMC_ITEM_H
+
+#include "xml/xml_item.h"
+#include "xml/xml_tree.h"
+
+#include <cstdint>
+
+class xmc_item_c : public xml_item_c {
+ public:
+  enum kind_e : uint32_t { TITLE = 0, OBJECT = 1, DATA = 2, EXTERNAL = 3, OTHER = 4 };
+
+  // The kind follows the name: "data", "object", "title", anything else.
+  explicit xmc_item_c(const char* name);
+  // Name, text, attributes, kind, value type, enumeration and well-formed flag; with deep the
+  // children too: configuration items as such, and everything below an external object as plain
+  // XML items.
+  xmc_item_c(const xmc_item_c& source, bool deep);
+  ~xmc_item_c() override;
+
+  size_t get_name_length() const override;
+  // Every attribute setter applies the item's attribute rules after the base operation.
+  labeled_value_c* set_attr(const char* label, const char* value) override;
+  labeled_value_c* set_attr(const char* label, unsigned long long value) override;
+  labeled_value_c* set_attr(const char* label, long long value) override;
+  labeled_value_c* set_attr(const char* label, unsigned int value) override;
+  labeled_value_c* set_attr(const char* label, int value) override;
+  labeled_value_c* set_attr(const char* label, unsigned long value) override;
+  labeled_value_c* set_attr(const char* label, long value) override;
+  labeled_value_c* set_attr(const char* label, unsigned short value) override;
+  labeled_value_c* set_attr(const char* label, short value) override;
+  labeled_value_c* set_attr(const char* label, char value) override;
+  labeled_value_c* set_attr(const char* label, bool value) override;
+  labeled_value_c* add_attr(const labeled_value_c* attribute) override;
+
+  uint32_t kind() const { return m_kind; }
+  bool is_object() const { return m_kind == OBJECT || m_kind == EXTERNAL; }
+  bool is_data() const { return m_kind == DATA; }
+  bool is_external() const { return m_kind == EXTERNAL; }
+  uint32_t value_type() const { return m_value_type; }
+  uint32_t enum_index() const { return m_enum_index; }
+  bool well_formed() const { return m_well_formed != 0; }
+
+  // A new configuration item as the last child of parent (when given).
+  static xmc_item_c* add_xmc_child(const char* name, xml_item_c* parent);
+  // The item as a configuration item; null for a plain XML item or null.
+  static xmc_item_c* cast(generic_node_c* node);
+  // The text of an attribute, or null when the item has none of that label.
+  static const char* attr_text(const xml_item_c* item, const char* label);
+  // A deep copy of any item as plain XML items (name, attributes, text, children).
+  static xml_item_c* copy_plain(const xml_item_c& source);
+  // The nearest ancestor that is an object or external object; null when there is none.
+  static xmc_item_c* parent_object(const xml_item_c* item);
+
+ private:
+  void _apply_rules(const char* label);
+
+  uint32_t m_kind;
+  uint32_t m_value_type;
+  uint32_t m_enum_index;
+  uint32_t m_well_formed = 0;
+};
+
+// A configuration tree: every element becomes an xmc_item_c, except that the content of an
+// external object stays plain XML items, which belong to the object configuration handling them.
+class mixed_xmc_xml_tree_c : public xml_tree_ct<xmc_item_c> {
+ public:
+  mixed_xmc_xml_tree_c() = default;
+  xmc_item_c* from_xml_node(xml_node_c* node) override;
+
+ protected:
+  // A document read into the tree replaces its root.
+  bool _replaces_root() const override { return true; }
+
+ private:
+  static void _plain_children(xml_node_c* node, xml_item_c* parent);
+};
+
+#endif

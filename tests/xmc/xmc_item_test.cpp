@@ -1,0 +1,180 @@
+#include "xmc/xmc_enum.h"
+#include "xmc/xmc_item.h"
+
+#include "support/temp_dir.h"
+#include "utl/utl_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string written(mixed_xmc_xml_tree_c& tree) {
+  utl_stream_c out;
+  tree.write_to_stream(out, false);  // without the declaration
+  return out.c_str();
+}
+
+// The root of a tree read from text.
+xmc_item_c* load(mixed_xmc_xml_tree_c& tree, const std::string& text) {
+  EXPECT_TRUE(tree.load_from_str(("<?xml version=\"1.0\"?>\n" + text).c_str())) << text;
+  return tree.root;
+}
+
+}  // namespace
+
+TEST(xmc_item_test, the_kind_follows_the_name) {
+  struct case_s {
+    const char* name;
+    uint32_t kind;
+    size_t name_length;
+  } cases[] = {{"data", xmc_item_c::DATA, 4},   {"object", xmc_item_c::OBJECT, 6}, {"title", xmc_item_c::TITLE, 5},
+               {"enum", xmc_item_c::OTHER, 4}, {"Data", xmc_item_c::OTHER, 4},    {"definitions", xmc_item_c::OTHER, 11}};
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.name);
+    xmc_item_c item(c.name);
+    EXPECT_EQ(item.kind(), c.kind);
+    EXPECT_EQ(item.value_type(), TYPE_NONE);
+    EXPECT_EQ(item.enum_index(), ENUM_NONE);
+    EXPECT_FALSE(item.well_formed());
+    EXPECT_EQ(item.get_name_length(), c.name_length);
+  }
+}
+
+TEST(xmc_item_test, attribute_rules_read_from_documents) {
+  struct case_s {
+    const char* element;
+    uint32_t kind;
+    bool well_formed;
+    uint32_t value_type;
+    uint32_t enum_index;
+  } cases[] = {
+      {R"(<object label="a" id="1"/>)", xmc_item_c::OBJECT, true, TYPE_NONE, ENUM_NONE},
+      {R"(<object id="1" label="a"/>)", xmc_item_c::OBJECT, false, TYPE_NONE, ENUM_NONE},
+      {R"(<object label="a" status="True" id="1"/>)", xmc_item_c::OBJECT, false, TYPE_NONE, ENUM_NONE},
+      {R"(<object label="a" id="1" external="False"/>)", xmc_item_c::EXTERNAL, true, TYPE_NONE, ENUM_NONE},
+      {R"(<object external="" label="a" id="1"/>)", xmc_item_c::EXTERNAL, false, TYPE_NONE, ENUM_NONE},
+      {R"(<data label="a" val="Ha" type="Application"/>)", xmc_item_c::DATA, true, TYPE_ENUM, ENUM_APPLICATION},
+      {R"(<data label="a" val="1" type="Number"/>)", xmc_item_c::DATA, true, TYPE_NUMBER, ENUM_NONE},
+      {R"(<data label="a" val="1" type="Colour"/>)", xmc_item_c::DATA, true, TYPE_NONE, ENUM_NONE},
+      {R"(<data val="1" label="a" type="Bool"/>)", xmc_item_c::DATA, false, TYPE_BOOL, ENUM_NONE},
+      {R"(<data label="a" val="1"/>)", xmc_item_c::DATA, false, TYPE_NONE, ENUM_NONE},
+      {R"(<data label="a" val="1" type="Text" external="x"/>)", xmc_item_c::DATA, true, TYPE_TEXT, ENUM_NONE},
+      {R"(<title label="a" type="Number"/>)", xmc_item_c::TITLE, false, TYPE_NONE, ENUM_NONE},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.element);
+    mixed_xmc_xml_tree_c tree;
+    xmc_item_c* item = load(tree, c.element);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->kind(), c.kind);
+    EXPECT_EQ(item->well_formed(), c.well_formed);
+    EXPECT_EQ(item->value_type(), c.value_type);
+    EXPECT_EQ(item->enum_index(), c.enum_index);
+  }
+}
+
+TEST(xmc_item_test, every_setter_applies_the_rules) {
+  xmc_item_c data("data");
+  data.set_attr("label", "x");
+  data.set_attr("val", 5);
+  data.set_attr("type", "SynchronizationType");
+  EXPECT_TRUE(data.well_formed());
+  EXPECT_EQ(data.value_type(), TYPE_ENUM);
+  EXPECT_EQ(data.enum_index(), ENUM_SYNCHRONIZATION_TYPE);
+  data.set_attr("type", "Bool");  // setting the type again works it out again
+  EXPECT_EQ(data.value_type(), TYPE_BOOL);
+  EXPECT_EQ(data.enum_index(), ENUM_NONE);
+  data.set_attr("type", "");
+  EXPECT_EQ(data.value_type(), TYPE_NONE);
+  labeled_value_c type("type", "IPAddr");
+  data.add_attr(&type);
+  EXPECT_EQ(data.value_type(), TYPE_IP_ADDR);
+
+  xmc_item_c object("object");
+  object.set_attr("label", "o");
+  object.set_attr("id", 4500u);
+  EXPECT_TRUE(object.well_formed());
+  labeled_value_c external("external", 0);
+  object.add_attr(&external);
+  EXPECT_EQ(object.kind(), xmc_item_c::EXTERNAL);
+}
+
+TEST(xmc_item_test, external_content_stays_plain_and_round_trips) {
+  // Read from a file, as a configuration is: element text is kept (a text loader passes over it).
+  test_support_n::temp_dir_c dir;
+  const std::string text =
+      "<object label=\"Scenario\" id=\"1000\">\n"
+      "\t<object label=\"External\" id=\"6000\" external=\"True\">\n"
+      "\t\t<object label=\"db\" id=\"6799\">\n"
+      "\t\t\t<data label=\"x\" val=\"1\" type=\"Number\"/>\n"
+      "\t\t\t<Server name=\"s1\">text &amp; more</Server>\n"
+      "\t\t</object>\n"
+      "\t</object>\n"
+      "\t<data label=\"ScenarioName\" val=\"n\" type=\"String\"/>\n"
+      "</object>\n";
+  const std::string path = dir.file("scenario.xml");
+  test_support_n::write_text_file(path, "<?xml version=\"1.0\"?>\n" + text);
+  mixed_xmc_xml_tree_c tree;
+  ASSERT_TRUE(tree.load(path.c_str()));
+  xmc_item_c* root = tree.root;
+  ASSERT_NE(root, nullptr);
+  xmc_item_c* external = xmc_item_c::cast(root->first_item());
+  ASSERT_NE(external, nullptr);
+  EXPECT_TRUE(external->is_external());
+  xml_item_c* content = external->first_item();
+  ASSERT_NE(content, nullptr);
+  EXPECT_EQ(xmc_item_c::cast(content), nullptr);  // plain XML below an external object
+  EXPECT_EQ(xmc_item_c::cast(content->first_item()), nullptr);
+  EXPECT_STREQ(content->first_item()->next_item()->text(), "text & more");
+  EXPECT_NE(xmc_item_c::cast(external->next_item()), nullptr);  // the external object's sibling is typed
+  EXPECT_EQ(written(tree), text);
+
+  // A deep copy keeps the content plain and independent.
+  xmc_item_c copy(*root, true);
+  xmc_item_c* copied_external = xmc_item_c::cast(copy.first_item());
+  ASSERT_NE(copied_external, nullptr);
+  EXPECT_TRUE(copied_external->is_external());
+  ASSERT_NE(copied_external->first_item(), nullptr);
+  EXPECT_EQ(xmc_item_c::cast(copied_external->first_item()), nullptr);
+  EXPECT_STREQ(copied_external->first_item()->first_item()->next_item()->text(), "text & more");
+  xmc_item_c* copied_data = xmc_item_c::cast(copied_external->next_item());
+  ASSERT_NE(copied_data, nullptr);
+  EXPECT_EQ(copied_data->value_type(), TYPE_STRING);
+  EXPECT_TRUE(copied_data->well_formed());
+  copied_data->set_attr("val", "changed");
+  EXPECT_STREQ(xmc_item_c::attr_text(external->next_item(), "val"), "n");
+
+  mixed_xmc_xml_tree_c other;
+  other.set_version(tree.version());
+  other.attach(new xmc_item_c(copy, true), nullptr, true);
+  EXPECT_TRUE(other.is_equal(tree) == false);  // the copied value was changed
+  copied_data = xmc_item_c::cast(other.root->first_item()->next_item());
+  copied_data->set_attr("val", "n");
+  EXPECT_TRUE(other.is_equal(tree));
+}
+
+TEST(xmc_item_test, a_document_replaces_the_root_and_removal_frees_plain_content) {
+  mixed_xmc_xml_tree_c tree;
+  load(tree, "<object label=\"a\" id=\"1\"/>");
+  load(tree, "<object label=\"b\" id=\"2\"><object label=\"e\" id=\"3\" external=\"\"><x><y/></x></object></object>");
+  ASSERT_NE(tree.root, nullptr);
+  EXPECT_STREQ(xmc_item_c::attr_text(tree.root, "label"), "b");
+  // Removing an external object (with plain items below) and clearing the tree leave nothing behind.
+  tree.remove(xmc_item_c::cast(tree.root->first_item()));
+  EXPECT_EQ(tree.root->first_item(), nullptr);
+  load(tree, "<object label=\"c\" id=\"2\"><object label=\"e\" id=\"3\" external=\"\"><x><y/></x></object></object>");
+  tree.clear();
+  EXPECT_EQ(tree.root, nullptr);
+}
+
+TEST(xmc_item_test, parent_object_skips_titles_and_data) {
+  mixed_xmc_xml_tree_c tree;
+  xmc_item_c* root = load(tree,
+                          "<object label=\"Switchover\" id=\"4500\"><title label=\"is_alive\"><data label=\"h\" "
+                          "val=\"1\" type=\"Number\"><data label=\"k\" val=\"1\" type=\"Number\"/></data></title></object>");
+  xml_item_c* inner = root->first_item()->first_item()->first_item();
+  EXPECT_EQ(xmc_item_c::parent_object(inner), root);
+  EXPECT_EQ(xmc_item_c::parent_object(root), nullptr);
+}
