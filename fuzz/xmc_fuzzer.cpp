@@ -22,14 +22,15 @@ void check_value(const std::string& text, uint32_t type, uint32_t enum_index, bo
   const bool fits = xmc_enum_c::data_fits_type(text.c_str(), type, enum_index, labelled ? &item : nullptr);
   xmc_date_s date;
   const bool is_date = xmc_enum_c::parse_date(text.c_str(), date);
-  if (type == TYPE_DATE) require(fits == is_date);
   if (is_date) {
     require(date.day == -1 || (date.day >= 1 && date.day <= 31));
     require(date.month == -1 || (date.month >= 1 && date.month <= 12));
     require(date.year == -1 || date.year >= 1901);
   }
-  if (type == TYPE_ENUM && enum_index < ENUM_NONE && enum_index != ENUM_BANDWIDTH) {
-    require(fits == (xmc_enum_c::position_of(enum_index, text.c_str()) >= 0));
+  // An item of an enumeration is what the value's getter finds.
+  if (type == TYPE_ENUM && enum_index < ENUM_NONE && enum_index != ENUM_BANDWIDTH && fits) {
+    xmc_value_c item_value(text.c_str());
+    require(item_value.as_enum(enum_index) < xmc_enum_c::item_count(enum_index) && !item_value.error());
   }
   if (type > TYPE_MULTI_ENTRY) require(!fits);
 

@@ -4,10 +4,17 @@
 #include <new>
 
 #include "file/sys_info.h"
+#include "platform/trc/zqtr.h"
 #include "utl/array.h"
 #include "utl/message.h"
+#include "xmc/generic_conf.h"
 
 namespace {
+
+// What the library traces while it loads is held until a log directory is set.
+struct hold_load_records_s {
+  hold_load_records_s() { zqtr_hold_records(true); }
+} g_hold_load_records;
 
 thl_ref_counter_c g_handle_counter;
 thl_crit_section_c g_crit_sections[library_statics_n::CS_COUNT] = {
@@ -54,6 +61,13 @@ const code_table_s k_operation_modes[] = {
 code_table_c g_severities(k_severities);
 code_table_c g_message_sources(k_message_sources);
 code_table_c g_operation_modes(k_operation_modes);
+
+// The generic configurator, built from the embedded template once everything above exists.
+generic_conf_builder_c g_generic_conf_builder;
+
+struct end_of_load_s {
+  end_of_load_s() { zqtr_hold_records(false); }
+} g_end_of_load;
 
 }  // namespace
 

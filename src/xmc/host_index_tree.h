@@ -43,6 +43,13 @@ class host_index_tree_c : public generic_tree_ct<host_index_node_s> {
 
   // Clearing keeps the root: the master always exists.
   void remove_all() override { remove_all_but_root(); }
+  void remove(host_index_node_s* node) override {
+    if (node == root) {
+      remove_all_but_root();
+    } else {
+      generic_tree_ct<host_index_node_s>::remove(node);
+    }
+  }
   void clear() override { remove_all_but_root(); }
 
  private:

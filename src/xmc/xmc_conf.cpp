@@ -233,10 +233,7 @@ const char* xmc_conf_c::_check_object_content_get_name(const xmc_item_c* item, x
     labeled_value_c* attribute = item->get_attr(i);
     const char* name = attribute->label() == nullptr ? "" : attribute->label();
     const char* value = attribute->as_string();
-    if (value[0] == '\0') {
-      report(5, name, "Empty attribute \"%s\" of object item \"%s\"\n");
-      continue;
-    }
+    if (value[0] == '\0') report(5, name, "Empty attribute \"%s\" of object item \"%s\"\n");
     if (std::strcmp(name, "label") == 0) {
       label = value;
     } else if (std::strcmp(name, "id") == 0) {
@@ -250,6 +247,7 @@ const char* xmc_conf_c::_check_object_content_get_name(const xmc_item_c* item, x
       report(6, name, "Superfluous attribute \"%s\" of object item \"%s\"\n");
     }
   }
+  // Codes 7 and 8 are for attributes that are absent; an empty one was reported above.
   if (label == nullptr) {
     report(7, nullptr, "Unnamed object item%s \"%s\"\n");
   } else if (!has_id) {
@@ -305,9 +303,14 @@ const char* xmc_conf_c::field_path(const xml_item_c* item, utl_stream_c& out) {
     const xmc_item_c* typed = xmc_item_c::cast(const_cast<generic_node_c*>(p));
     if (p != item && typed != nullptr && typed->is_object()) break;
   }
+  // Titles only group: the path names the object and the data items.
+  bool first = true;
   for (size_t i = n; i > 0; --i) {
+    const xmc_item_c* typed = xmc_item_c::cast(const_cast<xml_item_c*>(chain[i - 1]));
+    if (typed != nullptr && typed->kind() == xmc_item_c::TITLE) continue;
+    if (!first) out << ".";
     out << label_or_name(chain[i - 1]);
-    if (i > 1) out << ".";
+    first = false;
   }
   return out.c_str();
 }
@@ -349,8 +352,23 @@ ch_data_s* xmc_conf_c::_add_scenario_finding(xmc_validity_c* validity, uint32_t 
                                              const char* value) const {
   if (validity == nullptr || index >= k_scenario_data_count) return nullptr;
   const data_table_entry_s& entry = scenario_data_table[index];
+  // The field's item, searched under its owning object, gives the path an item finding has; a
+  // field the tree lacks is named as the table names it.
+  const char* owner = object_tag_table[entry.object_tag].label;
+  const xmc_item_c* root = m_tree->root;
+  const xmc_item_c* object = root != nullptr && std::strcmp(xmc_item_c::attr_text(root, "label") == nullptr
+                                                                ? ""
+                                                                : xmc_item_c::attr_text(root, "label"),
+                                                            owner) == 0
+                                 ? root
+                                 : find_object(root, owner);
+  const xml_item_c* field = std::strcmp(entry.label, "status") == 0 ? nullptr : find_data(object, entry.label);
   utl_stream_c path;
-  path << object_tag_table[entry.object_tag].label << "." << entry.label;
+  if (field != nullptr) {
+    field_path(field, path);
+  } else {
+    path << owner << "." << entry.label;
+  }
   return validity->add(0, ch_data_s::k_no_entry, code, path.c_str(), value);
 }
 

@@ -126,6 +126,15 @@ xml_item_c* xmc_item_c::copy_plain(const xml_item_c& source) {
   return copy;
 }
 
+xml_item_c* xmc_item_c::walk_next(xml_item_c* at, const xml_item_c* top, bool enter) {
+  if (at == nullptr) return nullptr;
+  if (enter && at->first_child != nullptr) return at->first_item();
+  for (; at != nullptr && at != top; at = at->parent_item()) {
+    if (at->next != nullptr) return at->next_item();
+  }
+  return nullptr;
+}
+
 xmc_item_c* xmc_item_c::parent_object(const xml_item_c* item) {
   for (generic_node_c* p = item == nullptr ? nullptr : item->parent; p != nullptr; p = p->parent) {
     xmc_item_c* typed = cast(p);

@@ -52,6 +52,15 @@ class xmc_item_c : public xml_item_c {
   static const char* attr_text(const xml_item_c* item, const char* label);
   // A deep copy of any item as plain XML items (name, attributes, text, children).
   static xml_item_c* copy_plain(const xml_item_c& source);
+  // The item after at in a pre-order walk of top's subtree: at's first child (when enter is set),
+  // else its next sibling or the next sibling of its nearest ancestor that has one, never leaving
+  // top; null at the end.
+  static xml_item_c* walk_next(xml_item_c* at, const xml_item_c* top, bool enter);
+  // Whether a walk of the configuration enters the item's children: not an external object's.
+  static bool enters(const xml_item_c* item) {
+    const xmc_item_c* typed = dynamic_cast<const xmc_item_c*>(item);
+    return typed == nullptr || !typed->is_external();
+  }
   // The nearest ancestor that is an object or external object; null when there is none.
   static xmc_item_c* parent_object(const xml_item_c* item);
 

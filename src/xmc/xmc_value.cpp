@@ -106,8 +106,10 @@ int64_t xmc_value_c::_convert_unsigned_or_address(const char* type_name) {
   if (m_text != nullptr && m_text[0] >= '0' && m_text[0] <= '9') {
     const uint32_t address = utl_n::string_to_ip(m_text);
     if (address != 0) {
+      // The number is the address; the text stays what it was (a value read back keeps its
+      // dotted form).
       m_number = address;
-      m_type = SIGNED;
+      m_type = STRING;
       m_error = 0;
       empty(m_error_text);
       return address;
@@ -165,7 +167,8 @@ uint64_t xmc_value_c::as_uint64() {
 }
 
 const char* xmc_value_c::as_string() {
-  if (m_entries == nullptr) return value_c::as_string();
+  // A list emptied by a reset is no list: the value is as unset as any other after a reset.
+  if (m_entries == nullptr || (m_entries->count() == 0 && m_type == UNDEFINED)) return value_c::as_string();
   utl_stream_c joined;
   m_entries->join(joined, ", ");
   _store_text(joined.c_str());

@@ -71,6 +71,9 @@ TEST_F(set_trc_file_log_path_test, the_shared_library_exports_it_by_name) {
   std::string log = read_text_file(logs + "/stats_mng.log");
   EXPECT_NE(log.find("Trace settings line 1: invalid value [sometimes] for levels. Ignored"), std::string::npos)
       << log;
+  // What the library said while it loaded comes first: the configurator's verdict.
+  EXPECT_NE(log.find("O.K. Generic Coonfigurator is successfully built up"), std::string::npos) << log;
+  EXPECT_LT(log.find("Generic Coonfigurator"), log.find("Trace settings line 1")) << log;
   EXPECT_TRUE(set_path(nullptr, nullptr));
 }
 

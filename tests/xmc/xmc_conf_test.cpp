@@ -161,6 +161,7 @@ TEST_F(xmc_conf_test, object_content_gives_label_and_id) {
       {R"(<object label="a" id="1" colour="x"/>)", "a", 1, {{6, "colour"}}},
       {R"(<object label="a" id="1" status=""/>)", "a", 1, {{5, "status"}}},
       {R"(<object/>)", nullptr, 0, {{0, ""}}},
+      {R"(<object label="" id=""/>)", "", 0, {{5, "label"}, {5, "id"}}},  // empty, not absent
   };
   for (const case_s& c : cases) {
     SCOPED_TRACE(c.element);
@@ -198,17 +199,21 @@ TEST_F(xmc_conf_test, findings_know_their_host_entry_and_path) {
   xmc_item_c* switchover = xmc_conf_c::find_object(scenario, "Switchover");
   ASSERT_EQ(xmc_conf_c::find_data(scenario, "HeartbeatTimeout"), nullptr);  // inside another object
   conf._add_finding(&validity, xmc_conf_c::find_data(switchover, "HeartbeatTimeout"), 25, nullptr);
-  conf._add_scenario_finding(&validity, 2, 3, nullptr);
+  conf._add_scenario_finding(&validity, 2, 3, nullptr);  // not in this tree: named as the table names it
   conf._add_host_finding(&validity, 4, 3, 12, "0");
   conf._add_path_finding(&validity, 2, 0, 36, "RootDir", nullptr, "free");
   EXPECT_EQ(findings(validity), (std::vector<finding_s>{{2, 1, 18, "RootDir.Path", ""},
                                                         {2, k_none, 12, "CommonHostProps.Other", "x"},
                                                         {1, 0, 3, "RootDir.Path", ""},
-                                                        {0, k_none, 25, "Switchover.is_alive.HeartbeatTimeout", ""},
+                                                        {0, k_none, 25, "Switchover.HeartbeatTimeout", ""},
                                                         {0, k_none, 3, "Scenario.ConfigMode", ""},
                                                         {3, k_none, 12, "CommonHostProps.Port", "0"},
                                                         {2, 0, 36, "RootDir", ""}}));
   EXPECT_STREQ(validity.at(6)->text.c_str(), "free");
+  // A scenario field and its item give one path (titles only group, they are not named).
+  ch_data_s* by_table = conf._add_scenario_finding(&validity, 71, 25, nullptr);
+  ASSERT_NE(by_table, nullptr);
+  EXPECT_STREQ(by_table->path.c_str(), validity.at(3)->path.c_str());
   EXPECT_EQ(conf._add_scenario_finding(&validity, 143, 3, nullptr), nullptr);
   EXPECT_EQ(conf._add_finding(nullptr, scenario, 3, nullptr), nullptr);
 }
@@ -294,7 +299,9 @@ TEST(host_index_tree_test, hosts_by_index_in_pre_order) {
   tree.remove_all_but_root();
   EXPECT_EQ(tree.host_count(), 0u);
   EXPECT_EQ(tree.find(2), nullptr);
-  tree.clear();  // the master stays
+  tree.remove(tree.master());  // the master stays, whatever removes it
+  ASSERT_NE(tree.master(), nullptr);
+  tree.clear();
   ASSERT_NE(tree.master(), nullptr);
   EXPECT_NE(tree.insert_host(2, 1, nullptr), nullptr);
 }

@@ -78,6 +78,16 @@ TEST(xmc_value_test, numeric_slots_give_the_number_or_say_why_not) {
   }
 }
 
+TEST(xmc_value_test, an_address_read_as_a_number_keeps_its_text) {
+  xmc_value_c value("10.0.0.1");
+  EXPECT_EQ(value.as_unsigned_int(), 167772161u);
+  EXPECT_STREQ(value.as_string(), "10.0.0.1");  // written back, it is still an address
+  xmc_value_c same("10.0.0.1");
+  EXPECT_TRUE(value.is_equal(same));
+  EXPECT_EQ(value.as_unsigned_long(), 167772161ul);
+  EXPECT_FALSE(value.error());
+}
+
 TEST(xmc_value_test, an_unset_value_converts_to_nothing) {
   xmc_value_c value;
   EXPECT_EQ(value.as_int(), 0);
@@ -160,6 +170,10 @@ TEST(xmc_value_test, a_list_value_is_its_entries_joined) {
   EXPECT_EQ(copy.entries()->count(), 0u);
   EXPECT_EQ(copy.entries()->flags(), 1u);
   EXPECT_STREQ(copy.as_string(), "");
+  EXPECT_TRUE(copy.error());  // as unset as a reset single value
+  EXPECT_EQ(copy.type(), value_c::UNDEFINED);
+  copy.add_entry("z");
+  EXPECT_STREQ(copy.as_string(), "z");
 }
 
 TEST(xmc_value_test, reset_and_copy_keep_what_they_must) {

@@ -67,6 +67,15 @@ std::function<std::string(std::string&)> unsigned_validator(uint64_t max);
 int print_fits(const std::string& type, const std::string& text, const std::string* label, std::ostream& out,
                std::ostream& err);
 
+// Prints the embedded configuration template exactly as the library joins it. Returns 0.
+int print_template(std::ostream& out);
+// Prints the generic configurator's default object of a tag (a label of object_tag_table or its
+// index) as an XML document, with the defaults of a product and an application (item texts; null:
+// none) applied. Returns 0 printed, 1 when the template has no such object, 2 for an unknown tag,
+// product or application.
+int print_default_object(const std::string& tag, const std::string* product, const std::string* application,
+                         bool assured_recovery, std::ostream& out, std::ostream& err);
+
 // Applies --drive NAME=DIR options; false (with a message on err) for a bad one.
 bool map_drives(const std::vector<std::string>& mappings, std::ostream& err);
 

@@ -150,6 +150,31 @@ int main(int argc, char** argv) {
       "number; MultiEntry is a type or enumeration name or a number.\n"
       "Exit status: 0 fits, 1 does not fit, 2 when TYPE is neither a type nor an enumeration.");
 
+  CLI::App* template_cmd = app.add_subcommand("template", "Print the configuration template embedded in the library");
+  template_cmd->footer("Prints the template text exactly as the library joins it at load (every line followed by a "
+                       "line feed). Exit status: 0.");
+
+  std::string object_tag, object_product, object_application;
+  bool object_assured_recovery = false;
+  CLI::App* default_cmd = app.add_subcommand("default-object", "Print the default of a configuration object as XML");
+  default_cmd->add_option("TAG", object_tag, "An object label (Scenario, Switchover, RootDir ...) or its tag number")
+      ->required();
+  CLI::Option* product_option =
+      default_cmd->add_option("--product", object_product, "The product whose defaults apply: Dr, Ha, Cd or Rw")
+          ->type_name("P");
+  CLI::Option* application_option =
+      default_cmd
+          ->add_option("--application", object_application,
+                       "The application whose defaults apply (FileServer, Exchange, SQL, HyperV, FullSystem ...)")
+          ->type_name("A");
+  default_cmd->add_flag("--assured-recovery", object_assured_recovery, "Apply the defaults of Assured Recovery on");
+  default_cmd->footer(
+      "Copies the generic configurator's object for TAG, sets the \"variable\" values and the switch_to_set_default "
+      "rows for the product, application and Assured Recovery setting, and removes what relevant and irrelevant "
+      "markers rule out. Without --product or --application, markers of that kind treat it as none.\n"
+      "Exit status: 0 printed, 1 when the template has no such object (e.g. Group), 2 for an unknown TAG, product "
+      "or application.");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -177,6 +202,12 @@ int main(int argc, char** argv) {
     return stats_mng_tool_n::record_sync(scenario_dir, synced, sync_time, record, std::cerr);
   }
   if (hold_cmd->parsed()) return stats_mng_tool_n::hold_engine_lock(scenario_dir, hold_seconds, std::cout, std::cerr);
+  if (template_cmd->parsed()) return stats_mng_tool_n::print_template(std::cout);
+  if (default_cmd->parsed()) {
+    return stats_mng_tool_n::print_default_object(
+        object_tag, product_option->count() > 0 ? &object_product : nullptr,
+        application_option->count() > 0 ? &object_application : nullptr, object_assured_recovery, std::cout, std::cerr);
+  }
   if (fits_cmd->parsed()) {
     const int code = stats_mng_tool_n::print_fits(fits_type, fits_text, label_option->count() > 0 ? &fits_label : nullptr,
                                                   std::cout, std::cerr);

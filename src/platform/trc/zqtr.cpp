@@ -14,7 +14,10 @@
 
 namespace {
 
-enum : uint32_t { SINK_FILE = 1, SINK_CAPTURE = 2 };
+enum : uint32_t { SINK_FILE = 1, SINK_CAPTURE = 2, SINK_HOLD = 4 };
+
+// Records held while the library loads, before a log directory is set, up to this many bytes.
+constexpr size_t k_held_limit = 64 * 1024;
 
 // Which sinks exist; zero means every print returns at once.
 std::atomic<uint32_t> g_sinks{0};
@@ -25,6 +28,8 @@ struct trc_state_s {
   std::string log_path;
   zqtr_settings_s settings;
   zqtr_capture_c* capture = nullptr;
+  std::string held;         // log lines waiting for a log directory
+  unsigned long dropped = 0;  // records that did not fit
 
   // Static objects destroyed after this one may still print: they find no sink.
   ~trc_state_s() { g_sinks.store(0); }
@@ -116,6 +121,13 @@ void emit(uint32_t sinks, unsigned level, const char* scope, const char* file, i
       path = s.log_path;
       max_size = s.settings.max_size;
       keep = s.settings.keep;
+    } else if ((sinks & SINK_HOLD) && s.log_path.empty()) {
+      std::string record = log_line(level, scope, file, line, text);
+      if (s.held.size() + record.size() <= k_held_limit) {
+        s.held += record;
+      } else {
+        ++s.dropped;
+      }
     }
   }
   if (!path.empty()) {
@@ -173,6 +185,7 @@ unsigned zqtr_entry_c::_wanted(unsigned level) {
   uint32_t wanted = 0;
   if ((sinks & SINK_CAPTURE) && (g_capture_levels.load(std::memory_order_relaxed) & level)) wanted |= SINK_CAPTURE;
   if ((sinks & SINK_FILE) && (_file_levels() & level)) wanted |= SINK_FILE;
+  if ((sinks & (SINK_HOLD | SINK_FILE)) == SINK_HOLD && (_file_levels() & level)) wanted |= SINK_HOLD;
   return wanted;
 }
 
@@ -223,14 +236,58 @@ bool zqtr_set_log_directory(char* text, int64_t& len, const char* directory, con
   if (dir.empty() || !zqtr_log_file_n::make_directories(dir)) return false;
 
   trc_state_s& s = state();
+  std::string held;
+  unsigned long dropped = 0;
+  uint64_t max_size = 0;
+  unsigned keep = 0;
   {
     std::lock_guard<std::mutex> guard(s.mutex);
     s.directory = dir;
     s.log_path = path;
+    held.swap(s.held);
+    dropped = s.dropped;
+    s.dropped = 0;
+    max_size = s.settings.max_size;
+    keep = s.settings.keep;
     bump_generation();
   }
   g_sinks.fetch_or(SINK_FILE, std::memory_order_acq_rel);
+  g_sinks.fetch_and(~static_cast<uint32_t>(SINK_HOLD), std::memory_order_acq_rel);
+  // What was traced while the library loaded comes first.
+  if (dropped > 0) {
+    held += log_line(ZQTR_PROBLEM, "zqtr_set_log_directory", "zqtr", __LINE__,
+                     std::to_string(dropped) + " record(s) traced while loading did not fit the " +
+                         std::to_string(k_held_limit / 1024) + " KiB kept for the log\n");
+  }
+  if (!held.empty()) {
+    last_error_keeper_c keep_last_error;
+    zqtr_log_file_n::append(path, held.data(), held.size(), max_size, keep);
+  }
   return true;
+}
+
+void zqtr_hold_records(bool on) {
+  if (on) {
+    trc_state_s& s = state();
+    std::lock_guard<std::mutex> guard(s.mutex);
+    if (s.log_path.empty()) g_sinks.fetch_or(SINK_HOLD, std::memory_order_acq_rel);
+  } else {
+    g_sinks.fetch_and(~static_cast<uint32_t>(SINK_HOLD), std::memory_order_acq_rel);
+  }
+}
+
+void zqtr_discard_held_records() {
+  trc_state_s& s = state();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  s.held.clear();
+  s.held.shrink_to_fit();
+  s.dropped = 0;
+}
+
+std::string zqtr_held_records() {
+  trc_state_s& s = state();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  return s.held;
 }
 
 bool zqtr_reparse_file(char* text, int64_t& len, const char* path) {

@@ -78,6 +78,16 @@ class zqtr_entry_c {
 bool zqtr_set_log_directory(char* text, int64_t& len, const char* directory, const char* module,
                             bool per_process);
 
+// Records traced while the library loads, before any log directory is set, are held (up to 64
+// KiB; records beyond are counted) while holding is on, and written into the log as soon as a log
+// directory is set, before anything else: what the library said while loading reaches the log
+// of every process that sets one.
+void zqtr_hold_records(bool on);
+// Forgets the held records (a test program starts from a clean slate).
+void zqtr_discard_held_records();
+// The held log lines, as they will be written.
+std::string zqtr_held_records();
+
 // Reads the trace settings again: from text (len bytes) when text is not null, else from the file
 // at path. Unknown keys are ignored; bad values are reported in the log and ignored. Returns
 // false when there was nothing to read.

@@ -1,0 +1,86 @@
+// What loading the library costs now that it builds and checks the generic configurator from its
+// embedded template, side by side with libxml2 merely parsing the same template text; and the
+// parts: joining the text, reading it into the configuration tree, the whole build.
+#include "xmc/generic_conf.h"
+#include "xmc/generic_template.h"
+
+#include <benchmark/benchmark.h>
+
+#include <dlfcn.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <string>
+
+namespace {
+
+const std::string& template_text() {
+  static const std::string text = [] {
+    utl_stream_c joined;
+    return std::string(generic_template_n::join(joined));
+  }();
+  return text;
+}
+
+// dlopen to return (static objects built: the configurator among them), then dlclose.
+void BM_library_load(benchmark::State& state) {
+  for (auto _ : state) {
+    void* handle = dlopen(STATS_MNG_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      state.SkipWithError(dlerror());
+      return;
+    }
+    using check_f = bool (*)(const char*, const char*);
+    benchmark::DoNotOptimize(reinterpret_cast<check_f>(dlsym(handle, "set_trc_file_log_path")));
+    dlclose(handle);
+    // A library that stays loaded would make every later iteration free.
+    if (dlopen(STATS_MNG_SHARED_LIBRARY, RTLD_NOW | RTLD_NOLOAD) != nullptr) {
+      state.SkipWithError("the library was not unloaded");
+      return;
+    }
+  }
+}
+
+void BM_libxml2_parse_template(benchmark::State& state) {
+  const std::string& text = template_text();
+  for (auto _ : state) {
+    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), "template.xml", nullptr, XML_PARSE_NONET);
+    benchmark::DoNotOptimize(doc);
+    xmlFreeDoc(doc);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+
+void BM_ours_build_configurator(benchmark::State& state) {
+  for (auto _ : state) {
+    generic_conf_c* conf = generic_conf_c::build();
+    benchmark::DoNotOptimize(conf);
+    delete conf;
+  }
+}
+
+void BM_ours_read_template_tree(benchmark::State& state) {
+  const std::string& text = template_text();
+  for (auto _ : state) {
+    mixed_xmc_xml_tree_c tree;
+    benchmark::DoNotOptimize(tree.load_from_str(text.c_str()));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+
+void BM_ours_join_template(benchmark::State& state) {
+  for (auto _ : state) {
+    utl_stream_c text;
+    benchmark::DoNotOptimize(generic_template_n::join(text));
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_library_load)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_libxml2_parse_template)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ours_build_configurator)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ours_read_template_tree)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ours_join_template)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();

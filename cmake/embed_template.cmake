@@ -1,0 +1,29 @@
+# Turns the configuration template (an XML file) into the table of its lines that the library joins
+# at load: one C string per line, in order, then the empty text that ends the table.
+# Usage: cmake -DINPUT=template.xml -DOUTPUT=lines.cpp -P embed_template.cmake
+file(READ "${INPUT}" text)
+if(text MATCHES "\r")
+  message(FATAL_ERROR "${INPUT}: carriage returns are not allowed (the lines end with a line feed)")
+endif()
+if(NOT text MATCHES "\n$")
+  message(FATAL_ERROR "${INPUT}: the last line must end with a line feed")
+endif()
+# An empty line would end the table early: the empty text is its end mark.
+if(text MATCHES "\n\n" OR text MATCHES "^\n")
+  message(FATAL_ERROR "${INPUT}: empty lines are not allowed (an empty line ends the table)")
+endif()
+string(REGEX REPLACE "\n$" "" text "${text}")
+string(REPLACE "\\" "\\\\" text "${text}")
+string(REPLACE "\"" "\\\"" text "${text}")
+string(REPLACE "\t" "\\t" text "${text}")
+string(REGEX MATCHALL "\n" line_ends "${text}")
+list(LENGTH line_ends count)
+math(EXPR count "${count} + 1")
+string(REPLACE "\n" "\",\n    \"" text "${text}")
+file(WRITE "${OUTPUT}.tmp"
+  "// Generated from ${INPUT} by embed_template.cmake: do not edit.\n"
+  "#include \"xmc/generic_template.h\"\n\n"
+  "const size_t generic_template_line_count = ${count};\n\n"
+  "const char* const generic_template_lines[${count} + 1] = {\n    \"${text}\",\n    \"\"};\n")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.tmp")

@@ -1,0 +1,516 @@
+#include "xmc/generic_conf.h"
+
+#include "platform/thl/mix.h"
+#include "platform/trc/zqtr.h"
+#include "xmc/generic_template.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+generic_conf_c* generic_conf_instance = nullptr;
+
+namespace {
+
+const char* k_file = "generic_conf";
+const char* k_tag_table = "object_tag_table";
+
+bool same(const char* a, const char* b) { return a != nullptr && b != nullptr && std::strcmp(a, b) == 0; }
+
+bool is_named(const xml_item_c* item, const char* name) { return item != nullptr && same(item->name(), name); }
+
+uint32_t unsigned_of(const char* text) {
+  int64_t n = 0;
+  if (text == nullptr || !mix_n::parse_formatted_integer_string(text, n) || n < 0 || n > 0xFFFFFFFFLL) return 0;
+  return static_cast<uint32_t>(n);
+}
+
+long tag_in(const object_tag_s* table, size_t count, const char* label) {
+  if (label == nullptr) return -1;
+  for (size_t i = 0; i < count; ++i) {
+    if (same(table[i].label, label)) return static_cast<long>(i);
+  }
+  return -1;
+}
+
+void unlink(generic_node_c* node) {
+  generic_node_c* parent = node->parent;
+  if (node->prev != nullptr) {
+    node->prev->next = node->next;
+  } else if (parent != nullptr) {
+    parent->first_child = node->next;
+  }
+  if (node->next != nullptr) {
+    node->next->prev = node->prev;
+  } else if (parent != nullptr) {
+    parent->last_child = node->prev;
+  }
+  node->parent = node->next = node->prev = nullptr;
+}
+
+void delete_children(generic_node_c* node) {
+  while (node->last_child != nullptr) {
+    generic_node_c* child = node->last_child;
+    unlink(child);
+    delete child;
+  }
+}
+
+bool is_inside(const generic_node_c* node, const generic_node_c* ancestor) {
+  for (; node != nullptr; node = node->parent) {
+    if (node == ancestor) return true;
+  }
+  return false;
+}
+
+// The texts of the enumerations the defaults refer to ("" for an index past the last item).
+struct defaults_s {
+  const char* product;
+  const char* application;
+  bool assured_recovery;
+};
+
+bool case_applies(const char* variable, const char* value, const defaults_s& d) {
+  if (same(variable, "Application")) return same(value, d.application);
+  if (same(variable, "Product")) return same(value, d.product);
+  if (same(variable, "AssuredRecovery")) {
+    return d.assured_recovery ? same(value, mix_n::True) : same(value, mix_n::False);
+  }
+  return false;
+}
+
+bool marker_matches(const char* label, const char* value, const defaults_s& d) {
+  // An application matches anywhere in the list ("HyperV, FullSystem"), and no application (the
+  // empty text) matches every list.
+  if (same(label, "Application")) return std::strstr(value, d.application) != nullptr;
+  return case_applies(label, value, d);
+}
+
+}  // namespace
+
+generic_conf_c::generic_conf_c() = default;
+
+generic_conf_c::~generic_conf_c() = default;
+
+generic_conf_c* generic_conf_c::build(const char* template_text) {
+  ZQTR_SCOPE(tr, "generic_conf_builder_c::generic_conf_builder_c", k_file);
+  generic_conf_c* conf = nullptr;
+  bool built = false;
+  try {
+    conf = new generic_conf_c;
+    built = conf->_fill_content(template_text);
+  } catch (const std::bad_alloc&) {
+    built = false;
+  }
+  if (built) {
+    tr.print(ZQTR_PROGRESS, __LINE__, "O.K. Generic Coonfigurator is successfully built up\n");
+    return conf;
+  }
+  tr.print(ZQTR_FAIL, __LINE__, "Fatal error, unable to create instance of Generic Coonfigurator\n");
+  delete conf;
+  return nullptr;
+}
+
+bool generic_conf_c::_fill_content(const char* template_text) {
+  ZQTR_SCOPE(tr, "generic_conf_c::_fill_content", k_file);
+  utl_stream_c joined;
+  const char* text = template_text != nullptr ? template_text : generic_template_n::join(joined);
+  new_tree();
+  m_objects = m_enums = m_scenario = m_group = m_scenario_info = nullptr;
+  m_xmc_version = m_group_version = 0;
+  if (!m_tree->load_from_str(text) || m_tree->root == nullptr) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to load generic xml file\n");
+    return false;
+  }
+  xmc_item_c* root = m_tree->root;
+  auto remember = [&](xmc_item_c*& slot, xmc_item_c* item, const char* what) {
+    if (slot == nullptr) {
+      slot = item;
+    } else {
+      tr.print(ZQTR_FAIL, __LINE__, "Found superfluous XMC entry for %s\n", what);
+    }
+  };
+  auto read_version = [&](uint32_t& slot, xmc_item_c* item, const char* what) {
+    if (slot != 0) {
+      tr.print(ZQTR_FAIL, __LINE__, "Found superfluous XMC entry for %s\n", what);
+      return;
+    }
+    const char* val = xmc_item_c::attr_text(item, "val");
+    if (val == nullptr) {
+      tr.print(ZQTR_FAIL, __LINE__, "Found invalid XMC entry for %s\n", what);
+      return;
+    }
+    slot = unsigned_of(val);
+  };
+  for (xml_item_c* at = root->first_item(); at != nullptr; at = xmc_item_c::walk_next(at, root, xmc_item_c::enters(at))) {
+    xmc_item_c* item = xmc_item_c::cast(at);
+    if (item == nullptr) continue;
+    const char* label = xmc_item_c::attr_text(item, "label");
+    if (is_named(item, "definitions") || is_named(item, "commnent")) continue;
+    if (is_named(item, "objects")) {
+      remember(m_objects, item, "objects");
+    } else if (is_named(item, "enums")) {
+      remember(m_enums, item, "enums");
+    } else if (same(label, "Scenario")) {
+      remember(m_scenario, item, "Scenario");
+    } else if (same(label, "Group")) {
+      remember(m_group, item, "Group");
+    } else if (same(label, "XMC_VersionNumber")) {
+      read_version(m_xmc_version, item, "XMC_VersionNumber");
+    } else if (same(label, "Group_VersionNumber")) {
+      read_version(m_group_version, item, "Group_VersionNumber");
+    } else if (same(label, "ScenarioInfo")) {
+      remember(m_scenario_info, item, "ScenarioInfo");
+    } else if (item->attr_count() == 0) {
+      tr.print(ZQTR_FAIL, __LINE__, "Found empty XMC entry %s\n", item->name() == nullptr ? "" : item->name());
+    }
+  }
+  if (m_objects == nullptr) tr.print(ZQTR_FAIL, __LINE__, "\nSource file doesn't include \"objects\" entry\n");
+  if (m_enums == nullptr) tr.print(ZQTR_FAIL, __LINE__, "\nSource file doesn't include \"enums\" entry\n");
+  const struct {
+    const xmc_item_c* item;
+    const char* name;
+  } wanted[] = {{m_scenario, "Scenario"}, {m_group, "Group"}, {m_scenario_info, "ScenarioInfo"}};
+  for (const auto& w : wanted) {
+    if (w.item == nullptr) tr.print(ZQTR_FAIL, __LINE__, "\nSource file doesn't include \"%s\" entry\n", w.name);
+  }
+  if (m_xmc_version == 0) {
+    tr.print(ZQTR_FAIL, __LINE__, "\nSource file doesn't include \"%s\" entry\n", "XMC_VersionNumber");
+  }
+  if (m_enums == nullptr) return false;
+  if (!_check_array_enums()) return false;
+  if (!_check_tables_consistentcy()) return false;
+
+  if (_build_host_tree(m_scenario) < 2) {
+    tr.print(ZQTR_FAIL, __LINE__, "\nUnable to find nodes \"%s\" in generic xml file having prop. \"%s\"\n\n", "ReplNode",
+             "Index");
+  } else {
+    xmc_validity_c validity;
+    if (_check_root_dirs(validity)) return true;
+    utl_stream_c findings;
+    validity.to_text(findings, 0, "\n");
+    tr.print(ZQTR_FAIL, __LINE__, "%s\n", findings.c_str());
+  }
+  tr.print(ZQTR_FAIL, __LINE__, "\nContent of generic xml file is found to be inconsistent\n\n");
+  return false;
+}
+
+bool generic_conf_c::_check_root_dirs(xmc_validity_c& validity) {
+  (void)validity;
+  return true;
+}
+
+bool generic_conf_c::_check_array_enums() {
+  ZQTR_SCOPE(tr, "generic_conf_c::_check_array_enums", k_file);
+  if (m_enums == nullptr) return false;
+  bool ok = true;
+  unsigned long number = 0;
+  for (xml_item_c* child = m_enums->first_item(); child != nullptr; child = child->next_item(), ++number) {
+    const char* label = xmc_item_c::attr_text(child, "label");
+    const char* val = xmc_item_c::attr_text(child, "val");
+    if (label == nullptr || label[0] == '\0') {
+      tr.print(ZQTR_FAIL, __LINE__, "Found unnamed enumerator #%lu\n", number);
+      ok = false;
+      continue;
+    }
+    if (val == nullptr || val[0] == '\0') {
+      tr.print(ZQTR_FAIL, __LINE__, "Enumerator #%lu \"%s\" misses list items\n", number, label);
+      ok = false;
+      continue;
+    }
+    const uint32_t index = xmc_enum_c::enum_index(label);
+    if (index == ENUM_NONE) {
+      tr.print(ZQTR_FAIL, __LINE__, "Enumerator #%lu \"%s\" is undefined in the code\n", number, label);
+      ok = false;
+      continue;
+    }
+    std::vector<std::string> tokens;
+    std::string token;
+    for (const char* p = val;; ++p) {
+      if (*p == '\0' || *p == ',' || *p == ' ' || *p == '\t') {
+        if (!token.empty()) tokens.push_back(token);
+        token.clear();
+        if (*p == '\0') break;
+      } else {
+        token += *p;
+      }
+    }
+    const unsigned long expected = xmc_enum_c::item_count(index);
+    if (tokens.size() != expected) {
+      tr.print(ZQTR_FAIL, __LINE__, "Enumerator #%lu \"%s\" has different number items (%lu) from the code (%lu)\n",
+               number, label, static_cast<unsigned long>(tokens.size()), expected);
+      ok = false;
+    }
+    for (size_t i = 0; i < tokens.size(); ++i) {
+      const long position = xmc_enum_c::position_of(index, tokens[i].c_str());
+      if (position < 0) {
+        tr.print(ZQTR_FAIL, __LINE__, "Item %s of enumerator #%lu \"%s\" is undefined in the code\n", tokens[i].c_str(),
+                 number, label);
+        ok = false;
+      } else if (static_cast<size_t>(position) != i) {
+        tr.print(ZQTR_FAIL, __LINE__, "Item %s of enumerator #%lu \"%s\" has wrong position %lu, in the code is %lu\n",
+                 tokens[i].c_str(), number, label, static_cast<unsigned long>(i), static_cast<unsigned long>(position));
+        ok = false;
+      }
+    }
+  }
+  if (number != xmc_enum_c::k_count) {
+    tr.print(ZQTR_FAIL, __LINE__, "Set of enumerator has different number items (%lu) from those in the code (%u)\n",
+             number, static_cast<unsigned>(xmc_enum_c::k_count));
+  }
+  return ok;
+}
+
+bool generic_conf_c::_check_tables_consistentcy() {
+  ZQTR_SCOPE(tr, "generic_conf_c::_check_tables_consistentcy", k_file);
+  const bool tags_ok = _check_object_tag_table();
+  const bool tables_ok = _check_scen_data_tables();
+  bool data_ok = true;
+  xmc_item_c* root = m_tree->root;
+  if (root == nullptr) return false;
+  for (xml_item_c* at = root->first_item(); at != nullptr; at = xmc_item_c::walk_next(at, root, xmc_item_c::enters(at))) {
+    const xmc_item_c* item = xmc_item_c::cast(at);
+    if (item == nullptr || !item->is_data()) continue;
+    data_content_s found;
+    if (!_check_data_content(nullptr, item, true, found) || found.label == nullptr || found.label[0] == '\0') {
+      data_ok = false;
+    }
+  }
+  return tags_ok && tables_ok && data_ok;
+}
+
+bool generic_conf_c::_check_object_tag_table(const object_tag_s* table, size_t count) {
+  ZQTR_SCOPE(tr, "generic_conf_c::_check_object_tag_table", k_file);
+  bool ok = true;
+  for (size_t i = 0; i < count; ++i) {
+    for (size_t j = i + 1; j < count; ++j) {
+      if (same(table[i].label, table[j].label)) {
+        tr.print(ZQTR_FAIL, __LINE__, "Error, Same name \"%s\" entries #%d and #%d found in \"%s\"\n", table[i].label,
+                 static_cast<int>(i), static_cast<int>(j), k_tag_table);
+        ok = false;
+      }
+    }
+  }
+  for (size_t i = 0; i < count; ++i) {
+    if (table[i].index != i) {
+      tr.print(ZQTR_FAIL, __LINE__, "Invalid first element in \"%s\", entry #%d\n", k_tag_table, static_cast<int>(i));
+      ok = false;
+    }
+    if (i != TAG_SCENARIO && i != TAG_GROUP && table[i].parent >= i) {
+      tr.print(ZQTR_FAIL, __LINE__, "Invalid Papa element in \"%s\", entry #%d\n", k_tag_table, static_cast<int>(i));
+      ok = false;
+    }
+  }
+  if (!ok) return false;
+
+  xmc_item_c* root = m_tree->root;
+  if (root == nullptr) return false;
+  for (xml_item_c* at = root->first_item(); at != nullptr; at = xmc_item_c::walk_next(at, root, xmc_item_c::enters(at))) {
+    const xmc_item_c* item = xmc_item_c::cast(at);
+    if (item == nullptr || !item->is_object()) continue;
+    xmc_validity_c findings;
+    uint32_t id = 0;
+    bool content_ok = true;
+    const char* label = _check_object_content_get_name(item, &findings, id, content_ok);
+    if (findings.count() > 0) {
+      utl_stream_c text;
+      tr.print(ZQTR_FAIL, __LINE__, "%s\n", findings.to_text(text));
+    }
+    if (label == nullptr || label[0] == '\0') {
+      ok = false;
+      continue;
+    }
+    const xmc_item_c* papa = xmc_item_c::parent_object(item);
+    if (papa == nullptr) {
+      tr.print(ZQTR_FAIL, __LINE__, "No Papa object of \"%s\" is found in \"%s\"\n", label, k_tag_table);
+      ok = false;
+      continue;
+    }
+    const char* papa_label = xmc_item_c::attr_text(papa, "label");
+    if (papa_label == nullptr || papa_label[0] == '\0') {
+      ok = false;
+      continue;
+    }
+    // Definitions, Scenario and Group stand at the top.
+    if (same(papa_label, "ConfigDataHolder")) continue;
+    const long tag = tag_in(table, count, label);
+    if (tag < 0) {
+      tr.print(ZQTR_FAIL, __LINE__, "Invalid object item \"%s\", not found in \"%s\"\n", label, k_tag_table);
+      ok = false;
+      continue;
+    }
+    if (id == 0) {
+      tr.print(ZQTR_FAIL, __LINE__, "Invalid ID string of \"%s\" \n", label);
+      ok = false;
+      continue;
+    }
+    if (table[tag].id != 0 && table[tag].id != id) {
+      tr.print(ZQTR_FAIL, __LINE__, "Invalid ID %u  of object item \"%s\", not found in \"%s\"\n", id, label, k_tag_table);
+      ok = false;
+      continue;
+    }
+    const long papa_tag = tag_in(table, count, papa_label);
+    if (papa_tag < 0) {
+      tr.print(ZQTR_FAIL, __LINE__, "Invalid Papa object \"%s\" of \"%s\", not found in \"%s\"\n", papa_label, label,
+               k_tag_table);
+      ok = false;
+      continue;
+    }
+    if (static_cast<uint32_t>(papa_tag) == table[tag].parent) continue;
+    // Hosts nest in hosts, host properties in host properties, and the manager's report and
+    // notification settings stand in the scenario itself as well as in a host.
+    const bool nested = (same(label, "ReplNode") && same(papa_label, "ReplNode")) ||
+                        (same(label, "HostProps") && same(papa_label, "HostProps"));
+    const bool managed = (same(label, "Report") || same(label, "EventNotification")) && same(papa_label, "Scenario");
+    if (nested || managed) continue;
+    tr.print(ZQTR_FAIL, __LINE__, "Inconsistent Papa object \"%s\" of \"%s\", found in \"%s\"\n", papa_label, label,
+             k_tag_table);
+    ok = false;
+  }
+  return ok;
+}
+
+bool generic_conf_c::_check_scen_data_tables(const data_table_entry_s* scenario, size_t scenario_count,
+                                             const data_table_entry_s* host, size_t host_count) {
+  ZQTR_SCOPE(tr, "generic_conf_c::_check_scen_data_tables", k_file);
+  const struct {
+    const data_table_entry_s* table;
+    size_t count;
+    const char* name;
+  } tables[] = {{scenario, scenario_count, "scenario_data_table"}, {host, host_count, "host_data_table"}};
+  for (const auto& t : tables) {
+    for (size_t i = 0; i < t.count; ++i) {
+      if (t.table[i].index != i) {
+        tr.print(ZQTR_FAIL, __LINE__, "Invalid first element in \"%s\", entry #%d\n", t.name, static_cast<int>(i));
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+xmc_item_c* generic_conf_c::new_default_object(uint32_t tag, uint32_t product, uint32_t application,
+                                               bool assured_recovery) const {
+  if (tag >= k_object_tag_count) return nullptr;
+  const xmc_item_c* source = nullptr;
+  if (tag == TAG_SCENARIO) {
+    source = m_scenario;
+  } else if (tag == TAG_REPL_NODE) {
+    source = m_host_tree->master()->repl_node;
+  } else if (tag == TAG_ROOT_DIR) {
+    source = find_object(m_host_tree->master()->repl_node, "RootDir");
+  } else if (m_objects != nullptr) {
+    for (xml_item_c* child = m_objects->first_item(); child != nullptr && source == nullptr; child = child->next_item()) {
+      const char* id = xmc_item_c::attr_text(child, "id");
+      const xmc_item_c* typed = xmc_item_c::cast(child);
+      if (typed != nullptr && id != nullptr && unsigned_of(id) == object_tag_table[tag].id && id[0] != '\0') {
+        source = typed;
+      }
+    }
+  }
+  if (source == nullptr) return nullptr;
+  xmc_item_c* copy = new (std::nothrow) xmc_item_c(*source, true);
+  if (copy == nullptr) return nullptr;
+  // Several tags share one definition (every script is a Script): the copy takes the tag's own
+  // label, or an object reloaded from it would lose its name.
+  const char* label = xmc_item_c::attr_text(copy, "label");
+  if (copy->is_object() && label != nullptr && !same(label, object_tag_table[tag].label)) {
+    copy->set_attr("label", object_tag_table[tag].label);
+  }
+  _set_appl_prod_defaults(copy, product, application, assured_recovery);
+  _remove_irrelevant_items(copy, product, application, assured_recovery);
+  return copy;
+}
+
+void generic_conf_c::_set_appl_prod_defaults(xmc_item_c* item, uint32_t product, uint32_t application,
+                                             bool assured_recovery) const {
+  ZQTR_SCOPE(tr, "generic_conf_c::_set_appl_prod_defaults", k_file);
+  if (item == nullptr) return;
+  const defaults_s d{xmc_enum_c::item_text(ENUM_PRODUCT, product), xmc_enum_c::item_text(ENUM_APPLICATION, application),
+                     assured_recovery};
+  std::vector<xml_item_c*> removed;
+  for (xml_item_c* at = item; at != nullptr; at = xmc_item_c::walk_next(at, item, xmc_item_c::enters(at))) {
+    xmc_item_c* typed = xmc_item_c::cast(at);
+    if (typed == nullptr) continue;
+    const char* label = xmc_item_c::attr_text(typed, "label");
+    if (typed->is_data() && label != nullptr && same(xmc_item_c::attr_text(typed, "val"), "variable")) {
+      if (same(label, "Application")) {
+        typed->set_attr("val", d.application);
+      } else if (same(label, "Product")) {
+        typed->set_attr("val", d.product);
+      } else if (same(label, "AssuredRecovery")) {
+        typed->set_attr("val", assured_recovery ? mix_n::True : mix_n::False);
+      }
+      continue;
+    }
+    if (!is_named(typed, "switch_to_set_default")) continue;
+    removed.push_back(typed);
+    const char* variable = xmc_item_c::attr_text(typed, "variable");
+    const char* value_case = xmc_item_c::attr_text(typed, "case");
+    const char* val = xmc_item_c::attr_text(typed, "val");
+    if (variable == nullptr || value_case == nullptr || val == nullptr) continue;
+    if (!case_applies(variable, value_case, d)) continue;
+    xmc_item_c* papa = xmc_item_c::cast(typed->parent);
+    if (papa != nullptr && papa->is_data()) {
+      papa->set_attr("val", val);
+    } else if (papa != nullptr && papa->is_object() && same(xmc_item_c::attr_text(typed, "type"), "Bool") &&
+               papa->find_attr("status") != nullptr) {
+      papa->set_attr("status", val);
+    } else {
+      utl_stream_c path;
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to apply \"%s\" to %s\n", "switch_to_set_default",
+               typed->parent == nullptr ? "" : item_path(static_cast<xml_item_c*>(typed->parent), path));
+    }
+  }
+  for (xml_item_c* row : removed) {
+    if (row == item) continue;
+    unlink(row);
+    delete row;
+  }
+}
+
+void generic_conf_c::_remove_irrelevant_items(xmc_item_c* item, uint32_t product, uint32_t application,
+                                              bool assured_recovery) const {
+  ZQTR_SCOPE(tr, "generic_conf_c::_remove_irrelevant_items", k_file);
+  if (item == nullptr) return;
+  const defaults_s d{xmc_enum_c::item_text(ENUM_PRODUCT, product), xmc_enum_c::item_text(ENUM_APPLICATION, application),
+                     assured_recovery};
+  std::vector<xml_item_c*> condemned;
+  for (xml_item_c* at = item; at != nullptr;) {
+    const bool relevant = is_named(at, "relevant");
+    const char* label = xmc_item_c::attr_text(at, "label");
+    const char* val = xmc_item_c::attr_text(at, "val");
+    if ((!relevant && !is_named(at, "irrelevant")) || label == nullptr || val == nullptr) {
+      at = xmc_item_c::walk_next(at, item, xmc_item_c::enters(at));
+      continue;
+    }
+    const bool matches = marker_matches(label, val, d);
+    xml_item_c* doomed = relevant != matches && at->parent != nullptr && is_inside(at, item) && at != item
+                             ? at->parent_item()
+                             : at;
+    // What is condemned goes with everything below it, including items condemned before.
+    for (size_t i = 0; i < condemned.size();) {
+      if (condemned[i] != doomed && is_inside(condemned[i], doomed)) {
+        condemned.erase(condemned.begin() + static_cast<long>(i));
+      } else {
+        ++i;
+      }
+    }
+    delete_children(doomed);
+    condemned.push_back(doomed);
+    at = xmc_item_c::walk_next(doomed, item, false);
+  }
+  for (xml_item_c* gone : condemned) {
+    if (gone == item) continue;
+    unlink(gone);
+    delete gone;
+  }
+}
+
+generic_conf_builder_c::generic_conf_builder_c() { generic_conf_instance = generic_conf_c::build(); }
+
+generic_conf_builder_c::~generic_conf_builder_c() {
+  delete generic_conf_instance;
+  generic_conf_instance = nullptr;
+}

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The generic configurator through the tool: its verdict in the log, the template text, default
+# objects.
+# Usage: check_configurator.sh WORK_DIR TEMPLATE_XML COMMAND...   (COMMAND: the tool, emulator first)
+set -u
+work=$1
+template=$2
+shift 2
+tool=("$@")
+source "$(dirname "$0")/tool_checks.sh"
+rm -rf "$work"
+mkdir -p "$work"
+
+# The library builds the configurator while it loads; its verdict reaches the log set afterwards.
+"${tool[@]}" --log-dir "$work/logs" template 2>/dev/null | tr -d '\r' > "$work/template.xml" \
+  || fail "template exited with ${PIPESTATUS[0]}"
+grep -q "O.K. Generic Coonfigurator is successfully built up" "$work/logs/stats_mng.log" \
+  || fail "no configurator verdict in the log: $(head -c 600 "$work/logs/stats_mng.log")"
+cmp -s "$work/template.xml" "$template" || fail "template printed differs from $template"
+if command -v xmllint >/dev/null; then
+  xmllint --noout "$work/template.xml" || fail "the template is not well-formed XML"
+fi
+
+out=$("${tool[@]}" default-object RedirectDNS --product Ha --application HyperV 2>/dev/null | tr -d '\r')
+rc=$?
+[ "$rc" = 0 ] || fail "default-object RedirectDNS exited with $rc"
+case "$out" in
+  '<?xml version="1.0"?>'*'<object label="RedirectDNS" id="4700" status="False">'*) ;;
+  *) fail "default-object RedirectDNS printed [$out]" ;;
+esac
+case "$out" in
+  *MasterIPinDNS*|*relevant*|*switch_to_set_default*) fail "default-object RedirectDNS kept what HyperV rules out: [$out]" ;;
+esac
+"${tool[@]}" default-object 0 --product Dr --application FileServer --assured-recovery 2>/dev/null | tr -d '\r' \
+  > "$work/scenario.xml"
+grep -q '<data label="AssuredRecovery" val="True" type="Bool" mandatory="True"/>' "$work/scenario.xml" \
+  || fail "default-object 0 (Scenario) did not apply Assured Recovery"
+if command -v xmllint >/dev/null; then
+  xmllint --noout "$work/scenario.xml" || fail "the default Scenario is not well-formed XML"
+fi
+
+expect 1 "" default-object Group
+expect 2 "" default-object Colour
+expect 2 "" default-object 69
+expect 2 "" default-object RedirectDNS --product Xx
+expect 2 "" default-object RedirectDNS --application hyperv
+rm -rf "$work"
+echo "configurator checks passed"
