@@ -100,7 +100,8 @@ generic_conf_c* generic_conf_c::build(const char* template_text) {
   try {
     conf = new generic_conf_c;
     built = conf->_fill_content(template_text);
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
+    // Loading the library goes on without a configurator, whatever stopped it (memory).
     built = false;
   }
   if (built) {
@@ -117,6 +118,8 @@ bool generic_conf_c::_fill_content(const char* template_text) {
   utl_stream_c joined;
   const char* text = template_text != nullptr ? template_text : generic_template_n::join(joined);
   new_tree();
+  // The host tree pointed into the old tree.
+  m_host_tree->remove_all_but_root();
   m_objects = m_enums = m_scenario = m_group = m_scenario_info = nullptr;
   m_xmc_version = m_group_version = 0;
   if (!m_tree->load_from_str(text) || m_tree->root == nullptr) {
@@ -212,19 +215,18 @@ bool generic_conf_c::_check_array_enums() {
     if (label == nullptr || label[0] == '\0') {
       tr.print(ZQTR_FAIL, __LINE__, "Found unnamed enumerator #%lu\n", number);
       ok = false;
-      continue;
-    }
-    if (val == nullptr || val[0] == '\0') {
+    } else if (val == nullptr || val[0] == '\0') {
       tr.print(ZQTR_FAIL, __LINE__, "Enumerator #%lu \"%s\" misses list items\n", number, label);
       ok = false;
-      continue;
     }
-    const uint32_t index = xmc_enum_c::enum_index(label);
+    const char* name = label == nullptr ? "" : label;
+    const uint32_t index = xmc_enum_c::enum_index(name);
     if (index == ENUM_NONE) {
-      tr.print(ZQTR_FAIL, __LINE__, "Enumerator #%lu \"%s\" is undefined in the code\n", number, label);
+      tr.print(ZQTR_FAIL, __LINE__, "Enumerator #%lu \"%s\" is undefined in the code\n", number, name);
       ok = false;
       continue;
     }
+    if (val == nullptr) val = "";
     std::vector<std::string> tokens;
     std::string token;
     for (const char* p = val;; ++p) {
@@ -362,7 +364,9 @@ bool generic_conf_c::_check_object_tag_table(const object_tag_s* table, size_t c
     // notification settings stand in the scenario itself as well as in a host.
     const bool nested = (same(label, "ReplNode") && same(papa_label, "ReplNode")) ||
                         (same(label, "HostProps") && same(papa_label, "HostProps"));
-    const bool managed = (same(label, "Report") || same(label, "EventNotification")) && same(papa_label, "Scenario");
+    const bool managed = (same(label, "Report") || same(label, "EventNotification")) && same(papa_label, "Scenario") &&
+                         item->parent != nullptr && is_named(item->parent_item(), "title") &&
+                         same(xmc_item_c::attr_text(item->parent_item(), "label"), "ManagerData");
     if (nested || managed) continue;
     tr.print(ZQTR_FAIL, __LINE__, "Inconsistent Papa object \"%s\" of \"%s\", found in \"%s\"\n", papa_label, label,
              k_tag_table);
@@ -430,7 +434,9 @@ void generic_conf_c::_set_appl_prod_defaults(xmc_item_c* item, uint32_t product,
   const defaults_s d{xmc_enum_c::item_text(ENUM_PRODUCT, product), xmc_enum_c::item_text(ENUM_APPLICATION, application),
                      assured_recovery};
   std::vector<xml_item_c*> removed;
-  for (xml_item_c* at = item; at != nullptr; at = xmc_item_c::walk_next(at, item, xmc_item_c::enters(at))) {
+  // A row is not entered: whatever it holds goes with it.
+  auto enters = [](const xml_item_c* at) { return xmc_item_c::enters(at) && !is_named(at, "switch_to_set_default"); };
+  for (xml_item_c* at = item; at != nullptr; at = xmc_item_c::walk_next(at, item, enters(at))) {
     xmc_item_c* typed = xmc_item_c::cast(at);
     if (typed == nullptr) continue;
     const char* label = xmc_item_c::attr_text(typed, "label");

@@ -12,8 +12,9 @@ rm -rf "$work"
 mkdir -p "$work"
 
 # The library builds the configurator while it loads; its verdict reaches the log set afterwards.
-"${tool[@]}" --log-dir "$work/logs" template 2>/dev/null | tr -d '\r' > "$work/template.xml" \
-  || fail "template exited with ${PIPESTATUS[0]}"
+"${tool[@]}" --log-dir "$work/logs" template 2>/dev/null | tr -d '\r' > "$work/template.xml"
+rc=${PIPESTATUS[0]}
+[ "$rc" = 0 ] || fail "template exited with $rc"
 grep -q "O.K. Generic Coonfigurator is successfully built up" "$work/logs/stats_mng.log" \
   || fail "no configurator verdict in the log: $(head -c 600 "$work/logs/stats_mng.log")"
 cmp -s "$work/template.xml" "$template" || fail "template printed differs from $template"
@@ -21,7 +22,8 @@ if command -v xmllint >/dev/null; then
   xmllint --noout "$work/template.xml" || fail "the template is not well-formed XML"
 fi
 
-out=$("${tool[@]}" default-object RedirectDNS --product Ha --application HyperV 2>/dev/null | tr -d '\r')
+out=$("${tool[@]}" default-object RedirectDNS --product Ha --application HyperV 2>/dev/null | tr -d '\r'
+  exit "${PIPESTATUS[0]}")
 rc=$?
 [ "$rc" = 0 ] || fail "default-object RedirectDNS exited with $rc"
 case "$out" in
@@ -33,6 +35,8 @@ case "$out" in
 esac
 "${tool[@]}" default-object 0 --product Dr --application FileServer --assured-recovery 2>/dev/null | tr -d '\r' \
   > "$work/scenario.xml"
+rc=${PIPESTATUS[0]}
+[ "$rc" = 0 ] || fail "default-object 0 exited with $rc"
 grep -q '<data label="AssuredRecovery" val="True" type="Bool" mandatory="True"/>' "$work/scenario.xml" \
   || fail "default-object 0 (Scenario) did not apply Assured Recovery"
 if command -v xmllint >/dev/null; then

@@ -117,14 +117,37 @@ TEST(generic_conf_test, every_table_field_stands_where_the_data_access_looks) {
   }
   const xmc_item_c* master = conf.host_tree().find(1)->repl_node;
   const xmc_item_c* replica = conf.host_tree().find(2)->repl_node;
+  // The master's ReplNode holds the replica's: the master's own fields are those outside it.
+  auto own = [&](const xmc_item_c* host, const data_table_entry_s& entry) {
+    const xmc_item_c* object = xmc_conf_c::find_object(host, object_tag_table[entry.object_tag].label);
+    if (object == nullptr || (host == master && (object == replica || xmc_item_c::parent_object(object) == replica ||
+                                                 [&] {
+                                                   for (const generic_node_c* p = object; p != nullptr; p = p->parent) {
+                                                     if (p == replica) return true;
+                                                   }
+                                                   return false;
+                                                 }()))) {
+      return false;
+    }
+    return field(host, entry);
+  };
+  auto below_replica_props = [](uint32_t tag) {
+    for (; tag != TAG_SCENARIO && tag != TAG_REPL_NODE; tag = object_tag_table[tag].parent) {
+      if (tag == TAG_SPECIFIC_REPLICA_PROPS) return true;
+    }
+    return false;
+  };
   for (const data_table_entry_s& entry : host_data_table) {
     // The two switchover mapping flags of the host table name an object no host can hold (the
-    // tag check allows Switchover only in a scenario): the scenario's Switchover carries them.
+    // tag check allows Switchover only in a scenario).
     if (entry.object_tag == TAG_SWITCHOVER) {
-      EXPECT_TRUE(field(conf.scenario_item(), entry)) << entry.label;
+      EXPECT_FALSE(field(master, entry) || field(replica, entry)) << entry.label;
       continue;
     }
-    EXPECT_TRUE(field(master, entry) || field(replica, entry)) << "host field " << entry.index << " " << entry.label;
+    EXPECT_TRUE(field(replica, entry)) << "replica field " << entry.index << " " << entry.label;
+    if (!below_replica_props(entry.object_tag)) {
+      EXPECT_TRUE(own(master, entry)) << "master field " << entry.index << " " << entry.label;
+    }
     if (entry.flag != 0) {
       // Fields flagged for the manager also stand in the scenario's manager data.
       EXPECT_TRUE(field(conf.scenario_item(), entry)) << "manager field " << entry.label;
@@ -151,8 +174,10 @@ TEST(generic_conf_test, enumeration_checks) {
     std::vector<std::string> messages;
   } failing[] = {
       {"<enum label=\"Product\" val=\"Dr, Ha, Cd, Rw\"/>", "<enum label=\"Product\"/>",
-       {"Enumerator #1 \"Product\" misses list items"}},
-      {"<enum label=\"Product\" val=\"Dr, Ha, Cd, Rw\"/>", "<enum val=\"Dr, Ha, Cd, Rw\"/>", {"Found unnamed enumerator #1"}},
+       {"Enumerator #1 \"Product\" misses list items",
+        "Enumerator #1 \"Product\" has different number items (0) from the code (4)"}},
+      {"<enum label=\"Product\" val=\"Dr, Ha, Cd, Rw\"/>", "<enum val=\"Dr, Ha, Cd, Rw\"/>",
+       {"Found unnamed enumerator #1", "Enumerator #1 \"\" is undefined in the code"}},
       {"</enums>", "<enum label=\"Colour\" val=\"red, green\"/>\n</enums>",
        {"Enumerator #18 \"Colour\" is undefined in the code",
         "Set of enumerator has different number items (19) from those in the code (18)"}},
@@ -167,7 +192,8 @@ TEST(generic_conf_test, enumeration_checks) {
     for (const std::string& m : c.messages) EXPECT_TRUE(b.has(m)) << m;
   }
 
-  // Seventeen enumerations that all match pass; only their number is noted.
+  // Seventeen enumerations that all match pass; only their number is noted. (A second fill of the
+  // same configurator, which must forget the hosts of the first tree.)
   generic_conf_c conf;
   zqtr_capture_c capture;
   ASSERT_TRUE(conf._fill_content(
@@ -177,6 +203,11 @@ TEST(generic_conf_test, enumeration_checks) {
   EXPECT_TRUE(conf._check_array_enums());
   EXPECT_EQ(capture.texts(),
             (std::vector<std::string>{"Set of enumerator has different number items (17) from those in the code (18)"}));
+  std::unique_ptr<xmc_item_c> master(conf.new_default_object(TAG_REPL_NODE, PRODUCT_HA, APPLICATION_NONE, false));
+  EXPECT_NE(master, nullptr);
+  // Filling it again with a template that fails leaves no host pointing into the old tree.
+  ASSERT_FALSE(conf._fill_content(altered("val=\"Dr, Ha, Cd, Rw\"", "val=\"Ha, Dr, Cd, Rw\"").c_str()));
+  EXPECT_EQ(conf.new_default_object(TAG_REPL_NODE, PRODUCT_HA, APPLICATION_NONE, false), nullptr);
 }
 
 TEST(generic_conf_test, object_tag_checks) {
@@ -184,6 +215,12 @@ TEST(generic_conf_test, object_tag_checks) {
                                     "<data label=\"Initial\" val=\"True\" type=\"Bool\"/><object label=\"Report\" id=\"3500\"/>"));
   EXPECT_EQ(misplaced.conf, nullptr);
   EXPECT_TRUE(misplaced.has("Inconsistent Papa object \"SpecificReplicaProps\" of \"Report\", found in \"object_tag_table\""));
+
+  // Report and EventNotification stand in the scenario only through its manager data.
+  build_s loose_report = build(altered("<data label=\"StopScenario\"",
+                                       "<object label=\"Report\" id=\"3500\"/><data label=\"StopScenario\""));
+  EXPECT_EQ(loose_report.conf, nullptr);
+  EXPECT_TRUE(loose_report.has("Inconsistent Papa object \"Scenario\" of \"Report\", found in \"object_tag_table\""));
 
   // The embedded template nests a ReplNode in a ReplNode and a Report under the manager data.
   build_s fine = build(embedded());
@@ -359,6 +396,14 @@ TEST(generic_conf_test, switches_and_markers_on_hand_made_items) {
   EXPECT_EQ(xmc_conf_c::find_data(root, "d"), nullptr);  // an unknown label never matches
   ASSERT_NE(xmc_conf_c::find_data(root, "e"), nullptr);  // a marker without val is passed over
   EXPECT_EQ(count_named(root, "relevant"), 1u);
+
+  // A row inside a row goes with the outer one.
+  ASSERT_TRUE(tree.load_from_str("<?xml version=\"1.0\"?><data label=\"n\" val=\"1\" type=\"Number\"><switch_to_set_default "
+                                 "variable=\"Product\" case=\"Ha\" val=\"2\" type=\"Number\"><switch_to_set_default "
+                                 "variable=\"Product\" case=\"Ha\" val=\"3\" type=\"Number\"/></switch_to_set_default></data>"));
+  generic_conf_instance->_set_appl_prod_defaults(tree.root, PRODUCT_HA, APPLICATION_NONE, false);
+  EXPECT_STREQ(attr(tree.root, "val"), "2");
+  EXPECT_EQ(tree.root->first_child, nullptr);
 
   // The subtree's own root is emptied but never deleted.
   ASSERT_TRUE(tree.load_from_str("<?xml version=\"1.0\"?><data label=\"r\" val=\"1\" type=\"Number\"><relevant "

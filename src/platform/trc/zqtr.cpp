@@ -121,12 +121,20 @@ void emit(uint32_t sinks, unsigned level, const char* scope, const char* file, i
       path = s.log_path;
       max_size = s.settings.max_size;
       keep = s.settings.keep;
-    } else if ((sinks & SINK_HOLD) && s.log_path.empty()) {
-      std::string record = log_line(level, scope, file, line, text);
-      if (s.held.size() + record.size() <= k_held_limit) {
-        s.held += record;
+    } else if (sinks & SINK_HOLD) {
+      if (!s.log_path.empty()) {
+        // A log directory was set meanwhile: the record goes there, after what was held.
+        path = s.log_path;
+        max_size = s.settings.max_size;
+        keep = s.settings.keep;
       } else {
-        ++s.dropped;
+        std::string record = log_line(level, scope, file, line, text);
+        // Once one record did not fit, none after it is kept either: the log shows no silent gap.
+        if (s.dropped == 0 && s.held.size() + record.size() <= k_held_limit) {
+          s.held += record;
+        } else {
+          ++s.dropped;
+        }
       }
     }
   }
@@ -236,32 +244,31 @@ bool zqtr_set_log_directory(char* text, int64_t& len, const char* directory, con
   if (dir.empty() || !zqtr_log_file_n::make_directories(dir)) return false;
 
   trc_state_s& s = state();
-  std::string held;
-  unsigned long dropped = 0;
-  uint64_t max_size = 0;
-  unsigned keep = 0;
   {
     std::lock_guard<std::mutex> guard(s.mutex);
     s.directory = dir;
     s.log_path = path;
-    held.swap(s.held);
-    dropped = s.dropped;
-    s.dropped = 0;
-    max_size = s.settings.max_size;
-    keep = s.settings.keep;
+    // What was traced while the library loaded comes first: it is written before the file sink
+    // opens, and any record on its way meanwhile waits for this lock and finds the path set.
+    if (!s.held.empty() || s.dropped > 0) {
+      std::string held;
+      held.swap(s.held);
+      if (s.dropped > 0) {
+        held += log_line(ZQTR_PROBLEM, "zqtr_set_log_directory", "zqtr", __LINE__,
+                         std::to_string(s.dropped) + " record(s) traced while loading did not fit the " +
+                             std::to_string(k_held_limit / 1024) + " KiB kept for the log\n");
+      }
+      last_error_keeper_c keep_last_error;
+      if (zqtr_log_file_n::append(path, held.data(), held.size(), s.settings.max_size, s.settings.keep)) {
+        s.dropped = 0;
+      } else {
+        // Kept for the next directory.
+        held.swap(s.held);
+      }
+    }
     bump_generation();
-  }
-  g_sinks.fetch_or(SINK_FILE, std::memory_order_acq_rel);
-  g_sinks.fetch_and(~static_cast<uint32_t>(SINK_HOLD), std::memory_order_acq_rel);
-  // What was traced while the library loaded comes first.
-  if (dropped > 0) {
-    held += log_line(ZQTR_PROBLEM, "zqtr_set_log_directory", "zqtr", __LINE__,
-                     std::to_string(dropped) + " record(s) traced while loading did not fit the " +
-                         std::to_string(k_held_limit / 1024) + " KiB kept for the log\n");
-  }
-  if (!held.empty()) {
-    last_error_keeper_c keep_last_error;
-    zqtr_log_file_n::append(path, held.data(), held.size(), max_size, keep);
+    g_sinks.fetch_or(SINK_FILE, std::memory_order_acq_rel);
+    g_sinks.fetch_and(~static_cast<uint32_t>(SINK_HOLD), std::memory_order_acq_rel);
   }
   return true;
 }
@@ -326,7 +333,9 @@ void zqtr_force_console_application(int answer) { g_forced_console.store(answer 
 void zqtr_reset() {
   trc_state_s& s = state();
   std::lock_guard<std::mutex> guard(s.mutex);
-  g_sinks.fetch_and(~static_cast<uint32_t>(SINK_FILE), std::memory_order_acq_rel);
+  g_sinks.fetch_and(~static_cast<uint32_t>(SINK_FILE | SINK_HOLD), std::memory_order_acq_rel);
+  s.held.clear();
+  s.dropped = 0;
   s.directory.clear();
   s.log_path.clear();
   s.settings = zqtr_settings_s();

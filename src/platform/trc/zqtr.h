@@ -79,7 +79,7 @@ bool zqtr_set_log_directory(char* text, int64_t& len, const char* directory, con
                             bool per_process);
 
 // Records traced while the library loads, before any log directory is set, are held (up to 64
-// KiB; records beyond are counted) while holding is on, and written into the log as soon as a log
+// KiB; from the first record that does not fit on, records are only counted) while holding is on, and written into the log as soon as a log
 // directory is set, before anything else: what the library said while loading reaches the log
 // of every process that sets one.
 void zqtr_hold_records(bool on);
@@ -98,7 +98,8 @@ bool zqtr_reparse_file(char* text, int64_t& len, const char* path);
 bool zqtr_is_console_application();
 void zqtr_force_console_application(int answer);
 
-// Forgets the log directory and restores the default settings (for tests and the tool).
+// Forgets the log directory, the held records and restores the default settings (for tests and
+// the tool).
 void zqtr_reset();
 
 // The log file currently written, empty when none.
