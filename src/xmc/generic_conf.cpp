@@ -189,6 +189,7 @@ bool generic_conf_c::_fill_content(const char* template_text) {
     tr.print(ZQTR_FAIL, __LINE__, "\nUnable to find nodes \"%s\" in generic xml file having prop. \"%s\"\n\n", "ReplNode",
              "Index");
   } else {
+    _build_root_dirs();
     xmc_validity_c validity;
     if (_check_root_dirs(validity)) return true;
     utl_stream_c findings;

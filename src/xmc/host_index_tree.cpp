@@ -49,4 +49,5 @@ void host_index_tree_c::remove_all_but_root() {
   }
   delete_children(root);
   root->repl_node = nullptr;
+  root->root_dirs.delete_all();
 }

@@ -3,7 +3,9 @@
 #ifndef STATS_MNG_XMC_HOST_INDEX_TREE_H
 #define STATS_MNG_XMC_HOST_INDEX_TREE_H
 
+#include "utl/array.h"
 #include "xml/xml_item.h"
+#include "xmc/root_dir.h"
 
 #include <cstdint>
 
@@ -11,9 +13,11 @@ class xmc_item_c;
 
 struct host_index_node_s : public generic_node_c {
   explicit host_index_node_s(uint64_t index, xmc_item_c* item = nullptr) : host_index(index), repl_node(item) {}
+  ~host_index_node_s() override { root_dirs.delete_all(); }
 
   uint64_t host_index;
   xmc_item_c* repl_node;  // the host's ReplNode in the configuration tree; not owned
+  array_ct<root_dir_c> root_dirs;  // the host's root directories, owned
 
   host_index_node_s* first_host() const { return static_cast<host_index_node_s*>(first_child); }
   host_index_node_s* next_host() const { return static_cast<host_index_node_s*>(next); }

@@ -75,3 +75,34 @@ uint64_t scenario_conf_c::_build_host_tree(xmc_item_c* scenario_item) {
   }
   return found;
 }
+
+uint64_t scenario_conf_c::_build_root_dirs() {
+  uint64_t total = 0;
+  for (uint64_t index = host_index_tree_c::k_master; index != 0; index = m_host_tree->next_host_index(index)) {
+    host_index_node_s* node = m_host_tree->find(index);
+    node->root_dirs.delete_all();
+    xmc_item_c* props = nullptr;
+    for (xml_item_c* child = node->repl_node == nullptr ? nullptr : node->repl_node->first_item(); child != nullptr;
+         child = child->next_item()) {
+      xmc_item_c* typed = xmc_item_c::cast(child);
+      const char* label = xmc_item_c::attr_text(typed, "label");
+      if (props == nullptr && typed != nullptr && typed->is_object() && label != nullptr &&
+          std::strcmp(label, "CommonHostProps") == 0) {
+        props = typed;
+      }
+    }
+    if (props == nullptr) continue;
+    // The host's own RootDir objects: below its properties, never in another host.
+    for (xml_item_c* at = props->first_item(); at != nullptr;) {
+      xmc_item_c* item = xmc_item_c::cast(at);
+      const char* label = xmc_item_c::attr_text(item, "label");
+      const bool root_dir = item != nullptr && item->is_object() && label != nullptr && std::strcmp(label, "RootDir") == 0;
+      if (root_dir) {
+        node->root_dirs.append(new xmc_root_dir_c(item));
+        ++total;
+      }
+      at = xmc_item_c::walk_next(at, props, !root_dir && !is_repl_node(item) && xmc_item_c::enters(at));
+    }
+  }
+  return total;
+}

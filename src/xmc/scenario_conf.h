@@ -20,6 +20,10 @@ class scenario_conf_c : public xmc_conf_c {
   // Returns the number of hosts found, the master included.
   uint64_t _build_host_tree(xmc_item_c* scenario_item = nullptr);
 
+  // Fills each host's root directories from the RootDir objects of its CommonHostProps (in
+  // document order, bound to the tree). Returns the number read.
+  uint64_t _build_root_dirs();
+
   host_index_tree_c& host_tree() { return *m_host_tree; }
   uint32_t config_mode() const { return m_config_mode; }
   uint32_t product() const { return m_product; }
