@@ -2,8 +2,11 @@
 
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
+#include "utl/utl.h"
+#include "xmc/generic_conf.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -105,4 +108,429 @@ uint64_t scenario_conf_c::_build_root_dirs() {
     }
   }
   return total;
+}
+
+// ---- data access
+
+namespace {
+
+class read_lock_c {
+ public:
+  explicit read_lock_c(single_writer_multi_reader_c& lock) : m_lock(lock) { m_lock.lock_read(); }
+  ~read_lock_c() { m_lock.unlock_read(); }
+  read_lock_c(const read_lock_c&) = delete;
+  read_lock_c& operator=(const read_lock_c&) = delete;
+
+ private:
+  single_writer_multi_reader_c& m_lock;
+};
+
+class write_lock_c {
+ public:
+  explicit write_lock_c(single_writer_multi_reader_c& lock) : m_lock(lock), m_held(lock.lock_write()) {}
+  ~write_lock_c() {
+    if (m_held) m_lock.unlock_write();
+  }
+  write_lock_c(const write_lock_c&) = delete;
+  write_lock_c& operator=(const write_lock_c&) = delete;
+  // False when this thread holds a read of the same lock: it may not write under it.
+  bool held() const { return m_held; }
+
+ private:
+  single_writer_multi_reader_c& m_lock;
+  bool m_held;
+};
+
+bool same_text(const char* a, const char* b) { return a != nullptr && b != nullptr && std::strcmp(a, b) == 0; }
+
+// The first object so labelled below start in depth, not entering data items, external objects or
+// another host's ReplNode.
+xmc_item_c* find_host_object(xmc_item_c* start, const char* label) {
+  for (xml_item_c* child = start->first_item(); child != nullptr; child = child->next_item()) {
+    xmc_item_c* typed = xmc_item_c::cast(child);
+    if (typed == nullptr || typed->is_data()) continue;
+    if (typed->is_object() && same_text(xmc_item_c::attr_text(typed, "label"), label)) return typed;
+    if (typed->is_external() || is_repl_node(typed)) continue;
+    xmc_item_c* below = find_host_object(typed, label);
+    if (below != nullptr) return below;
+  }
+  return nullptr;
+}
+
+// The static name of a type or enumeration text (value types point at static texts); null for an
+// object id or an unknown text.
+const char* static_type_name(const char* text) {
+  uint32_t enum_index = ENUM_NONE;
+  const uint32_t type = xmc_enum_c::value_type(text, &enum_index);
+  if (type == TYPE_ENUM && enum_index < ENUM_NONE) return xmc_enum_c::enum_name(enum_index);
+  return type < TYPE_NONE ? xmc_enum_c::type_name(type) : nullptr;
+}
+
+const char* host_text(uint64_t host, utl_stream_c& out) {
+  if (host == scenario_conf_c::k_manager) return "Manager";
+  if (host == host_index_tree_c::k_master) return "Master";
+  out << "Replica #" << static_cast<unsigned long long>(host);
+  return out.c_str();
+}
+
+}  // namespace
+
+bool scenario_conf_c::_check_mixed_tree(xmc_value_c* value) const {
+  if (m_tree != nullptr && m_tree->root != nullptr) return true;
+  ZQTR_SCOPE(tr, "scenario_conf_c::_check_mixed_tree", k_file);
+  tr.print(ZQTR_FAIL, __LINE__, "%s\n", "XMC tree is missing");
+  if (value != nullptr) {
+    value->set_lookup_status(1);
+    value->error_stream() << '\x01' << "XMC tree is missing";
+  }
+  return false;
+}
+
+bool scenario_conf_c::_find_field(xmc_item_c* start, const data_table_entry_s& entry, field_s& field) {
+  field = field_s();
+  if (start == nullptr || entry.object_tag >= k_object_tag_count) return false;
+  const char* owner = object_tag_table[entry.object_tag].label;
+  xmc_item_c* object = start->is_object() && same_text(xmc_item_c::attr_text(start, "label"), owner)
+                           ? start
+                           : find_host_object(start, owner);
+  if (object == nullptr) return false;
+  field.object = object;
+  if (std::strcmp(entry.label, "status") == 0 || std::strcmp(entry.label, "id") == 0) {
+    field.attribute = entry.label;
+    return object->find_attr(entry.label) != nullptr;
+  }
+  field.item = find_data(object, entry.label);
+  field.attribute = "val";
+  return field.item != nullptr && field.item->find_attr("val") != nullptr;
+}
+
+void scenario_conf_c::_read_field(const field_s& field, xmc_value_c& value) {
+  if (field.item == nullptr) {
+    value.set_text(xmc_item_c::attr_text(field.object, field.attribute));
+    value.set_type_name(std::strcmp(field.attribute, "status") == 0 ? xmc_enum_c::type_name(TYPE_BOOL)
+                                                                     : xmc_enum_c::type_name(TYPE_NUMBER));
+  } else if (field.item->value_type() == TYPE_MULTI_ENTRY) {
+    value.reset();
+    xmc_string_array_c& entries = value.make_entries();
+    entries.clear();
+    for (xml_item_c* child = field.item->first_item(); child != nullptr; child = child->next_item()) {
+      const xmc_item_c* typed = xmc_item_c::cast(child);
+      const char* val = xmc_item_c::attr_text(typed, "val");
+      if (typed != nullptr && typed->is_data() && val != nullptr) entries.add(val);
+    }
+    value.set_type_name(static_type_name(xmc_item_c::attr_text(field.item, "val")));
+  } else {
+    value.set_text(xmc_item_c::attr_text(field.item, "val"));
+    value.set_type_name(field.item->value_type() == TYPE_ENUM ? xmc_enum_c::enum_name(field.item->enum_index())
+                                                              : static_type_name(xmc_item_c::attr_text(field.item, "type")));
+  }
+  value.set_lookup_status(0);
+}
+
+xmc_value_c& scenario_conf_c::_get_data(const data_table_entry_s* table, size_t count, uint32_t index,
+                                        xmc_value_c& value) {
+  value.reset();
+  if (!_check_mixed_tree(&value)) return value;
+  field_s field;
+  if (index >= count || !_find_field(m_tree->root, table[index], field)) {
+    value.set_lookup_status(1);
+    const char* label = index < count ? table[index].label : "";
+    value.error_stream() << '\x01';
+    if (label[0] == '\0') {
+      value.error_stream() << "Lookup Error";
+    } else {
+      value.error_stream() << "Unable to find node with property " << label;
+    }
+    return value;
+  }
+  _read_field(field, value);
+  return value;
+}
+
+xmc_value_c& scenario_conf_c::get_scenario_data(uint32_t index, xmc_value_c& value) {
+  read_lock_c lock(m_scenario_lock);
+  return _get_data(scenario_data_table, k_scenario_data_count, index, value);
+}
+
+xmc_value_c& scenario_conf_c::get_group_data(uint32_t index, xmc_value_c& value) {
+  read_lock_c lock(m_group_lock);
+  return _get_data(group_data_table, k_group_data_count, index, value);
+}
+
+xmc_value_c& scenario_conf_c::get_host_data(uint32_t index, uint64_t host, xmc_value_c& value) {
+  read_lock_c lock(m_scenario_lock);
+  value.reset();
+  if (!_check_mixed_tree(&value)) return value;
+  if (index >= k_host_data_count) {
+    value.set_lookup_status(1);
+    value.error_stream() << '\x01' << "Lookup Error";
+    return value;
+  }
+  const data_table_entry_s& entry = host_data_table[index];
+  const char* owner = object_tag_table[entry.object_tag].label;
+  xmc_item_c* start = nullptr;
+  if (host == k_manager) {
+    if (entry.flag == 0) {
+      value.set_lookup_status(1);
+      value.error_stream() << '\x01' << "Node \"" << owner << "\" with property \"" << entry.label
+                           << "\" is irrelevant for Manager Data";
+      return value;
+    }
+    start = m_tree->root;
+  } else {
+    host_index_node_s* node = m_host_tree->find(host);
+    start = node == nullptr ? nullptr : node->repl_node;
+    if (start == nullptr) {
+      value.set_lookup_status(1);
+      value.error_stream() << '\x01' << "Unable to find host node with index " << static_cast<unsigned long long>(host);
+      return value;
+    }
+  }
+  field_s field;
+  if (!_find_field(start, entry, field)) {
+    utl_stream_c who;
+    value.set_lookup_status(1);
+    value.error_stream() << '\x01' << "Unable to find node \"" << owner << "\" with property \"" << entry.label << "\""
+                         << ", host " << host_text(host, who);
+    return value;
+  }
+  _read_field(field, value);
+  return value;
+}
+
+xmc_value_c& scenario_conf_c::get_host_data_by_path(const char* path, uint64_t host, xmc_value_c& value) {
+  for (uint32_t i = 0; path != nullptr && i < k_host_data_count; ++i) {
+    std::string name = std::string(object_tag_table[host_data_table[i].object_tag].label) + "." + host_data_table[i].label;
+    if (utl_n::ascii_compare_nocase(name.c_str(), path) == 0) return get_host_data(i, host, value);
+  }
+  value.reset();
+  value.set_lookup_status(1);
+  value.error_stream() << '\x01' << "Unable to find node with property " << (path == nullptr ? "" : path);
+  return value;
+}
+
+bool scenario_conf_c::_recive_array_chars(xmc_item_c* item, xmc_value_c& value, bool unchecked) {
+  ZQTR_SCOPE(tr, "scenario_conf_c::_recive_array_chars", k_file);
+  const xmc_string_array_c* entries = value.entries();
+  if (entries == nullptr) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to set list strings, input is invalid\n");
+    return false;
+  }
+  const char* entry_type = xmc_item_c::attr_text(item, "val");
+  uint32_t enum_index = ENUM_NONE;
+  const uint32_t type = xmc_enum_c::value_type(entry_type, &enum_index);
+  if (!unchecked) {
+    for (size_t i = 0; i < entries->count(); ++i) {
+      if (!xmc_enum_c::data_fits_type(entries->at(i), type, enum_index, item)) {
+        tr.print(ZQTR_FAIL, __LINE__, "Unable to set list strings, value \"%s\" doesn't fit type\n", entries->at(i));
+        return false;
+      }
+    }
+  }
+  while (item->last_child != nullptr) {
+    generic_node_c* child = item->last_child;
+    item->last_child = child->prev;
+    if (child->prev != nullptr) {
+      child->prev->next = nullptr;
+    } else {
+      item->first_child = nullptr;
+    }
+    child->prev = child->parent = nullptr;
+    delete child;
+  }
+  const char* label = xmc_item_c::attr_text(item, "label");
+  const std::string label_text = label == nullptr ? "" : label;
+  const std::string type_text = entry_type == nullptr ? "" : entry_type;
+  for (size_t i = 0; i < entries->count(); ++i) {
+    xmc_item_c* child = xmc_item_c::add_xmc_child("data", item);
+    child->set_attr("label", label_text.c_str());
+    child->set_attr("val", entries->at(i));
+    child->set_attr("type", type_text.c_str());
+  }
+  return true;
+}
+
+bool scenario_conf_c::_write_field(const field_s& field, const data_table_entry_s& entry, xmc_value_c& value,
+                                   data_kind_e kind) {
+  // Each kind of field writes under its own scope (a scope's name is a literal: its settings are
+  // cached per call site).
+  switch (kind) {
+    case SCENARIO_DATA: {
+      ZQTR_SCOPE(tr, "scenario_conf_c::_set_scenario_data", k_file);
+      return _write_field_traced(field, entry, value, tr);
+    }
+    case HOST_DATA: {
+      ZQTR_SCOPE(tr, "scenario_conf_c::_set_host_data", k_file);
+      return _write_field_traced(field, entry, value, tr);
+    }
+    default: {
+      ZQTR_SCOPE(tr, "scenario_conf_c::_set_group_data", k_file);
+      return _write_field_traced(field, entry, value, tr);
+    }
+  }
+}
+
+bool scenario_conf_c::_write_field_traced(const field_s& field, const data_table_entry_s& entry, xmc_value_c& value,
+                                          zqtr_entry_c& tr) {
+  if (field.item != nullptr && field.item->value_type() == TYPE_MULTI_ENTRY) {
+    return _recive_array_chars(field.item, value, false);
+  }
+  const std::string text = value.as_string();
+  bool fits = false;
+  if (field.item == nullptr) {
+    fits = xmc_enum_c::data_fits_type(text.c_str(), std::strcmp(field.attribute, "status") == 0 ? TYPE_BOOL : TYPE_NUMBER,
+                                      ENUM_NONE, nullptr);
+  } else {
+    fits = xmc_enum_c::data_fits_type(text.c_str(), field.item->value_type(), field.item->enum_index(), field.item);
+  }
+  if (!fits) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to set \"%s.%s\" = \"%s\", type doesn't fit\n",
+             object_tag_table[entry.object_tag].label, entry.label, text.c_str());
+    return false;
+  }
+  (field.item != nullptr ? field.item : field.object)->set_attr(field.attribute, text.c_str());
+  return true;
+}
+
+bool scenario_conf_c::_set_data(const data_table_entry_s* table, size_t count, uint32_t index, xmc_value_c& value,
+                                bool force, data_kind_e kind, zqtr_entry_c& tr) {
+  if (index >= count || !_check_mixed_tree(nullptr)) return false;
+  const data_table_entry_s& entry = table[index];
+  const char* owner = object_tag_table[entry.object_tag].label;
+  if (!force && entry.flag != 0) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to reset fixed property \"%s.%s\"\n", owner, entry.label);
+    return false;
+  }
+  field_s field;
+  if (!_find_field(m_tree->root, entry, field)) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to find node \"%s\" with property \"%s\"\n", owner, entry.label);
+    return false;
+  }
+  return _write_field(field, entry, value, kind);
+}
+
+bool scenario_conf_c::set_scenario_data(uint32_t index, xmc_value_c& value, bool force) {
+  write_lock_c lock(m_scenario_lock);
+  if (!lock.held()) return false;
+  ZQTR_SCOPE(tr, "scenario_conf_c::set_scenario_data", k_file);
+  return _set_data(scenario_data_table, k_scenario_data_count, index, value, force, SCENARIO_DATA, tr);
+}
+
+bool scenario_conf_c::set_group_data(uint32_t index, xmc_value_c& value, bool force) {
+  write_lock_c lock(m_group_lock);
+  if (!lock.held()) return false;
+  ZQTR_SCOPE(tr, "scenario_conf_c::set_group_data", k_file);
+  return _set_data(group_data_table, k_group_data_count, index, value, force, GROUP_DATA, tr);
+}
+
+bool scenario_conf_c::set_scenario_data_by_path(const char* path, xmc_value_c& value, bool force) {
+  for (uint32_t i = 0; path != nullptr && i < k_scenario_data_count; ++i) {
+    std::string name =
+        std::string(object_tag_table[scenario_data_table[i].object_tag].label) + "." + scenario_data_table[i].label;
+    if (utl_n::ascii_compare_nocase(name.c_str(), path) == 0) return set_scenario_data(i, value, force);
+  }
+  return false;
+}
+
+bool scenario_conf_c::_set_host_data(uint32_t index, uint64_t host, xmc_value_c& value) {
+  ZQTR_SCOPE(tr, "scenario_conf_c::set_host_data", k_file);
+  if (index >= k_host_data_count || !_check_mixed_tree(nullptr)) return false;
+  const data_table_entry_s& entry = host_data_table[index];
+  const char* owner = object_tag_table[entry.object_tag].label;
+  xmc_item_c* start = nullptr;
+  if (host == k_manager) {
+    if (entry.flag == 0) {
+      tr.print(ZQTR_FAIL, __LINE__, "Node \"%s\"  with property \"%s\"  is irrelevant for Manager Data\n", owner,
+               entry.label);
+      return false;
+    }
+    start = m_tree->root;
+  } else {
+    host_index_node_s* node = m_host_tree->find(host);
+    start = node == nullptr ? nullptr : node->repl_node;
+    if (start == nullptr) {
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to find host node with index %ld\n", static_cast<long>(host));
+      return false;
+    }
+  }
+  field_s field;
+  if (!_find_field(start, entry, field)) {
+    if (host == k_manager || host == host_index_tree_c::k_master) {
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to find node \"%s\" with property \"%s\", host %s\n", owner, entry.label,
+               host == k_manager ? "Manager" : "Master");
+    } else {
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to find node \"%s\" with property \"%s\", Replica #%ld\n", owner,
+               entry.label, static_cast<long>(host));
+    }
+    return false;
+  }
+  return _write_field(field, entry, value, HOST_DATA);
+}
+
+bool scenario_conf_c::set_host_data(uint32_t index, uint64_t host, xmc_value_c& value) {
+  write_lock_c lock(m_scenario_lock);
+  if (!lock.held()) return false;
+  return _set_host_data(index, host, value);
+}
+
+bool scenario_conf_c::set_host_data_all(uint32_t index, xmc_value_c& value) {
+  write_lock_c lock(m_scenario_lock);
+  if (!lock.held() || index >= k_host_data_count) return false;
+  // The master has the fields of its CommonHostProps; the rest belong to replicas.
+  bool master_too = false;
+  for (uint32_t tag = host_data_table[index].object_tag; tag != TAG_SCENARIO && tag != TAG_GROUP;
+       tag = object_tag_table[tag].parent) {
+    if (tag == TAG_COMMON_HOST_PROPS) master_too = true;
+  }
+  for (uint64_t host = host_index_tree_c::k_master; host != 0; host = m_host_tree->next_host_index(host)) {
+    if (host == host_index_tree_c::k_master && (!master_too || m_host_tree->master()->repl_node == nullptr)) continue;
+    if (!_set_host_data(index, host, value)) return false;
+  }
+  return true;
+}
+
+bool scenario_conf_c::reload_object(uint32_t tag, uint64_t host) {
+  ZQTR_SCOPE(tr, "scenario_conf_c::reload_object", k_file);
+  write_lock_c lock(m_scenario_lock);
+  if (!lock.held() || tag >= k_object_tag_count || !_check_mixed_tree(nullptr)) return false;
+  const char* label = object_tag_table[tag].label;
+  if (tag == TAG_SCENARIO || tag == TAG_REPL_NODE || tag == TAG_ROOT_DIR) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to reload Basic object %s with index %ld\n", label, static_cast<long>(tag));
+    return false;
+  }
+  xmc_item_c* start = m_tree->root;
+  if (tag < TAG_REPL_NODE) {
+    if (host != 0) {
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to reload Scenario object %s with index %ld\n", label, static_cast<long>(tag));
+      return false;
+    }
+  } else {
+    if (host == 0) {
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to reload Host object %s, host index must be set\n", label);
+      return false;
+    }
+    host_index_node_s* node = m_host_tree->find(host);
+    start = node == nullptr ? nullptr : node->repl_node;
+    if (start == nullptr) {
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to find host node with index %ld\n", static_cast<long>(host));
+      return false;
+    }
+  }
+  xmc_item_c* old = find_host_object(start, label);
+  if (old == nullptr) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to find object %s with index %ld\n", label, static_cast<long>(tag));
+    return false;
+  }
+  xmc_item_c* fresh = generic_conf_instance == nullptr
+                          ? nullptr
+                          : generic_conf_instance->new_default_object(tag, m_product, m_application, m_assured_recovery);
+  if (fresh == nullptr) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to find default object %s with index %ld\n", label, static_cast<long>(tag));
+    return false;
+  }
+  m_tree->replace(old, fresh, true);
+  // Hosts and root directories may have pointed into the object replaced.
+  _build_host_tree();
+  _build_root_dirs();
+  return true;
 }

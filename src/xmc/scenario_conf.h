@@ -4,9 +4,12 @@
 #define STATS_MNG_XMC_SCENARIO_CONF_H
 
 #include "platform/thl/thl_locks.h"
+#include "platform/trc/zqtr.h"
 #include "xmc/host_index_tree.h"
 #include "xmc/xmc_conf.h"
+#include "xmc/conf_tables.h"
 #include "xmc/xmc_enum.h"
+#include "xmc/xmc_value.h"
 
 #include <cstdint>
 
@@ -14,6 +17,37 @@ class scenario_conf_c : public xmc_conf_c {
  public:
   explicit scenario_conf_c(uint32_t id = 0);
   ~scenario_conf_c() override;
+
+  // The host number that stands for the manager: the scenario-level copies of the host fields
+  // flagged in host_data_table.
+  static constexpr uint64_t k_manager = 0xFFFFFFFEu;
+
+  // Whether the tree and its root exist; otherwise "XMC tree is missing" is traced and, with a
+  // value, its lookup status is 1 and its error text says so.
+  bool _check_mixed_tree(xmc_value_c* value) const;
+
+  // Scenario fields by scenario_data_table index (reader lock). A field that cannot be read has
+  // lookup status 1 and an error text. A list field fills the value's entries.
+  xmc_value_c& get_scenario_data(uint32_t index, xmc_value_c& value);
+  // Writes a field (writer lock); a fixed field only with force. The text must fit the field's type;
+  // a list field takes the value's entries, each fitting the list's entry type. False, traced, when
+  // refused.
+  bool set_scenario_data(uint32_t index, xmc_value_c& value, bool force);
+  // The same for the first field whose "Object.Label" equals path, letter case ignored.
+  bool set_scenario_data_by_path(const char* path, xmc_value_c& value, bool force);
+  // Host fields by host_data_table index and host number (1 the master, k_manager the manager).
+  xmc_value_c& get_host_data(uint32_t index, uint64_t host, xmc_value_c& value);
+  xmc_value_c& get_host_data_by_path(const char* path, uint64_t host, xmc_value_c& value);
+  bool set_host_data(uint32_t index, uint64_t host, xmc_value_c& value);
+  // Every host in host-tree order: the master too when the field's object lies under
+  // CommonHostProps, otherwise the replicas; stops at the first refusal. True without hosts.
+  bool set_host_data_all(uint32_t index, xmc_value_c& value);
+  // Group fields by group_data_table index (group lock).
+  xmc_value_c& get_group_data(uint32_t index, xmc_value_c& value);
+  bool set_group_data(uint32_t index, xmc_value_c& value, bool force);
+  // Replaces one object by the generic configurator's default for its tag (scenario objects, tags
+  // 1 to 16, without a host; host objects, tags from 18, with one). False, traced, when refused.
+  bool reload_object(uint32_t tag, uint64_t host);
 
   // Rebuilds the host tree from the ReplNode objects below scenario_item (the tree's root when
   // null), each by the Index of its CommonHostProps and below the host of its enclosing ReplNode.
@@ -38,6 +72,27 @@ class scenario_conf_c : public xmc_conf_c {
   single_writer_multi_reader_c& group_lock() { return m_group_lock; }
 
  protected:
+  // Where a field lives: its object, and its data item (null for the object's status or id).
+  struct field_s {
+    xmc_item_c* object = nullptr;
+    xmc_item_c* item = nullptr;
+    const char* attribute = nullptr;  // "status", "id" or "val"
+  };
+  // The field of a table entry below start: the first object of the owner's label in depth (start
+  // itself included; never inside another host), then the field below it.
+  static bool _find_field(xmc_item_c* start, const data_table_entry_s& entry, field_s& field);
+  static void _read_field(const field_s& field, xmc_value_c& value);
+  enum data_kind_e { SCENARIO_DATA, HOST_DATA, GROUP_DATA };
+  // Writes the value into a found field; false, traced, when it does not fit.
+  bool _write_field(const field_s& field, const data_table_entry_s& entry, xmc_value_c& value, data_kind_e kind);
+  bool _write_field_traced(const field_s& field, const data_table_entry_s& entry, xmc_value_c& value, zqtr_entry_c& tr);
+  // A list field takes the entries as its children; unchecked skips the entry type test.
+  bool _recive_array_chars(xmc_item_c* item, xmc_value_c& value, bool unchecked);
+  xmc_value_c& _get_data(const data_table_entry_s* table, size_t count, uint32_t index, xmc_value_c& value);
+  bool _set_data(const data_table_entry_s* table, size_t count, uint32_t index, xmc_value_c& value, bool force,
+                 data_kind_e kind, zqtr_entry_c& tr);
+  bool _set_host_data(uint32_t index, uint64_t host, xmc_value_c& value);
+
   uint32_t m_config_mode = CONFIG_MODE_REGULAR;
   uint32_t m_product = PRODUCT_NONE;
   uint32_t m_application = APPLICATION_NONE;
