@@ -1,13 +1,17 @@
 #include "file/file_manipulation.h"
 
+#include "file/file.h"
 #include "file/path_n.h"
+#include "file/zq_io.h"
 #include "platform/crt/crt_io.h"
+#include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
 #include "platform/txf/txf_wrapper.h"
 #include "utl/multi_lang.h"
 #include "utl/time_span.h"
 #include "utl/utl.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -192,6 +196,49 @@ unsigned bytes_per_sector(const char* path, unsigned* cluster_size) {
   }
   if (cluster_size != nullptr) *cluster_size = sectors * bytes;
   return bytes;
+}
+
+namespace {
+std::atomic<unsigned> g_temp_counter{0};
+
+bool is_retryable(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+}  // namespace
+
+bool replace_file_contents(const char* path, const char* data, size_t length) {
+  ZQTR_SCOPE(tr, "file_manipulation_n::replace_file_contents", "file_modif");
+  if (path == nullptr || (data == nullptr && length > 0)) return false;
+  utl_stream_c temp;
+  temp << path << "." << static_cast<unsigned int>(GetCurrentProcessId()) << "."
+       << static_cast<unsigned int>(g_temp_counter.fetch_add(1)) << ".tmp";
+  {
+    FILE_c file;
+    if (!file.open(temp.c_str(), "w", nullptr, ZQ_OPEN_WRITE_THROUGH)) return false;
+    bool written = file.write(data, length) == length;
+    written = file.flush() && written;
+    if (!file.close() || !written) {
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to write %s\n", temp.c_str());
+      DeleteFileW(path_n::wide_path(temp.c_str(), true).get());
+      return false;
+    }
+  }
+  std::unique_ptr<wchar_t[]> target = path_n::wide_path(path, true);
+  std::unique_ptr<wchar_t[]> replacement = path_n::wide_path(temp.c_str(), true);
+  DWORD error = ERROR_SUCCESS;
+  // One rename that replaces the old file (ReplaceFileW is not used: it takes the old file away
+  // before the new one arrives).
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    if (MoveFileExW(replacement.get(), target.get(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    error = GetLastError();
+    if (!is_retryable(error)) break;
+    mix_n::sleep(attempt < 20 ? 1 : 10);
+  }
+  utl_stream_c reason;
+  tr.print(ZQTR_FAIL, __LINE__, "Unable to put the new content of %s in place, %s\n", path,
+           utl_n::get_error_text(reason, static_cast<int>(error)));
+  DeleteFileW(replacement.get());
+  return false;
 }
 
 }  // namespace file_manipulation_n

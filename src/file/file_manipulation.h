@@ -19,6 +19,12 @@ bool create_directory(const char* path, bool is_file_name);
 // Bytes per sector of the volume under path (0 when unknown); cluster_size (may be null) receives
 // the bytes per cluster.
 unsigned bytes_per_sector(const char* path, unsigned* cluster_size);
+// Puts new contents in place of a file in one step: they are written and flushed to
+// PATH.<pid>.<n>.tmp beside it, which one rename then moves over the old file, so the name always
+// leads to a whole file, old or new (a refused rename is tried again for about two seconds: scanners
+// and readers hold files briefly). False, traced, with the old file untouched and no temporary left,
+// when the contents could not be written or put in place.
+bool replace_file_contents(const char* path, const char* data, size_t length);
 
 }  // namespace file_manipulation_n
 

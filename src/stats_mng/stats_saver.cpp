@@ -28,7 +28,6 @@ namespace {
 const char* k_file = "stats_saver";
 // The mode of the state directory: hidden and normal.
 constexpr uint32_t k_state_dir_host_mode = 0x82;
-std::atomic<unsigned> g_temp_counter{0};
 // A temporary file this old whose writer no longer runs is a leftover.
 constexpr uint64_t k_leftover_age_seconds = 120;
 
@@ -36,10 +35,6 @@ constexpr uint64_t k_leftover_age_seconds = 120;
 // section is recursive: the writers below take it again).
 thl_crit_section_c* state_files_lock() {
   return &library_statics_n::crit_section(library_statics_n::CS_STATE_FILES);
-}
-
-bool is_retryable(DWORD error) {
-  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
 }  // namespace
@@ -136,40 +131,8 @@ void stats_saver_c::_remove_leftovers(const char* path) {
 }
 
 bool stats_saver_c::_replace_file(const char* path, const utl_stream_c& text) {
-  ZQTR_SCOPE(tr, "stats_saver_c::_replace_file", k_file);
   _remove_leftovers(path);
-  utl_stream_c temp;
-  temp << path << "." << static_cast<unsigned int>(GetCurrentProcessId()) << "."
-       << static_cast<unsigned int>(g_temp_counter.fetch_add(1)) << ".tmp";
-  const size_t length = static_cast<size_t>(text.length());
-  {
-    FILE_c file;
-    if (!file.open(temp.c_str(), "w", nullptr, ZQ_OPEN_WRITE_THROUGH)) return false;
-    bool written = file.write(text.c_str(), length) == length;
-    written = file.flush() && written;
-    if (!file.close() || !written) {
-      tr.print(ZQTR_FAIL, __LINE__, "Unable to write %s\n", temp.c_str());
-      DeleteFileW(path_n::wide_path(temp.c_str(), true).get());
-      return false;
-    }
-  }
-  std::unique_ptr<wchar_t[]> target = path_n::wide_path(path, true);
-  std::unique_ptr<wchar_t[]> replacement = path_n::wide_path(temp.c_str(), true);
-  DWORD error = ERROR_SUCCESS;
-  // One rename that replaces the old file: the name always leads to a whole file, old or new
-  // (ReplaceFileW is not used: it takes the old file away before the new one arrives). Scanners
-  // and readers hold files briefly: a refusal is tried again for about two seconds.
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    if (MoveFileExW(replacement.get(), target.get(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    error = GetLastError();
-    if (!is_retryable(error)) break;
-    mix_n::sleep(attempt < 20 ? 1 : 10);
-  }
-  utl_stream_c reason;
-  tr.print(ZQTR_FAIL, __LINE__, "Unable to put the new content of %s in place, %s\n", path,
-           utl_n::get_error_text(reason, static_cast<int>(error)));
-  DeleteFileW(replacement.get());
-  return false;
+  return file_manipulation_n::replace_file_contents(path, text.c_str(), static_cast<size_t>(text.length()));
 }
 
 bool stats_saver_c::set_sync_state(uint64_t host_index, bool synced, int64_t time) {

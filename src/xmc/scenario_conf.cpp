@@ -2,8 +2,10 @@
 
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
+#include "file/file_manipulation.h"
 #include "utl/utl.h"
 #include "xmc/generic_conf.h"
+#include "xml/xml_doc.h"
 
 #include <cstring>
 #include <string>
@@ -532,5 +534,73 @@ bool scenario_conf_c::reload_object(uint32_t tag, uint64_t host) {
   // Hosts and root directories may have pointed into the object replaced.
   _build_host_tree();
   _build_root_dirs();
+  return true;
+}
+
+// ---- scenario files
+
+bool scenario_conf_c::load_file(const char* path, utl_stream_c* reason) {
+  ZQTR_SCOPE(tr, "scenario_conf_c::load_file", k_file);
+  auto refuse = [&](const char* why) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to load scenario file %s, %s\n", path == nullptr ? "" : path, why);
+    if (reason != nullptr) *reason << '\x01' << why;
+    return false;
+  };
+  if (path == nullptr || path[0] == '\0') return refuse("no file named");
+  xml_document_c doc;
+  if (!file_manipulation_n::if_exists(path, nullptr)) return refuse("there is no such file");
+  if (!doc.load(path) || doc.root() == nullptr) return refuse("it cannot be read as an XML document");
+  mixed_xmc_xml_tree_c* tree = new mixed_xmc_xml_tree_c;
+  tree->from_document(doc);
+  xmc_item_c* scenario = tree->root;
+  if (scenario != nullptr && !(scenario->is_object() && same_text(xmc_item_c::attr_text(scenario, "label"), "Scenario"))) {
+    scenario = same_text(xmc_item_c::attr_text(scenario, "label"), "ConfigDataHolder")
+                   ? find_object(scenario, "Scenario")
+                   : nullptr;
+    if (scenario != nullptr) {
+      // The Scenario becomes the root; what held it goes.
+      tree->detach(scenario);
+      tree->clear();
+      tree->attach(scenario, nullptr, true);
+    }
+  }
+  if (scenario == nullptr) {
+    delete tree;
+    return refuse("it holds no Scenario object");
+  }
+  write_lock_c lock(m_scenario_lock);
+  if (!lock.held()) {
+    delete tree;
+    return refuse("the configuration is being read by this thread");
+  }
+  m_host_tree->remove_all_but_root();
+  delete m_tree;
+  m_tree = tree;
+  auto position = [&](const char* label, uint32_t index, uint32_t none) {
+    const long p = xmc_enum_c::position_of(index, xmc_item_c::attr_text(find_data(scenario, label), "val"));
+    return p < 0 ? none : static_cast<uint32_t>(p);
+  };
+  m_config_mode = position("ConfigMode", ENUM_CONFIG_MODE, CONFIG_MODE_NONE);
+  m_product = position("Product", ENUM_PRODUCT, PRODUCT_NONE);
+  m_application = position("Application", ENUM_APPLICATION, APPLICATION_NONE);
+  m_assured_recovery = same_text(xmc_item_c::attr_text(find_data(scenario, "AssuredRecovery"), "val"), mix_n::True);
+  _build_host_tree();
+  _build_root_dirs();
+  tr.print(ZQTR_PROGRESS, __LINE__, "Scenario file %s loaded\n", path);
+  return true;
+}
+
+bool scenario_conf_c::save_file(const char* path) {
+  ZQTR_SCOPE(tr, "scenario_conf_c::save_file", k_file);
+  utl_stream_c text;
+  {
+    read_lock_c lock(m_scenario_lock);
+    if (!_check_mixed_tree(nullptr)) return false;
+    m_tree->write_to_stream(text, true);
+  }
+  if (!file_manipulation_n::replace_file_contents(path, text.c_str(), static_cast<size_t>(text.length()))) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to save scenario file %s\n", path == nullptr ? "" : path);
+    return false;
+  }
   return true;
 }

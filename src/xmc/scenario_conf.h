@@ -49,6 +49,15 @@ class scenario_conf_c : public xmc_conf_c {
   // 1 to 16, without a host; host objects, tags from 18, with one). False, traced, when refused.
   bool reload_object(uint32_t tag, uint64_t host);
 
+  // Reads a scenario file: an XML document whose root element is the Scenario object, or a
+  // ConfigDataHolder holding one. Sets mode, product, application and Assured Recovery from the
+  // Scenario's items (a text that is no item of its enumeration leaves the field unset) and builds
+  // the hosts and their root directories. False, with reason filled, for a file that cannot be
+  // read, is no such document or holds no Scenario; the configuration is then left as it was.
+  bool load_file(const char* path, utl_stream_c* reason);
+  // Writes the tree back in one step (the new contents beside the old file, then one rename).
+  bool save_file(const char* path);
+
   // Rebuilds the host tree from the ReplNode objects below scenario_item (the tree's root when
   // null), each by the Index of its CommonHostProps and below the host of its enclosing ReplNode.
   // Returns the number of hosts found, the master included.

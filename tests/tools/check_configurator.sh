@@ -43,6 +43,27 @@ if command -v xmllint >/dev/null; then
   xmllint --noout "$work/scenario.xml" || fail "the default Scenario is not well-formed XML"
 fi
 
+# A scenario file through get and set: written in one step, still loadable, fixed fields refused.
+scenario="$work/s.xml"
+"${tool[@]}" default-object Scenario --product Ha --application FileServer 2>/dev/null > "$scenario" \
+  || fail "default-object Scenario failed"
+expect 0 "" set "$scenario" Switchover.HeartbeatTimeout 50
+expect 0 50 get "$scenario" Switchover.HeartbeatTimeout
+expect 1 "" set "$scenario" Scenario.ScenarioID 7
+expect 0 0 get "$scenario" Scenario.ScenarioID
+expect 0 "" set "$scenario" Scenario.ScenarioID 7 --force
+expect 0 7 get "$scenario" Scenario.ScenarioID
+expect 1 "" set "$scenario" Switchover.HeartbeatTimeout soon
+expect 0 "" set "$scenario" ReportNotifyEmail.EmailAddressTo a@example.invalid b@example.invalid --host 2
+expect 0 "a@example.invalid
+b@example.invalid" get "$scenario" ReportNotifyEmail.EmailAddressTo --host 2
+expect 1 "" get "$scenario" CommonHostProps.Compress --host manager
+expect 2 "" get "$work/missing.xml" Scenario.ScenarioID
+if command -v xmllint >/dev/null; then
+  xmllint --noout "$scenario" || fail "the scenario file is no longer well-formed XML"
+fi
+ls "$work" | grep -q '\.tmp$' && fail "a temporary file was left beside the scenario"
+
 expect 1 "" default-object Group
 expect 2 "" default-object Colour
 expect 2 "" default-object 69

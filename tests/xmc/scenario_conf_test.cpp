@@ -2,6 +2,8 @@
 #include "xmc/scenario_conf.h"
 
 #include "platform/trc/zqtr.h"
+#include "support/temp_dir.h"
+#include "xmc/generic_template.h"
 
 #include <gtest/gtest.h>
 
@@ -230,4 +232,52 @@ TEST(scenario_conf_group_test, group_fields_come_from_the_group_object) {
   xmc_value_c value;
   EXPECT_EQ(text(generic_conf_instance->get_group_data(G_GROUP_NAME, value)), "Group");
   EXPECT_STREQ(value.type_name(), "String");
+}
+
+TEST(scenario_file_test, load_and_save) {
+  ASSERT_NE(generic_conf_instance, nullptr);
+  test_support_n::temp_dir_c dir;
+  const std::string path = dir.file("scenario.xml");
+  {
+    std::unique_ptr<scenario_conf_c> made = make_scenario();
+    xmc_value_c mode("Assessment");
+    ASSERT_TRUE(made->set_scenario_data(S_CONFIG_MODE, mode, true));
+    ASSERT_TRUE(made->save_file(path.c_str()));
+  }
+  scenario_conf_c conf;
+  utl_stream_c reason;
+  ASSERT_TRUE(conf.load_file(path.c_str(), &reason)) << reason.c_str();
+  EXPECT_EQ(conf.config_mode(), CONFIG_MODE_ASSESSMENT);
+  EXPECT_EQ(conf.product(), PRODUCT_HA);
+  EXPECT_EQ(conf.application(), 0u);
+  EXPECT_FALSE(conf.assured_recovery());
+  EXPECT_EQ(conf.host_tree().host_count(), 1u);
+  EXPECT_EQ(conf.host_tree().find(2)->root_dirs.count(), 1u);
+
+  // The template itself: a ConfigDataHolder holding a Scenario, whose "variable" texts are no items.
+  const std::string holder = dir.file("holder.xml");
+  utl_stream_c text;
+  test_support_n::write_text_file(holder, generic_template_n::join(text));
+  ASSERT_TRUE(conf.load_file(holder.c_str(), &reason)) << reason.c_str();
+  EXPECT_STREQ(xmc_item_c::attr_text(conf.tree()->root, "label"), "Scenario");
+  EXPECT_EQ(conf.product(), PRODUCT_NONE);
+  EXPECT_EQ(conf.application(), APPLICATION_NONE);
+  EXPECT_EQ(conf.config_mode(), CONFIG_MODE_REGULAR);
+
+  struct case_s {
+    const char* name;
+    const char* content;
+    const char* why;
+  } refused[] = {{"text.xml", "no XML at all", "it cannot be read as an XML document"},
+                 {"group.xml", "<?xml version=\"1.0\"?>\n<object label=\"Group\" id=\"8000\"/>\n", "it holds no Scenario object"},
+                 {"missing.xml", nullptr, "there is no such file"}};
+  for (const case_s& c : refused) {
+    SCOPED_TRACE(c.name);
+    if (c.content != nullptr) test_support_n::write_text_file(dir.file(c.name), c.content);
+    reason << '\x01';
+    EXPECT_FALSE(conf.load_file(dir.file(c.name).c_str(), &reason));
+    EXPECT_STREQ(reason.c_str(), c.why);
+    EXPECT_STREQ(xmc_item_c::attr_text(conf.tree()->root, "label"), "Scenario");  // left as it was
+  }
+  EXPECT_FALSE(conf.save_file(dir.file("no/such/dir/s.xml").c_str()));
 }

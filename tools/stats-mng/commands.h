@@ -76,6 +76,20 @@ int print_template(std::ostream& out);
 int print_default_object(const std::string& tag, const std::string* product, const std::string* application,
                          bool assured_recovery, std::ostream& out, std::ostream& err);
 
+// Prints a field of a scenario file ("Object.Label" as the tables name it; a host field with host:
+// a number or "manager"): its text, or one entry a line (with json an object). Returns 0 read, 1
+// when the lookup fails (its error text on err), 2 when the file cannot be loaded.
+int print_field(const std::string& file, const std::string& field, const std::string& host, bool json,
+                std::ostream& out, std::ostream& err);
+// Writes a field of a scenario file (several values for a list field; host "all" for every host)
+// and saves the file. Returns 0 written, 1 refused (the library's reason on err), 2 when the file
+// cannot be loaded or saved.
+int write_field(const std::string& file, const std::string& field, const std::vector<std::string>& values,
+                const std::string& host, bool force, std::ostream& err);
+// Prints each root directory of a host of a scenario file. Returns 0, 1 for no such host, 2 when
+// the file cannot be loaded.
+int print_roots(const std::string& file, uint64_t host, std::ostream& out, std::ostream& err);
+
 // Applies --drive NAME=DIR options; false (with a message on err) for a bad one.
 bool map_drives(const std::vector<std::string>& mappings, std::ostream& err);
 

@@ -5,9 +5,13 @@
 #include "platform/trc/zqtr.h"
 #include "xmc/generic_conf.h"
 #include "xmc/generic_template.h"
+#include "utl/utl.h"
+#include "xmc/scenario_conf.h"
 #include "xmc/xmc_enum.h"
 #include "xmc/xmc_item.h"
 #include "xmc/xmc_value.h"
+
+#include <nlohmann/json.hpp>
 
 namespace stats_mng_tool_n {
 
@@ -105,6 +109,165 @@ int print_default_object(const std::string& tag_text, const std::string* product
   tree.write_to_stream(text, true);
   out.write(text.c_str(), static_cast<std::streamsize>(text.length()));
   tr.print(ZQTR_PROGRESS, __LINE__, "Default object %s printed\n", object_tag_table[tag].label);
+  return 0;
+}
+
+namespace {
+
+// A field named "Object.Label" as the tables name it: its index in the scenario table (host
+// empty) or the host table; -1 when there is none.
+long field_index(const std::string& field, bool host) {
+  const data_table_entry_s* table = host ? host_data_table : scenario_data_table;
+  const size_t count = host ? k_host_data_count : k_scenario_data_count;
+  for (size_t i = 0; i < count; ++i) {
+    const std::string name = std::string(object_tag_table[table[i].object_tag].label) + "." + table[i].label;
+    if (utl_n::ascii_compare_nocase(name.c_str(), field.c_str()) == 0) return static_cast<long>(i);
+  }
+  return -1;
+}
+
+bool load_scenario(scenario_conf_c& conf, const std::string& file, std::ostream& err) {
+  utl_stream_c reason;
+  if (conf.load_file(file.c_str(), &reason)) return true;
+  err << "stats-mng: cannot load " << file << ": " << reason.c_str() << "\n";
+  return false;
+}
+
+// The host option: empty for none, "manager", "all" (where allowed) or a number.
+bool host_number(const std::string& host, uint64_t& number) {
+  if (utl_n::ascii_compare_nocase(host.c_str(), "manager") == 0) {
+    number = scenario_conf_c::k_manager;
+    return true;
+  }
+  int64_t n = 0;
+  if (host.empty() || host.find_first_not_of("0123456789") != std::string::npos ||
+      !mix_n::parse_formatted_integer_string(host.c_str(), n) || n <= 0 || n >= 0xFFFFFFFELL) {
+    return false;
+  }
+  number = static_cast<uint64_t>(n);
+  return true;
+}
+
+}  // namespace
+
+int print_field(const std::string& file, const std::string& field, const std::string& host, bool json,
+                std::ostream& out, std::ostream& err) {
+  uint64_t number = 0;
+  if (!host.empty() && !host_number(host, number)) {
+    err << "stats-mng: --host takes a host number (1 the master) or manager, not '" << host << "'\n";
+    return 2;
+  }
+  scenario_conf_c conf;
+  if (!load_scenario(conf, file, err)) return 2;
+  const long index = field_index(field, !host.empty());
+  if (index < 0) {
+    err << "stats-mng: " << field << " is no " << (host.empty() ? "scenario" : "host")
+        << " field (Object.Label as the tables name it, e.g. Switchover.HeartbeatTimeout; host fields need --host)\n";
+    return 1;
+  }
+  xmc_value_c value;
+  if (host.empty()) {
+    conf.get_scenario_data(static_cast<uint32_t>(index), value);
+  } else {
+    conf.get_host_data(static_cast<uint32_t>(index), number, value);
+  }
+  if (value.lookup_status() != 0) {
+    err << "stats-mng: " << value.error_text() << "\n";
+    return 1;
+  }
+  if (json) {
+    nlohmann::ordered_json answer;
+    answer["file"] = file;
+    answer["field"] = field;
+    if (!host.empty()) answer["host"] = host;
+    if (value.entries() != nullptr) {
+      nlohmann::ordered_json entries = nlohmann::ordered_json::array();
+      for (size_t i = 0; i < value.entries()->count(); ++i) entries.push_back(value.entries()->at(i));
+      answer["value"] = entries;
+    } else {
+      answer["value"] = value.as_string();
+    }
+    if (value.type_name() != nullptr) answer["type"] = value.type_name();
+    out << answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+  } else if (value.entries() != nullptr) {
+    for (size_t i = 0; i < value.entries()->count(); ++i) out << value.entries()->at(i) << "\n";
+  } else {
+    out << value.as_string() << "\n";
+  }
+  return 0;
+}
+
+int write_field(const std::string& file, const std::string& field, const std::vector<std::string>& values,
+                const std::string& host, bool force, std::ostream& err) {
+  uint64_t number = 0;
+  const bool all = utl_n::ascii_compare_nocase(host.c_str(), "all") == 0;
+  if (!host.empty() && !all && !host_number(host, number)) {
+    err << "stats-mng: --host takes a host number (1 the master), manager or all, not '" << host << "'\n";
+    return 2;
+  }
+  scenario_conf_c conf;
+  if (!load_scenario(conf, file, err)) return 2;
+  const long index = field_index(field, !host.empty());
+  if (index < 0) {
+    err << "stats-mng: " << field << " is no " << (host.empty() ? "scenario" : "host")
+        << " field (Object.Label as the tables name it; host fields need --host)\n";
+    return 1;
+  }
+  // A list field takes every VALUE as an entry; any other field exactly one.
+  xmc_value_c current;
+  if (host.empty()) {
+    conf.get_scenario_data(static_cast<uint32_t>(index), current);
+  } else {
+    conf.get_host_data(static_cast<uint32_t>(index), all ? host_index_tree_c::k_master : number, current);
+  }
+  const bool list = current.lookup_status() == 0 && current.entries() != nullptr;
+  if (!list && values.size() != 1) {
+    err << "stats-mng: " << field << " takes one value (only a list field takes several)\n";
+    return 2;
+  }
+  xmc_value_c value;
+  if (list) {
+    value.make_entries();
+    for (const std::string& v : values) value.add_entry(v.c_str());
+  } else {
+    value.set_text(values.front().c_str());
+  }
+  bool written = false;
+  {
+    zqtr_capture_c capture(ZQTR_FAIL);
+    if (host.empty()) {
+      written = conf.set_scenario_data(static_cast<uint32_t>(index), value, force);
+    } else if (all) {
+      written = conf.set_host_data_all(static_cast<uint32_t>(index), value);
+    } else {
+      written = conf.set_host_data(static_cast<uint32_t>(index), number, value);
+    }
+    if (!written) {
+      // The library's own reason.
+      for (const std::string& reason : capture.texts()) err << "stats-mng: " << reason << "\n";
+      if (capture.texts().empty()) err << "stats-mng: " << field << " was not written\n";
+      return 1;
+    }
+  }
+  if (!conf.save_file(file.c_str())) {
+    err << "stats-mng: cannot save " << file << "\n";
+    return 2;
+  }
+  return 0;
+}
+
+int print_roots(const std::string& file, uint64_t host, std::ostream& out, std::ostream& err) {
+  scenario_conf_c conf;
+  if (!load_scenario(conf, file, err)) return 2;
+  host_index_node_s* node = conf.host_tree().find(host);
+  if (node == nullptr || node->repl_node == nullptr) {
+    err << "stats-mng: " << file << " has no host " << static_cast<unsigned long long>(host) << "\n";
+    return 1;
+  }
+  for (size_t i = 0; i < node->root_dirs.count(); ++i) {
+    utl_stream_c text;
+    out << node->root_dirs.at(i)->print(text);
+  }
   return 0;
 }
 

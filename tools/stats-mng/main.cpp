@@ -175,6 +175,37 @@ int main(int argc, char** argv) {
       "Exit status: 0 printed, 1 when the template has no such object (e.g. Group), 2 for an unknown TAG, product "
       "or application.");
 
+  std::string conf_file, conf_field, conf_host;
+  std::vector<std::string> conf_values;
+  bool conf_force = false;
+  CLI::App* get_cmd = app.add_subcommand("get", "Print a field of a scenario configuration file");
+  get_cmd->add_option("FILE", conf_file, "The scenario file (as `default-object Scenario` prints one)")->required();
+  get_cmd->add_option("FIELD", conf_field, "Object.Label as the tables name it: Switchover.HeartbeatTimeout, Report.status")
+      ->required();
+  get_cmd->add_option("--host", conf_host, "A host field of this host: its number (1 the master) or manager")
+      ->type_name("N|manager");
+  get_cmd->add_flag("--json", json, "Print a JSON object: file, field, host, value (an array for a list) and type");
+  get_cmd->footer("A scenario field without --host, a host field with it. A list field prints one entry a line.\n"
+                  "Exit status: 0 read, 1 when the field cannot be read (the reason on standard error), 2 when FILE "
+                  "cannot be loaded.");
+  CLI::App* set_cmd = app.add_subcommand("set", "Write a field of a scenario configuration file and save it");
+  set_cmd->add_option("FILE", conf_file, "The scenario file")->required();
+  set_cmd->add_option("FIELD", conf_field, "Object.Label as the tables name it")->required();
+  set_cmd->add_option("VALUE", conf_values, "The value; several for a list field")->required();
+  set_cmd->add_option("--host", conf_host, "A host field: the host's number, manager, or all (every host that has it)")
+      ->type_name("N|manager|all");
+  set_cmd->add_flag("--force", conf_force, "Write a fixed field (ScenarioID, ConfigMode ...) as well");
+  set_cmd->footer("The value must fit the field's type. The file is replaced in one step.\n"
+                  "Exit status: 0 written, 1 refused (the reason on standard error: a fixed field, a type that does "
+                  "not fit, no such field or host), 2 when FILE cannot be loaded or saved.");
+  uint64_t roots_host = 1;
+  CLI::App* roots_cmd = app.add_subcommand("roots", "Print the root directories of a host of a scenario file");
+  roots_cmd->add_option("FILE", conf_file, "The scenario file")->required();
+  roots_cmd->add_option("--host", roots_host, "The host number (1, the master, by default)")
+      ->type_name("N")
+      ->check(CLI::Validator(stats_mng_tool_n::unsigned_validator(UINT32_MAX), "N"));
+  roots_cmd->footer("Exit status: 0 printed, 1 when the file has no such host, 2 when FILE cannot be loaded.");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -202,6 +233,13 @@ int main(int argc, char** argv) {
     return stats_mng_tool_n::record_sync(scenario_dir, synced, sync_time, record, std::cerr);
   }
   if (hold_cmd->parsed()) return stats_mng_tool_n::hold_engine_lock(scenario_dir, hold_seconds, std::cout, std::cerr);
+  if (get_cmd->parsed()) {
+    return stats_mng_tool_n::print_field(conf_file, conf_field, conf_host, json, std::cout, std::cerr);
+  }
+  if (set_cmd->parsed()) {
+    return stats_mng_tool_n::write_field(conf_file, conf_field, conf_values, conf_host, conf_force, std::cerr);
+  }
+  if (roots_cmd->parsed()) return stats_mng_tool_n::print_roots(conf_file, roots_host, std::cout, std::cerr);
   if (template_cmd->parsed()) return stats_mng_tool_n::print_template(std::cout);
   if (default_cmd->parsed()) {
     return stats_mng_tool_n::print_default_object(
