@@ -19,6 +19,19 @@ enum : uint32_t { SINK_FILE = 1, SINK_CAPTURE = 2, SINK_HOLD = 4 };
 // Records held while the library loads, before a log directory is set, up to this many bytes.
 constexpr size_t k_held_limit = 64 * 1024;
 
+// A record held until a log directory is set: formatted only then (no calendar work while the
+// library loads).
+struct held_record_s {
+  std::chrono::system_clock::time_point time;
+  unsigned long thread;
+  unsigned level;
+  std::string scope;
+  std::string file;
+  int line;
+  std::string text;
+};
+
+
 // Which sinks exist; zero means every print returns at once.
 std::atomic<uint32_t> g_sinks{0};
 
@@ -28,8 +41,9 @@ struct trc_state_s {
   std::string log_path;
   zqtr_settings_s settings;
   zqtr_capture_c* capture = nullptr;
-  std::string held;         // log lines waiting for a log directory
-  unsigned long dropped = 0;  // records that did not fit
+  std::vector<held_record_s> held;  // records waiting for a log directory
+  size_t held_bytes = 0;            // their texts, counted against the bound
+  unsigned long dropped = 0;        // records that did not fit
 
   // Static objects destroyed after this one may still print: they find no sink.
   ~trc_state_s() { g_sinks.store(0); }
@@ -65,10 +79,11 @@ std::string level_tag(unsigned level) {
   }
 }
 
-// "2026-12-06 07:31:02.417 [4242:4243] FAIL scope (file:117) text"
-std::string log_line(unsigned level, const char* scope, const char* file, int line, const std::string& text) {
+// "2026-12-06 07:31:02.417 [4242:4243] FAIL scope (file:117) text", for a record made at `now` by
+// thread `thread`.
+std::string log_line(unsigned level, const char* scope, const char* file, int line, const std::string& text,
+                     std::chrono::system_clock::time_point now, unsigned long thread) {
   using namespace std::chrono;
-  system_clock::time_point now = system_clock::now();
   time_t seconds = system_clock::to_time_t(now);
   long ms = static_cast<long>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
   struct tm cal;
@@ -77,7 +92,7 @@ std::string log_line(unsigned level, const char* scope, const char* file, int li
   std::string out = zqtr_format_n::format("%04d-%02d-%02d %02d:%02d:%02d.%03ld [%lu:%lu] %s %s (%s:%d) ",
                                           cal.tm_year + 1900, cal.tm_mon + 1, cal.tm_mday, cal.tm_hour,
                                           cal.tm_min, cal.tm_sec, ms, static_cast<unsigned long>(GetCurrentProcessId()),
-                                          static_cast<unsigned long>(GetCurrentThreadId()), level_tag(level).c_str(),
+                                          thread, level_tag(level).c_str(),
                                           scope ? scope : "", file ? file : "", line);
   // One record is one line: the text's own line end is dropped, inner line ends are indented.
   size_t end = text.size();
@@ -89,6 +104,11 @@ std::string log_line(unsigned level, const char* scope, const char* file, int li
   }
   out += '\n';
   return out;
+}
+
+std::string log_line(unsigned level, const char* scope, const char* file, int line, const std::string& text) {
+  return log_line(level, scope, file, line, text, std::chrono::system_clock::now(),
+                  static_cast<unsigned long>(GetCurrentThreadId()));
 }
 
 // Keeps the caller's last error (and errno) across the writing of a record.
@@ -128,10 +148,14 @@ void emit(uint32_t sinks, unsigned level, const char* scope, const char* file, i
         max_size = s.settings.max_size;
         keep = s.settings.keep;
       } else {
-        std::string record = log_line(level, scope, file, line, text);
+        // About what the record's log line will take: its text and the line's head.
+        const size_t size = text.size() + 96 + (scope != nullptr ? std::strlen(scope) : 0);
         // Once one record did not fit, none after it is kept either: the log shows no silent gap.
-        if (s.dropped == 0 && s.held.size() + record.size() <= k_held_limit) {
-          s.held += record;
+        if (s.dropped == 0 && s.held_bytes + size <= k_held_limit) {
+          s.held.push_back(held_record_s{std::chrono::system_clock::now(), static_cast<unsigned long>(GetCurrentThreadId()),
+                                         level, scope != nullptr ? scope : "", file != nullptr ? file : "", line,
+                                         text});
+          s.held_bytes += size;
         } else {
           ++s.dropped;
         }
@@ -252,18 +276,18 @@ bool zqtr_set_log_directory(char* text, int64_t& len, const char* directory, con
     // opens, and any record on its way meanwhile waits for this lock and finds the path set.
     if (!s.held.empty() || s.dropped > 0) {
       std::string held;
-      held.swap(s.held);
+      for (const held_record_s& r : s.held) held += log_line(r.level, r.scope.c_str(), r.file.c_str(), r.line, r.text, r.time, r.thread);
       if (s.dropped > 0) {
         held += log_line(ZQTR_PROBLEM, "zqtr_set_log_directory", "zqtr", __LINE__,
                          std::to_string(s.dropped) + " record(s) traced while loading did not fit the " +
                              std::to_string(k_held_limit / 1024) + " KiB kept for the log\n");
       }
       last_error_keeper_c keep_last_error;
+      // Kept for the next directory when they could not be written.
       if (zqtr_log_file_n::append(path, held.data(), held.size(), s.settings.max_size, s.settings.keep)) {
+        s.held.clear();
+        s.held_bytes = 0;
         s.dropped = 0;
-      } else {
-        // Kept for the next directory.
-        held.swap(s.held);
       }
     }
     bump_generation();
@@ -288,13 +312,16 @@ void zqtr_discard_held_records() {
   std::lock_guard<std::mutex> guard(s.mutex);
   s.held.clear();
   s.held.shrink_to_fit();
+  s.held_bytes = 0;
   s.dropped = 0;
 }
 
 std::string zqtr_held_records() {
   trc_state_s& s = state();
   std::lock_guard<std::mutex> guard(s.mutex);
-  return s.held;
+  std::string lines;
+  for (const held_record_s& r : s.held) lines += log_line(r.level, r.scope.c_str(), r.file.c_str(), r.line, r.text, r.time, r.thread);
+  return lines;
 }
 
 bool zqtr_reparse_file(char* text, int64_t& len, const char* path) {
@@ -335,6 +362,7 @@ void zqtr_reset() {
   std::lock_guard<std::mutex> guard(s.mutex);
   g_sinks.fetch_and(~static_cast<uint32_t>(SINK_FILE | SINK_HOLD), std::memory_order_acq_rel);
   s.held.clear();
+  s.held_bytes = 0;
   s.dropped = 0;
   s.directory.clear();
   s.log_path.clear();
