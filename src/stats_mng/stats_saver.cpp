@@ -257,14 +257,7 @@ bool stats_saver_ex_c::_for_each_root(uint64_t host_index, bool stop_at_failure,
   return result;
 }
 
-bool stats_saver_ex_c::is_storable_name(const char* name) {
-  // The reader takes the byte 0xFF for the end of its input and turns line ends inside a tag into
-  // blanks: such a name would be written and then read back as no state at all, or as another name.
-  for (const char* p = name; p != nullptr && *p != '\0'; ++p) {
-    if (*p == '\xff' || *p == '\r' || *p == '\n') return false;
-  }
-  return true;
-}
+bool stats_saver_ex_c::is_storable_name(const char* name) { return xml_document_c::is_storable_text(name); }
 
 bool stats_saver_ex_c::_name_can_be_stored(xml_tree_c& tree, zqtr_entry_c& tr) const {
   // Only a new state element takes the name.

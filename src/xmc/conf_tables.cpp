@@ -453,7 +453,10 @@ const data_table_entry_s group_data_table[k_group_data_count] = {
     {31, 68, "DefaultArgs", 1},  // GroupReportScript
 };
 
+#include "utl/utl.h"
+
 #include <cstring>
+#include <string>
 
 uint32_t conf_tables_n::tag_of_label(const char* label) {
   if (label == nullptr) return TAG_NOT_FOUND;
@@ -461,4 +464,13 @@ uint32_t conf_tables_n::tag_of_label(const char* label) {
     if (std::strcmp(tag.label, label) == 0) return tag.index;
   }
   return TAG_NOT_FOUND;
+}
+
+long conf_tables_n::index_of_path(const data_table_entry_s* table, size_t count, const char* path) {
+  if (path == nullptr) return -1;
+  for (size_t i = 0; i < count; ++i) {
+    const std::string name = std::string(object_tag_table[table[i].object_tag].label) + "." + table[i].label;
+    if (utl_n::ascii_compare_nocase(name.c_str(), path) == 0) return static_cast<long>(i);
+  }
+  return -1;
 }

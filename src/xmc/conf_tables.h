@@ -48,6 +48,9 @@ extern const data_table_entry_s group_data_table[k_group_data_count];
 namespace conf_tables_n {
 // The tag of an object label (exact comparison); TAG_NOT_FOUND for none or null.
 uint32_t tag_of_label(const char* label);
+// The index of the entry whose "Object.Label" (owning object's label, '.', field label) equals
+// path, letter case ignored; -1 for none or null.
+long index_of_path(const data_table_entry_s* table, size_t count, const char* path);
 }  // namespace conf_tables_n
 
 #endif

@@ -34,29 +34,6 @@ long tag_in(const object_tag_s* table, size_t count, const char* label) {
   return -1;
 }
 
-void unlink(generic_node_c* node) {
-  generic_node_c* parent = node->parent;
-  if (node->prev != nullptr) {
-    node->prev->next = node->next;
-  } else if (parent != nullptr) {
-    parent->first_child = node->next;
-  }
-  if (node->next != nullptr) {
-    node->next->prev = node->prev;
-  } else if (parent != nullptr) {
-    parent->last_child = node->prev;
-  }
-  node->parent = node->next = node->prev = nullptr;
-}
-
-void delete_children(generic_node_c* node) {
-  while (node->last_child != nullptr) {
-    generic_node_c* child = node->last_child;
-    unlink(child);
-    delete child;
-  }
-}
-
 bool is_inside(const generic_node_c* node, const generic_node_c* ancestor) {
   for (; node != nullptr; node = node->parent) {
     if (node == ancestor) return true;
@@ -472,7 +449,7 @@ void generic_conf_c::_set_appl_prod_defaults(xmc_item_c* item, uint32_t product,
   }
   for (xml_item_c* row : removed) {
     if (row == item) continue;
-    unlink(row);
+    row->unlink();
     delete row;
   }
 }
@@ -504,13 +481,13 @@ void generic_conf_c::_remove_irrelevant_items(xmc_item_c* item, uint32_t product
         ++i;
       }
     }
-    delete_children(doomed);
+    doomed->delete_children();
     condemned.push_back(doomed);
     at = xmc_item_c::walk_next(doomed, item, false);
   }
   for (xml_item_c* gone : condemned) {
     if (gone == item) continue;
-    unlink(gone);
+    gone->unlink();
     delete gone;
   }
 }

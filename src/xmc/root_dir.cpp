@@ -332,17 +332,7 @@ size_t xmc_root_dir_c::update_filter_flag() {
 void xmc_root_dir_c::_write_entries(uint32_t kind) {
   xmc_item_c* list = m_list_items[kind];
   if (list == nullptr) return;
-  while (list->last_child != nullptr) {
-    generic_node_c* child = list->last_child;
-    list->last_child = child->prev;
-    if (child->prev != nullptr) {
-      child->prev->next = nullptr;
-    } else {
-      list->first_child = nullptr;
-    }
-    child->prev = child->parent = nullptr;
-    delete child;
-  }
+  list->delete_children();
   const char* type = xmc_item_c::attr_text(list, "val");
   const filter_c* f = filter(kind);
   for (size_t i = 0; i < f->count(); ++i) {

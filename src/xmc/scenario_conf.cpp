@@ -301,10 +301,8 @@ xmc_value_c& scenario_conf_c::get_host_data(uint32_t index, uint64_t host, xmc_v
 }
 
 xmc_value_c& scenario_conf_c::get_host_data_by_path(const char* path, uint64_t host, xmc_value_c& value) {
-  for (uint32_t i = 0; path != nullptr && i < k_host_data_count; ++i) {
-    std::string name = std::string(object_tag_table[host_data_table[i].object_tag].label) + "." + host_data_table[i].label;
-    if (utl_n::ascii_compare_nocase(name.c_str(), path) == 0) return get_host_data(i, host, value);
-  }
+  const long index = conf_tables_n::index_of_path(host_data_table, k_host_data_count, path);
+  if (index >= 0) return get_host_data(static_cast<uint32_t>(index), host, value);
   value.reset();
   value.set_lookup_status(1);
   value.error_stream() << '\x01' << "Unable to find node with property " << (path == nullptr ? "" : path);
@@ -321,6 +319,14 @@ bool scenario_conf_c::_recive_array_chars(xmc_item_c* item, xmc_value_c& value, 
   const char* entry_type = xmc_item_c::attr_text(item, "val");
   uint32_t enum_index = ENUM_NONE;
   const uint32_t type = xmc_enum_c::value_type(entry_type, &enum_index);
+  for (size_t i = 0; i < entries->count(); ++i) {
+    // Checked or not, an entry the file cannot keep would make the whole file unreadable.
+    if (!xml_document_c::is_storable_text(entries->at(i))) {
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to set list strings, value \"%s\" holds a byte 0xFF or a line end\n",
+               entries->at(i));
+      return false;
+    }
+  }
   if (!unchecked) {
     for (size_t i = 0; i < entries->count(); ++i) {
       if (!xmc_enum_c::data_fits_type(entries->at(i), type, enum_index, item)) {
@@ -329,17 +335,7 @@ bool scenario_conf_c::_recive_array_chars(xmc_item_c* item, xmc_value_c& value, 
       }
     }
   }
-  while (item->last_child != nullptr) {
-    generic_node_c* child = item->last_child;
-    item->last_child = child->prev;
-    if (child->prev != nullptr) {
-      child->prev->next = nullptr;
-    } else {
-      item->first_child = nullptr;
-    }
-    child->prev = child->parent = nullptr;
-    delete child;
-  }
+  item->delete_children();
   const char* label = xmc_item_c::attr_text(item, "label");
   const std::string label_text = label == nullptr ? "" : label;
   const std::string type_text = entry_type == nullptr ? "" : entry_type;
@@ -378,6 +374,12 @@ bool scenario_conf_c::_write_field_traced(const field_s& field, const data_table
     return _recive_array_chars(field.item, value, false);
   }
   const std::string text = value.as_string();
+  if (!xml_document_c::is_storable_text(text.c_str())) {
+    // A byte 0xFF would end the file for its reader, a line end would read back as a blank.
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to set \"%s.%s\", the text holds a byte 0xFF or a line end\n",
+             object_tag_table[entry.object_tag].label, entry.label);
+    return false;
+  }
   bool fits = false;
   if (field.item == nullptr) {
     fits = xmc_enum_c::data_fits_type(text.c_str(), std::strcmp(field.attribute, "status") == 0 ? TYPE_BOOL : TYPE_NUMBER,
@@ -426,12 +428,8 @@ bool scenario_conf_c::set_group_data(uint32_t index, xmc_value_c& value, bool fo
 }
 
 bool scenario_conf_c::set_scenario_data_by_path(const char* path, xmc_value_c& value, bool force) {
-  for (uint32_t i = 0; path != nullptr && i < k_scenario_data_count; ++i) {
-    std::string name =
-        std::string(object_tag_table[scenario_data_table[i].object_tag].label) + "." + scenario_data_table[i].label;
-    if (utl_n::ascii_compare_nocase(name.c_str(), path) == 0) return set_scenario_data(i, value, force);
-  }
-  return false;
+  const long index = conf_tables_n::index_of_path(scenario_data_table, k_scenario_data_count, path);
+  return index >= 0 && set_scenario_data(static_cast<uint32_t>(index), value, force);
 }
 
 bool scenario_conf_c::_set_host_data(uint32_t index, uint64_t host, xmc_value_c& value) {

@@ -18,17 +18,6 @@ bool label_is(const labeled_value_c* attribute, const char* label) {
   return attribute != nullptr && attribute->label() != nullptr && std::strcmp(attribute->label(), label) == 0;
 }
 
-void link_last(xml_item_c* child, xml_item_c* parent) {
-  child->parent = parent;
-  child->prev = parent->last_child;
-  if (parent->last_child != nullptr) {
-    parent->last_child->next = child;
-  } else {
-    parent->first_child = child;
-  }
-  parent->last_child = child;
-}
-
 }  // namespace
 
 xmc_item_c::xmc_item_c(const char* name)
@@ -45,7 +34,7 @@ xmc_item_c::xmc_item_c(const xmc_item_c& source, bool deep)
   for (xml_item_c* child = source.first_item(); child != nullptr; child = child->next_item()) {
     const xmc_item_c* typed = cast(child);
     xml_item_c* copy = typed != nullptr && !is_external() ? new xmc_item_c(*typed, true) : copy_plain(*child);
-    link_last(copy, this);
+    append_child(copy);
   }
 }
 
@@ -105,7 +94,7 @@ labeled_value_c* xmc_item_c::add_attr(const labeled_value_c* attribute) {
 
 xmc_item_c* xmc_item_c::add_xmc_child(const char* name, xml_item_c* parent) {
   xmc_item_c* item = new xmc_item_c(name);
-  if (parent != nullptr) link_last(item, parent);
+  if (parent != nullptr) parent->append_child(item);
   return item;
 }
 
@@ -121,7 +110,7 @@ xml_item_c* xmc_item_c::copy_plain(const xml_item_c& source) {
   xml_item_c* copy = new xml_item_c(source, false);
   if (source.text() != nullptr) copy->set_text(source.text());
   for (xml_item_c* child = source.first_item(); child != nullptr; child = child->next_item()) {
-    link_last(copy_plain(*child), copy);
+    copy->append_child(copy_plain(*child));
   }
   return copy;
 }

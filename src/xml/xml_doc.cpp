@@ -320,3 +320,10 @@ bool xml_document_c::_store(xml_node_c* node, utl_stream_c& buffer, FILE_c* file
   }
   return true;
 }
+
+bool xml_document_c::is_storable_text(const char* text) {
+  for (const char* p = text; p != nullptr && *p != '\0'; ++p) {
+    if (*p == '\xff' || *p == '\r' || *p == '\n') return false;
+  }
+  return true;
+}

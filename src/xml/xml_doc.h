@@ -52,6 +52,9 @@ class xml_document_c {
   void set_standalone(const char* s);
   bool add_node(xml_node_c* node, xml_node_c* parent);
   static bool validate_xml_name(const char* name);
+  // True when a text written into a document reads back as written: no byte 0xFF (the reader's
+  // end of input) and no line end (read back as a blank).
+  static bool is_storable_text(const char* text);
 
   void write_declaration(utl_stream_c& out) const;
   void write_start(xml_node_c* node, utl_stream_c& out);

@@ -7,7 +7,9 @@
 
 // ---- generic_node_c
 
-generic_node_c::~generic_node_c() {
+generic_node_c::~generic_node_c() { delete_children(); }
+
+void generic_node_c::delete_children() {
   while (last_child != nullptr) {
     generic_node_c* child = last_child;
     last_child = child->prev;
@@ -17,6 +19,32 @@ generic_node_c::~generic_node_c() {
     delete child;
   }
   first_child = nullptr;
+}
+
+void generic_node_c::append_child(generic_node_c* child) {
+  child->parent = this;
+  child->prev = last_child;
+  child->next = nullptr;
+  if (last_child != nullptr) {
+    last_child->next = child;
+  } else {
+    first_child = child;
+  }
+  last_child = child;
+}
+
+void generic_node_c::unlink() {
+  if (prev != nullptr) {
+    prev->next = next;
+  } else if (parent != nullptr) {
+    parent->first_child = next;
+  }
+  if (next != nullptr) {
+    next->prev = prev;
+  } else if (parent != nullptr) {
+    parent->last_child = prev;
+  }
+  parent = next = prev = nullptr;
 }
 
 size_t generic_node_c::count_children(bool recursive) const {

@@ -21,6 +21,12 @@ class generic_node_c {
   generic_node_c& operator=(const generic_node_c&) = delete;
 
   size_t count_children(bool recursive) const;
+  // Links child (unlinked) as the last child.
+  void append_child(generic_node_c* child);
+  // Leaves parent and siblings; the node keeps its own children.
+  void unlink();
+  // Deletes every child (with its subtree), last first.
+  void delete_children();
 
   generic_node_c* parent = nullptr;
   generic_node_c* next = nullptr;
@@ -154,14 +160,12 @@ class generic_tree_ct {
   virtual void detach(T* node) {
     if (node == nullptr) return;
     _unlink(node);
-    node->parent = nullptr;
   }
 
   virtual void remove(T* node) {
     if (node == nullptr) return;
     delete_children(node);
     _unlink(node);
-    node->parent = nullptr;
     delete_node(node);
   }
 
@@ -245,19 +249,7 @@ class generic_tree_ct {
  private:
   void _unlink(T* node) {
     if (node == root) root = nullptr;
-    generic_node_c* parent = node->parent;
-    if (node->prev != nullptr) {
-      node->prev->next = node->next;
-    } else if (parent != nullptr) {
-      parent->first_child = node->next;
-    }
-    if (node->next != nullptr) {
-      node->next->prev = node->prev;
-    } else if (parent != nullptr) {
-      parent->last_child = node->prev;
-    }
-    node->next = nullptr;
-    node->prev = nullptr;
+    node->unlink();
   }
   static bool _is_ancestor(const generic_node_c* ancestor, const generic_node_c* node) {
     for (const generic_node_c* p = node->parent; p != nullptr; p = p->parent) {

@@ -281,3 +281,19 @@ TEST(scenario_file_test, load_and_save) {
   }
   EXPECT_FALSE(conf.save_file(dir.file("no/such/dir/s.xml").c_str()));
 }
+
+TEST_F(scenario_conf_test, texts_a_file_cannot_keep_are_refused) {
+  zqtr_capture_c capture;
+  xmc_value_c end_of_input("bad\xffname");
+  EXPECT_FALSE(m_conf->set_scenario_data(S_SCENARIO_NAME, end_of_input, false));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Unable to set \"Scenario.ScenarioName\", the text holds a byte 0xFF or a line end"));
+  xmc_value_c line_end("two\nlines");
+  EXPECT_FALSE(m_conf->set_scenario_data(S_SCENARIO_NAME, line_end, false));
+  xmc_value_c list;
+  list.add_entry("a@x");
+  list.add_entry("b\r@y");
+  EXPECT_FALSE(m_conf->set_host_data(H_REPORT_EMAIL_TO, 2, list));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Unable to set list strings, value \"b\r@y\" holds a byte 0xFF or a line end"));
+  xmc_value_c read;
+  EXPECT_EQ(text(m_conf->get_scenario_data(S_SCENARIO_NAME, read)), "Scenario");  // unchanged
+}

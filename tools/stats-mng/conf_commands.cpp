@@ -117,13 +117,8 @@ namespace {
 // A field named "Object.Label" as the tables name it: its index in the scenario table (host
 // empty) or the host table; -1 when there is none.
 long field_index(const std::string& field, bool host) {
-  const data_table_entry_s* table = host ? host_data_table : scenario_data_table;
-  const size_t count = host ? k_host_data_count : k_scenario_data_count;
-  for (size_t i = 0; i < count; ++i) {
-    const std::string name = std::string(object_tag_table[table[i].object_tag].label) + "." + table[i].label;
-    if (utl_n::ascii_compare_nocase(name.c_str(), field.c_str()) == 0) return static_cast<long>(i);
-  }
-  return -1;
+  return host ? conf_tables_n::index_of_path(host_data_table, k_host_data_count, field.c_str())
+              : conf_tables_n::index_of_path(scenario_data_table, k_scenario_data_count, field.c_str());
 }
 
 bool load_scenario(scenario_conf_c& conf, const std::string& file, std::ostream& err) {
