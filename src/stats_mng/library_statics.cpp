@@ -7,6 +7,7 @@
 #include "platform/trc/zqtr.h"
 #include "utl/array.h"
 #include "utl/message.h"
+#include "xmc/conf_object.h"
 #include "xmc/generic_conf.h"
 
 namespace {
@@ -62,6 +63,9 @@ code_table_c g_severities(k_severities);
 code_table_c g_message_sources(k_message_sources);
 code_table_c g_operation_modes(k_operation_modes);
 
+// The creators of object configurations register here as they are built (after the registry).
+conf_object_registry_c g_conf_object_registry;
+
 // The generic configurator, built from the embedded template once everything above exists.
 generic_conf_builder_c g_generic_conf_builder;
 
@@ -70,6 +74,8 @@ struct end_of_load_s {
 } g_end_of_load;
 
 }  // namespace
+
+conf_object_registry_c& conf_object_registry_c::instance() { return g_conf_object_registry; }
 
 message_table_t& message_store_c::store() { return g_message_store; }
 

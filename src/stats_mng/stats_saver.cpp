@@ -242,9 +242,18 @@ bool stats_saver_ex_c::_for_each_root(uint64_t host_index, bool stop_at_failure,
   bool result = true;
   // The count comes from host 1, the directories from the given host; a host with fewer root
   // directories has only its own written.
-  for (size_t i = 0; m_configuration != nullptr && i < m_configuration->root_directory_count(1); ++i) {
+  const size_t own = m_configuration == nullptr ? 0 : m_configuration->root_directory_count(host_index);
+  for (size_t i = 0; m_configuration != nullptr && i < m_configuration->root_directory_count(1) && i < own; ++i) {
     utl_stream_c root;
-    if (!m_configuration->root_directory(host_index, i, root)) break;
+    if (!m_configuration->root_directory(host_index, i, root)) {
+      // A root directory without a path has no state file: that is not written, not success.
+      ZQTR_SCOPE(tr, "stats_saver_ex_c::_for_each_root", k_file);
+      tr.print_nl(ZQTR_FAIL, __LINE__, "Root directory %u of host %I64u has no path: its state is not written.",
+                  static_cast<unsigned>(i), static_cast<unsigned long long>(host_index));
+      result = false;
+      if (stop_at_failure) break;
+      continue;
+    }
     m_scenario_dir << '\x01' << root;
     utl_stream_c path;
     if (get_file_path(path) == nullptr) return false;

@@ -453,6 +453,12 @@ const data_table_entry_s group_data_table[k_group_data_count] = {
     {31, 68, "DefaultArgs", 1},  // GroupReportScript
 };
 
+const data_table_entry_s scenario_info_data_table[k_scenario_info_data_count] = {
+    {0, TAG_SCENARIO_INFO, "ScenarioID", 1},
+    {1, TAG_SCENARIO_INFO, "DescendantID", 0},
+    {2, TAG_SCENARIO_INFO, "HostList", 0},
+};
+
 #include "utl/utl.h"
 
 #include <cstring>

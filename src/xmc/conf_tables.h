@@ -26,6 +26,7 @@ constexpr size_t k_object_tag_count = 69;  // also the "not found" tag index
 constexpr size_t k_scenario_data_count = 143;
 constexpr size_t k_host_data_count = 195;
 constexpr size_t k_group_data_count = 32;
+constexpr size_t k_scenario_info_data_count = 3;
 
 // Tags the code names.
 enum object_tag_e : uint32_t {
@@ -37,6 +38,8 @@ enum object_tag_e : uint32_t {
   TAG_ROOT_DIR = 25,
   TAG_EXTERNAL = 30,
   TAG_GROUP = 55,
+  TAG_SCENARIO_INFO = 56,
+  TAG_HOST_PROPS = 57,
   TAG_NOT_FOUND = 69,
 };
 
@@ -44,6 +47,8 @@ extern const object_tag_s object_tag_table[k_object_tag_count];
 extern const data_table_entry_s scenario_data_table[k_scenario_data_count];
 extern const data_table_entry_s host_data_table[k_host_data_count];
 extern const data_table_entry_s group_data_table[k_group_data_count];
+// The fields of a group's entry for one scenario (ScenarioInfo); the scenario's id is fixed.
+extern const data_table_entry_s scenario_info_data_table[k_scenario_info_data_count];
 
 namespace conf_tables_n {
 // The tag of an object label (exact comparison); TAG_NOT_FOUND for none or null.

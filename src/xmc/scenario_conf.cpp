@@ -4,6 +4,7 @@
 #include "platform/trc/zqtr.h"
 #include "file/file_manipulation.h"
 #include "utl/utl.h"
+#include "xmc/conf_object.h"
 #include "xmc/generic_conf.h"
 #include "xml/xml_doc.h"
 
@@ -37,9 +38,17 @@ uint64_t stated_index(const xmc_item_c* repl_node) {
 
 }  // namespace
 
-scenario_conf_c::scenario_conf_c(uint32_t id) : xmc_conf_c(id), m_host_tree(new host_index_tree_c) {}
+constexpr uint32_t scenario_conf_c::k_service_defaults[4];
 
-scenario_conf_c::~scenario_conf_c() { delete m_host_tree; }
+scenario_conf_c::scenario_conf_c(uint32_t id) : xmc_conf_c(id), m_host_tree(new host_index_tree_c) {
+  for (size_t i = 0; i < 4; ++i) m_service_defaults[i] = k_service_defaults[i];
+}
+
+scenario_conf_c::~scenario_conf_c() {
+  m_object_confs.delete_all();
+  m_services.delete_all();
+  delete m_host_tree;
+}
 
 uint64_t scenario_conf_c::_build_host_tree(xmc_item_c* scenario_item) {
   ZQTR_SCOPE(tr, "scenario_conf_c::_build_host_tree", k_file);
@@ -115,33 +124,6 @@ uint64_t scenario_conf_c::_build_root_dirs() {
 // ---- data access
 
 namespace {
-
-class read_lock_c {
- public:
-  explicit read_lock_c(single_writer_multi_reader_c& lock) : m_lock(lock) { m_lock.lock_read(); }
-  ~read_lock_c() { m_lock.unlock_read(); }
-  read_lock_c(const read_lock_c&) = delete;
-  read_lock_c& operator=(const read_lock_c&) = delete;
-
- private:
-  single_writer_multi_reader_c& m_lock;
-};
-
-class write_lock_c {
- public:
-  explicit write_lock_c(single_writer_multi_reader_c& lock) : m_lock(lock), m_held(lock.lock_write()) {}
-  ~write_lock_c() {
-    if (m_held) m_lock.unlock_write();
-  }
-  write_lock_c(const write_lock_c&) = delete;
-  write_lock_c& operator=(const write_lock_c&) = delete;
-  // False when this thread holds a read of the same lock: it may not write under it.
-  bool held() const { return m_held; }
-
- private:
-  single_writer_multi_reader_c& m_lock;
-  bool m_held;
-};
 
 bool same_text(const char* a, const char* b) { return a != nullptr && b != nullptr && std::strcmp(a, b) == 0; }
 
@@ -250,17 +232,17 @@ xmc_value_c& scenario_conf_c::_get_data(const data_table_entry_s* table, size_t 
 }
 
 xmc_value_c& scenario_conf_c::get_scenario_data(uint32_t index, xmc_value_c& value) {
-  read_lock_c lock(m_scenario_lock);
+  multi_reader_lock_c lock(m_scenario_lock);
   return _get_data(scenario_data_table, k_scenario_data_count, index, value);
 }
 
 xmc_value_c& scenario_conf_c::get_group_data(uint32_t index, xmc_value_c& value) {
-  read_lock_c lock(m_group_lock);
+  multi_reader_lock_c lock(m_group_lock);
   return _get_data(group_data_table, k_group_data_count, index, value);
 }
 
 xmc_value_c& scenario_conf_c::get_host_data(uint32_t index, uint64_t host, xmc_value_c& value) {
-  read_lock_c lock(m_scenario_lock);
+  multi_reader_lock_c lock(m_scenario_lock);
   value.reset();
   if (!_check_mixed_tree(&value)) return value;
   if (index >= k_host_data_count) {
@@ -414,14 +396,14 @@ bool scenario_conf_c::_set_data(const data_table_entry_s* table, size_t count, u
 }
 
 bool scenario_conf_c::set_scenario_data(uint32_t index, xmc_value_c& value, bool force) {
-  write_lock_c lock(m_scenario_lock);
+  single_writer_lock_c lock(m_scenario_lock);
   if (!lock.held()) return false;
   ZQTR_SCOPE(tr, "scenario_conf_c::set_scenario_data", k_file);
   return _set_data(scenario_data_table, k_scenario_data_count, index, value, force, SCENARIO_DATA, tr);
 }
 
 bool scenario_conf_c::set_group_data(uint32_t index, xmc_value_c& value, bool force) {
-  write_lock_c lock(m_group_lock);
+  single_writer_lock_c lock(m_group_lock);
   if (!lock.held()) return false;
   ZQTR_SCOPE(tr, "scenario_conf_c::set_group_data", k_file);
   return _set_data(group_data_table, k_group_data_count, index, value, force, GROUP_DATA, tr);
@@ -468,13 +450,13 @@ bool scenario_conf_c::_set_host_data(uint32_t index, uint64_t host, xmc_value_c&
 }
 
 bool scenario_conf_c::set_host_data(uint32_t index, uint64_t host, xmc_value_c& value) {
-  write_lock_c lock(m_scenario_lock);
+  single_writer_lock_c lock(m_scenario_lock);
   if (!lock.held()) return false;
   return _set_host_data(index, host, value);
 }
 
 bool scenario_conf_c::set_host_data_all(uint32_t index, xmc_value_c& value) {
-  write_lock_c lock(m_scenario_lock);
+  single_writer_lock_c lock(m_scenario_lock);
   if (!lock.held() || index >= k_host_data_count) return false;
   // The master has the fields of its CommonHostProps; the rest belong to replicas.
   bool master_too = false;
@@ -491,7 +473,7 @@ bool scenario_conf_c::set_host_data_all(uint32_t index, xmc_value_c& value) {
 
 bool scenario_conf_c::reload_object(uint32_t tag, uint64_t host) {
   ZQTR_SCOPE(tr, "scenario_conf_c::reload_object", k_file);
-  write_lock_c lock(m_scenario_lock);
+  single_writer_lock_c lock(m_scenario_lock);
   if (!lock.held() || tag >= k_object_tag_count || !_check_mixed_tree(nullptr)) return false;
   const char* label = object_tag_table[tag].label;
   if (tag == TAG_SCENARIO || tag == TAG_REPL_NODE || tag == TAG_ROOT_DIR) {
@@ -566,7 +548,7 @@ bool scenario_conf_c::load_file(const char* path, utl_stream_c* reason) {
     delete tree;
     return refuse("it holds no Scenario object");
   }
-  write_lock_c lock(m_scenario_lock);
+  single_writer_lock_c lock(m_scenario_lock);
   if (!lock.held()) {
     delete tree;
     return refuse("the configuration is being read by this thread");
@@ -584,6 +566,12 @@ bool scenario_conf_c::load_file(const char* path, utl_stream_c* reason) {
   m_assured_recovery = same_text(xmc_item_c::attr_text(find_data(scenario, "AssuredRecovery"), "val"), mix_n::True);
   _build_host_tree();
   _build_root_dirs();
+  _build_services();
+  {
+    // What was made from the previous tree's external content does not describe this one.
+    thl_lock_c list_lock(m_object_confs_lock);
+    m_object_confs.delete_all();
+  }
   tr.print(ZQTR_PROGRESS, __LINE__, "Scenario file %s loaded\n", path);
   return true;
 }
@@ -592,13 +580,331 @@ bool scenario_conf_c::save_file(const char* path) {
   ZQTR_SCOPE(tr, "scenario_conf_c::save_file", k_file);
   utl_stream_c text;
   {
-    read_lock_c lock(m_scenario_lock);
+    multi_reader_lock_c lock(m_scenario_lock);
     if (!_check_mixed_tree(nullptr)) return false;
     m_tree->write_to_stream(text, true);
   }
   if (!file_manipulation_n::replace_file_contents(path, text.c_str(), static_cast<size_t>(text.length()))) {
     tr.print(ZQTR_FAIL, __LINE__, "Unable to save scenario file %s\n", path == nullptr ? "" : path);
     return false;
+  }
+  return true;
+}
+
+// ---- the group's entries for its scenarios
+
+namespace {
+
+// The value of a data item below item (not entering objects) read as a whole number; false when
+// absent or not a number.
+bool data_number(const xml_item_c* item, const char* label, uint64_t& number) {
+  const char* text = xmc_item_c::attr_text(xmc_conf_c::find_data(item, label), "val");
+  int64_t n = 0;
+  if (text == nullptr || !mix_n::parse_formatted_integer_string(text, n) || n < 0) return false;
+  number = static_cast<uint64_t>(n);
+  return true;
+}
+
+// The object children of a list (MultiEntry) data item whose number field equals number.
+xmc_item_c* list_entry(xmc_item_c* list, const char* entry_label, const char* number_label, uint64_t number) {
+  for (xml_item_c* child = list == nullptr ? nullptr : list->first_item(); child != nullptr; child = child->next_item()) {
+    xmc_item_c* typed = xmc_item_c::cast(child);
+    uint64_t stated = 0;
+    if (typed != nullptr && typed->is_object() && same_text(xmc_item_c::attr_text(typed, "label"), entry_label) &&
+        data_number(typed, number_label, stated) && stated == number) {
+      return typed;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+xmc_item_c* scenario_conf_c::_scenario_info(uint64_t scenario_id, xmc_value_c* value) {
+  xmc_item_c* root = m_tree->root;
+  xmc_item_c* group = same_text(xmc_item_c::attr_text(root, "label"), "Group") ? root : find_host_object(root, "Group");
+  xmc_item_c* info = list_entry(group == nullptr ? nullptr : find_data(group, "ScenarioList"), "ScenarioInfo",
+                                "ScenarioID", scenario_id);
+  if (info == nullptr && value != nullptr) {
+    value->set_lookup_status(1);
+    value->error_stream() << '\x01' << "Unable to find scenario " << static_cast<unsigned long long>(scenario_id)
+                          << " in the group's ScenarioList";
+  }
+  return info;
+}
+
+xmc_value_c& scenario_conf_c::get_scenario_in_group(uint64_t scenario_id, uint32_t index, xmc_value_c& value) {
+  multi_reader_lock_c lock(m_group_lock);
+  value.reset();
+  if (!_check_mixed_tree(&value)) return value;
+  xmc_item_c* info = _scenario_info(scenario_id, &value);
+  if (info == nullptr) return value;
+  field_s field;
+  if (index >= k_scenario_info_data_count || !_find_field(info, scenario_info_data_table[index], field)) {
+    value.set_lookup_status(1);
+    value.error_stream() << '\x01';
+    if (index >= k_scenario_info_data_count) {
+      value.error_stream() << "Lookup Error";
+    } else {
+      value.error_stream() << "Unable to find node with property " << scenario_info_data_table[index].label;
+    }
+    return value;
+  }
+  _read_field(field, value);
+  return value;
+}
+
+bool scenario_conf_c::set_scenario_in_group(uint64_t scenario_id, uint32_t index, xmc_value_c& value, bool force) {
+  single_writer_lock_c lock(m_group_lock);
+  if (!lock.held() || index >= k_scenario_info_data_count || !_check_mixed_tree(nullptr)) return false;
+  ZQTR_SCOPE(tr, "scenario_conf_c::set_scenario_in_group", k_file);
+  const data_table_entry_s& entry = scenario_info_data_table[index];
+  if (!force && entry.flag != 0) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to reset fixed property \"%s.%s\"\n", "ScenarioInfo", entry.label);
+    return false;
+  }
+  xmc_item_c* info = _scenario_info(scenario_id, nullptr);
+  field_s field;
+  if (info == nullptr || !_find_field(info, entry, field)) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to find node \"%s\" with property \"%s\", scenario %llu\n", "ScenarioInfo",
+             entry.label, static_cast<unsigned long long>(scenario_id));
+    return false;
+  }
+  return _write_field(field, entry, value, GROUP_DATA);
+}
+
+xmc_value_c& scenario_conf_c::get_host_in_group(uint64_t scenario_id, uint64_t host, bool role, xmc_value_c& value) {
+  multi_reader_lock_c lock(m_group_lock);
+  value.reset();
+  if (!_check_mixed_tree(&value)) return value;
+  xmc_item_c* info = _scenario_info(scenario_id, &value);
+  if (info == nullptr) return value;
+  field_s field;
+  field.object = list_entry(find_data(info, "HostList"), "HostProps", "Index", host);
+  field.item = field.object == nullptr ? nullptr : find_data(field.object, role ? "Role" : "Host");
+  field.attribute = "val";
+  if (field.item == nullptr || field.item->find_attr("val") == nullptr) {
+    value.set_lookup_status(1);
+    value.error_stream() << '\x01' << "Unable to find node \"HostProps\" with property \"" << (role ? "Role" : "Host")
+                         << "\", host " << static_cast<unsigned long long>(host) << " of scenario "
+                         << static_cast<unsigned long long>(scenario_id);
+    return value;
+  }
+  _read_field(field, value);
+  return value;
+}
+
+// ---- object configurations
+
+std::string scenario_conf_c::_scenario_name() {
+  const char* name = xmc_item_c::attr_text(find_data(m_tree == nullptr ? nullptr : m_tree->root, "ScenarioName"), "val");
+  return name == nullptr || name[0] == '\0' ? "UnKnown" : name;
+}
+
+uint64_t scenario_conf_c::object_conf_count() {
+  thl_lock_c lock(m_object_confs_lock);
+  return m_object_confs.count();
+}
+
+conf_c* scenario_conf_c::_get_generic_object(const xml_item_c* item) {
+  const char* id_text = item == nullptr ? nullptr : xmc_item_c::attr_text(item, "id");
+  int64_t id = 0;
+  if (id_text == nullptr || !mix_n::parse_formatted_integer_string(id_text, id) || id <= 0 || id > UINT32_MAX) {
+    return nullptr;
+  }
+  thl_lock_c lock(m_object_confs_lock);
+  for (ptr_list_element_c* at = m_object_confs.list()->first_element(); at != nullptr; at = at->next) {
+    conf_c* kept = static_cast<conf_c*>(at->data);
+    if (kept->id() == static_cast<uint32_t>(id)) return kept;
+  }
+  conf_c* made = conf_object_registry_c::instance().create(static_cast<uint32_t>(id), item);
+  if (made == nullptr) {
+    ZQTR_SCOPE(tr, "scenario_conf_c::_get_generic_object", k_file);
+    const char* label = xmc_item_c::attr_text(item, "label");
+    tr.print(ZQTR_FAIL, __LINE__, "Fabric returned zero for object with id=%u in \"%s\", Scenario name %s\n",
+             static_cast<uint32_t>(id), label == nullptr ? "" : label, _scenario_name().c_str());
+    return nullptr;
+  }
+  made->set_id(static_cast<uint32_t>(id));
+  m_object_confs.append(made);
+  return made;
+}
+
+conf_c* scenario_conf_c::get_generic_object() {
+  multi_reader_lock_c lock(m_scenario_lock);
+  {
+    thl_lock_c list_lock(m_object_confs_lock);
+    for (ptr_list_element_c* at = m_object_confs.list()->first_element(); at != nullptr; at = at->next) {
+      conf_c* kept = static_cast<conf_c*>(at->data);
+      if (kept->id() == k_db_object_id) return kept;
+    }
+  }
+  return _new_generic_object();
+}
+
+conf_c* scenario_conf_c::_new_generic_object() {
+  ZQTR_SCOPE(tr, "scenario_conf_c::_new_generic_object", k_file);
+  if (!_check_mixed_tree(nullptr)) return nullptr;
+  xmc_item_c* root = m_tree->root;
+  xmc_item_c* external = same_text(xmc_item_c::attr_text(root, "label"), "External") ? root : find_host_object(root, "External");
+  const xml_item_c* content = nullptr;
+  for (xml_item_c* child = external == nullptr ? nullptr : external->first_item(); child != nullptr && content == nullptr;
+       child = child->next_item()) {
+    if (same_text(xmc_item_c::attr_text(child, "id"), "6799")) content = child;
+  }
+  if (content == nullptr) {
+    tr.print(ZQTR_DETAIL, __LINE__, "Unable to find object %s with ID=%u in \"%s\"\n", "External", k_db_object_id,
+             _scenario_name().c_str());
+    return nullptr;
+  }
+  conf_c* made = conf_object_registry_c::instance().create(k_db_object_id, content);
+  if (made == nullptr) {
+    tr.print(ZQTR_FAIL, __LINE__, "Fabric returned zero for object with id=%u in \"%s\", Scenario name %s\n",
+             k_db_object_id, "External", _scenario_name().c_str());
+    return nullptr;
+  }
+  made->set_id(k_db_object_id);
+  thl_lock_c list_lock(m_object_confs_lock);
+  // Another reader may have made it meanwhile: keep the first.
+  for (ptr_list_element_c* at = m_object_confs.list()->first_element(); at != nullptr; at = at->next) {
+    conf_c* kept = static_cast<conf_c*>(at->data);
+    if (kept->id() == k_db_object_id) {
+      delete made;
+      return kept;
+    }
+  }
+  m_object_confs.append(made);
+  return made;
+}
+
+// ---- services
+
+uint64_t scenario_conf_c::_build_services() {
+  m_services.delete_all();
+  xmc_item_c* root = m_tree == nullptr ? nullptr : m_tree->root;
+  xmc_item_c* list = find_data(root, "ListMonitorServices");
+  for (xml_item_c* child = list == nullptr ? nullptr : list->first_item(); child != nullptr; child = child->next_item()) {
+    xmc_item_c* typed = xmc_item_c::cast(child);
+    if (typed == nullptr || !typed->is_object() || !same_text(xmc_item_c::attr_text(typed, "label"), "MonitorService")) {
+      continue;
+    }
+    const char* name = xmc_item_c::attr_text(find_data(typed, "ServiceName"), "val");
+    if (name == nullptr || name[0] == '\0') continue;
+    service_entry_s* entry = new service_entry_s;
+    entry->name = name;
+    uint32_t* slots[4] = {&entry->check_interval_s, &entry->start_timeout_s, &entry->stop_timeout_s, &entry->attempts};
+    const char* labels[4] = {"CheckInterval", "StartTimeout", "StopTimeout", "Attempts"};
+    for (size_t i = 0; i < 4; ++i) {
+      uint64_t stated = 0;
+      *slots[i] = data_number(typed, labels[i], stated) && stated <= UINT32_MAX ? static_cast<uint32_t>(stated)
+                                                                                 : m_service_defaults[i];
+    }
+    m_services.append(entry);
+  }
+  return m_services.count();
+}
+
+std::vector<service_entry_s> scenario_conf_c::services() {
+  multi_reader_lock_c lock(m_scenario_lock);
+  std::vector<service_entry_s> out;
+  for (ptr_list_element_c* at = m_services.list()->first_element(); at != nullptr; at = at->next) {
+    out.push_back(*static_cast<service_entry_s*>(at->data));
+  }
+  return out;
+}
+
+// ---- virtual network mappings
+
+const char* const vm_network_mapping_s::labels[FIELD_COUNT] = {
+    "VirtualMachineUUID",        "VLANid",          "ChangeVLANid", "MasterVirtualNetworkName",
+    "MasterVirtualNetworkUUID",  "ReplicaVirtualNetworkName",       "ReplicaVirtualNetworkUUID",
+    "ApplySourceAdapterSetting", "UseDHCP",         "WinsPrimary",  "WinsSecondary",
+    "IPs",                       "Subnets",         "Gateways",     "DNS",
+    "MacAddress",                "CloudSecurityGroup",              "CloudPrivateIPAddr",
+    "CloudPublicIPAddrAutoAssign", "CloudPublicIPAddr"};
+
+vm_network_mapping_s::field_e vm_network_mapping_s::field_of(const char* label) {
+  for (size_t i = 0; label != nullptr && i < FIELD_COUNT; ++i) {
+    if (utl_n::ascii_compare_nocase(label, labels[i]) == 0) return static_cast<field_e>(i);
+  }
+  return FIELD_COUNT;
+}
+
+namespace {
+
+// The first data item so labelled below start in document order, entering objects but never
+// another host's ReplNode or an external object's content.
+xmc_item_c* find_data_in_depth(xmc_item_c* start, const char* label) {
+  for (xml_item_c* child = start->first_item(); child != nullptr; child = child->next_item()) {
+    xmc_item_c* typed = xmc_item_c::cast(child);
+    if (typed == nullptr || typed->is_external() || is_repl_node(typed)) continue;
+    if (typed->is_data() && same_text(xmc_item_c::attr_text(typed, "label"), label)) return typed;
+    xmc_item_c* below = find_data_in_depth(typed, label);
+    if (below != nullptr) return below;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool scenario_conf_c::get_hyper_v_vm_network_mapping_list(std::vector<vm_network_mapping_s>& out, bool switchover,
+                                                          uint64_t host) {
+  ZQTR_SCOPE(tr, "scenario_conf_c::get_hyper_v_vm_network_mapping_list", k_file);
+  multi_reader_lock_c lock(m_scenario_lock);
+  const char* location = switchover ? "ListVirtualNetworkMappingsSwitchover" : "ListVirtualNetworkMappings";
+  tr.print(ZQTR_PROGRESS, __LINE__, "AR Testing switchover is %d, network mapping location is %s\n",
+           switchover ? 1 : 0, location);
+  if (!_check_mixed_tree(nullptr)) return false;
+  xmc_item_c* list = nullptr;
+  host_index_node_s* node = host == 0 ? nullptr : m_host_tree->find(host);
+  if (node != nullptr && node->repl_node != nullptr) list = find_data_in_depth(node->repl_node, location);
+  if (list == nullptr) list = find_data_in_depth(m_tree->root, location);
+  if (list == nullptr) {
+    tr.print(ZQTR_FAIL, __LINE__, "Failed to find Network Mapping list in scernario\n");
+    return false;
+  }
+  for (xml_item_c* child = list->first_item(); child != nullptr; child = child->next_item()) {
+    xmc_item_c* mapping = xmc_item_c::cast(child);
+    if (mapping == nullptr || !mapping->is_object()) continue;
+    const char* id_text = xmc_item_c::attr_text(mapping, "id");
+    int64_t id = 0;
+    if (id_text == nullptr || !mix_n::parse_formatted_integer_string(id_text, id)) {
+      tr.print(ZQTR_FAIL, __LINE__, "Mapping has invalid ID\n");
+      continue;
+    }
+    if (id != 4450) {
+      tr.print(ZQTR_FAIL, __LINE__, "Unexpected ID %d\n", static_cast<int>(id));
+      continue;
+    }
+    vm_network_mapping_s entry;
+    for (xml_item_c* field_item = mapping->first_item(); field_item != nullptr; field_item = field_item->next_item()) {
+      xmc_item_c* data = xmc_item_c::cast(field_item);
+      const char* label = xmc_item_c::attr_text(data, "label");
+      if (data == nullptr || !data->is_data()) {
+        // Only data items carry a mapping's fields.
+        tr.print(ZQTR_PROBLEM, __LINE__, "Invalid Lable [%s]. Ignored\n", label == nullptr ? "" : label);
+        continue;
+      }
+      const char* val = xmc_item_c::attr_text(data, "val");
+      if (label == nullptr || label[0] == '\0' || val == nullptr) {
+        tr.print(ZQTR_PROBLEM, __LINE__, "Invalid lable or value for item\n");
+        continue;
+      }
+      const vm_network_mapping_s::field_e field = vm_network_mapping_s::field_of(label);
+      if (field == vm_network_mapping_s::FIELD_COUNT) {
+        tr.print(ZQTR_PROBLEM, __LINE__, "Invalid label [%s]. Ignored\n", label);
+        continue;
+      }
+      if (data->value_type() == TYPE_MULTI_ENTRY) {
+        for (xml_item_c* e = data->first_item(); e != nullptr; e = e->next_item()) {
+          const char* entry_val = xmc_item_c::attr_text(xmc_item_c::cast(e), "val");
+          if (entry_val != nullptr) entry.entries[field].push_back(entry_val);
+        }
+      } else {
+        entry.text[field] = val;
+      }
+    }
+    out.push_back(std::move(entry));
   }
   return true;
 }

@@ -12,6 +12,52 @@
 #include "xmc/xmc_value.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
+
+// A service the scenario watches: its name, and how it is watched (the scenario's defaults unless
+// the entry says otherwise).
+struct service_entry_s {
+  std::string name;
+  uint32_t check_interval_s = 0;
+  uint32_t start_timeout_s = 0;
+  uint32_t stop_timeout_s = 0;
+  uint32_t attempts = 0;
+};
+
+// One virtual network mapping of a scenario's switchover: the fields in their fixed order, each a
+// text or, for a list field, its entries.
+struct vm_network_mapping_s {
+  enum field_e {
+    VIRTUAL_MACHINE_UUID,
+    VLAN_ID,
+    CHANGE_VLAN_ID,
+    MASTER_VIRTUAL_NETWORK_NAME,
+    MASTER_VIRTUAL_NETWORK_UUID,
+    REPLICA_VIRTUAL_NETWORK_NAME,
+    REPLICA_VIRTUAL_NETWORK_UUID,
+    APPLY_SOURCE_ADAPTER_SETTING,
+    USE_DHCP,
+    WINS_PRIMARY,
+    WINS_SECONDARY,
+    IPS,
+    SUBNETS,
+    GATEWAYS,
+    DNS,
+    MAC_ADDRESS,
+    CLOUD_SECURITY_GROUP,
+    CLOUD_PRIVATE_IP_ADDR,
+    CLOUD_PUBLIC_IP_ADDR_AUTO_ASSIGN,
+    CLOUD_PUBLIC_IP_ADDR,
+    FIELD_COUNT
+  };
+  static const char* const labels[FIELD_COUNT];
+  // The field a label names, letter case ignored; FIELD_COUNT for none.
+  static field_e field_of(const char* label);
+
+  std::string text[FIELD_COUNT];
+  std::vector<std::string> entries[FIELD_COUNT];
+};
 
 class scenario_conf_c : public xmc_conf_c {
  public:
@@ -45,6 +91,14 @@ class scenario_conf_c : public xmc_conf_c {
   // Group fields by group_data_table index (group lock).
   xmc_value_c& get_group_data(uint32_t index, xmc_value_c& value);
   bool set_group_data(uint32_t index, xmc_value_c& value, bool force);
+  // A field of the ScenarioInfo entry of the group's ScenarioList whose ScenarioID is scenario_id;
+  // index names the field in scenario_info_data_table. Group lock.
+  xmc_value_c& get_scenario_in_group(uint64_t scenario_id, uint32_t index, xmc_value_c& value);
+  bool set_scenario_in_group(uint64_t scenario_id, uint32_t index, xmc_value_c& value, bool force);
+  // The host numbered host (its Index) in that scenario's HostList: its Role with role, otherwise
+  // its Host name.
+  xmc_value_c& get_host_in_group(uint64_t scenario_id, uint64_t host, bool role, xmc_value_c& value);
+
   // Replaces one object by the generic configurator's default for its tag (scenario objects, tags
   // 1 to 16, without a host; host objects, tags from 18, with one). False, traced, when refused.
   bool reload_object(uint32_t tag, uint64_t host);
@@ -57,6 +111,29 @@ class scenario_conf_c : public xmc_conf_c {
   bool load_file(const char* path, utl_stream_c* reason);
   // Writes the tree back in one step (the new contents beside the old file, then one rename).
   bool save_file(const char* path);
+
+  // The object configuration of the content child of the scenario's External object whose id is
+  // k_db_object_id (reader lock), made on first use; null, traced, when there is none. The
+  // configuration keeps what it makes until the next load_file or its own end.
+  conf_c* get_generic_object();
+  // The object configuration for an external content item, by the item's id: the one kept, or a
+  // new one from the creator registered for the id. Null for id 0 or when nothing creates one.
+  conf_c* _get_generic_object(const xml_item_c* item);
+  conf_c* _new_generic_object();
+  uint64_t object_conf_count();
+  static constexpr uint32_t k_db_object_id = 6799;
+
+  // Virtual network mappings of the switchover (switchover true) or of the recovery test, from
+  // the list in host's ReplNode when it has one, otherwise from the scenario's. Appends one entry
+  // per mapping; false, traced, when the scenario has no such list.
+  bool get_hyper_v_vm_network_mapping_list(std::vector<vm_network_mapping_s>& out, bool switchover, uint64_t host);
+
+  // The services the scenario watches (from its ListMonitorServices, filled when a file is loaded).
+  std::vector<service_entry_s> services();
+  uint64_t _build_services();
+  // How a service is watched unless its entry says otherwise: check interval, start and stop
+  // timeouts (seconds) and attempts.
+  static constexpr uint32_t k_service_defaults[4] = {30, 120, 120, 3};
 
   // Rebuilds the host tree from the ReplNode objects below scenario_item (the tree's root when
   // null), each by the Index of its CommonHostProps and below the host of its enclosing ReplNode.
@@ -97,6 +174,10 @@ class scenario_conf_c : public xmc_conf_c {
   bool _write_field_traced(const field_s& field, const data_table_entry_s& entry, xmc_value_c& value, zqtr_entry_c& tr);
   // A list field takes the entries as its children; unchecked skips the entry type test.
   bool _recive_array_chars(xmc_item_c* item, xmc_value_c& value, bool unchecked);
+  // The ScenarioInfo entry of the group whose ScenarioID is scenario_id; null, with the value's
+  // lookup error, when absent.
+  xmc_item_c* _scenario_info(uint64_t scenario_id, xmc_value_c* value);
+  std::string _scenario_name();
   xmc_value_c& _get_data(const data_table_entry_s* table, size_t count, uint32_t index, xmc_value_c& value);
   bool _set_data(const data_table_entry_s* table, size_t count, uint32_t index, xmc_value_c& value, bool force,
                  data_kind_e kind, zqtr_entry_c& tr);
@@ -110,6 +191,11 @@ class scenario_conf_c : public xmc_conf_c {
   single_writer_multi_reader_c m_scenario_lock;
   bool m_lock_choice = false;
   single_writer_multi_reader_c m_group_lock;
+  // One object configuration per external content id in use; its lock is taken inside the others.
+  ptr_list_ct<conf_c> m_object_confs;
+  thl_crit_section_c m_object_confs_lock;
+  ptr_list_ct<service_entry_s> m_services;
+  uint32_t m_service_defaults[4];
 };
 
 #endif

@@ -63,4 +63,12 @@ TEST(scenario_root_dirs_test, states_go_to_every_root_directory_of_a_host) {
   EXPECT_FALSE(saver.set_sync_state(1, true, 100));
   EXPECT_NE(state_file(dir, "a").find("IsSyncReplicatedTime=\"100\""), std::string::npos);
   EXPECT_NE(state_file(dir, "c").find("IsSyncReplicatedTime=\"100\""), std::string::npos);
+
+  // The replica's one root directory has no path: nothing can be written, and neither call says it was.
+  zqtr_capture_c capture;
+  EXPECT_FALSE(saver.set_state(2, true));
+  EXPECT_FALSE(saver.set_sync_state(2, true, 100));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Root directory 0 of host 2 has no path: its state is not written."));
+  // A host the scenario does not have has nothing to write.
+  EXPECT_TRUE(saver.set_state(9, true));
 }

@@ -64,6 +64,24 @@ if command -v xmllint >/dev/null; then
 fi
 ls "$work" | grep -q '\.tmp$' && fail "a temporary file was left beside the scenario"
 
+# States written through a scenario file: into the master's root directory, named and numbered as
+# the file says; the replica's root directory has no path, so nothing is written for it.
+mkdir -p "$work/root1"
+sed -i "0,/<data label=\"Path\" val=\"\" type=\"DefFullPath\"/s##<data label=\"Path\" val=\"$(printf '%s' "$work/root1" | sed 's/[#&\\]/\\&/g')\" type=\"DefFullPath\"#" "$scenario"
+"${tool[@]}" set "$scenario" Scenario.ScenarioName "Mail 7" >/dev/null 2>&1 || fail "set ScenarioName failed"
+expect 0 "" set-state --config "$scenario" running
+expect 0 Running state "$work/root1"
+grep -q 'ScenarioID="7"' "$work/root1/.mw_zq_prefix/stats.xml" || fail "the state file lacks the file's scenario id"
+grep -q 'Mail 7' "$work/root1/.mw_zq_prefix/stats.xml" || fail "the state file lacks the file's scenario name"
+expect 0 "" set-sync --config "$scenario" false --host 1
+expect 0 Sync state "$work/root1"
+expect 1 "" set-sync --config "$scenario" true --host 2
+expect 1 "" set-state --config "$scenario" stop --host 5
+expect 2 "" set-state --config "$work/missing.xml" stop
+expect 2 "" set-state "$work/root1" --config "$scenario" stop
+expect 2 "" set-state --config "$scenario"
+expect 2 "" set-state --config "$scenario" halt
+
 expect 1 "" default-object Group
 expect 2 "" default-object Colour
 expect 2 "" default-object 69

@@ -49,12 +49,23 @@ struct record_options_s {
   uint64_t host = 1;
   uint32_t scenario_id = 0;
   std::string name;
+  // With a scenario file, the file's ScenarioID and ScenarioName stand in for options not given.
+  bool scenario_id_given = false;
+  bool name_given = false;
 };
 // Records a state as an engine does: running or stopped, or whether (and when) the
 // synchronisation was replicated. Returns 0 when the state file was written, 1 when not, 4 when
 // dir does not exist.
 int record_state(const std::string& dir, bool running, const record_options_s& options, std::ostream& err);
 int record_sync(const std::string& dir, bool synced, int64_t time, const record_options_s& options, std::ostream& err);
+
+// The same into the state directory of every root directory of a host (options.host) of a
+// scenario file, in the order the file lists them. A run stops at the first directory that fails,
+// a synchronisation writes every directory it can. Returns 0 when every directory was written, 1
+// otherwise (the host has none, or one failed), 2 when the file cannot be loaded.
+int record_config_state(const std::string& file, bool running, const record_options_s& options, std::ostream& err);
+int record_config_sync(const std::string& file, bool synced, int64_t time, const record_options_s& options,
+                       std::ostream& err);
 
 // A number of seconds: finite, 0 to 1e9 (a NaN, an infinity or a negative number is refused).
 std::function<std::string(std::string&)> seconds_validator();

@@ -3,6 +3,8 @@
 
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
+#include "stats_mng/scenario_root_dirs.h"
+#include "stats_mng/stats_saver_lock.h"
 #include "xmc/generic_conf.h"
 #include "xmc/generic_template.h"
 #include "utl/utl.h"
@@ -264,6 +266,61 @@ int print_roots(const std::string& file, uint64_t host, std::ostream& out, std::
     out << node->root_dirs.at(i)->print(text);
   }
   return 0;
+}
+
+namespace {
+
+// Records into every root directory of a host of a scenario file; what records is given the saver.
+template <typename F>
+int record_in_roots(const std::string& file, const record_options_s& options, std::ostream& err, F record) {
+  scenario_conf_c conf;
+  if (!load_scenario(conf, file, err)) return 2;
+  record_options_s used = options;
+  if (!used.scenario_id_given) {
+    xmc_value_c id;
+    conf.get_scenario_data(static_cast<uint32_t>(conf_tables_n::index_of_path(scenario_data_table, k_scenario_data_count,
+                                                                              "Scenario.ScenarioID")),
+                           id);
+    const int64_t number = id.lookup_status() == 0 ? id.as_int64() : 0;
+    used.scenario_id = number > 0 && number <= UINT32_MAX ? static_cast<uint32_t>(number) : 0;
+  }
+  if (!used.name_given) {
+    xmc_value_c name;
+    conf.get_scenario_data(static_cast<uint32_t>(conf_tables_n::index_of_path(scenario_data_table, k_scenario_data_count,
+                                                                              "Scenario.ScenarioName")),
+                           name);
+    used.name = name.lookup_status() == 0 ? name.as_string() : "";
+  }
+  if (!stats_saver_ex_c::is_storable_name(used.name.c_str())) {
+    err << "stats-mng: the scenario name holds a byte 0xFF or a line end, which a state file cannot hold; nothing was "
+           "written\n";
+    return 2;
+  }
+  scenario_root_directories_c roots(conf);
+  if (roots.root_directory_count(used.host) == 0) {
+    err << "stats-mng: host " << static_cast<unsigned long long>(used.host) << " of " << file
+        << " has no root directory\n";
+    return 1;
+  }
+  stats_saver_ex_c saver(&roots, used.scenario_id, "", STATE_DIRECTORY_NAME, used.name.c_str(), true);
+  if (record(saver, used.host)) return 0;
+  err << "stats-mng: the state file of a root directory of host " << static_cast<unsigned long long>(used.host)
+      << " could not be written (see the trace log)\n";
+  return 1;
+}
+
+}  // namespace
+
+int record_config_state(const std::string& file, bool running, const record_options_s& options, std::ostream& err) {
+  return record_in_roots(file, options, err,
+                         [&](stats_saver_ex_c& saver, uint64_t host) { return saver.set_state(host, running); });
+}
+
+int record_config_sync(const std::string& file, bool synced, int64_t time, const record_options_s& options,
+                       std::ostream& err) {
+  return record_in_roots(file, options, err, [&](stats_saver_ex_c& saver, uint64_t host) {
+    return saver.set_sync_state(host, synced, time);
+  });
 }
 
 }  // namespace stats_mng_tool_n

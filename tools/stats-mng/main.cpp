@@ -91,21 +91,24 @@ int main(int argc, char** argv) {
   stats_mng_tool_n::record_options_s record;
   std::string running_text;
   CLI::App* set_state_cmd = app.add_subcommand("set-state", "Record that a scenario is running or stopped");
-  set_state_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
-  set_state_cmd->add_option("STATE", running_text, "running or stop")
-      ->required()
-      ->check(CLI::IsMember({"running", "stop"}, CLI::ignore_case));
+  std::string state_config;
+  set_state_cmd->add_option("DIR", scenario_dir, "The scenario directory (or --config)");
+  // DIR is left out with --config: the one positional then is the state, checked after parsing.
+  set_state_cmd->add_option("STATE", running_text, "running or stop (required)");
   std::string synced_text;
   int64_t sync_time = static_cast<int64_t>(std::time(nullptr));
   CLI::App* set_sync_cmd = app.add_subcommand("set-sync", "Record whether a scenario's synchronisation was replicated");
-  set_sync_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
-  set_sync_cmd->add_option("SYNCED", synced_text, "true or false")
-      ->required()
-      ->check(CLI::IsMember({"true", "false"}, CLI::ignore_case));
+  set_sync_cmd->add_option("DIR", scenario_dir, "The scenario directory (or --config)");
+  set_sync_cmd->add_option("SYNCED", synced_text, "true or false (required)");
   set_sync_cmd->add_option("--time", sync_time, "The time recorded with it (seconds since 1970; now by default)")
       ->type_name("T");
   for (CLI::App* cmd : {set_state_cmd, set_sync_cmd}) {
-    cmd->add_option("--host", record.host, "The host index written in a new state file (1)")
+    cmd->add_option("--config", state_config,
+                    "A scenario file: write into every root directory of the host instead of DIR")
+        ->type_name("FILE");
+    cmd->add_option("--host", record.host,
+                    "The host index written in a new state file; with --config, also the host whose root "
+                    "directories are written (1)")
         ->type_name("N")
         ->check(CLI::Validator(stats_mng_tool_n::unsigned_validator(UINT64_MAX), "N"));
     cmd->add_option("--scenario-id", record.scenario_id, "The scenario number written in a new state file (0)")
@@ -116,8 +119,12 @@ int main(int argc, char** argv) {
         "Writes DIR/.mw_zq_prefix/stats.xml as an engine does (the hidden directory is created when missing): "
         "the new content replaces the old in one step. A run recorded while the state is Sync keeps Sync. "
         "set-sync true records Running, false records Sync.\n"
-        "Exit status: 0 when the file was written, 1 when not, 2 for a name a state file cannot hold, 4 when DIR "
-        "does not exist.");
+        "With --config FILE instead of DIR, the state goes into .mw_zq_prefix/stats.xml of every root directory "
+        "of host N (--host, 1 by default) of the scenario file, in the file's order; the file's ScenarioID and "
+        "ScenarioName stand in for --scenario-id and --name. set-state stops at the first directory that "
+        "fails, set-sync writes every directory it can.\n"
+        "Exit status: 0 when the file (every file) was written, 1 when not, 2 for a name a state file cannot "
+        "hold or a FILE that cannot be loaded, 4 when DIR does not exist.");
   }
 
   double hold_seconds = 0;
@@ -224,12 +231,39 @@ int main(int argc, char** argv) {
   if (active_cmd->parsed()) return stats_mng_tool_n::ask_engine_active(scenario_dir, json, std::cout, std::cerr);
   if (state_cmd->parsed()) return stats_mng_tool_n::print_state(scenario_dir, json, std::cout, std::cerr);
   if (synced_cmd->parsed()) return stats_mng_tool_n::print_synced(scenario_dir, json, std::cout, std::cerr);
+  for (CLI::App* cmd : {set_state_cmd, set_sync_cmd}) {
+    if (!cmd->parsed()) continue;
+    std::string& value = cmd == set_state_cmd ? running_text : synced_text;
+    const char* first = cmd == set_state_cmd ? "running" : "true";
+    const char* second = cmd == set_state_cmd ? "stop" : "false";
+    const bool with_config = cmd->count("--config") > 0;
+    // With --config the single positional filled DIR: it is the state.
+    if (with_config && value.empty()) std::swap(value, scenario_dir);
+    if (with_config == !scenario_dir.empty() || (with_config && state_config.empty())) {
+      std::cerr << "stats-mng " << cmd->get_name() << ": give either DIR or --config FILE\n"
+                << "Run with --help for more information.\n";
+      return 2;
+    }
+    if (utl_n::ascii_compare_nocase(value.c_str(), first) != 0 && utl_n::ascii_compare_nocase(value.c_str(), second) != 0) {
+      std::cerr << "stats-mng " << cmd->get_name() << ": " << (cmd == set_state_cmd ? "STATE" : "SYNCED")
+                << (value.empty() ? " is required" : " must be ") << (value.empty() ? "" : first)
+                << (value.empty() ? "" : " or ") << (value.empty() ? "" : second) << "\n"
+                << "Run with --help for more information.\n";
+      return 2;
+    }
+    record.scenario_id_given = cmd->count("--scenario-id") > 0;
+    record.name_given = cmd->count("--name") > 0;
+  }
   if (set_state_cmd->parsed()) {
     const bool running = utl_n::ascii_compare_nocase(running_text.c_str(), "running") == 0;
+    if (!state_config.empty()) return stats_mng_tool_n::record_config_state(state_config, running, record, std::cerr);
     return stats_mng_tool_n::record_state(scenario_dir, running, record, std::cerr);
   }
   if (set_sync_cmd->parsed()) {
     const bool synced = utl_n::ascii_compare_nocase(synced_text.c_str(), "true") == 0;
+    if (!state_config.empty()) {
+      return stats_mng_tool_n::record_config_sync(state_config, synced, sync_time, record, std::cerr);
+    }
     return stats_mng_tool_n::record_sync(scenario_dir, synced, sync_time, record, std::cerr);
   }
   if (hold_cmd->parsed()) return stats_mng_tool_n::hold_engine_lock(scenario_dir, hold_seconds, std::cout, std::cerr);
