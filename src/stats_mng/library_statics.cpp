@@ -9,6 +9,7 @@
 #include "utl/message.h"
 #include "xmc/conf_object.h"
 #include "xmc/generic_conf.h"
+#include "xmc/object_confs.h"
 
 namespace {
 
@@ -65,6 +66,8 @@ code_table_c g_operation_modes(k_operation_modes);
 
 // The creators of object configurations register here as they are built (after the registry).
 conf_object_registry_c g_conf_object_registry;
+cdp_conf_creator_c g_cdp_conf_creator;
+db_conf_creator_c g_db_conf_creator;
 
 // The generic configurator, built from the embedded template once everything above exists.
 generic_conf_builder_c g_generic_conf_builder;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-class xmc_item_c;
+class xml_item_c;
 class xmc_validity_c;
 
 class conf_c {
@@ -15,15 +15,16 @@ class conf_c {
   conf_c& operator=(const conf_c&) = delete;
 
   // The object's content as a new item the caller owns; none in the base.
-  virtual xmc_item_c* build_item() { return nullptr; }
-  // Whether the settings make sense; findings go to the collector (which may be null).
-  virtual bool check_xmc_validity(xmc_validity_c* validity, xmc_item_c* item) {
+  virtual xml_item_c* build_item() { return nullptr; }
+  // Whether the settings make sense; findings go to the collector (which may be null). The item is
+  // the content the configuration was made from, where the class reads it again.
+  virtual bool check_xmc_validity(xmc_validity_c* validity, const xml_item_c* item) {
     (void)validity;
     (void)item;
     return false;
   }
   // Whether the content is well formed.
-  virtual bool check_consistency(xmc_validity_c* validity, xmc_item_c* item) {
+  virtual bool check_consistency(xmc_validity_c* validity, const xml_item_c* item) {
     (void)validity;
     (void)item;
     return false;

@@ -18,12 +18,15 @@ bool conf_object_registry_c::add(conf_object_creator_c* creator) {
 bool conf_object_registry_c::remove(conf_object_creator_c* creator) {
   thl_lock_c lock(m_lock);
   if (creator == nullptr || m_creators.find_data(creator) == nullptr) return false;
-  return m_creators.remove_current(creator) != nullptr;
+  m_creators.remove_current(creator);  // gives the data after it, not whether it was removed
+  return true;
 }
 
-bool conf_object_registry_c::has_creator(uint32_t object_id) {
+bool conf_object_registry_c::has_creator(uint32_t object_id) { return creator(object_id) != nullptr; }
+
+conf_object_creator_c* conf_object_registry_c::creator(uint32_t object_id) {
   thl_lock_c lock(m_lock);
-  return _find(object_id) != nullptr;
+  return _find(object_id);
 }
 
 conf_c* conf_object_registry_c::create(uint32_t object_id, const xml_item_c* item) {

@@ -47,6 +47,8 @@ class conf_object_registry_c {
   // Asks the first creator for the id; null when there is none or it makes nothing.
   conf_c* create(uint32_t object_id, const xml_item_c* item);
   bool has_creator(uint32_t object_id);
+  // The creator registered for the id; null for none.
+  conf_object_creator_c* creator(uint32_t object_id);
 
  private:
   conf_object_creator_c* _find(uint32_t object_id);

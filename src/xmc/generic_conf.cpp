@@ -178,8 +178,8 @@ bool generic_conf_c::_fill_content(const char* template_text) {
 }
 
 bool generic_conf_c::_check_root_dirs(xmc_validity_c& validity) {
-  (void)validity;
-  return true;
+  // The template's root directories have no paths yet: only their number, ids and kinds are checked.
+  return _check_array_root_dirs(&validity, false);
 }
 
 bool generic_conf_c::_check_array_enums() {

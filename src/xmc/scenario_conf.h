@@ -103,6 +103,28 @@ class scenario_conf_c : public xmc_conf_c {
   // 1 to 16, without a host; host objects, tags from 18, with one). False, traced, when refused.
   bool reload_object(uint32_t tag, uint64_t host);
 
+  // Whether the tree is well formed: every data item carries the attributes it must and no others,
+  // every object its label and id, and each external content item makes an object configuration
+  // that is itself consistent. Findings go to the collector (and the trace). Reader lock.
+  bool check_consistency(xmc_validity_c* validity, const xml_item_c* item = nullptr) override;
+  // Whether the settings make sense: mode, product and application set, every value fitting its
+  // type and limits, mandatory lists filled, and the rules across the scenario and its hosts.
+  // Findings go to the collector in the order the rules run. Reader lock.
+  bool check_xmc_validity(xmc_validity_c* validity, const xml_item_c* item = nullptr) override;
+  // The checks of one item; descend is cleared when its children are not to be checked.
+  bool _check_general_validity(xmc_validity_c* validity, xmc_item_c* item, bool& descend);
+  // Whether a data item's check_if condition holds (true without one).
+  bool _check_if_holds(const xmc_item_c* item) const;
+  // The rule groups; each adds its findings and is false after any.
+  bool _check_uniqueue_fields(xmc_validity_c* validity, uint64_t host);
+  bool _check_compress_attributes(xmc_validity_c* validity, uint64_t host);
+  bool _check_specific_features(xmc_validity_c* validity, uint64_t host);
+  bool _check_networkmapping(xmc_validity_c* validity, uint64_t host);
+  bool _check_ar_networkmapping(xmc_validity_c* validity, uint64_t host);
+  // The root directories of the hosts against each other and the master's; with paths_required an
+  // empty path is a finding too.
+  bool _check_array_root_dirs(xmc_validity_c* validity, bool paths_required);
+
   // Reads a scenario file: an XML document whose root element is the Scenario object, or a
   // ConfigDataHolder holding one. Sets mode, product, application and Assured Recovery from the
   // Scenario's items (a text that is no item of its enumeration leaves the field unset) and builds
@@ -177,6 +199,10 @@ class scenario_conf_c : public xmc_conf_c {
   // The ScenarioInfo entry of the group whose ScenarioID is scenario_id; null, with the value's
   // lookup error, when absent.
   xmc_item_c* _scenario_info(uint64_t scenario_id, xmc_value_c* value);
+  // A scenario or host field that reads "True"; the hosts that have a ReplNode, in host-tree order.
+  bool _scenario_flag(uint32_t index);
+  bool _host_flag(uint32_t index, uint64_t host);
+  std::vector<uint64_t> _hosts() const;
   std::string _scenario_name();
   xmc_value_c& _get_data(const data_table_entry_s* table, size_t count, uint32_t index, xmc_value_c& value);
   bool _set_data(const data_table_entry_s* table, size_t count, uint32_t index, xmc_value_c& value, bool force,

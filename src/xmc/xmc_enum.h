@@ -50,7 +50,7 @@ enum enum_index_e : uint32_t {
 
 // Positions the code names in a few enumerations.
 enum product_e : uint32_t { PRODUCT_DR = 0, PRODUCT_HA = 1, PRODUCT_CD = 2, PRODUCT_RW = 3, PRODUCT_NONE = 4 };
-enum application_e : uint32_t { APPLICATION_HYPER_V = 7, APPLICATION_FULL_SYSTEM = 11, APPLICATION_NONE = 13 };
+enum application_e : uint32_t { APPLICATION_FILE_SERVER = 0, APPLICATION_HYPER_V = 7, APPLICATION_FULL_SYSTEM = 11, APPLICATION_NONE = 13 };
 enum config_mode_e : uint32_t { CONFIG_MODE_REGULAR = 1, CONFIG_MODE_ASSESSMENT = 4, CONFIG_MODE_NONE = 8 };
 
 struct enum_item_s {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -100,6 +101,17 @@ int write_field(const std::string& file, const std::string& field, const std::ve
 // Prints each root directory of a host of a scenario file. Returns 0, 1 for no such host, 2 when
 // the file cannot be loaded.
 int print_roots(const std::string& file, uint64_t host, std::ostream& out, std::ostream& err);
+
+// Checks a scenario file: its consistency, then its validity, printing every finding in its text
+// form, one a line (with json one object holding both verdicts and the findings). The findings'
+// texts come from message_file, or from the texts built into the tool when it is empty. Returns 0
+// when both checks hold, 1 when not, 2 when the file (or the message file) cannot be read or holds
+// no scenario.
+int validate_scenario(const std::string& file, const std::string& message_file, bool json, std::ostream& out,
+                      std::ostream& err);
+
+// One JSON object on one line (texts that are not UTF-8 are replaced, not refused).
+void print_json(std::ostream& out, const nlohmann::ordered_json& object);
 
 // Applies --drive NAME=DIR options; false (with a message on err) for a bad one.
 bool map_drives(const std::vector<std::string>& mappings, std::ostream& err);

@@ -7,6 +7,7 @@
 #include "stats_mng/stats_saver_lock.h"
 #include "xmc/generic_conf.h"
 #include "xmc/generic_template.h"
+#include "utl/message.h"
 #include "utl/utl.h"
 #include "xmc/scenario_conf.h"
 #include "xmc/xmc_enum.h"
@@ -14,6 +15,8 @@
 #include "xmc/xmc_value.h"
 
 #include <nlohmann/json.hpp>
+
+extern const char* const validation_messages_text;
 
 namespace stats_mng_tool_n {
 
@@ -185,7 +188,7 @@ int print_field(const std::string& file, const std::string& field, const std::st
       answer["value"] = value.as_string();
     }
     if (value.type_name() != nullptr) answer["type"] = value.type_name();
-    out << answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+    print_json(out, answer);
   } else if (value.entries() != nullptr) {
     for (size_t i = 0; i < value.entries()->count(); ++i) out << value.entries()->at(i) << "\n";
   } else {
@@ -321,6 +324,60 @@ int record_config_sync(const std::string& file, bool synced, int64_t time, const
   return record_in_roots(file, options, err, [&](stats_saver_ex_c& saver, uint64_t host) {
     return saver.set_sync_state(host, synced, time);
   });
+}
+
+int validate_scenario(const std::string& file, const std::string& message_file, bool json, std::ostream& out,
+                      std::ostream& err) {
+  std::vector<std::string> problems;
+  const long loaded = message_file.empty() ? message_store_c::load_text(validation_messages_text, problems)
+                                           : message_store_c::load_file(message_file, problems);
+  if (loaded < 0) {
+    err << "stats-mng: cannot read the message file " << message_file << "\n";
+    return 2;
+  }
+  for (const std::string& p : problems) {
+    err << "stats-mng: " << (message_file.empty() ? "built-in messages" : message_file) << ": " << p << "\n";
+  }
+  scenario_conf_c conf;
+  if (!load_scenario(conf, file, err)) return 2;
+  xmc_validity_c consistency, validity;
+  const bool consistent = conf.check_consistency(&consistency);
+  const bool valid = conf.check_xmc_validity(&validity);
+  const bool clean = consistent && valid && consistency.count() == 0 && validity.count() == 0;
+  if (!json) {
+    utl_stream_c text;
+    consistency.to_text(text);
+    validity.to_text(text);
+    out << text.c_str();
+    if (!clean && consistency.count() == 0 && validity.count() == 0) {
+      err << "stats-mng: " << file << " did not pass its checks (the trace log says why)\n";
+    }
+    return clean ? 0 : 1;
+  }
+  nlohmann::ordered_json findings = nlohmann::ordered_json::array();
+  const struct {
+    xmc_validity_c* findings;
+    const char* pass;
+  } passes[] = {{&consistency, "consistency"}, {&validity, "validity"}};
+  for (const auto& pass : passes) {
+    for (uint64_t i = 0; i < pass.findings->count(); ++i) {
+      const ch_data_s* finding = pass.findings->at(i);
+      utl_stream_c shown;
+      std::string text = finding->to_text(shown);
+      if (!text.empty() && text.back() == '\n') text.pop_back();
+      nlohmann::ordered_json entry;
+      entry["pass"] = pass.pass;
+      entry["host"] = finding->host;
+      entry["entry"] = finding->entry == ch_data_s::k_no_entry ? nlohmann::ordered_json() : nlohmann::ordered_json(finding->entry);
+      entry["code"] = finding->code;
+      entry["path"] = finding->path.c_str();
+      entry["value"] = finding->value.c_str();
+      entry["text"] = text;
+      findings.push_back(entry);
+    }
+  }
+  print_json(out, {{"file", file}, {"consistent", consistent}, {"valid", valid}, {"findings", findings}});
+  return clean ? 0 : 1;
 }
 
 }  // namespace stats_mng_tool_n

@@ -205,6 +205,25 @@ int main(int argc, char** argv) {
   set_cmd->footer("The value must fit the field's type. The file is replaced in one step.\n"
                   "Exit status: 0 written, 1 refused (the reason on standard error: a fixed field, a type that does "
                   "not fit, no such field or host), 2 when FILE cannot be loaded or saved.");
+  std::string validate_messages;
+  CLI::App* validate_cmd = app.add_subcommand("validate", "Check a scenario file as an engine does before it runs it");
+  validate_cmd->add_option("FILE", conf_file, "The scenario file")->required();
+  validate_cmd->add_option("--messages", validate_messages,
+                           "Show the findings with the texts of this message file instead of the built-in ones "
+                           "(UTF-8 lines \"ID text\"; the built-in file is installed as "
+                           "share/stats-mng/validation_messages.txt)")
+      ->type_name("FILE");
+  validate_cmd->add_flag("--json", json,
+                         "Print one JSON object: file, consistent, valid, and the findings (pass, host, entry, "
+                         "code, path, value, text)");
+  validate_cmd->footer(
+      "Runs the consistency check (is every item well formed) and then the validity check (do the settings "
+      "make sense: types, limits, mandatory lists, and the rules across the hosts and their root directories), "
+      "and prints every finding, one a line: where (Scenario, Master or Replica #N, a root directory's "
+      "position), the field's path and value, then what is wrong.\n"
+      "Exit status: 0 when both checks hold, 1 when any finding was made, 2 when FILE (or the message file) "
+      "cannot be read or holds no Scenario.");
+
   uint64_t roots_host = 1;
   CLI::App* roots_cmd = app.add_subcommand("roots", "Print the root directories of a host of a scenario file");
   roots_cmd->add_option("FILE", conf_file, "The scenario file")->required();
@@ -272,6 +291,9 @@ int main(int argc, char** argv) {
   }
   if (set_cmd->parsed()) {
     return stats_mng_tool_n::write_field(conf_file, conf_field, conf_values, conf_host, conf_force, std::cerr);
+  }
+  if (validate_cmd->parsed()) {
+    return stats_mng_tool_n::validate_scenario(conf_file, validate_messages, json, std::cout, std::cerr);
   }
   if (roots_cmd->parsed()) return stats_mng_tool_n::print_roots(conf_file, roots_host, std::cout, std::cerr);
   if (template_cmd->parsed()) return stats_mng_tool_n::print_template(std::cout);
