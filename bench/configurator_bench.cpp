@@ -1,6 +1,7 @@
 // What loading the library costs now that it builds and checks the generic configurator from its
 // embedded template, side by side with libxml2 merely parsing the same template text; and the
-// parts: joining the text, reading it into the configuration tree, the whole build.
+// parts: joining the text, reading it into the configuration tree, the whole build. And checking a
+// default scenario (both passes), beside loading it, the floor any check of a file pays.
 #include "xmc/generic_conf.h"
 #include "xmc/generic_template.h"
 
@@ -75,8 +76,47 @@ void BM_ours_join_template(benchmark::State& state) {
   }
 }
 
+// The configurator's default scenario (Ha, FileServer) as text, with what a user fills in.
+const std::string& scenario_text() {
+  static const std::string text = [] {
+    scenario_conf_c conf;
+    conf.tree()->attach(generic_conf_instance->new_default_object(TAG_SCENARIO, PRODUCT_HA, 0, false), nullptr, true);
+    conf._build_host_tree();
+    const char* ips[] = {"192.0.2.1", "192.0.2.2"};
+    for (uint64_t host : {1u, 2u}) {
+      xmc_value_c ip(ips[host - 1]);
+      conf.set_host_data(static_cast<uint32_t>(conf_tables_n::index_of_path(host_data_table, k_host_data_count,
+                                                                            "CommonHostProps.IP")),
+                         host, ip);
+    }
+    utl_stream_c out;
+    conf.tree()->write_to_stream(out, true);
+    return std::string(out.c_str());
+  }();
+  return text;
+}
+
+void BM_load_default_scenario(benchmark::State& state) {
+  for (auto _ : state) {
+    scenario_conf_c conf;
+    benchmark::DoNotOptimize(conf.load_text(scenario_text().c_str(), nullptr));
+  }
+}
+
+void BM_load_and_check_default_scenario(benchmark::State& state) {
+  for (auto _ : state) {
+    scenario_conf_c conf;
+    conf.load_text(scenario_text().c_str(), nullptr);
+    xmc_validity_c consistency, validity;
+    benchmark::DoNotOptimize(conf.check_consistency(&consistency));
+    benchmark::DoNotOptimize(conf.check_xmc_validity(&validity));
+  }
+}
+
 }  // namespace
 
+BENCHMARK(BM_load_default_scenario)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_load_and_check_default_scenario)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_library_load)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_libxml2_parse_template)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ours_build_configurator)->Unit(benchmark::kMicrosecond);

@@ -45,11 +45,12 @@ done
 
 if [[ " ${presets[*]} " == *" asan "* ]]; then
   # The fuzz targets share one time budget (run them longer by hand:
-  # build/fuzz/fuzz/xml_load_fuzzer -max_total_time=3600 CORPUS_DIR): the XML reader two thirds of
-  # it, the configuration model's rules the rest.
+  # build/fuzz/fuzz/xml_load_fuzzer -max_total_time=3600 CORPUS_DIR): the XML reader half of it,
+  # the configuration model's rules and the scenario checks a quarter each.
   budget="${STATS_MNG_FUZZ_SECONDS:-60}"
-  xml_seconds=$(( budget * 2 / 3 ))
-  xmc_seconds=$(( budget - xml_seconds ))
+  xml_seconds=$(( budget / 2 ))
+  xmc_seconds=$(( budget / 4 ))
+  scenario_seconds=$(( budget - xml_seconds - xmc_seconds ))
   cmake --preset fuzz >/dev/null
   cmake --build --preset fuzz -j"$jobs"
   echo "== fuzz: XML loading (${xml_seconds} s)"
@@ -58,6 +59,9 @@ if [[ " ${presets[*]} " == *" asan "* ]]; then
   echo "== fuzz: configuration types and items (${xmc_seconds} s)"
   rm -rf build/fuzz/run-xmc && mkdir -p build/fuzz/run-xmc && cp -r fuzz/corpus/xmc build/fuzz/run-xmc/corpus
   (cd build/fuzz/run-xmc && ../fuzz/xmc_fuzzer -max_total_time="$xmc_seconds" corpus) || status=1
+  echo "== fuzz: scenario files through both checks (${scenario_seconds} s)"
+  rm -rf build/fuzz/run-scenario && mkdir -p build/fuzz/run-scenario && cp -r fuzz/corpus/scenario build/fuzz/run-scenario/corpus
+  (cd build/fuzz/run-scenario && ../fuzz/scenario_fuzzer -max_total_time="$scenario_seconds" -timeout=10 corpus) || status=1
 fi
 
 if [[ " ${presets[*]} " == *" default "* ]]; then

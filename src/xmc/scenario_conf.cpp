@@ -3,6 +3,7 @@
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
 #include "file/file_manipulation.h"
+#include "file/file_prop.h"
 #include "utl/utl.h"
 #include "xmc/conf_object.h"
 #include "xmc/generic_conf.h"
@@ -529,7 +530,37 @@ bool scenario_conf_c::load_file(const char* path, utl_stream_c* reason) {
   if (path == nullptr || path[0] == '\0') return refuse("no file named");
   xml_document_c doc;
   if (!file_manipulation_n::if_exists(path, nullptr)) return refuse("there is no such file");
+  {
+    // A scenario is tens of kilobytes; a file far beyond that is refused before it is read, not
+    // turned into gigabytes of tree.
+    file_prop_access_c properties;
+    file_prop_data_s data;
+    if (properties.load_file_properties_from_disk(path, &data, nullptr) && data.size > k_max_file_size) {
+      return refuse("it is larger than 16 MiB, which no scenario file is");
+    }
+  }
   if (!doc.load(path) || doc.root() == nullptr) return refuse("it cannot be read as an XML document");
+  return _load_document(doc, path, reason);
+}
+
+bool scenario_conf_c::load_text(const char* text, utl_stream_c* reason) {
+  ZQTR_SCOPE(tr, "scenario_conf_c::load_text", k_file);
+  xml_document_c doc;
+  if (text == nullptr || !doc.load_from_str(text) || doc.root() == nullptr) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to load scenario text, %s\n", "it cannot be read as an XML document");
+    if (reason != nullptr) *reason << '\x01' << "it cannot be read as an XML document";
+    return false;
+  }
+  return _load_document(doc, "the text", reason);
+}
+
+bool scenario_conf_c::_load_document(xml_document_c& doc, const char* path, utl_stream_c* reason) {
+  ZQTR_SCOPE(tr, "scenario_conf_c::_load_document", k_file);
+  auto refuse = [&](const char* why) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to load scenario file %s, %s\n", path, why);
+    if (reason != nullptr) *reason << '\x01' << why;
+    return false;
+  };
   mixed_xmc_xml_tree_c* tree = new mixed_xmc_xml_tree_c;
   tree->from_document(doc);
   xmc_item_c* scenario = tree->root;

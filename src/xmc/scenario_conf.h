@@ -131,6 +131,9 @@ class scenario_conf_c : public xmc_conf_c {
   // the hosts and their root directories. False, with reason filled, for a file that cannot be
   // read, is no such document or holds no Scenario; the configuration is then left as it was.
   bool load_file(const char* path, utl_stream_c* reason);
+  static constexpr uint64_t k_max_file_size = 16u << 20;
+  // The same from a text in memory.
+  bool load_text(const char* text, utl_stream_c* reason);
   // Writes the tree back in one step (the new contents beside the old file, then one rename).
   bool save_file(const char* path);
 
@@ -204,6 +207,9 @@ class scenario_conf_c : public xmc_conf_c {
   bool _host_flag(uint32_t index, uint64_t host);
   std::vector<uint64_t> _hosts() const;
   std::string _scenario_name();
+  // Takes a read document's Scenario (the root, or held by a ConfigDataHolder root); path names it
+  // in messages.
+  bool _load_document(class xml_document_c& doc, const char* path, utl_stream_c* reason);
   xmc_value_c& _get_data(const data_table_entry_s* table, size_t count, uint32_t index, xmc_value_c& value);
   bool _set_data(const data_table_entry_s* table, size_t count, uint32_t index, xmc_value_c& value, bool force,
                  data_kind_e kind, zqtr_entry_c& tr);

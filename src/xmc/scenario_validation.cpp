@@ -429,8 +429,8 @@ bool scenario_conf_c::_check_specific_features(xmc_validity_c* validity, uint64_
     get_scenario_data(f.heartbeat_timeout, heartbeat);
     get_scenario_data(f.is_alive_timeout, alive);
     if (heartbeat.lookup_status() == 0 && alive.lookup_status() == 0) {
-      const uint64_t beat = static_cast<uint32_t>(heartbeat.as_uint64());
-      const uint64_t limit = static_cast<uint32_t>(alive.as_uint64());
+      const uint64_t beat = heartbeat.as_unsigned_int();
+      const uint64_t limit = alive.as_unsigned_int();
       if (3 * beat > limit) {
         tr.print(ZQTR_FAIL, __LINE__, "%s\n", "Value of HeartbeatTimeout surpasses permitted limit 1/3 * IsAliveTimeout");
         _add_scenario_finding(validity, f.heartbeat_timeout, 25, heartbeat.as_string());
@@ -664,12 +664,12 @@ bool scenario_conf_c::_check_array_root_dirs(xmc_validity_c* validity, bool path
   for (size_t a = 0; a < hosts.size(); ++a) {
     xmc_value_c first_ip;
     get_host_data(ip_index, hosts[a], first_ip);
-    const uint64_t first_address = first_ip.as_uint64();
+    const uint64_t first_address = first_ip.as_unsigned_int();
     if (first_ip.lookup_status() != 0 || first_ip.error_text()[0] != '\0' || first_address == 0) continue;
     for (size_t b = a + 1; b < hosts.size(); ++b) {
       xmc_value_c second_ip;
       get_host_data(ip_index, hosts[b], second_ip);
-      const uint64_t second_address = second_ip.as_uint64();
+      const uint64_t second_address = second_ip.as_unsigned_int();
       if (second_ip.lookup_status() != 0 || second_ip.error_text()[0] != '\0' || second_address != first_address) {
         continue;
       }

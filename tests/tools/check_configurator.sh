@@ -82,6 +82,37 @@ expect 2 "" set-state "$work/root1" --config "$scenario" stop
 expect 2 "" set-state --config "$scenario"
 expect 2 "" set-state --config "$scenario" halt
 
+# Checking a scenario file: the default one lacks what a user gives it; filled in, it is valid.
+valid="$work/valid.xml"
+"${tool[@]}" default-object Scenario --product Ha --application FileServer 2>/dev/null > "$valid" \
+  || fail "default-object Scenario failed"
+out=$("${tool[@]}" validate "$valid" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+rc=$?
+[ "$rc" = 1 ] || fail "validate of the bare default exited with $rc"
+case "$out" in
+  *"Master, CommonHostProps.IP=>val, The value is empty"*"Replica #2, Root directory #0, RootDir, A required setting is missing or not set"*) ;;
+  *) fail "validate of the bare default printed [$out]" ;;
+esac
+for field in "CommonHostProps.IP 192.0.2.1 --host 1" "CommonHostProps.IP 192.0.2.2 --host 2" \
+             "Switchover.FromMasterPingIP 192.0.2.9" "Switchover.FromReplicaPingIP 192.0.2.9"; do
+  # shellcheck disable=SC2086
+  "${tool[@]}" set "$valid" $field >/dev/null 2>&1 || fail "set $field failed"
+done
+sed -i 's#<data label="Path" val="" type="DefFullPath"#<data label="Path" val="C:/data" type="DefFullPath"#' "$valid"
+expect 0 "" validate "$valid"
+expect 0 '{"file":"'"$valid"'","consistent":true,"valid":true,"findings":[]}' validate "$valid" --json
+"${tool[@]}" set "$valid" Switchover.HeartbeatTimeout 101 >/dev/null 2>&1 || fail "set HeartbeatTimeout failed"
+expect 1 '{"file":"'"$valid"'","consistent":true,"valid":false,"findings":[{"pass":"validity","host":0,"entry":null,"code":25,"path":"Switchover.HeartbeatTimeout","value":"101","text":"Scenario, Switchover.HeartbeatTimeout=>101, HeartbeatTimeout may be at most a third of IsAliveTimeout"}]}' \
+  validate "$valid" --json
+printf 'IG01373 Szenario\nCV01373 Zu lang\n' > "$work/de.txt"
+expect 1 "Szenario, Switchover.HeartbeatTimeout=>101, Zu lang" validate "$valid" --messages "$work/de.txt"
+expect 2 "" validate "$valid" --messages "$work/missing.txt"
+printf 'not xml' > "$work/broken.xml"
+expect 2 "" validate "$work/broken.xml"
+: > "$work/empty.xml"
+expect 2 "" validate "$work/empty.xml"
+expect 2 "" validate "$work/missing.xml"
+
 expect 1 "" default-object Group
 expect 2 "" default-object Colour
 expect 2 "" default-object 69

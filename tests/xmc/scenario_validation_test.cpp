@@ -1,0 +1,464 @@
+// The consistency and validity checks of a scenario configuration, and the object configurations
+// of its external content.
+#include "xmc/generic_conf.h"
+#include "xmc/object_confs.h"
+#include "xmc/scenario_conf.h"
+
+#include "platform/trc/zqtr.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+uint32_t scenario_field(const char* path) {
+  const long index = conf_tables_n::index_of_path(scenario_data_table, k_scenario_data_count, path);
+  EXPECT_GE(index, 0) << path;
+  return static_cast<uint32_t>(index);
+}
+
+uint32_t host_field(const char* path) {
+  const long index = conf_tables_n::index_of_path(host_data_table, k_host_data_count, path);
+  EXPECT_GE(index, 0) << path;
+  return static_cast<uint32_t>(index);
+}
+
+// A finding as "host/entry/code/path" (entry "-" for none).
+std::string key(const ch_data_s& f) {
+  return std::to_string(f.host) + "/" + (f.entry == ch_data_s::k_no_entry ? "-" : std::to_string(f.entry)) + "/" +
+         std::to_string(f.code) + "/" + f.path.c_str();
+}
+
+std::vector<std::string> keys(xmc_validity_c& validity) {
+  std::vector<std::string> out;
+  for (uint64_t i = 0; i < validity.count(); ++i) out.push_back(key(*validity.at(i)));
+  return out;
+}
+
+bool has(const std::vector<std::string>& all, const std::string& one) {
+  for (const std::string& k : all) {
+    if (k == one) return true;
+  }
+  return false;
+}
+
+size_t count_code(const std::vector<std::string>& all, uint32_t code) {
+  size_t n = 0;
+  for (const std::string& k : all) {
+    const size_t a = k.find('/', k.find('/') + 1);
+    if (k.compare(a + 1, std::to_string(code).size() + 1, std::to_string(code) + "/") == 0) ++n;
+  }
+  return n;
+}
+
+class validation_test : public ::testing::Test {
+ public:
+  // The configurator's default scenario for a product and application, with the host addresses,
+  // the ping addresses and the root directory paths a user gives it: it then validates clean.
+  void make(uint32_t product = PRODUCT_HA, uint32_t application = 0, bool assured_recovery = false) {
+    ASSERT_NE(generic_conf_instance, nullptr);
+    conf = std::make_unique<scenario_conf_c>(1000);
+    conf->tree()->attach(
+        generic_conf_instance->new_default_object(TAG_SCENARIO, product, application, assured_recovery), nullptr, true);
+    conf->set_product(product);
+    conf->set_application(application);
+    conf->set_assured_recovery(assured_recovery);
+    conf->_build_host_tree();
+    conf->_build_root_dirs();
+    set_host("CommonHostProps.IP", 1, "192.0.2.1");
+    set_host("CommonHostProps.IP", 2, "192.0.2.2");
+    for (const char* ping : {"Switchover.FromMasterPingIP", "Switchover.FromReplicaPingIP"}) {
+      if (product == PRODUCT_HA) set_scenario(ping, "192.0.2.9");
+    }
+    root(1, 0)->set_path("C:/data");
+    root(2, 0)->set_path("D:/copy");
+  }
+  void set_scenario(const char* path, const char* text, bool force = false) {
+    xmc_value_c value(text);
+    ASSERT_TRUE(conf->set_scenario_data(scenario_field(path), value, force)) << path << " = " << text;
+  }
+  void set_host(const char* path, uint64_t host, const char* text) {
+    xmc_value_c value(text);
+    ASSERT_TRUE(conf->set_host_data(host_field(path), host, value)) << path << " = " << text << ", host " << host;
+  }
+  xmc_root_dir_c* root(uint64_t host, size_t entry) {
+    return static_cast<xmc_root_dir_c*>(conf->host_tree().find(host)->root_dirs.at(entry));
+  }
+  // A second replica: a copy of replica 2 beside it, numbered 3.
+  void add_replica() {
+    xmc_item_c* replica = conf->host_tree().find(2)->repl_node;
+    xmc_item_c* copy = new xmc_item_c(*replica, true);
+    ASSERT_TRUE(conf->tree()->insert(copy, replica, true));
+    xmc_conf_c::find_data(xmc_conf_c::find_object(copy, "CommonHostProps"), "Index")->set_attr("val", "3");
+    conf->_build_host_tree();
+    conf->_build_root_dirs();
+    ASSERT_NE(conf->host_tree().find(3), nullptr);
+    set_host("CommonHostProps.IP", 3, "192.0.2.3");
+    set_host("SpecificReplicaProps.FailoverHost", 3, "False");  // the copy's: one failover host is enough
+  }
+  // Runs the validity check; returns its findings.
+  std::vector<std::string> validate(bool* result = nullptr) {
+    xmc_validity_c validity;
+    const bool ok = conf->check_xmc_validity(&validity);
+    if (result != nullptr) *result = ok;
+    EXPECT_EQ(ok, validity.count() == 0);
+    return keys(validity);
+  }
+
+  std::unique_ptr<scenario_conf_c> conf;
+};
+
+}  // namespace
+
+TEST_F(validation_test, a_filled_in_default_scenario_is_valid_and_consistent) {
+  for (uint32_t product : {static_cast<uint32_t>(PRODUCT_DR), static_cast<uint32_t>(PRODUCT_HA), static_cast<uint32_t>(PRODUCT_RW)}) {
+    for (uint32_t application : {0u, 4u, static_cast<uint32_t>(APPLICATION_HYPER_V)}) {
+      SCOPED_TRACE("product " + std::to_string(product) + ", application " + std::to_string(application));
+      make(product, application);
+      EXPECT_EQ(validate(), std::vector<std::string>{});
+      xmc_validity_c findings;
+      EXPECT_TRUE(conf->check_consistency(&findings));
+      EXPECT_EQ(findings.count(), 0u);
+    }
+  }
+}
+
+TEST_F(validation_test, unset_basic_settings_and_missing_trees) {
+  make();
+  conf->set_config_mode(CONFIG_MODE_NONE);
+  conf->set_product(PRODUCT_NONE);
+  conf->set_application(APPLICATION_NONE);
+  bool ok = true;
+  const std::vector<std::string> found = validate(&ok);
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(has(found, "0/-/3/Scenario.ConfigMode"));
+  EXPECT_TRUE(has(found, "0/-/3/Scenario.Product"));
+  EXPECT_TRUE(has(found, "0/-/3/Scenario.Application"));
+  EXPECT_EQ(count_code(found, 3), 3u);
+
+  scenario_conf_c empty;
+  xmc_validity_c validity;
+  EXPECT_FALSE(empty.check_xmc_validity(&validity));
+  EXPECT_TRUE(has(keys(validity), "0/-/0/Scenario"));
+  zqtr_capture_c capture;
+  EXPECT_FALSE(empty.check_consistency(&validity));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "XMC tree is missing"));
+}
+
+TEST_F(validation_test, item_values_types_limits_and_lists) {
+  make();
+  xmc_item_c* root_item = conf->tree()->root;
+  auto item = [&](const char* object, const char* label) {
+    return xmc_conf_c::find_data(xmc_conf_c::find_object(root_item, object), label);
+  };
+  // HeartbeatTimeout against a third of IsAliveTimeout (300): 100 passes, 101 does not.
+  set_scenario("Switchover.HeartbeatTimeout", "100");
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+  set_scenario("Switchover.HeartbeatTimeout", "101");
+  EXPECT_EQ(validate(), std::vector<std::string>{"0/-/25/Switchover.HeartbeatTimeout"});
+  // Below its minimum (3).
+  set_scenario("Switchover.HeartbeatTimeout", "2");
+  EXPECT_EQ(validate(), std::vector<std::string>{"0/-/24/Switchover.HeartbeatTimeout"});
+  set_scenario("Switchover.HeartbeatTimeout", "30");
+
+  // The ping addresses follow MoveIP: with it off PingIP is not checked, the other two are.
+  item("Switchover", "FromMasterPingIP")->set_attr("val", "");
+  item("Switchover", "PingIP")->set_attr("val", "not an address");
+  std::vector<std::string> found = validate();
+  EXPECT_EQ(found.size(), 1u);
+  EXPECT_EQ(count_code(found, 5), 1u);  // an empty IPAddr that is no Text
+  item("TraficRedirection", "MoveIP")->set_attr("val", "True");
+  // Moving the address asks for its mask too.
+  EXPECT_TRUE(has(validate(), "0/-/5/TraficRedirection.MoveIP.IPMask"));
+  item("TraficRedirection", "IPMask")->set_attr("val", "192.0.2.10/255.255.255.0");
+  EXPECT_EQ(validate(), std::vector<std::string>{"0/-/12/Switchover.SendPing.PingIP"});  // the other two no longer count
+  item("TraficRedirection", "MoveIP")->set_attr("val", "False");
+  item("Switchover", "PingIP")->set_attr("val", "0.0.0.0");
+  item("Switchover", "FromMasterPingIP")->set_attr("val", "192.0.2.9");
+
+  // A switched-off Switchover is not looked into.
+  item("Switchover", "FromReplicaPingIP")->set_attr("val", "bad");
+  EXPECT_EQ(count_code(validate(), 12), 1u);
+  xmc_conf_c::find_object(root_item, "Switchover")->set_attr("status", "False");
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+  xmc_conf_c::find_object(root_item, "Switchover")->set_attr("status", "True");
+  item("Switchover", "FromReplicaPingIP")->set_attr("val", "192.0.2.9");
+
+  // Empty values: a Text that is not mandatory may be empty, a String may not.
+  xmc_item_c* text = item("Switchover", "MasterFQName");
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+  text->set_attr("type", "String");
+  EXPECT_EQ(count_code(validate(), 12), 1u);
+  text->set_attr("type", "Text");
+  text->set_attr("mandatory", "True");
+  EXPECT_EQ(count_code(validate(), 5), 1u);
+  text->set_attr("mandatory", "False");
+
+  // A mandatory list without entries.
+  xmc_item_c* list = item("Switchover", "ListMonitorServices");
+  ASSERT_NE(list, nullptr);
+  list->set_attr("mandatory", "True");
+  found = validate();
+  EXPECT_EQ(count_code(found, 2), 1u);
+  EXPECT_EQ(found.size(), 1u);
+}
+
+TEST_F(validation_test, settings_only_one_host_may_have) {
+  make(PRODUCT_HA, 0, true);
+  add_replica();
+  // The default replica has Assured Recovery on, and so has its copy.
+  EXPECT_EQ(validate(), (std::vector<std::string>{"2/-/21/AssuredRecoveryObj.status", "3/-/21/AssuredRecoveryObj.status"}));
+  set_host("AssuredRecoveryObj.status", 2, "False");
+  set_host("AssuredRecoveryObj.status", 3, "False");
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+  set_host("AssuredRecoveryObj.status", 2, "True");
+  EXPECT_EQ(validate(), std::vector<std::string>{});  // one alone is fine
+  set_host("AssuredRecoveryObj.status", 3, "True");
+  EXPECT_EQ(validate(), (std::vector<std::string>{"2/-/21/AssuredRecoveryObj.status", "3/-/21/AssuredRecoveryObj.status"}));
+  set_host("AssuredRecoveryObj.status", 3, "False");
+  set_host("Suspend.status", 3, "True");
+  EXPECT_EQ(validate(), (std::vector<std::string>{"2/-/21/AssuredRecoveryObj.status", "3/-/21/Suspend.status"}));
+  set_host("Suspend.status", 3, "False");
+  set_host("AssuredRecoveryObj.status", 2, "False");
+
+  // CDP hosts: one in a scenario that is no CDP scenario, two in one that is.
+  set_host("SpecificReplicaProps.CDPHost", 2, "True");
+  EXPECT_EQ(validate(), std::vector<std::string>{"2/-/4/SpecificReplicaProps.CDPHost"});
+  set_host("SpecificReplicaProps.CDPHost", 3, "True");
+  EXPECT_EQ(validate(), (std::vector<std::string>{"2/-/4/SpecificReplicaProps.CDPHost", "3/-/4/SpecificReplicaProps.CDPHost"}));
+  set_scenario("Scenario.IsCDPScenario", "True", true);
+  std::vector<std::string> found = validate();
+  EXPECT_TRUE(has(found, "2/-/22/SpecificReplicaProps.CDPHost"));
+  EXPECT_TRUE(has(found, "3/-/22/SpecificReplicaProps.CDPHost"));
+  EXPECT_TRUE(has(found, "0/-/3/External"));  // and the CDP scenario lacks its database object
+
+  set_scenario("Scenario.IsCDPScenario", "False", true);
+  set_host("SpecificReplicaProps.CDPHost", 2, "False");
+  set_host("SpecificReplicaProps.CDPHost", 3, "False");
+  set_host("SpecificReplicaProps.FailoverHost", 3, "True");
+  EXPECT_EQ(validate(),
+            (std::vector<std::string>{"2/-/22/SpecificReplicaProps.FailoverHost", "3/-/22/SpecificReplicaProps.FailoverHost"}));
+}
+
+TEST_F(validation_test, rules_across_the_hosts) {
+  make();
+  zqtr_capture_c capture;
+  // Compression switched off below a compressing host.
+  set_host("CommonHostProps.Compress", 1, "True");
+  set_host("CommonHostProps.Compress", 2, "False");
+  EXPECT_EQ(validate(), std::vector<std::string>{"2/-/20/CommonHostProps.Compress"});
+  set_host("CommonHostProps.Compress", 2, "True");
+
+  // Registry keys: none on the master, then different numbers.
+  set_scenario("Scenario.RegistrySynchronization", "True");
+  EXPECT_EQ(validate(), std::vector<std::string>{"1/-/32/ListRegistryPaths_32.RegistryPaths"});
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "The list of Registry Keys is empty, while RegistrySynchronization parameter is True"));
+  xmc_value_c keys32;
+  keys32.make_entries().add("HKLM/Software/a");
+  ASSERT_TRUE(conf->set_host_data(host_field("ListRegistryPaths_32.RegistryPaths"), 1, keys32));
+  EXPECT_EQ(validate(), std::vector<std::string>{"2/-/29/ListRegistryPaths_32.RegistryPaths"});
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Host #2, Number of Registry Keys on Master and Replica differ"));
+  ASSERT_TRUE(conf->set_host_data(host_field("ListRegistryPaths_32.RegistryPaths"), 2, keys32));
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+  set_scenario("Scenario.RegistrySynchronization", "False");
+
+  // Scheduled replication rules out DataRewind and the schedulers.
+  set_host("SpecificReplicaProps.DataRewind", 2, "True");
+  set_host("SuspendScheduler.status", 2, "True");
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+  set_scenario("Scenario.ReplicationMode", "Scheduling");
+  EXPECT_EQ(validate(), (std::vector<std::string>{"2/-/26/SpecificReplicaProps.DataRewind", "2/-/28/SuspendScheduler.status"}));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Host #2, property DataRewind must be set Off if ReplicationMode is set as Scheduling"));
+  set_scenario("Scenario.ReplicationMode", "Online");
+
+  // A trigger file needs its script.
+  set_host("TriggerFile.status", 2, "True");
+  EXPECT_EQ(validate(), std::vector<std::string>{"2/-/27/TrigFileScript.status"});
+  set_host("TrigFileScript.status", 2, "True");
+  EXPECT_EQ(validate(), std::vector<std::string>{"2/-/12/TrigFileScript.Path"});  // a script switched on needs its path
+  set_host("TrigFileScript.Path", 2, "C:/scripts/go.cmd");
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+
+  // System state protection needs a replica that keeps it.
+  set_scenario("Scenario.SystemStateProtection", "True");
+  EXPECT_EQ(validate(), std::vector<std::string>{"0/-/31/SystemStateProtection"});
+  set_host("SpecificReplicaProps.RetainSystemState", 2, "True");
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+
+  // Share management of a file server needs its shares synchronised.
+  set_scenario("Scenario.BuildShares", "False");
+  EXPECT_EQ(validate(), std::vector<std::string>{"0/-/23/Scenario.BuildShares"});
+  set_scenario("Switchover.Automatic", "False");
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+}
+
+TEST_F(validation_test, hosts_are_required_unless_assessing) {
+  make();
+  xmc_item_c* master = conf->host_tree().master()->repl_node;
+  conf->tree()->remove(master);
+  conf->_build_host_tree();
+  conf->_build_root_dirs();
+  EXPECT_EQ(validate(), std::vector<std::string>{"2/-/3/Scenario.ReplNode"});
+  conf->set_config_mode(CONFIG_MODE_ASSESSMENT);
+  // The rule groups run: the master has no root directory.
+  EXPECT_EQ(validate(), std::vector<std::string>{"1/0/3/RootDir"});
+}
+
+TEST_F(validation_test, root_directories) {
+  make();
+  add_replica();
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+  struct case_s {
+    const char* name;
+    void (*change)(validation_test&);
+    std::vector<std::string> findings;
+  };
+  const case_s cases[] = {
+      {"an empty master path", [](validation_test& t) { t.root(1, 0)->set_path(""); }, {"1/0/5/RootDir.Path", "1/0/3/RootDir"}},
+      {"another id on a replica", [](validation_test& t) { t.root(3, 0)->set_id(7); }, {"3/0/15/RootDir"}},
+      {"auto-created on one side", [](validation_test& t) { t.root(2, 0)->set_auto_created(true); }, {"2/0/17/RootDir"}},
+      {"a network path", [](validation_test& t) { t.root(1, 0)->set_path("\\\\server\\share\\data"); }, {"1/0/33/RootDir"}},
+      {"a long network path", [](validation_test& t) { t.root(1, 0)->set_path("\\\\?\\UNC\\server\\share"); }, {"1/0/33/RootDir"}},
+      {"a volume device path",
+       [](validation_test& t) { t.root(1, 0)->set_path("\\\\?\\Volume{01234567-89ab-cdef-0123-456789abcdef}\\data"); },
+       {}},
+      {"one address for two hosts",
+       [](validation_test& t) {
+         t.set_host("CommonHostProps.IP", 3, "192.0.2.2");
+         t.root(3, 0)->set_path("d:/COPY/inner");
+       },
+       {"3/0/13/RootDir"}},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.name);
+    make();
+    add_replica();
+    root(3, 0)->set_path("E:/copy");
+    c.change(*this);
+    EXPECT_EQ(validate(), c.findings);
+  }
+
+  // Several root directories on each host: overlapping and shared ids on one host, counts that differ.
+  make();
+  add_replica();
+  for (uint64_t host : {1u, 2u, 3u}) {
+    host_index_node_s* node = conf->host_tree().find(host);
+    xmc_item_c* first = static_cast<xmc_root_dir_c*>(node->root_dirs.at(0))->item();
+    xmc_item_c* second = generic_conf_instance->new_default_object(TAG_ROOT_DIR, PRODUCT_HA, 0, false);
+    ASSERT_TRUE(conf->tree()->insert(second, first, true));
+  }
+  conf->_build_root_dirs();
+  const char* paths[3][2] = {{"C:/data", "C:/other"}, {"D:/copy", "D:/more"}, {"E:/copy", "E:/more"}};
+  for (uint64_t host : {1u, 2u, 3u}) {
+    for (size_t i = 0; i < 2; ++i) {
+      root(host, i)->set_path(paths[host - 1][i]);
+      root(host, i)->set_id(static_cast<uint32_t>(i + 1));
+    }
+  }
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+  root(1, 1)->set_path("C:/DATA/inner");
+  root(2, 1)->set_id(1);
+  root(2, 0)->set_id(1);
+  std::vector<std::string> found = validate();
+  EXPECT_TRUE(has(found, "1/1/18/RootDir"));
+  EXPECT_TRUE(has(found, "2/1/15/RootDir"));
+  EXPECT_TRUE(has(found, "2/1/16/RootDir"));
+  EXPECT_EQ(found.size(), 3u);
+
+  conf->host_tree().find(3)->root_dirs.delete_all();
+  found = validate();
+  EXPECT_TRUE(has(found, "3/0/3/RootDir"));
+  conf->host_tree().find(3)->root_dirs.append(new root_dir_c);
+  found = validate();
+  EXPECT_TRUE(has(found, "3/0/14/ReplNode"));
+  conf->host_tree().master()->root_dirs.delete_all();
+  found = validate();
+  EXPECT_TRUE(has(found, "1/0/3/RootDir"));
+}
+
+TEST_F(validation_test, consistency_of_items_and_external_content) {
+  make();
+  xmc_item_c* item = xmc_conf_c::find_data(xmc_conf_c::find_object(conf->tree()->root, "Switchover"), "HostName");
+  item->set_attr("colour", "red");
+  xmc_validity_c findings;
+  zqtr_capture_c capture;
+  EXPECT_FALSE(conf->check_consistency(&findings));
+  const std::vector<std::string> found = keys(findings);
+  EXPECT_TRUE(has(found, "0/-/6/Switchover.HostName"));
+  EXPECT_TRUE(has(found, "0/-/1/Switchover.HostName"));
+  make();
+
+  // External content: a CDP item without its database name, and an id nothing creates.
+  xmc_item_c* external = xmc_conf_c::find_object(conf->tree()->root, "External");
+  ASSERT_NE(external, nullptr);
+  cdp_conf_c cdp;
+  cdp.field(cdp_conf_c::SQL_INSTANCE_NAME).set_text("MAIL");
+  external->append_child(cdp.build_item());
+  xmc_validity_c validity;
+  EXPECT_FALSE(conf->check_xmc_validity(&validity));
+  EXPECT_EQ(keys(validity), std::vector<std::string>{"0/-/3/SqlDbName"});
+  EXPECT_TRUE(capture.has(ZQTR_PROGRESS, "cdp xmc - check validity missing [SqlDbName]"));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "cdp xmc - check validity [False]"));
+  findings.delete_all();
+  EXPECT_FALSE(conf->check_consistency(&findings));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "cdp xmc - check consistency [False]"));
+
+  xml_item_c* unknown = new xml_item_c("object");
+  unknown->set_attr("id", "4242");
+  unknown->set_attr("label", "unknown");
+  external->append_child(unknown);
+  capture.clear();
+  EXPECT_FALSE(conf->check_consistency(&findings));
+  bool said = false;
+  for (const std::string& text : capture.texts()) said = said || text.rfind("Unable to create external object for node", 0) == 0;
+  EXPECT_TRUE(said);
+}
+
+TEST(object_conf_test, cdp_settings_round_trip_through_their_item) {
+  cdp_conf_c defaults;
+  std::unique_ptr<xml_item_c> item(defaults.build_item());
+  EXPECT_STREQ(xmc_item_c::attr_text(item.get(), "id"), "6789");
+  cdp_conf_c read(item.get());
+  EXPECT_STREQ(read.field(cdp_conf_c::DB_CON_TIME_OUT_IN_SEC).as_string(), "1200");
+  EXPECT_STREQ(read.field(cdp_conf_c::MAX_ATTACH_SIZE_IN_KB).as_string(), "1024");
+  ASSERT_EQ(read.message_types().count(), 19u);  // written with the default classes
+  EXPECT_STREQ(read.message_types().at(18), "IPM.Note.SMIME");
+  EXPECT_EQ(read.attach_file_types().count(), 0u);
+  EXPECT_FALSE(read.check_consistency(nullptr, nullptr));
+
+  // A second creator for the id leaves the library's in place.
+  cdp_conf_creator_c* library = static_cast<cdp_conf_creator_c*>(conf_object_registry_c::instance().creator(6789));
+  ASSERT_NE(library, nullptr);
+  struct other_s : conf_object_creator_c {
+    other_s() : conf_object_creator_c(6789) {}
+    conf_c* create(const xml_item_c*) override { return nullptr; }
+  } other;
+  EXPECT_FALSE(conf_object_registry_c::instance().add(&other));
+  EXPECT_EQ(conf_object_registry_c::instance().creator(6789), library);
+}
+
+TEST(object_conf_test, database_object_copies_only_its_own_id) {
+  std::unique_ptr<xml_item_c> item(new xml_item_c("object"));
+  item->set_attr("id", "6799");
+  item->set_attr("label", "db");
+  xml_item_c* table = new xml_item_c("table");
+  table->set_attr("name", "orders");
+  item->append_child(table);
+  db_conf_c db(item.get());
+  ASSERT_NE(db.tree().root, nullptr);
+  table->set_attr("name", "changed");  // the configuration holds its own copy
+  std::unique_ptr<xml_item_c> built(db.build_item());
+  ASSERT_NE(built->first_item(), nullptr);
+  EXPECT_STREQ(xmc_item_c::attr_text(built->first_item(), "name"), "orders");
+  EXPECT_STREQ(xmc_item_c::attr_text(built.get(), "label"), "db");
+
+  item->set_attr("id", "6798");
+  db_conf_c other(item.get());
+  EXPECT_EQ(other.tree().root, nullptr);
+  std::unique_ptr<xml_item_c> empty(other.build_item());
+  EXPECT_EQ(empty->first_item(), nullptr);
+}
