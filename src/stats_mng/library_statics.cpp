@@ -64,8 +64,8 @@ code_table_c g_severities(k_severities);
 code_table_c g_message_sources(k_message_sources);
 code_table_c g_operation_modes(k_operation_modes);
 
-// The creators of object configurations register here as they are built (after the registry).
-conf_object_registry_c g_conf_object_registry;
+// The creators of object configurations; each registers itself as it is built (the registry is
+// made on first use, so a creator anywhere in the library finds it).
 cdp_conf_creator_c g_cdp_conf_creator;
 db_conf_creator_c g_db_conf_creator;
 
@@ -78,7 +78,11 @@ struct end_of_load_s {
 
 }  // namespace
 
-conf_object_registry_c& conf_object_registry_c::instance() { return g_conf_object_registry; }
+conf_object_registry_c& conf_object_registry_c::instance() {
+  // Built by its first user, so it outlives every creator that registered in it.
+  static conf_object_registry_c registry;
+  return registry;
+}
 
 message_table_t& message_store_c::store() { return g_message_store; }
 

@@ -368,7 +368,7 @@ bool stats_saver_ex_c::_get_state_timestamp(const char* path, unsigned* state_in
   return true;
 }
 
-bool stats_saver_ex_c::get_sync_state(unsigned* state_index, bool* synced) {
+bool stats_saver_ex_c::get_sync_state(unsigned* state_index, bool* synced, int64_t* time) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::get_sync_state", k_file);
   utl_stream_c own;
   if (get_file_path(own) == nullptr) {
@@ -381,16 +381,14 @@ bool stats_saver_ex_c::get_sync_state(unsigned* state_index, bool* synced) {
     parent << '\x01';
   }
   *state_index = STATE_UNKNOWN;
-  unsigned own_index = STATE_UNKNOWN, parent_index = STATE_UNKNOWN;
-  int64_t own_time = 0, parent_time = 0;
-  bool own_synced = false, parent_synced = false;
-  const bool own_read = _get_state_timestamp(own.c_str(), &own_index, &own_time, &own_synced);
-  const bool parent_read = _get_state_timestamp(parent.c_str(), &parent_index, &parent_time, &parent_synced);
-  if (!own_read && !parent_read) return false;
-  // A file that could not be read never wins over one that was; between two read files the
-  // later time wins, the own file on equal times.
-  const bool parent_wins = !own_read || (parent_read && own_time < parent_time);
-  *state_index = parent_wins ? parent_index : own_index;
-  *synced = parent_wins ? parent_synced : own_synced;
+  state_reading_s own_reading, parent_reading;
+  own_reading.read = _get_state_timestamp(own.c_str(), &own_reading.state_index, &own_reading.time, &own_reading.synced);
+  parent_reading.read =
+      _get_state_timestamp(parent.c_str(), &parent_reading.state_index, &parent_reading.time, &parent_reading.synced);
+  if (!own_reading.read && !parent_reading.read) return false;
+  const state_reading_s& counted = later_of(own_reading, parent_reading);
+  *state_index = counted.state_index;
+  *synced = counted.synced;
+  if (time != nullptr) *time = counted.time;
   return true;
 }

@@ -77,7 +77,20 @@ class stats_saver_ex_c : public stats_saver_c {
   virtual bool _set_sync_state(utl_stream_c path, uint64_t host_index, bool synced, int64_t time);
 
   // The recorded state: the own state file against the parent directory's, the later one winning.
-  bool get_sync_state(unsigned* state_index, bool* synced);
+  bool get_sync_state(unsigned* state_index, bool* synced, int64_t* time = nullptr);
+  // What one state file says.
+  struct state_reading_s {
+    bool read = false;
+    unsigned state_index = STATE_UNKNOWN;
+    int64_t time = 0;
+    bool synced = false;
+  };
+  // Of the own file's reading and the parent's, the one that counts: a file that could not be read
+  // never wins over one that was; between two read files the later time wins, the own file on
+  // equal times.
+  static const state_reading_s& later_of(const state_reading_s& own, const state_reading_s& parent) {
+    return !own.read || (parent.read && own.time < parent.time) ? parent : own;
+  }
   bool _get_state_timestamp(const char* path, unsigned* state_index, int64_t* time, bool* synced);
   // The parent directory's state file; false when the scenario directory has no parent.
   bool get_parent_file_path(utl_stream_c& out);

@@ -31,10 +31,11 @@ void append_state_directory(const char* scenario_dir, const char* prefix, utl_st
   out << prefix;
 }
 
-stats_saver_lock_c::stats_saver_lock_c(const char* scenario_dir) : m_writer(true), m_lock_file(nullptr) {
+stats_saver_lock_c::stats_saver_lock_c(const char* scenario_dir, bool create_state_dir)
+    : m_writer(true), m_lock_file(nullptr) {
   m_scenario_dir << '\x01';
   if (scenario_dir != nullptr) m_scenario_dir << scenario_dir;
-  _prepare();
+  _prepare(create_state_dir);
 }
 
 stats_saver_lock_c::~stats_saver_lock_c() {
@@ -46,10 +47,10 @@ stats_saver_lock_c::~stats_saver_lock_c() {
 
 bool stats_saver_lock_c::holds_open_file() const { return m_lock_file != nullptr && m_lock_file->is_open(); }
 
-void stats_saver_lock_c::_prepare() {
+void stats_saver_lock_c::_prepare(bool create_state_dir) {
   m_state_dir << '\x01';
   if (m_scenario_dir.length() > 0) append_state_directory(m_scenario_dir.c_str(), STATE_DIRECTORY_NAME, m_state_dir);
-  if (!file_manipulation_n::if_exists(m_state_dir.c_str(), nullptr)) {
+  if (create_state_dir && !file_manipulation_n::if_exists(m_state_dir.c_str(), nullptr)) {
     // Results are not examined: a directory that cannot be made shows in the lock attempts.
     file_manipulation_n::create_directory(m_state_dir.c_str(), false);
     file_mode_c mode;

@@ -25,8 +25,9 @@ void append_state_directory(const char* scenario_dir, const char* prefix, utl_st
 
 class stats_saver_lock_c {
  public:
-  // scenario_dir: already normalised. Creates and hides the state directory when it is missing.
-  explicit stats_saver_lock_c(const char* scenario_dir);
+  // scenario_dir: already normalised. Creates and hides the state directory when it is missing,
+  // unless create_state_dir is false (a reader that must change nothing).
+  explicit stats_saver_lock_c(const char* scenario_dir, bool create_state_dir = true);
   ~stats_saver_lock_c();
   stats_saver_lock_c(const stats_saver_lock_c&) = delete;
   stats_saver_lock_c& operator=(const stats_saver_lock_c&) = delete;
@@ -51,7 +52,7 @@ class stats_saver_lock_c {
   bool holds_open_file() const;
 
  private:
-  void _prepare();
+  void _prepare(bool create_state_dir);
 
   utl_stream_c m_scenario_dir;
   utl_stream_c m_state_dir;

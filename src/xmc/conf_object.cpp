@@ -30,10 +30,8 @@ conf_object_creator_c* conf_object_registry_c::creator(uint32_t object_id) {
 }
 
 conf_c* conf_object_registry_c::create(uint32_t object_id, const xml_item_c* item) {
-  conf_object_creator_c* creator = nullptr;
-  {
-    thl_lock_c lock(m_lock);
-    creator = _find(object_id);
-  }
+  // Held while the creator works: a creator taken out meanwhile is not used after it went.
+  thl_lock_c lock(m_lock);
+  conf_object_creator_c* creator = _find(object_id);
   return creator == nullptr ? nullptr : creator->create(item);
 }

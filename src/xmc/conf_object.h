@@ -36,7 +36,7 @@ class conf_object_registry_c {
   conf_object_registry_c(const conf_object_registry_c&) = delete;
   conf_object_registry_c& operator=(const conf_object_registry_c&) = delete;
 
-  // The library's registry (built while the library loads, before any creator).
+  // The library's registry, made by its first user (the first creator to register).
   static conf_object_registry_c& instance();
 
   // Appends the creator unless one for the same id is registered already (then false: the first

@@ -13,15 +13,19 @@ const char* k_file = "object_confs";
 
 bool same_text(const char* a, const char* b) { return a != nullptr && b != nullptr && std::strcmp(a, b) == 0; }
 
-// The first item labelled so at any depth below item (item itself excluded); or null.
-const xml_item_c* find_labelled(const xml_item_c* item, const char* label) {
+// The child of the content item labelled so, or, for the fields written inside the Filters object,
+// that object's child; null when neither has one.
+const xml_item_c* child_labelled(const xml_item_c* item, const char* label) {
   for (const xml_item_c* child = item == nullptr ? nullptr : item->first_item(); child != nullptr;
        child = child->next_item()) {
     if (same_text(xmc_item_c::attr_text(child, "label"), label)) return child;
-    const xml_item_c* below = find_labelled(child, label);
-    if (below != nullptr) return below;
   }
   return nullptr;
+}
+
+const xml_item_c* find_labelled(const xml_item_c* item, const char* label) {
+  const xml_item_c* direct = child_labelled(item, label);
+  return direct != nullptr ? direct : child_labelled(child_labelled(item, "Filters"), label);
 }
 
 xml_item_c* new_item(const char* name, const char* label, const char* val, const char* type) {

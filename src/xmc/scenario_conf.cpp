@@ -238,6 +238,8 @@ xmc_value_c& scenario_conf_c::get_scenario_data(uint32_t index, xmc_value_c& val
 }
 
 xmc_value_c& scenario_conf_c::get_group_data(uint32_t index, xmc_value_c& value) {
+  // The tree's shape is the scenario lock's to guard: a reader of the group holds it as reader.
+  multi_reader_lock_c tree_lock(m_scenario_lock);
   multi_reader_lock_c lock(m_group_lock);
   return _get_data(group_data_table, k_group_data_count, index, value);
 }
@@ -404,8 +406,10 @@ bool scenario_conf_c::set_scenario_data(uint32_t index, xmc_value_c& value, bool
 }
 
 bool scenario_conf_c::set_group_data(uint32_t index, xmc_value_c& value, bool force) {
+  // A group writer may change the tree's shape (a list's children): scenario readers wait.
+  single_writer_lock_c tree_lock(m_scenario_lock);
   single_writer_lock_c lock(m_group_lock);
-  if (!lock.held()) return false;
+  if (!tree_lock.held() || !lock.held()) return false;
   ZQTR_SCOPE(tr, "scenario_conf_c::set_group_data", k_file);
   return _set_data(group_data_table, k_group_data_count, index, value, force, GROUP_DATA, tr);
 }
@@ -665,6 +669,8 @@ xmc_item_c* scenario_conf_c::_scenario_info(uint64_t scenario_id, xmc_value_c* v
 }
 
 xmc_value_c& scenario_conf_c::get_scenario_in_group(uint64_t scenario_id, uint32_t index, xmc_value_c& value) {
+  // The tree's shape is the scenario lock's to guard: a reader of the group holds it as reader.
+  multi_reader_lock_c tree_lock(m_scenario_lock);
   multi_reader_lock_c lock(m_group_lock);
   value.reset();
   if (!_check_mixed_tree(&value)) return value;
@@ -686,8 +692,12 @@ xmc_value_c& scenario_conf_c::get_scenario_in_group(uint64_t scenario_id, uint32
 }
 
 bool scenario_conf_c::set_scenario_in_group(uint64_t scenario_id, uint32_t index, xmc_value_c& value, bool force) {
+  // A group writer may change the tree's shape (a list's children): scenario readers wait.
+  single_writer_lock_c tree_lock(m_scenario_lock);
   single_writer_lock_c lock(m_group_lock);
-  if (!lock.held() || index >= k_scenario_info_data_count || !_check_mixed_tree(nullptr)) return false;
+  if (!tree_lock.held() || !lock.held() || index >= k_scenario_info_data_count || !_check_mixed_tree(nullptr)) {
+    return false;
+  }
   ZQTR_SCOPE(tr, "scenario_conf_c::set_scenario_in_group", k_file);
   const data_table_entry_s& entry = scenario_info_data_table[index];
   if (!force && entry.flag != 0) {
@@ -705,6 +715,8 @@ bool scenario_conf_c::set_scenario_in_group(uint64_t scenario_id, uint32_t index
 }
 
 xmc_value_c& scenario_conf_c::get_host_in_group(uint64_t scenario_id, uint64_t host, bool role, xmc_value_c& value) {
+  // The tree's shape is the scenario lock's to guard: a reader of the group holds it as reader.
+  multi_reader_lock_c tree_lock(m_scenario_lock);
   multi_reader_lock_c lock(m_group_lock);
   value.reset();
   if (!_check_mixed_tree(&value)) return value;

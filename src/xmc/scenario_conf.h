@@ -88,7 +88,9 @@ class scenario_conf_c : public xmc_conf_c {
   // Every host in host-tree order: the master too when the field's object lies under
   // CommonHostProps, otherwise the replicas; stops at the first refusal. True without hosts.
   bool set_host_data_all(uint32_t index, xmc_value_c& value);
-  // Group fields by group_data_table index (group lock).
+  // Group fields by group_data_table index (group lock, taken after the scenario lock: the group
+  // lies in the same tree, so a group reader holds the scenario lock as reader and a group writer
+  // as writer, and a load or a scenario writer never changes the tree under a group reader).
   xmc_value_c& get_group_data(uint32_t index, xmc_value_c& value);
   bool set_group_data(uint32_t index, xmc_value_c& value, bool force);
   // A field of the ScenarioInfo entry of the group's ScenarioList whose ScenarioID is scenario_id;

@@ -155,7 +155,9 @@ bool scenario_conf_c::check_consistency(xmc_validity_c* validity, const xml_item
         _add_finding(&findings, typed, 1, nullptr);
         ok = false;
       }
-    } else if (typed->is_external()) {
+    } else if (typed->is_external() && m_application != APPLICATION_HYPER_V) {
+      // (A Hyper-V scenario's external content is its list of virtual machines, which the validity
+      // check reads as such: it holds no object configurations.)
       for (xml_item_c* child = typed->first_item(); child != nullptr; child = child->next_item()) {
         utl_stream_c path;
         conf_c* object = _get_generic_object(child);
@@ -313,10 +315,15 @@ bool scenario_conf_c::_check_general_validity(xmc_validity_c* validity, xmc_item
       int64_t number = 0;
       int64_t limit = 0;
       mix_n::parse_formatted_integer_string(val, number);
+      // A text of 2^63 or more reads as a negative number; it is above every maximum, below no
+      // minimum.
+      const char* first = val;
+      while (*first == ' ' || *first == '\t') ++first;
+      const bool huge = number < 0 && *first != '-';
       const char* minimum = xmc_item_c::attr_text(item, "minimum");
       const char* maximum = xmc_item_c::attr_text(item, "maximum");
-      if ((minimum != nullptr && mix_n::parse_formatted_integer_string(minimum, limit) && number < limit) ||
-          (maximum != nullptr && mix_n::parse_formatted_integer_string(maximum, limit) && number > limit)) {
+      if ((!huge && minimum != nullptr && mix_n::parse_formatted_integer_string(minimum, limit) && number < limit) ||
+          (maximum != nullptr && mix_n::parse_formatted_integer_string(maximum, limit) && (huge || number > limit))) {
         code = 24;
       }
     }
@@ -430,8 +437,11 @@ bool scenario_conf_c::_check_specific_features(xmc_validity_c* validity, uint64_
     get_scenario_data(f.is_alive_timeout, alive);
     if (heartbeat.lookup_status() == 0 && alive.lookup_status() == 0) {
       const uint64_t beat = heartbeat.as_unsigned_int();
+      const bool beat_read = heartbeat.error_text()[0] == '\0';
       const uint64_t limit = alive.as_unsigned_int();
-      if (3 * beat > limit) {
+      const bool limit_read = alive.error_text()[0] == '\0';
+      // A timeout that is no 32-bit number has its own finding (its type); no ratio is made up.
+      if (beat_read && limit_read && 3 * beat > limit) {
         tr.print(ZQTR_FAIL, __LINE__, "%s\n", "Value of HeartbeatTimeout surpasses permitted limit 1/3 * IsAliveTimeout");
         _add_scenario_finding(validity, f.heartbeat_timeout, 25, heartbeat.as_string());
         ok = false;

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -407,15 +409,166 @@ TEST_F(validation_test, consistency_of_items_and_external_content) {
   EXPECT_FALSE(conf->check_consistency(&findings));
   EXPECT_TRUE(capture.has(ZQTR_FAIL, "cdp xmc - check consistency [False]"));
 
+  size_t missing_said = 0;
+  for (const std::string& text : capture.texts()) missing_said += text == "cdp xmc - check validity missing [SqlDbName]";
+  EXPECT_EQ(missing_said, 1u);
+
+  // Content that nothing creates a configuration for: both checks fail, with no finding to show.
+  make();
+  external = xmc_conf_c::find_object(conf->tree()->root, "External");
   xml_item_c* unknown = new xml_item_c("object");
   unknown->set_attr("id", "4242");
   unknown->set_attr("label", "unknown");
   external->append_child(unknown);
   capture.clear();
+  findings.delete_all();
   EXPECT_FALSE(conf->check_consistency(&findings));
-  bool said = false;
-  for (const std::string& text : capture.texts()) said = said || text.rfind("Unable to create external object for node", 0) == 0;
-  EXPECT_TRUE(said);
+  EXPECT_EQ(findings.count(), 0u);
+  xmc_validity_c none;
+  EXPECT_FALSE(conf->check_xmc_validity(&none));
+  EXPECT_EQ(none.count(), 0u);
+  size_t said = 0;
+  for (const std::string& text : capture.texts()) said += text.rfind("Unable to create external object for node", 0) == 0;
+  EXPECT_EQ(said, 2u);  // once a check
+
+  // The CDP fields are the content's own children (the last four inside Filters), not any item
+  // so labelled deeper down.
+  xml_item_c cdp_item("object");
+  cdp_item.set_attr("id", "6789");
+  xml_item_c* name = new xml_item_c("data");
+  name->set_attr("label", "SqlInstanceName");
+  name->set_attr("val", "MAIL");
+  cdp_item.append_child(name);
+  xml_item_c* other = new xml_item_c("object");
+  xml_item_c* buried = new xml_item_c("data");
+  buried->set_attr("label", "SqlDbName");
+  buried->set_attr("val", "x");
+  other->append_child(buried);
+  cdp_item.append_child(other);
+  cdp_conf_c read(&cdp_item);
+  EXPECT_STREQ(read.field(cdp_conf_c::SQL_DB_NAME).as_string(), "");
+  EXPECT_FALSE(read.check_consistency(nullptr, &cdp_item));
+}
+
+TEST_F(validation_test, hyper_v_machines_and_network_mappings) {
+  make(PRODUCT_HA, APPLICATION_HYPER_V);
+  // The virtual machines: children of the first child of the first child of the external's first.
+  xmc_item_c* external = xmc_conf_c::find_object(conf->tree()->root, "External");
+  ASSERT_NE(external, nullptr);
+  xml_item_c* top = new xml_item_c("machines");
+  xml_item_c* middle = new xml_item_c("host");
+  xml_item_c* list = new xml_item_c("list");
+  top->append_child(middle);
+  middle->append_child(list);
+  external->append_child(top);
+  struct machine_s {
+    const char* checked;
+    const char* name;
+  };
+  for (const machine_s& m : {machine_s{"True", "vm1.example.invalid"}, machine_s{"False", ""}}) {
+    xml_item_c* vm = new xml_item_c("vm");
+    vm->set_attr("checked", m.checked);
+    vm->set_attr("fqn_name", m.name);
+    list->append_child(vm);
+  }
+  xmc_validity_c consistency;
+  EXPECT_TRUE(conf->check_consistency(&consistency));  // the machine list is no object configuration
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+  list->first_item()->set_attr("fqn_name", "");
+  std::vector<std::string> found = validate();
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(count_code(found, 12), 1u);
+  EXPECT_NE(found[0].find("VirtualMachineFQName"), std::string::npos);
+  list->first_item()->set_attr("fqn_name", "vm1.example.invalid");
+
+  // A switchover mapping needs both the replica network's name and its id.
+  xmc_item_c* mappings = xmc_conf_c::find_data(xmc_conf_c::find_object(conf->tree()->root, "Switchover"),
+                                               "ListVirtualNetworkMappingsSwitchover");
+  ASSERT_NE(mappings, nullptr);
+  xmc_item_c* mapping = xmc_item_c::add_xmc_child("object", mappings);
+  mapping->set_attr("label", "VirtualNetworkMapping");
+  mapping->set_attr("id", "4450");
+  xmc_item_c* field = xmc_item_c::add_xmc_child("data", mapping);
+  field->set_attr("label", "ReplicaVirtualNetworkName");
+  field->set_attr("val", "replica-net");
+  field->set_attr("type", "Text");
+  EXPECT_EQ(validate(), std::vector<std::string>{"0/-/30/Switchover.VirtualNetworkMappingsEdit"});
+  field = xmc_item_c::add_xmc_child("data", mapping);
+  field->set_attr("label", "ReplicaVirtualNetworkUUID");
+  field->set_attr("val", "uuid-1");
+  field->set_attr("type", "Text");
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+}
+
+TEST_F(validation_test, full_system_mappings_for_switchover_and_recovery_tests) {
+  make(PRODUCT_DR, APPLICATION_FULL_SYSTEM, true);
+  // Without a cloud platform the recovery test's mappings are not asked for.
+  const std::vector<std::string> before = validate();
+  EXPECT_EQ(count_code(before, 34), 0u);
+  set_host("SpecificReplicaProps.VirtualPlatformType", 2, "Azure");
+  std::vector<std::string> found = validate();
+  EXPECT_TRUE(has(found, "2/-/34/SpecificReplicaProps.VirtualMachine.VirtualNetworkMappingsEdit"));
+  set_host("SpecificReplicaProps.VirtualPlatformType", 2, "EC2");  // EC2 counts under Dr
+  EXPECT_TRUE(has(validate(), "2/-/34/SpecificReplicaProps.VirtualMachine.VirtualNetworkMappingsEdit"));
+  conf->set_assured_recovery(false);
+  EXPECT_EQ(count_code(validate(), 34), 0u);
+
+  // A full-system switchover needs one mapping with a replica network.
+  make(PRODUCT_HA, APPLICATION_FULL_SYSTEM);
+  EXPECT_TRUE(has(validate(), "2/-/34/SpecificReplicaProps.VirtualMachine.VirtualNetworkMappingsEditSwitchover"));
+  xmc_item_c* mappings = xmc_conf_c::find_data(xmc_conf_c::find_object(conf->tree()->root, "Switchover"),
+                                               "ListVirtualNetworkMappingsSwitchover");
+  ASSERT_NE(mappings, nullptr);
+  xmc_item_c* mapping = xmc_item_c::add_xmc_child("object", mappings);
+  mapping->set_attr("label", "VirtualNetworkMapping");
+  mapping->set_attr("id", "4450");
+  xmc_item_c* field = xmc_item_c::add_xmc_child("data", mapping);
+  field->set_attr("label", "ReplicaVirtualNetworkUUID");
+  field->set_attr("val", "uuid-2");
+  field->set_attr("type", "Text");
+  EXPECT_EQ(count_code(validate(), 34), 0u);
+}
+
+TEST_F(validation_test, numbers_beyond_what_their_checks_read) {
+  make();
+  // A timeout beyond 32 bits is no ratio to judge; one beyond 2^63 is above every maximum.
+  set_scenario("Switchover.IsAliveTimeout", "5000000000");
+  EXPECT_EQ(count_code(validate(), 25), 0u);
+  set_scenario("Switchover.IsAliveTimeout", "300");
+  set_scenario("Switchover.HeartbeatTimeout", "18446744073709551615");
+  EXPECT_TRUE(has(validate(), "0/-/24/Switchover.HeartbeatTimeout"));
+}
+
+TEST_F(validation_test, one_host_with_both_recovery_settings) {
+  // Assured Recovery and Suspend counted together: one host with both has two findings.
+  make(PRODUCT_HA, 0, true);
+  set_host("Suspend.status", 2, "True");
+  EXPECT_EQ(validate(), (std::vector<std::string>{"2/-/21/AssuredRecoveryObj.status", "2/-/21/Suspend.status"}));
+}
+
+TEST(scenario_locks_test, group_readers_and_loads_at_once) {
+  ASSERT_NE(generic_conf_instance, nullptr);
+  scenario_conf_c conf;
+  utl_stream_c text;
+  std::unique_ptr<xmc_item_c> scenario(generic_conf_instance->new_default_object(TAG_SCENARIO, PRODUCT_HA, 0, false));
+  {
+    mixed_xmc_xml_tree_c tree;
+    tree.attach(scenario.release(), nullptr, true);
+    tree.write_to_stream(text, true);
+  }
+  const std::string document = text.c_str();
+  ASSERT_TRUE(conf.load_text(document.c_str(), nullptr));
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    xmc_value_c value;
+    while (!stop.load()) {
+      conf.get_scenario_in_group(1, 0, value);
+      conf.get_group_data(2, value);
+    }
+  });
+  for (int i = 0; i < 200; ++i) ASSERT_TRUE(conf.load_text(document.c_str(), nullptr));
+  stop = true;
+  reader.join();
 }
 
 TEST(object_conf_test, cdp_settings_round_trip_through_their_item) {

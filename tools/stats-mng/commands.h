@@ -110,6 +110,15 @@ int print_roots(const std::string& file, uint64_t host, std::ostream& out, std::
 int validate_scenario(const std::string& file, const std::string& message_file, bool json, std::ostream& out,
                       std::ostream& err);
 
+enum list_format_e { LIST_TABLE, LIST_JSON, LIST_METRICS };
+// Lists every scenario directory from one to depth levels below each root (one holding a hidden
+// state directory), sorted, with whether an engine holds it, its state and whether and when the
+// synchronisation was replicated; reads only. With write, the output replaces that file in one
+// step instead of going to out. Returns 0 when every scenario was read, 1 when any was not (or the
+// file could not be written), EXIT_NO_SCENARIO when a root is no directory.
+int list_scenarios(const std::vector<std::string>& roots, unsigned depth, list_format_e format, const std::string& write,
+                   std::ostream& out, std::ostream& err);
+
 // One JSON object on one line (texts that are not UTF-8 are replaced, not refused).
 void print_json(std::ostream& out, const nlohmann::ordered_json& object);
 

@@ -306,7 +306,17 @@ int record_in_roots(const std::string& file, const record_options_s& options, st
     return 1;
   }
   stats_saver_ex_c saver(&roots, used.scenario_id, "", STATE_DIRECTORY_NAME, used.name.c_str(), true);
-  if (record(saver, used.host)) return 0;
+  // The savers write as many directories as the master has: a host with more keeps its extras
+  // unwritten, which is no success of writing "every root directory of the host".
+  const size_t own = roots.root_directory_count(used.host);
+  const size_t master = roots.root_directory_count(1);
+  const bool all_written = record(saver, used.host);
+  if (all_written && own > master) {
+    err << "stats-mng: host " << static_cast<unsigned long long>(used.host) << " has " << own
+        << " root directories, the master " << master << ": only the first " << master << " were written\n";
+    return 1;
+  }
+  if (all_written) return 0;
   err << "stats-mng: the state file of a root directory of host " << static_cast<unsigned long long>(used.host)
       << " could not be written (see the trace log)\n";
   return 1;

@@ -205,6 +205,32 @@ int main(int argc, char** argv) {
   set_cmd->footer("The value must fit the field's type. The file is replaced in one step.\n"
                   "Exit status: 0 written, 1 refused (the reason on standard error: a fixed field, a type that does "
                   "not fit, no such field or host), 2 when FILE cannot be loaded or saved.");
+  std::vector<std::string> list_roots;
+  unsigned list_depth = 1;
+  bool list_metrics = false;
+  std::string list_write;
+  CLI::App* list_cmd = app.add_subcommand("list", "List every scenario below some directories, with its state");
+  list_cmd->add_option("ROOT", list_roots, "A directory holding scenario directories")->required();
+  list_cmd->add_option("--depth", list_depth, "How many levels below each ROOT to look (1)")
+      ->type_name("N")
+      ->check(CLI::Range(1u, 64u));
+  CLI::Option* list_json = list_cmd->add_flag("--json", json, "Print one JSON array, an object per scenario");
+  CLI::Option* list_metrics_option =
+      list_cmd->add_flag("--metrics", list_metrics, "Print the text exposition format of metrics scrapers (gauges)");
+  list_json->excludes(list_metrics_option);
+  list_cmd->add_option("--write", list_write,
+                       "With --metrics: replace FILE with the output in one step (a new file beside it, then one "
+                       "rename), so a scraper never reads half of it")
+      ->type_name("FILE")
+      ->needs(list_metrics_option);
+  list_cmd->footer(
+      "A scenario directory is one holding the hidden state directory .mw_zq_prefix. Each is listed with "
+      "whether an engine holds its lock, its recorded state (Running, Stop, Sync, Unknown) and index, and "
+      "whether and when its synchronisation was recorded as replicated, sorted by directory. Nothing is "
+      "created, emptied or written (but FILE of --write). A scenario that cannot be read gets a note, and "
+      "the others are still listed.\n"
+      "Exit status: 0 when every scenario was read, 1 when any was not, 4 when a ROOT is no directory.");
+
   std::string validate_messages;
   CLI::App* validate_cmd = app.add_subcommand("validate", "Check a scenario file as an engine does before it runs it");
   validate_cmd->add_option("FILE", conf_file, "The scenario file")->required();
@@ -291,6 +317,11 @@ int main(int argc, char** argv) {
   }
   if (set_cmd->parsed()) {
     return stats_mng_tool_n::write_field(conf_file, conf_field, conf_values, conf_host, conf_force, std::cerr);
+  }
+  if (list_cmd->parsed()) {
+    const stats_mng_tool_n::list_format_e format =
+        list_metrics ? stats_mng_tool_n::LIST_METRICS : json ? stats_mng_tool_n::LIST_JSON : stats_mng_tool_n::LIST_TABLE;
+    return stats_mng_tool_n::list_scenarios(list_roots, list_depth, format, list_write, std::cout, std::cerr);
   }
   if (validate_cmd->parsed()) {
     return stats_mng_tool_n::validate_scenario(conf_file, validate_messages, json, std::cout, std::cerr);

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Every scenario below a directory through `list`: an engine holding one shows as active, a
+# scenario that cannot be read gets its note and the others are still listed, the JSON and the
+# metrics parse with real parsers, and nothing below the roots changes.
+# Usage: check_list.sh WORK_DIR COMMAND...   (COMMAND: the tool, with its emulator first)
+set -u
+work=$1
+shift
+tool=("$@")
+source "$(dirname "$0")/tool_checks.sh"
+rm -rf "$work"
+mkdir -p "$work/root/a" "$work/root/b" "$work/root/c" "$work/root/plain" "$work/root/deep/d" "$work/other/e"
+py=/usr/bin/python3
+"$py" -c 'import prometheus_client.parser' 2>/dev/null \
+  || fail "the metrics parser is missing: install python3-prometheus-client (scripts/install-deps.sh)"
+
+"${tool[@]}" set-state "$work/root/a" running --scenario-id 1 --name "a" >/dev/null 2>&1 || fail "set-state a failed"
+"${tool[@]}" set-sync "$work/root/b" true --time 1700000000 >/dev/null 2>&1 || fail "set-sync b failed"
+"${tool[@]}" set-state "$work/root/deep/d" stop >/dev/null 2>&1 || fail "set-state d failed"
+"${tool[@]}" set-state "$work/other/e" stop >/dev/null 2>&1 || fail "set-state e failed"
+mkdir -p "$work/root/c/.mw_zq_prefix"
+printf 'not a state file' > "$work/root/c/.mw_zq_prefix/stats.xml"
+
+# An engine holds b while list runs.
+"${tool[@]}" hold "$work/root/b" --seconds 30 >"$work/hold.out" 2>&1 &
+holder=$!
+for _ in $(seq 1 300); do
+  grep -q '^holding ' "$work/hold.out" 2>/dev/null && break
+  kill -0 "$holder" 2>/dev/null || fail "hold stopped: $(cat "$work/hold.out")"
+  sleep 0.05
+done
+grep -q '^holding ' "$work/hold.out" || fail "hold did not report holding"
+
+# What must not change: contents, sizes, modes and change times (attributes, Wine's included).
+snapshot() {
+  (cd "$work" && find root other -print0 | sort -z | xargs -0 stat -c '%n %F %s %a %Y %Z' \
+    && find root other -type f -print0 | sort -z | xargs -0 sha256sum)
+}
+snapshot > "$work/before.txt"
+
+"${tool[@]}" list "$work/root" "$work/other" --json > "$work/list.json" 2>"$work/list.err"
+rc=$?
+[ "$rc" = 1 ] || fail "list --json exited with $rc (c cannot be read): $(cat "$work/list.err")"
+"$py" - "$work/list.json" <<'PY' || fail "the JSON listing is not what it should be: $(cat "$work/list.json")"
+import json, sys
+rows = json.load(open(sys.argv[1]))
+by = {r["directory"].rstrip("/").split("/")[-1]: r for r in rows}
+assert [r["directory"] for r in rows] == sorted(r["directory"] for r in rows), "not sorted"
+assert set(by) == {"a", "b", "c", "e"}, sorted(by)   # depth 1: deep/d is not listed; plain is no scenario
+assert by["b"]["engine_active"] is True and by["a"]["engine_active"] is False
+assert by["a"]["state"] == "Running" and by["a"]["state_index"] == 0 and by["a"]["read"] is True
+assert by["b"]["synced"] is True and by["b"]["sync_time"] == 1700000000
+assert by["b"]["sync_date"] == "2023-11-14T22:13:20Z"
+assert by["c"]["read"] is False and "state file" in by["c"]["error"]
+assert by["e"]["state"] == "Stop"
+PY
+grep -q "was not read" "$work/list.err" || fail "list did not say which scenario it could not read"
+
+out=$("${tool[@]}" list "$work/root" --depth 2 --json 2>/dev/null | tr -d '\r')
+case "$out" in
+  *'/root/deep/d"'*) ;;
+  *) fail "list --depth 2 missed deep/d: $out" ;;
+esac
+
+"${tool[@]}" list "$work/root" --metrics > "$work/metrics.txt" 2>/dev/null
+"$py" - "$work/metrics.txt" <<'PY' || fail "the metrics do not parse or say the wrong thing: $(cat "$work/metrics.txt")"
+import sys
+from prometheus_client.parser import text_string_to_metric_families
+samples = {}
+for family in text_string_to_metric_families(open(sys.argv[1]).read().replace("\r", "")):
+    assert family.type == "gauge", family
+    for s in family.samples:
+        samples[(s.name, s.labels["directory"].rstrip("/").split("/")[-1])] = s.value
+assert samples[("stats_mng_engine_active", "b")] == 1
+assert samples[("stats_mng_engine_active", "a")] == 0
+assert samples[("stats_mng_state_index", "a")] == 0
+assert samples[("stats_mng_sync_replicated_time_seconds", "b")] == 1700000000
+assert samples[("stats_mng_scenario_read", "c")] == 0
+assert ("stats_mng_state_index", "c") not in samples   # no answer is no sample
+PY
+
+# Table: a header and one line a scenario.
+lines=$("${tool[@]}" list "$work/root" 2>/dev/null | tr -d '\r' | wc -l)
+[ "$lines" = 4 ] || fail "the table has $lines lines, not 4"
+
+snapshot > "$work/after.txt"
+diff "$work/before.txt" "$work/after.txt" > "$work/diff.txt" || fail "list changed something: $(cat "$work/diff.txt")"
+
+# Written in one step for a scraper.
+expect 1 "" list "$work/root" --metrics --write "$work/scrape.prom"
+grep -q '^stats_mng_engine_active{directory=".*/root/b/*"} 1$' "$work/scrape.prom" \
+  || fail "the written metrics lack b: $(cat "$work/scrape.prom")"
+ls "$work" | grep -q '\.tmp$' && fail "a temporary file was left beside the metrics"
+expect 2 "" list "$work/root" --write "$work/x.prom"   # --write needs --metrics
+expect 4 "" list "$work/missing"
+expect 4 "" list "$work/root/a/.mw_zq_prefix/stats.xml"
+
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+rm -rf "$work"
+echo "list checks passed"
