@@ -12,6 +12,7 @@ namespace {
 
 const char* k_file = "xml_reader";
 constexpr size_t k_tag_step = 512;
+constexpr uint64_t k_chunk = 64 * 1024;
 
 bool is_blank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -26,11 +27,8 @@ xml_base_reader_c::xml_base_reader_c(xml_document_c* document)
 
 xml_base_reader_c::~xml_base_reader_c() { std::free(m_tag); }
 
-unsigned char xml_base_reader_c::read_char() { return XML_END_OF_INPUT; }
-
-void xml_base_reader_c::unread_char() {}
-
 void xml_base_reader_c::reset() {
+  m_begin = m_next = m_end = nullptr;
   std::memset(m_tag, 0, m_tag_used);
   m_tag_used = 0;
   m_tag_pos = 0;
@@ -250,28 +248,35 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
 
 xml_file_reader_c::~xml_file_reader_c() { m_file.close(); }
 
-unsigned char xml_file_reader_c::read_char() {
-  unsigned char c = 0;
-  return m_file.read(&c, 1) == 1 ? c : XML_END_OF_INPUT;
-}
-
-void xml_file_reader_c::unread_char() {
-  const uint64_t at = m_file.tell();
-  if (at != static_cast<uint64_t>(-1) && at > 0) m_file.seek(at - 1);
+bool xml_file_reader_c::_fill() {
+  if (!m_file.is_open()) return false;
+  if (m_buffer == nullptr) {
+    // A chunk no bigger than the file.
+    const uint64_t size = m_file.size();
+    m_capacity = static_cast<size_t>(size == 0 || size > k_chunk ? k_chunk : size);
+    m_buffer.reset(new unsigned char[m_capacity]);
+  }
+  // Only a byte just read is ever given back, so the new window need not keep the old one's last.
+  const size_t got = m_file.read(m_buffer.get(), m_capacity);
+  if (got == 0 || got == static_cast<size_t>(-1)) return false;
+  m_begin = m_next = m_buffer.get();
+  m_end = m_next + got;
+  return true;
 }
 
 void xml_file_reader_c::reset() {
   xml_base_reader_c::reset();
   m_file.close();
+  m_buffer.reset();
+  m_capacity = 0;
 }
 
 bool xml_file_reader_c::open_xml(const char* path) {
   if (path == nullptr || path[0] == '\0') return false;
   ZQTR_SCOPE(tr, "xml_file_reader_c::open_xml", k_file);
   reset();
-  // Read through the read-ahead buffer on the bare handle: a stream beneath it would only copy
-  // the bytes once more.
-  if (!m_file.open(path, "r", nullptr, ZQ_OPEN_SEQUENTIAL_SCAN | ZQ_OPEN_READ_AHEAD | ZQ_OPEN_HANDLE_ONLY)) {
+  // The reader reads whole chunks into its own window: the bare handle, no buffer beneath it.
+  if (!m_file.open(path, "r", nullptr, ZQ_OPEN_SEQUENTIAL_SCAN | ZQ_OPEN_HANDLE_ONLY)) {
     // The open goes through the system's file services, which report in the last error, not in
     // the runtime's errno (never set by them on Windows): take it before anything else runs.
     const DWORD error = GetLastError();
@@ -291,26 +296,17 @@ bool xml_file_reader_c::open_xml(const char* path) {
 
 xml_stream_reader_c::xml_stream_reader_c(xml_document_c* document, const char* text) : xml_base_reader_c(document) {
   if (text == nullptr) return;
-  m_length = std::strlen(text);
-  m_text = new char[m_length + 1];
-  std::memcpy(m_text, text, m_length + 1);
+  const size_t length = std::strlen(text);
+  m_text = new char[length + 1];
+  std::memcpy(m_text, text, length + 1);
+  m_begin = m_next = reinterpret_cast<const unsigned char*>(m_text);
+  m_end = m_next + length;
 }
 
 xml_stream_reader_c::~xml_stream_reader_c() { delete[] m_text; }
-
-unsigned char xml_stream_reader_c::read_char() {
-  if (m_text == nullptr || m_read_pos >= m_length) return XML_END_OF_INPUT;
-  return static_cast<unsigned char>(m_text[m_read_pos++]);
-}
-
-void xml_stream_reader_c::unread_char() {
-  if (m_read_pos >= 1) --m_read_pos;
-}
 
 void xml_stream_reader_c::reset() {
   xml_base_reader_c::reset();
   delete[] m_text;
   m_text = nullptr;
-  m_read_pos = 0;
-  m_length = 0;
 }

@@ -7,15 +7,22 @@
 #include "xml/xml_doc.h"
 
 #include <cstddef>
+#include <memory>
 
 // What read_char gives at the end of the input (a byte 0xFF in the input ends it too).
 constexpr unsigned char XML_END_OF_INPUT = 255;
 
+// The grammar reads its characters from a window of bytes that the input classes fill: a byte costs
+// a comparison, not a call.
 class xml_base_reader_c {
  public:
   explicit xml_base_reader_c(xml_document_c* document);
-  virtual unsigned char read_char();
-  virtual void unread_char();
+  // The next byte; XML_END_OF_INPUT at the end.
+  unsigned char read_char() { return m_next < m_end ? *m_next++ : _read_after_fill(); }
+  // Gives back the byte just read.
+  void unread_char() {
+    if (m_next > m_begin) --m_next;
+  }
   virtual void reset();
   virtual ~xml_base_reader_c();
   xml_base_reader_c(const xml_base_reader_c&) = delete;
@@ -33,7 +40,17 @@ class xml_base_reader_c {
   size_t tag_capacity() const { return m_tag_capacity; }
   size_t tag_used() const { return m_tag_used; }
 
+ protected:
+  // Makes the next bytes of the input the window [m_next, m_end); false at the end of the input.
+  // (A byte is given back only right after it was read, so a window never needs the one before.)
+  virtual bool _fill() { return false; }
+
+  const unsigned char* m_begin = nullptr;
+  const unsigned char* m_next = nullptr;
+  const unsigned char* m_end = nullptr;
+
  private:
+  unsigned char _read_after_fill() { return _fill() && m_next < m_end ? *m_next++ : XML_END_OF_INPUT; }
   bool _read_element(xml_node_c* parent, bool skip_text, unsigned depth);
   bool _grow_tag();
 
@@ -51,29 +68,29 @@ class xml_file_reader_c : public xml_base_reader_c {
  public:
   explicit xml_file_reader_c(xml_document_c* document) : xml_base_reader_c(document) {}
   ~xml_file_reader_c() override;
-  unsigned char read_char() override;
-  void unread_char() override;
   void reset() override;
 
   bool open_xml(const char* path);
 
+ protected:
+  // Reads the next chunk (at most 64 KiB, no more than the file holds).
+  bool _fill() override;
+
  private:
   FILE_c m_file;
+  std::unique_ptr<unsigned char[]> m_buffer;
+  size_t m_capacity = 0;
 };
 
 class xml_stream_reader_c : public xml_base_reader_c {
  public:
-  // Reads a copy of text.
+  // Reads a copy of text, all of it one window.
   xml_stream_reader_c(xml_document_c* document, const char* text);
   ~xml_stream_reader_c() override;
-  unsigned char read_char() override;
-  void unread_char() override;
   void reset() override;
 
  private:
   char* m_text = nullptr;
-  size_t m_read_pos = 0;
-  size_t m_length = 0;
 };
 
 #endif

@@ -91,6 +91,24 @@ TEST_F(xml_document_test, elements_attributes_and_text_as_read_from_a_file) {
   }
 }
 
+// A file is read in chunks of 64 KiB: a text that ends where a chunk ends, so that the '<' after it
+// (read, given back, read again) is the first or last byte of a chunk, loads as any other.
+TEST_F(xml_document_test, texts_and_tags_across_the_reading_chunks) {
+  const std::string head = std::string(k_declaration) + "<r><a>";
+  for (size_t border : {65534u, 65535u, 65536u, 65537u, 131072u}) {
+    for (long shift = -2; shift <= 2; ++shift) {
+      const size_t lt = static_cast<size_t>(static_cast<long>(border) + shift);  // where "</a>" begins
+      SCOPED_TRACE(lt);
+      const std::string text(lt - head.size(), 'x');
+      xml_document_c doc;
+      ASSERT_TRUE(load(doc, head + text + "</a><b c=\"1\"/></r>\n"));
+      const std::string out = written(doc);
+      EXPECT_NE(out.find("<a>" + text + "</a>"), std::string::npos);
+      EXPECT_NE(out.find("<b c=\"1\"/>"), std::string::npos);
+    }
+  }
+}
+
 TEST_F(xml_document_test, a_byte_order_mark_before_the_first_tag_is_ignored) {
   xml_document_c doc;
   ASSERT_TRUE(load(doc, std::string("\xEF\xBB\xBF") + k_declaration + "<a/>"));
