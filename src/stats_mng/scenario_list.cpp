@@ -1,6 +1,5 @@
 #include "stats_mng/scenario_list.h"
 
-#include "file/file_manipulation.h"
 #include "file/path_n.h"
 #include "platform/trc/zqtr.h"
 #include "stats_mng/stats_saver_lock.h"
@@ -17,17 +16,46 @@ namespace {
 
 const char* k_file = "scenario_list";
 
-std::string standard(const std::string& path) {
-  std::vector<char> buffer(PATH_BUFFER_SIZE);
-  if (path.size() >= PATH_BUFFER_SIZE || !path_n::standard_dir_path(path.c_str(), buffer.data(), true)) return path;
-  return buffer.data();
-}
-
 // The saver a reader asks through: the scenario's own state directory, nothing to write.
 class list_saver_c : public stats_saver_ex_c {
  public:
   explicit list_saver_c(const char* directory) : stats_saver_ex_c(nullptr, 0, directory, STATE_DIRECTORY_NAME, "", true) {}
 };
+
+enum presence_e { ABSENT, PRESENT, UNKNOWN };
+
+// Whether path exists, telling "not there" from "cannot be looked at" (no permission ...).
+presence_e presence(const std::string& path, std::string& why) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(fs::u8path(path), ec);
+  if (!ec) return status.type() == fs::file_type::not_found ? ABSENT : PRESENT;
+  if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) return ABSENT;
+  why = ec.message();
+  return UNKNOWN;
+}
+
+// One state file read as the exports read it, refused when it cannot be one.
+bool read_state_file(const std::string& path, stats_saver_ex_c::state_reading_s& reading, std::string& problem,
+                     const char* which) {
+  std::string why;
+  switch (presence(path, why)) {
+    case ABSENT: return true;
+    case UNKNOWN:
+      problem = std::string("cannot look at ") + which + ": " + why;
+      return false;
+    case PRESENT: break;
+  }
+  std::error_code ec;
+  const uint64_t size = fs::file_size(fs::u8path(path), ec);
+  if (!ec && size > scenario_lister_c::k_max_state_file_size) {
+    problem = std::string(which) + " is " + std::to_string(size) + " bytes, which no state file is";
+    return false;
+  }
+  list_saver_c saver("");
+  reading.read = saver._get_state_timestamp(path.c_str(), &reading.state_index, &reading.time, &reading.synced);
+  if (!reading.read) problem = std::string("cannot read ") + which + " (not a state file, or not readable)";
+  return reading.read;
+}
 
 }  // namespace
 
@@ -49,17 +77,24 @@ bool scenario_lister_c::find(const std::string& root, unsigned depth, std::vecto
     std::vector<fs::path> next;
     for (const fs::path& dir : level) {
       fs::directory_iterator it(dir, fs::directory_options::none, ec);
-      if (ec) {
-        skipped.push_back(dir.u8string() + ": " + ec.message());
-        continue;
-      }
-      for (const fs::directory_entry& entry : it) {
+      for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const fs::directory_entry& entry = *it;
         std::error_code entry_ec;
-        if (!entry.is_directory(entry_ec)) continue;
-        const fs::path name = entry.path().filename();
-        if (name == STATE_DIRECTORY_NAME) continue;
-        if (fs::is_directory(entry.path() / STATE_DIRECTORY_NAME, entry_ec)) out.push_back(standard(entry.path().u8string()));
+        if (!entry.is_directory(entry_ec) || entry.path().filename() == STATE_DIRECTORY_NAME) continue;
+        const fs::path state_dir = entry.path() / STATE_DIRECTORY_NAME;
+        const fs::file_status status = fs::status(state_dir, entry_ec);
+        if (entry_ec && entry_ec != std::errc::no_such_file_or_directory) {
+          skipped.push_back(entry.path().generic_u8string() + ": " + entry_ec.message());
+        } else if (!entry_ec && fs::is_directory(status)) {
+          // A scenario reached through a link is the scenario: its real path, once.
+          const fs::path real = fs::canonical(entry.path(), entry_ec);
+          out.push_back((entry_ec ? entry.path() : real).generic_u8string());
+        }
         if (d < depth && !entry.is_symlink(entry_ec)) next.push_back(entry.path());
+      }
+      if (ec) {
+        skipped.push_back(dir.generic_u8string() + ": " + ec.message());
+        ec.clear();
       }
     }
     level.swap(next);
@@ -69,58 +104,81 @@ bool scenario_lister_c::find(const std::string& root, unsigned depth, std::vecto
   return true;
 }
 
-stats_saver_ex_c::state_reading_s scenario_lister_c::_parent_reading(const std::string& parent_file) {
+const scenario_lister_c::parent_s& scenario_lister_c::_parent_reading(const std::string& parent_file) {
   auto known = m_parents.find(parent_file);
   if (known != m_parents.end()) return known->second;
-  stats_saver_ex_c::state_reading_s reading;
-  list_saver_c saver("");
-  if (file_manipulation_n::if_exists(parent_file.c_str(), nullptr)) {
-    reading.read = saver._get_state_timestamp(parent_file.c_str(), &reading.state_index, &reading.time, &reading.synced);
-  }
-  m_parents[parent_file] = reading;
-  return reading;
+  parent_s& parent = m_parents[parent_file];
+  read_state_file(parent_file, parent.reading, parent.problem, "the parent directory's state file");
+  return parent;
 }
 
 scenario_report_s scenario_lister_c::read(const std::string& directory) {
   ZQTR_SCOPE(tr, "scenario_lister_c::read", k_file);
   scenario_report_s report;
-  report.directory = standard(directory);
-  if (report.directory.size() > MAX_SCENARIO_DIR_LENGTH || !multi_lang_str_n::is_valid_utf8(report.directory.c_str())) {
+  report.directory = directory;
+#ifndef _WIN32
+  // A name holding a backslash would be read as two names (the library takes it for a separator).
+  if (directory.find('\\') != std::string::npos) {
+    report.error = "the path holds a backslash, which the library reads as a separator";
+    return report;
+  }
+#endif
+  if (directory.size() > MAX_SCENARIO_DIR_LENGTH || !multi_lang_str_n::is_valid_utf8(directory.c_str())) {
     report.error = "the path is too long or not UTF-8 text";
     return report;
   }
+  std::vector<char> standard(PATH_BUFFER_SIZE);
+  path_n::standard_dir_path(directory.c_str(), standard.data(), true);
   std::vector<std::string> problems;
 
   // The engine: a read-only probe of the lock file, when there is one.
-  stats_saver_lock_c lock(report.directory.c_str(), false);
-  if (file_manipulation_n::if_exists(lock.lock_file_path().c_str(), nullptr)) {
-    switch (lock.probe()) {
-      case stats_saver_lock_c::PROBE_HELD: report.engine_active = true; break;
-      case stats_saver_lock_c::PROBE_FREE: break;
-      case stats_saver_lock_c::PROBE_ERROR: {
-        utl_stream_c reason;
-        problems.push_back(std::string("cannot ask the lock file: ") +
-                           utl_n::get_error_text(reason, static_cast<int>(lock.error())));
-        break;
+  stats_saver_lock_c lock(standard.data(), false);
+  std::string why;
+  switch (presence(lock.lock_file_path().c_str(), why)) {
+    case ABSENT: report.engine_known = true; break;
+    case UNKNOWN: problems.push_back("cannot look at the lock file: " + why); break;
+    case PRESENT:
+      switch (lock.probe()) {
+        case stats_saver_lock_c::PROBE_HELD: report.engine_known = report.engine_active = true; break;
+        case stats_saver_lock_c::PROBE_FREE: report.engine_known = true; break;
+        case stats_saver_lock_c::PROBE_ERROR: {
+          utl_stream_c reason;
+          problems.push_back(std::string("cannot ask the lock file: ") +
+                             utl_n::get_error_text(reason, static_cast<int>(lock.error())));
+          break;
+        }
       }
-    }
+      break;
   }
 
   // The state: the own file against the parent's, as the exports read them.
-  list_saver_c saver(report.directory.c_str());
+  list_saver_c saver(standard.data());
   utl_stream_c own_path, parent_path;
-  stats_saver_ex_c::state_reading_s own, parent;
-  if (saver.get_file_path(own_path) != nullptr && file_manipulation_n::if_exists(own_path.c_str(), nullptr)) {
-    own.read = saver._get_state_timestamp(own_path.c_str(), &own.state_index, &own.time, &own.synced);
-    if (!own.read) problems.push_back("cannot read its state file (not a state file, or not readable)");
+  stats_saver_ex_c::state_reading_s own;
+  stats_saver_ex_c::state_reading_s parent;
+  bool state_known = true;
+  std::string problem;
+  if (saver.get_file_path(own_path) != nullptr && !read_state_file(own_path.c_str(), own, problem, "its state file")) {
+    problems.push_back(problem);
+    state_known = false;
   }
-  if (saver.get_parent_file_path(parent_path)) parent = _parent_reading(parent_path.c_str());
-  const stats_saver_ex_c::state_reading_s& counted = stats_saver_ex_c::later_of(own, parent);
-  report.state_recorded = counted.read;
-  if (counted.read) {
-    report.state_index = counted.state_index;
-    report.synced = counted.synced;
-    report.sync_time = counted.time;
+  if (saver.get_parent_file_path(parent_path)) {
+    const parent_s& p = _parent_reading(parent_path.c_str());
+    parent = p.reading;
+    if (!p.problem.empty()) {
+      problems.push_back(p.problem);
+      state_known = false;
+    }
+  }
+  report.state_known = state_known;
+  if (state_known) {
+    const stats_saver_ex_c::state_reading_s& counted = stats_saver_ex_c::later_of(own, parent);
+    report.state_recorded = counted.read;
+    if (counted.read) {
+      report.state_index = counted.state_index;
+      report.synced = counted.synced;
+      report.sync_time = counted.time;
+    }
   }
   for (const std::string& p : problems) report.error += (report.error.empty() ? "" : "; ") + p;
   report.read = problems.empty();

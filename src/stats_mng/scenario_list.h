@@ -11,10 +11,12 @@
 #include <vector>
 
 struct scenario_report_s {
-  std::string directory;  // the standard form
+  std::string directory;  // absolute, '/' between its parts
   bool read = false;      // every question below was answered
   std::string error;      // why not
+  bool engine_known = false;  // the lock could be asked
   bool engine_active = false;
+  bool state_known = false;     // the state files could be read (or there are none)
   bool state_recorded = false;  // a state file was read (own or parent)
   unsigned state_index = STATE_UNKNOWN;
   bool synced = false;
@@ -23,21 +25,28 @@ struct scenario_report_s {
 
 class scenario_lister_c {
  public:
+  // A state file bigger than this is no state file (they are a few hundred bytes): it is not read.
+  static constexpr uint64_t k_max_state_file_size = 1u << 20;
+
   // The scenario directories (each holding a hidden state directory) from one to depth levels below
-  // root, absolute, in byte order of their standard form. Symbolic links are not followed down (a link to a
-  // scenario directory is listed, one to a tree is not walked). False, with error filled, when
-  // root is no directory that can be read; directories below it that cannot be read are passed
-  // over and named in skipped.
+  // root: absolute, each under its real path (a symbolic link to a scenario is the scenario, listed
+  // once), in byte order. Links are not followed down. False, with error filled, when root is no
+  // directory that can be read; a directory below it that cannot be looked into is named in skipped.
   bool find(const std::string& root, unsigned depth, std::vector<std::string>& out, std::string& error);
   // What the scenario's lock and state files say; the parent directory's state file, read once per
-  // parent for all its scenarios, counts as the exports count it.
+  // parent for all its scenarios, counts as the exports count it. Whatever could not be asked is
+  // said in error, and not answered.
   scenario_report_s read(const std::string& directory);
 
   std::vector<std::string> skipped;
 
  private:
-  stats_saver_ex_c::state_reading_s _parent_reading(const std::string& parent_file);
-  std::map<std::string, stats_saver_ex_c::state_reading_s> m_parents;
+  struct parent_s {
+    stats_saver_ex_c::state_reading_s reading;
+    std::string problem;
+  };
+  const parent_s& _parent_reading(const std::string& parent_file);
+  std::map<std::string, parent_s> m_parents;
 };
 
 #endif

@@ -18,6 +18,7 @@ py=/usr/bin/python3
 "${tool[@]}" set-sync "$work/root/b" true --time 1700000000 >/dev/null 2>&1 || fail "set-sync b failed"
 "${tool[@]}" set-state "$work/root/deep/d" stop >/dev/null 2>&1 || fail "set-state d failed"
 "${tool[@]}" set-state "$work/other/e" stop >/dev/null 2>&1 || fail "set-state e failed"
+printf 'kept' > "$work/root/a/.mw_zq_prefix/state.lock"   # a lock file with content keeps it
 mkdir -p "$work/root/c/.mw_zq_prefix"
 printf 'not a state file' > "$work/root/c/.mw_zq_prefix/stats.xml"
 
@@ -44,6 +45,7 @@ rc=$?
 "$py" - "$work/list.json" <<'PY' || fail "the JSON listing is not what it should be: $(cat "$work/list.json")"
 import json, sys
 rows = json.load(open(sys.argv[1]))
+assert len(rows) == 4 and len({r["directory"] for r in rows}) == 4, rows   # each scenario once
 by = {r["directory"].rstrip("/").split("/")[-1]: r for r in rows}
 assert [r["directory"] for r in rows] == sorted(r["directory"] for r in rows), "not sorted"
 assert set(by) == {"a", "b", "c", "e"}, sorted(by)   # depth 1: deep/d is not listed; plain is no scenario
@@ -52,6 +54,7 @@ assert by["a"]["state"] == "Running" and by["a"]["state_index"] == 0 and by["a"]
 assert by["b"]["synced"] is True and by["b"]["sync_time"] == 1700000000
 assert by["b"]["sync_date"] == "2023-11-14T22:13:20Z"
 assert by["c"]["read"] is False and "state file" in by["c"]["error"]
+assert by["c"]["state"] is None and by["c"]["engine_active"] is False   # unread state: no answer
 assert by["e"]["state"] == "Stop"
 PY
 grep -q "was not read" "$work/list.err" || fail "list did not say which scenario it could not read"
@@ -85,6 +88,11 @@ lines=$("${tool[@]}" list "$work/root" 2>/dev/null | tr -d '\r' | wc -l)
 
 snapshot > "$work/after.txt"
 diff "$work/before.txt" "$work/after.txt" > "$work/diff.txt" || fail "list changed something: $(cat "$work/diff.txt")"
+
+# Every scenario read: exit 0.
+out=$("${tool[@]}" list "$work/other" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+rc=$?
+[ "$rc" = 0 ] || fail "list of readable scenarios exited with $rc: $out"
 
 # Written in one step for a scraper.
 expect 1 "" list "$work/root" --metrics --write "$work/scrape.prom"

@@ -6,6 +6,7 @@
 #include "stats_mng/scenario_list.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <sstream>
 
@@ -30,10 +31,57 @@ std::string utc_date(int64_t seconds) {
 
 const char* state_name(const scenario_report_s& r) { return k_state_names[r.state_index < 4 ? r.state_index : 3]; }
 
-// A label value of the exposition format: backslash, double quote and line feed escaped.
+// The text with every byte that is no part of a UTF-8 character replaced by U+FFFD.
+std::string valid_utf8(const std::string& text) {
+  std::string out;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
+  while (p < end) {
+    size_t n = 0;
+    uint32_t c = *p;
+    if (c < 0x80) {
+      n = 1;
+    } else if ((c & 0xE0) == 0xC0 && c >= 0xC2) {
+      n = 2;
+    } else if ((c & 0xF0) == 0xE0) {
+      n = 3;
+    } else if ((c & 0xF8) == 0xF0 && c <= 0xF4) {
+      n = 4;
+    }
+    bool ok = n > 0 && static_cast<size_t>(end - p) >= n;
+    for (size_t i = 1; ok && i < n; ++i) ok = (p[i] & 0xC0) == 0x80;
+    if (ok && n == 3) ok = !(c == 0xE0 && p[1] < 0xA0) && !(c == 0xED && p[1] >= 0xA0);  // overlong, surrogates
+    if (ok && n == 4) ok = !(c == 0xF0 && p[1] < 0x90) && !(c == 0xF4 && p[1] >= 0x90);
+    if (ok) {
+      out.append(reinterpret_cast<const char*>(p), n);
+      p += n;
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++p;
+    }
+  }
+  return out;
+}
+
+// For a terminal: valid UTF-8, control characters shown as \xNN (a line end in a name splits no row).
+std::string printable(const std::string& text) {
+  std::string out;
+  for (char c : valid_utf8(text)) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// A label value of the exposition format: UTF-8, backslash, double quote and line feed escaped.
 std::string label_value(const std::string& text) {
   std::string out;
-  for (char c : text) {
+  for (char c : valid_utf8(text)) {
     if (c == '\\') {
       out += "\\\\";
     } else if (c == '"') {
@@ -51,9 +99,13 @@ void print_table(const std::vector<scenario_report_s>& reports, std::ostream& ou
   const char* headers[] = {"DIRECTORY", "ENGINE", "STATE", "INDEX", "SYNCED", "SYNC TIME", "SYNC DATE", "NOTE"};
   std::vector<std::vector<std::string>> rows;
   for (const scenario_report_s& r : reports) {
-    rows.push_back({r.directory, r.engine_active ? "active" : "inactive", state_name(r), std::to_string(r.state_index),
-                    r.synced ? "true" : "false", r.sync_time > 0 ? std::to_string(r.sync_time) : "-",
-                    r.sync_time > 0 ? utc_date(r.sync_time) : "-", r.read ? "" : "not read: " + r.error});
+    // What could not be asked shows as "?", never as an answer.
+    const bool state = r.state_known;
+    const std::string date = state && r.sync_time > 0 ? utc_date(r.sync_time) : "";
+    rows.push_back({printable(r.directory), !r.engine_known ? "?" : r.engine_active ? "active" : "inactive",
+                    state ? state_name(r) : "?", state ? std::to_string(r.state_index) : "?",
+                    !state ? "?" : r.synced ? "true" : "false", state && r.sync_time > 0 ? std::to_string(r.sync_time) : "-",
+                    date.empty() ? "-" : date, r.read ? "" : "not read: " + printable(r.error)});
   }
   size_t widths[8];
   for (size_t c = 0; c < 8; ++c) {
@@ -80,44 +132,46 @@ void print_json_list(const std::vector<scenario_report_s>& reports, std::ostream
     entry["directory"] = r.directory;
     entry["read"] = r.read;
     if (!r.read) entry["error"] = r.error;
-    entry["engine_active"] = r.engine_active;
-    entry["state"] = state_name(r);
-    entry["state_index"] = r.state_index;
-    entry["synced"] = r.synced;
-    entry["sync_time"] = r.sync_time;
-    entry["sync_date"] = r.sync_time > 0 ? nlohmann::ordered_json(utc_date(r.sync_time)) : nlohmann::ordered_json();
+    // What could not be asked is null, never an answer.
+    const nlohmann::ordered_json none;
+    entry["engine_active"] = r.engine_known ? nlohmann::ordered_json(r.engine_active) : none;
+    entry["state"] = r.state_known ? nlohmann::ordered_json(state_name(r)) : none;
+    entry["state_index"] = r.state_known ? nlohmann::ordered_json(r.state_index) : none;
+    entry["synced"] = r.state_known ? nlohmann::ordered_json(r.synced) : none;
+    entry["sync_time"] = r.state_known ? nlohmann::ordered_json(r.sync_time) : none;
+    const std::string date = r.state_known && r.sync_time > 0 ? utc_date(r.sync_time) : "";
+    entry["sync_date"] = date.empty() ? none : nlohmann::ordered_json(date);
     list.push_back(entry);
   }
   out << list.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 void print_metrics(const std::vector<scenario_report_s>& reports, std::ostream& out) {
+  enum known_e { ALWAYS, ENGINE, STATE };
   struct gauge_s {
     const char* name;
     const char* help;
-    double (*value)(const scenario_report_s&);
-    bool needs_read;
+    int64_t (*value)(const scenario_report_s&);
+    known_e needs;
   };
   const gauge_s gauges[] = {
       {"stats_mng_scenario_read", "Whether every question about the scenario was answered (1) or not (0).",
-       [](const scenario_report_s& r) { return r.read ? 1.0 : 0.0; }, false},
+       [](const scenario_report_s& r) -> int64_t { return r.read ? 1 : 0; }, ALWAYS},
       {"stats_mng_engine_active", "Whether an engine holds the scenario's lock (1) or not (0).",
-       [](const scenario_report_s& r) { return r.engine_active ? 1.0 : 0.0; }, true},
+       [](const scenario_report_s& r) -> int64_t { return r.engine_active ? 1 : 0; }, ENGINE},
       {"stats_mng_state_index", "The recorded state: 0 Running, 1 Stop, 2 Sync, 3 Unknown.",
-       [](const scenario_report_s& r) { return static_cast<double>(r.state_index); }, true},
+       [](const scenario_report_s& r) -> int64_t { return r.state_index; }, STATE},
       {"stats_mng_sync_replicated", "Whether the synchronisation was recorded as replicated (1) or not (0).",
-       [](const scenario_report_s& r) { return r.synced ? 1.0 : 0.0; }, true},
+       [](const scenario_report_s& r) -> int64_t { return r.synced ? 1 : 0; }, STATE},
       {"stats_mng_sync_replicated_time_seconds", "When the state was recorded, in seconds since 1970 (0: never).",
-       [](const scenario_report_s& r) { return static_cast<double>(r.sync_time); }, true},
+       [](const scenario_report_s& r) -> int64_t { return r.sync_time; }, STATE},
   };
   for (const gauge_s& g : gauges) {
     out << "# HELP " << g.name << ' ' << g.help << '\n' << "# TYPE " << g.name << " gauge\n";
     for (const scenario_report_s& r : reports) {
-      if (g.needs_read && !r.read) continue;  // no answer is no sample, not a made-up one
-      std::ostringstream value;
-      value.precision(17);
-      value << g.value(r);
-      out << g.name << "{directory=\"" << label_value(r.directory) << "\"} " << value.str() << '\n';
+      // No answer is no sample, not a made-up one.
+      if ((g.needs == ENGINE && !r.engine_known) || (g.needs == STATE && !r.state_known)) continue;
+      out << g.name << "{directory=\"" << label_value(r.directory) << "\"} " << g.value(r) << '\n';
     }
   }
 }
@@ -158,10 +212,14 @@ int list_scenarios(const std::vector<std::string>& roots, unsigned depth, list_f
       return 1;
     }
   } else {
-    out << text.str();
+    out << text.str() << std::flush;
+    if (!out) {
+      err << "stats-mng: the listing could not be written to the standard output\n";
+      return 1;
+    }
   }
   for (const scenario_report_s& r : reports) {
-    if (!r.read) err << "stats-mng: " << r.directory << " was not read: " << r.error << "\n";
+    if (!r.read) err << "stats-mng: " << printable(r.directory) << " was not read: " << printable(r.error) << "\n";
   }
   return all_read ? 0 : 1;
 }
