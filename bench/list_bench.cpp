@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -49,13 +50,18 @@ const std::string& tree_of(int count) {
   return g_trees.roots[count] = root;
 }
 
+std::vector<std::string> scenarios_below(const std::string& root) {
+  scenario_lister_c lister;
+  std::vector<std::string> found;
+  std::string error;
+  lister.find(root, 1, found, error);
+  return found;
+}
+
 void BM_walk(benchmark::State& state) {
   const std::string& root = tree_of(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    scenario_lister_c lister;
-    std::vector<std::string> found;
-    std::string error;
-    benchmark::DoNotOptimize(lister.find(root, 1, found, error));
+    const std::vector<std::string> found = scenarios_below(root);
     if (found.size() != static_cast<size_t>(state.range(0))) state.SkipWithError("wrong count");
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -65,10 +71,7 @@ void BM_list(benchmark::State& state) {
   const std::string& root = tree_of(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     scenario_lister_c lister;
-    std::vector<std::string> found;
-    std::string error;
-    lister.find(root, 1, found, error);
-    for (const std::string& dir : found) {
+    for (const std::string& dir : scenarios_below(root)) {
       scenario_report_s report = lister.read(dir);
       if (!report.read || report.state_index != STATE_RUNNING) state.SkipWithError("not read");
       benchmark::DoNotOptimize(report);
@@ -83,11 +86,7 @@ void BM_floor(benchmark::State& state) {
   const std::string& root = tree_of(static_cast<int>(state.range(0)));
   char buffer[4096];
   for (auto _ : state) {
-    scenario_lister_c lister;
-    std::vector<std::string> found;
-    std::string error;
-    lister.find(root, 1, found, error);
-    for (const std::string& dir : found) {
+    for (const std::string& dir : scenarios_below(root)) {
       const std::string state_dir = dir + "/.mw_zq_prefix";
       int fd = ::open((state_dir + "/stats.xml").c_str(), O_RDONLY);
       if (fd >= 0) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -100,6 +101,24 @@ class validation_test : public ::testing::Test {
     ASSERT_NE(conf->host_tree().find(3), nullptr);
     set_host("CommonHostProps.IP", 3, "192.0.2.3");
     set_host("SpecificReplicaProps.FailoverHost", 3, "False");  // the copy's: one failover host is enough
+  }
+  // A virtual network mapping appended to the switchover's list, with the given data items (Text).
+  xmc_item_c* add_switchover_mapping(std::initializer_list<std::pair<const char*, const char*>> fields) {
+    xmc_item_c* mappings = xmc_conf_c::find_data(xmc_conf_c::find_object(conf->tree()->root, "Switchover"),
+                                                 "ListVirtualNetworkMappingsSwitchover");
+    EXPECT_NE(mappings, nullptr);
+    if (mappings == nullptr) return nullptr;
+    xmc_item_c* mapping = xmc_item_c::add_xmc_child("object", mappings);
+    mapping->set_attr("label", "VirtualNetworkMapping");
+    mapping->set_attr("id", "4450");
+    for (const auto& f : fields) add_mapping_field(mapping, f.first, f.second);
+    return mapping;
+  }
+  static void add_mapping_field(xmc_item_c* mapping, const char* label, const char* val) {
+    xmc_item_c* field = xmc_item_c::add_xmc_child("data", mapping);
+    field->set_attr("label", label);
+    field->set_attr("val", val);
+    field->set_attr("type", "Text");
   }
   // Runs the validity check; returns its findings.
   std::vector<std::string> validate(bool* result = nullptr) {
@@ -482,21 +501,10 @@ TEST_F(validation_test, hyper_v_machines_and_network_mappings) {
   list->first_item()->set_attr("fqn_name", "vm1.example.invalid");
 
   // A switchover mapping needs both the replica network's name and its id.
-  xmc_item_c* mappings = xmc_conf_c::find_data(xmc_conf_c::find_object(conf->tree()->root, "Switchover"),
-                                               "ListVirtualNetworkMappingsSwitchover");
-  ASSERT_NE(mappings, nullptr);
-  xmc_item_c* mapping = xmc_item_c::add_xmc_child("object", mappings);
-  mapping->set_attr("label", "VirtualNetworkMapping");
-  mapping->set_attr("id", "4450");
-  xmc_item_c* field = xmc_item_c::add_xmc_child("data", mapping);
-  field->set_attr("label", "ReplicaVirtualNetworkName");
-  field->set_attr("val", "replica-net");
-  field->set_attr("type", "Text");
+  xmc_item_c* mapping = add_switchover_mapping({{"ReplicaVirtualNetworkName", "replica-net"}});
+  ASSERT_NE(mapping, nullptr);
   EXPECT_EQ(validate(), std::vector<std::string>{"0/-/30/Switchover.VirtualNetworkMappingsEdit"});
-  field = xmc_item_c::add_xmc_child("data", mapping);
-  field->set_attr("label", "ReplicaVirtualNetworkUUID");
-  field->set_attr("val", "uuid-1");
-  field->set_attr("type", "Text");
+  add_mapping_field(mapping, "ReplicaVirtualNetworkUUID", "uuid-1");
   EXPECT_EQ(validate(), std::vector<std::string>{});
 }
 
@@ -516,16 +524,7 @@ TEST_F(validation_test, full_system_mappings_for_switchover_and_recovery_tests) 
   // A full-system switchover needs one mapping with a replica network.
   make(PRODUCT_HA, APPLICATION_FULL_SYSTEM);
   EXPECT_TRUE(has(validate(), "2/-/34/SpecificReplicaProps.VirtualMachine.VirtualNetworkMappingsEditSwitchover"));
-  xmc_item_c* mappings = xmc_conf_c::find_data(xmc_conf_c::find_object(conf->tree()->root, "Switchover"),
-                                               "ListVirtualNetworkMappingsSwitchover");
-  ASSERT_NE(mappings, nullptr);
-  xmc_item_c* mapping = xmc_item_c::add_xmc_child("object", mappings);
-  mapping->set_attr("label", "VirtualNetworkMapping");
-  mapping->set_attr("id", "4450");
-  xmc_item_c* field = xmc_item_c::add_xmc_child("data", mapping);
-  field->set_attr("label", "ReplicaVirtualNetworkUUID");
-  field->set_attr("val", "uuid-2");
-  field->set_attr("type", "Text");
+  ASSERT_NE(add_switchover_mapping({{"ReplicaVirtualNetworkUUID", "uuid-2"}}), nullptr);
   EXPECT_EQ(count_code(validate(), 34), 0u);
 }
 
