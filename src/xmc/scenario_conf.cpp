@@ -668,16 +668,25 @@ xmc_item_c* scenario_conf_c::_scenario_info(uint64_t scenario_id, xmc_value_c* v
   return info;
 }
 
-xmc_value_c& scenario_conf_c::get_scenario_in_group(uint64_t scenario_id, uint32_t index, xmc_value_c& value) {
+template <typename F>
+xmc_value_c& scenario_conf_c::_read_in_group(uint64_t scenario_id, xmc_value_c& value, F read) {
   // The tree's shape is the scenario lock's to guard: a reader of the group holds it as reader.
   multi_reader_lock_c tree_lock(m_scenario_lock);
   multi_reader_lock_c lock(m_group_lock);
   value.reset();
   if (!_check_mixed_tree(&value)) return value;
   xmc_item_c* info = _scenario_info(scenario_id, &value);
-  if (info == nullptr) return value;
-  field_s field;
-  if (index >= k_scenario_info_data_count || !_find_field(info, scenario_info_data_table[index], field)) {
+  if (info != nullptr) read(info);
+  return value;
+}
+
+xmc_value_c& scenario_conf_c::get_scenario_in_group(uint64_t scenario_id, uint32_t index, xmc_value_c& value) {
+  return _read_in_group(scenario_id, value, [&](xmc_item_c* info) {
+    field_s field;
+    if (index < k_scenario_info_data_count && _find_field(info, scenario_info_data_table[index], field)) {
+      _read_field(field, value);
+      return;
+    }
     value.set_lookup_status(1);
     value.error_stream() << '\x01';
     if (index >= k_scenario_info_data_count) {
@@ -685,10 +694,7 @@ xmc_value_c& scenario_conf_c::get_scenario_in_group(uint64_t scenario_id, uint32
     } else {
       value.error_stream() << "Unable to find node with property " << scenario_info_data_table[index].label;
     }
-    return value;
-  }
-  _read_field(field, value);
-  return value;
+  });
 }
 
 bool scenario_conf_c::set_scenario_in_group(uint64_t scenario_id, uint32_t index, xmc_value_c& value, bool force) {
@@ -715,26 +721,20 @@ bool scenario_conf_c::set_scenario_in_group(uint64_t scenario_id, uint32_t index
 }
 
 xmc_value_c& scenario_conf_c::get_host_in_group(uint64_t scenario_id, uint64_t host, bool role, xmc_value_c& value) {
-  // The tree's shape is the scenario lock's to guard: a reader of the group holds it as reader.
-  multi_reader_lock_c tree_lock(m_scenario_lock);
-  multi_reader_lock_c lock(m_group_lock);
-  value.reset();
-  if (!_check_mixed_tree(&value)) return value;
-  xmc_item_c* info = _scenario_info(scenario_id, &value);
-  if (info == nullptr) return value;
-  field_s field;
-  field.object = list_entry(find_data(info, "HostList"), "HostProps", "Index", host);
-  field.item = field.object == nullptr ? nullptr : find_data(field.object, role ? "Role" : "Host");
-  field.attribute = "val";
-  if (field.item == nullptr || field.item->find_attr("val") == nullptr) {
+  return _read_in_group(scenario_id, value, [&](xmc_item_c* info) {
+    field_s field;
+    field.object = list_entry(find_data(info, "HostList"), "HostProps", "Index", host);
+    field.item = field.object == nullptr ? nullptr : find_data(field.object, role ? "Role" : "Host");
+    field.attribute = "val";
+    if (field.item != nullptr && field.item->find_attr("val") != nullptr) {
+      _read_field(field, value);
+      return;
+    }
     value.set_lookup_status(1);
     value.error_stream() << '\x01' << "Unable to find node \"HostProps\" with property \"" << (role ? "Role" : "Host")
                          << "\", host " << static_cast<unsigned long long>(host) << " of scenario "
                          << static_cast<unsigned long long>(scenario_id);
-    return value;
-  }
-  _read_field(field, value);
-  return value;
+  });
 }
 
 // ---- object configurations

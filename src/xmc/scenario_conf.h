@@ -204,6 +204,10 @@ class scenario_conf_c : public xmc_conf_c {
   // The ScenarioInfo entry of the group whose ScenarioID is scenario_id; null, with the value's
   // lookup error, when absent.
   xmc_item_c* _scenario_info(uint64_t scenario_id, xmc_value_c* value);
+  // Under the group's read locks: the value reset, the scenario's entry found (or the value's
+  // lookup error), then read(entry).
+  template <typename F>
+  xmc_value_c& _read_in_group(uint64_t scenario_id, xmc_value_c& value, F read);
   // A scenario or host field that reads "True"; the hosts that have a ReplNode, in host-tree order.
   bool _scenario_flag(uint32_t index);
   bool _host_flag(uint32_t index, uint64_t host);
