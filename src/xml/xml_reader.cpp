@@ -12,7 +12,8 @@ namespace {
 
 const char* k_file = "xml_reader";
 constexpr size_t k_tag_step = 512;
-constexpr uint64_t k_chunk = 64 * 1024;
+constexpr size_t k_first_chunk = 4 * 1024;
+constexpr size_t k_chunk = 64 * 1024;
 
 bool is_blank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -250,11 +251,12 @@ xml_file_reader_c::~xml_file_reader_c() { m_file.close(); }
 
 bool xml_file_reader_c::_fill() {
   if (!m_file.is_open()) return false;
-  if (m_buffer == nullptr) {
-    // A chunk no bigger than the file.
-    const uint64_t size = m_file.size();
-    m_capacity = static_cast<size_t>(size == 0 || size > k_chunk ? k_chunk : size);
-    m_buffer.reset(new unsigned char[m_capacity]);
+  // A first chunk of 4 KiB (a state file is read in one); a file that fills it is read on in
+  // chunks of 64 KiB. (Asking the file's size would cost more system calls than a small file's read.)
+  const size_t wanted = m_buffer == nullptr ? k_first_chunk : k_chunk;
+  if (wanted > m_capacity) {
+    m_buffer.reset(new unsigned char[wanted]);
+    m_capacity = wanted;
   }
   // Only a byte just read is ever given back, so the new window need not keep the old one's last.
   const size_t got = m_file.read(m_buffer.get(), m_capacity);

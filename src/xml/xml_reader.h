@@ -73,7 +73,7 @@ class xml_file_reader_c : public xml_base_reader_c {
   bool open_xml(const char* path);
 
  protected:
-  // Reads the next chunk (at most 64 KiB, no more than the file holds).
+  // Reads the next chunk: 4 KiB first, 64 KiB from then on.
   bool _fill() override;
 
  private:
