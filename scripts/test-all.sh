@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all
+echo "== layering of src/"
+scripts/check-layers.sh
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(default asan tsan mingw)
 jobs=$(nproc)

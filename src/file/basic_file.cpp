@@ -3,7 +3,7 @@
 #include "file/file_prop.h"
 #include "file/path_n.h"
 #include "platform/crt/crt_io.h"
-#include "stats_mng/library_statics.h"
+#include "platform/thl/library_statics.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -6,7 +6,7 @@
 #include "file/path_n.h"
 #include "platform/trc/zqtr.h"
 #include "platform/txf/txf_wrapper.h"
-#include "stats_mng/library_statics.h"
+#include "platform/thl/library_statics.h"
 #include "utl/multi_lang.h"
 #include "utl/time_span.h"
 #include "utl/utl.h"

@@ -3,7 +3,7 @@
 #include "file/path_n.h"
 #include "platform/thl/ptr_list.h"
 #include "platform/trc/zqtr.h"
-#include "stats_mng/library_statics.h"
+#include "platform/thl/library_statics.h"
 #include "utl/multi_lang.h"
 #include "utl/utl.h"
 

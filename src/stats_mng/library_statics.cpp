@@ -1,4 +1,4 @@
-#include "stats_mng/library_statics.h"
+#include "platform/thl/library_statics.h"
 
 #include <memory>
 #include <new>

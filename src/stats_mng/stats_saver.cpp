@@ -7,7 +7,7 @@
 #include "file/path_n.h"
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
-#include "stats_mng/library_statics.h"
+#include "platform/thl/library_statics.h"
 #include "stats_mng/stats_saver_lock.h"
 #include "utl/multi_lang.h"
 #include "utl/utl.h"

@@ -3,7 +3,7 @@
 #include "file/file.h"
 #include "file/zq_io.h"
 #include "platform/win32/win32_api.h"
-#include "stats_mng/library_statics.h"
+#include "platform/thl/library_statics.h"
 
 #include "support/temp_dir.h"
 #include "support/test_files.h"

@@ -1,6 +1,6 @@
 // The host-facts record and the Windows critical section the library builds when it is loaded.
 #include "file/sys_info.h"
-#include "stats_mng/library_statics.h"
+#include "platform/thl/library_statics.h"
 
 #include <gtest/gtest.h>
 

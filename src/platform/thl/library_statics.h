@@ -1,7 +1,9 @@
 // The objects built when a process loads the library, in declaration order, and destroyed in
-// reverse order when it unloads it. They live in one unit so that the order is fixed.
-#ifndef STATS_MNG_STATS_MNG_LIBRARY_STATICS_H
-#define STATS_MNG_STATS_MNG_LIBRARY_STATICS_H
+// reverse order when it unloads it. They live in one unit (stats_mng/library_statics.cpp) so that
+// the order is fixed; this header sits at the bottom layer so that every layer may reach them
+// without including anything above itself.
+#ifndef STATS_MNG_PLATFORM_THL_LIBRARY_STATICS_H
+#define STATS_MNG_PLATFORM_THL_LIBRARY_STATICS_H
 
 #include "platform/thl/thl_locks.h"
 
