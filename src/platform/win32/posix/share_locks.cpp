@@ -131,6 +131,26 @@ bool runs_held_elsewhere(int fd, unsigned bytes, int& error) {
 
 }  // namespace
 
+unsigned held_bytes(unsigned rights, unsigned shared) {
+  unsigned bytes = 0;
+  for (unsigned i = 0; i < 3; ++i) {
+    const unsigned right = 1u << i;
+    if (rights & right) bytes |= 1u << (k_has + i);
+    if (!(shared & right)) bytes |= 1u << (k_does_not_share + i);
+  }
+  return bytes;
+}
+
+unsigned conflict_bytes(unsigned rights, unsigned shared) {
+  unsigned bytes = 0;
+  for (unsigned i = 0; i < 3; ++i) {
+    const unsigned right = 1u << i;
+    if (rights & right) bytes |= 1u << (k_does_not_share + i);  // what I ask every other open must share
+    if (!(shared & right)) bytes |= 1u << (k_has + i);          // what I do not share nobody else may have
+  }
+  return bytes;
+}
+
 DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native) {
   if (rights == 0) return ERROR_SUCCESS;  // an attributes-only open is not checked and takes nothing
   int error = take_gate(fd);
@@ -141,19 +161,8 @@ DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native) 
     }
     return gate_error(error);
   }
-  // Bit i stands for the byte BASE + i: 1..3 "has read / write / delete", 4..6 "does not share".
-  unsigned mine = 0, conflicts = 0;
-  for (unsigned i = 0; i < 3; ++i) {
-    const unsigned right = 1u << i;
-    if (rights & right) {
-      mine |= 1u << (k_has + i);
-      conflicts |= 1u << (k_does_not_share + i);  // what I ask must be shared by every other open
-    }
-    if (!(shared & right)) {
-      mine |= 1u << (k_does_not_share + i);
-      conflicts |= 1u << (k_has + i);  // what I do not share nobody else may have
-    }
-  }
+  const unsigned mine = held_bytes(rights, shared);
+  const unsigned conflicts = conflict_bytes(rights, shared);
   DWORD result = ERROR_SUCCESS;
   error = lock_runs(fd, mine);
   if (error == 0 && runs_held_elsewhere(fd, conflicts, error)) result = ERROR_SHARING_VIOLATION;

@@ -21,6 +21,21 @@ DWORD expand_access(DWORD access);
 unsigned rights_of(DWORD access);
 unsigned shared_of(DWORD share);
 
+// The share rule of Windows, on the data and delete rights (RIGHT_*): an open asking `rights` and
+// sharing `shared` may stand beside an open that holds `held_rights` sharing `held_shared` when each
+// shares all the other asks. An open that asks for none of the rights (attributes only) is never
+// refused and refuses nobody.
+constexpr bool may_open_beside(unsigned rights, unsigned shared, unsigned held_rights, unsigned held_shared) {
+  return rights == 0 || held_rights == 0 || ((rights & ~held_shared) == 0 && (held_rights & ~shared) == 0);
+}
+
+// The rule as the lock bytes carry it (bit i stands for byte BASE + i): an open holds the bytes of
+// what it has (1, 2, 3) and of what it does not share (4, 5, 6), and is refused when another open
+// holds any byte of its conflicts: "does not share" of each right it asks, "has" of each right it
+// does not share. may_open_beside holds exactly when the two sets do not meet.
+unsigned held_bytes(unsigned rights, unsigned shared);
+unsigned conflict_bytes(unsigned rights, unsigned shared);
+
 // Takes the hold of an open descriptor for the rights it asks and the rights it shares:
 // ERROR_SUCCESS, or ERROR_SHARING_VIOLATION when another open conflicts (nothing is then held).
 // A file system that cannot lock is let through unchecked, and that is logged once per file system.
