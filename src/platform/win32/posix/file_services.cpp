@@ -91,6 +91,177 @@ BOOL volume_control(posix_file_handle_c* h, DWORD code, LPVOID in, DWORD in_size
   }
 }
 
+// ---- CreateFileW, step by step: resolve the name, examine what exists there against the
+// disposition, open a descriptor, check the share modes, truncate, set the attributes, make the handle.
+
+struct create_request_s {
+  create_request_s(LPCWSTR path_in, DWORD access_in, DWORD share_in, DWORD disposition_in, DWORD flags_in)
+      : path(path_in),
+        share(share_in),
+        disposition(disposition_in),
+        flags(flags_in),
+        expanded(share_locks_n::expand_access(access_in)),
+        rights(share_locks_n::rights_of(access_in)),
+        wants_write((rights & share_locks_n::RIGHT_WRITE) != 0) {}
+
+  LPCWSTR path;
+  DWORD share;
+  DWORD disposition;
+  DWORD flags;
+  DWORD expanded;   // the access asked, generic rights expanded
+  unsigned rights;  // its data and delete rights
+  bool wants_write;
+  bool truncate = false;
+  resolved_s resolved;
+  bool whole_volume = false;
+  posix_volumes_n::volume_s volume;
+  struct stat st {};  // filled when something exists there (zero when it was made by another meanwhile)
+  bool exists = false;
+  posix_file_handle_c::kind_e kind = posix_file_handle_c::FILE_KIND;
+  DWORD kept = INVALID_FILE_ATTRIBUTES;  // the stored attributes, when read
+  int fd = -1;
+  bool created = false;
+};
+
+// The name: a volume device (its image, which must exist) or a path.
+DWORD resolve_step(create_request_s& r) {
+  r.whole_volume = posix_volumes_n::find_device(r.path, r.volume);
+  if (r.whole_volume) {
+    r.resolved.native = r.volume.image.image;
+    if (r.disposition != OPEN_EXISTING && r.disposition != OPEN_ALWAYS) return ERROR_ACCESS_DENIED;
+    r.disposition = OPEN_EXISTING;
+  } else {
+    const DWORD error = posix_paths_n::resolve(r.path, r.resolved);
+    if (error != ERROR_SUCCESS) return error;
+  }
+  r.truncate = r.disposition == CREATE_ALWAYS || r.disposition == TRUNCATE_EXISTING;
+  return ERROR_SUCCESS;
+}
+
+// What is there, against the disposition; its kind; the read-only, hidden and system rules.
+DWORD examine_step(create_request_s& r) {
+  const std::string& native = r.resolved.native;
+  const bool reparse_itself = (r.flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0;
+  r.exists = (reparse_itself ? ::lstat(native.c_str(), &r.st) : ::stat(native.c_str(), &r.st)) == 0;
+  if (!r.exists && errno != ENOENT) return posix_paths_n::error_for_missing(native, errno);
+  if (r.exists && r.disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
+  if (!r.exists && (r.disposition == OPEN_EXISTING || r.disposition == TRUNCATE_EXISTING)) {
+    return posix_paths_n::error_for_missing(native, ENOENT);
+  }
+  if (r.exists && S_ISLNK(r.st.st_mode)) r.kind = posix_file_handle_c::LINK_KIND;
+  if (r.exists && S_ISDIR(r.st.st_mode)) {
+    // A directory opens only with backup semantics, and never to be replaced or written.
+    if (!(r.flags & FILE_FLAG_BACKUP_SEMANTICS) || r.truncate) return ERROR_ACCESS_DENIED;
+    r.kind = posix_file_handle_c::DIRECTORY_KIND;
+  }
+  // A pipe, socket or device is no file: opening one could wait for a peer forever, and Windows does
+  // not open such things through a file's name either.
+  if (r.exists && r.kind == posix_file_handle_c::FILE_KIND && !S_ISREG(r.st.st_mode)) return ERROR_NOT_SUPPORTED;
+  if (r.exists && r.kind == posix_file_handle_c::FILE_KIND) {
+    // The read-only attribute (the owner write bit) refuses writing and deleting, for root as well.
+    const bool read_only = (r.st.st_mode & S_IWUSR) == 0;
+    if (read_only && (r.wants_write || (r.rights & share_locks_n::RIGHT_DELETE) || r.truncate)) {
+      return ERROR_ACCESS_DENIED;
+    }
+    // Replacing a hidden or system file needs those attributes asked for again.
+    if (r.disposition == CREATE_ALWAYS) {
+      r.kept = dos_attributes_n::stored(native);
+      if (((r.kept & FILE_ATTRIBUTE_HIDDEN) && !(r.flags & FILE_ATTRIBUTE_HIDDEN)) ||
+          ((r.kept & FILE_ATTRIBUTE_SYSTEM) && !(r.flags & FILE_ATTRIBUTE_SYSTEM))) {
+        return ERROR_ACCESS_DENIED;
+      }
+    }
+  }
+  return ERROR_SUCCESS;
+}
+
+// The descriptor, by kind; a file opened must still be a regular file.
+DWORD open_step(create_request_s& r) {
+  const std::string& native = r.resolved.native;
+  if (r.kind == posix_file_handle_c::LINK_KIND) {
+    r.fd = ::open(native.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  } else if (r.kind == posix_file_handle_c::DIRECTORY_KIND) {
+    r.fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } else {
+    const bool data_access = r.rights != 0 || r.truncate;
+    // Never blocking: a pipe put in the file's place since the check above fails instead of waiting
+    // (on a regular file the flag changes nothing).
+    const int extra = O_NONBLOCK | ((r.flags & FILE_FLAG_WRITE_THROUGH) ? O_DSYNC : 0);
+    r.fd = open_descriptor(native, r.wants_write || r.truncate, !r.exists, extra);
+    if (r.fd < 0 && !r.exists && errno == EEXIST) {
+      // Made by somebody else in between: it exists now.
+      if (r.disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
+      r.exists = true;
+      r.fd = open_descriptor(native, r.wants_write || r.truncate, false, extra);
+    } else if (r.fd >= 0 && !r.exists) {
+      r.created = true;
+    }
+    if (r.fd < 0 && !data_access && errno == EACCES) r.fd = ::open(native.c_str(), O_PATH | O_CLOEXEC);
+  }
+  if (r.fd < 0) return posix_paths_n::error_for_missing(native, errno);
+  if (r.kind == posix_file_handle_c::FILE_KIND && r.exists) {
+    // A pipe put in its place after the check above is refused here (the open did not wait for it).
+    struct stat opened;
+    if (::fstat(r.fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      ::close(r.fd);
+      return ERROR_NOT_SUPPORTED;
+    }
+  }
+  return ERROR_SUCCESS;
+}
+
+// The share modes against every other open of the file (files only).
+DWORD share_step(create_request_s& r) {
+  if (r.kind != posix_file_handle_c::FILE_KIND) return ERROR_SUCCESS;
+  const DWORD error = share_locks_n::take(r.fd, r.rights, share_locks_n::shared_of(r.share), r.resolved.native);
+  if (error != ERROR_SUCCESS) {
+    ::close(r.fd);
+    if (r.created) ::unlink(r.resolved.native.c_str());
+  }
+  return error;
+}
+
+// Truncation comes only after the share check passed.
+DWORD truncate_step(create_request_s& r) {
+  if (r.kind != posix_file_handle_c::FILE_KIND || !r.truncate || !r.exists || ::ftruncate(r.fd, 0) == 0) {
+    return ERROR_SUCCESS;
+  }
+  const int e = errno;
+  ::close(r.fd);
+  return posix_paths_n::error_from_errno(e);
+}
+
+// The attributes of a created or replaced file, and the access hints of a large one.
+void attributes_step(create_request_s& r) {
+  if (r.kind != posix_file_handle_c::FILE_KIND) return;
+  if (r.created || r.disposition == CREATE_ALWAYS) {
+    const DWORD attributes = (r.flags & dos_attributes_n::k_stored) | FILE_ATTRIBUTE_ARCHIVE;
+    // A file replaced with the attributes it already has keeps them without another write.
+    if (r.created || r.kept == INVALID_FILE_ATTRIBUTES || (r.kept & dos_attributes_n::k_stored) != attributes) {
+      dos_attributes_n::store_fd(r.fd, attributes);
+    }
+    if (r.flags & FILE_ATTRIBUTE_READONLY) ::fchmod(r.fd, 0444);
+  }
+  // Access hints matter for large files only; a small one is read before they could help.
+  const bool large = r.exists && r.st.st_size >= (1 << 20);
+  if (large && (r.flags & FILE_FLAG_SEQUENTIAL_SCAN)) ::posix_fadvise(r.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (large && (r.flags & FILE_FLAG_RANDOM_ACCESS)) ::posix_fadvise(r.fd, 0, 0, POSIX_FADV_RANDOM);
+}
+
+HANDLE handle_step(create_request_s& r) {
+  posix_file_handle_c* handle = new posix_file_handle_c(r.fd, r.resolved.native);
+  handle->kind = r.kind;
+  handle->access = r.expanded;
+  handle->share = r.share;
+  handle->flags = r.flags & 0xFFF00000u;
+  handle->delete_on_close = (r.flags & FILE_FLAG_DELETE_ON_CLOSE) != 0;
+  if (r.whole_volume) handle->volume = r.volume.letter;
+  // Opening an existing file with OPEN_ALWAYS or CREATE_ALWAYS succeeds and says so.
+  SetLastError(r.exists && (r.disposition == OPEN_ALWAYS || r.disposition == CREATE_ALWAYS) ? ERROR_ALREADY_EXISTS
+                                                                                             : ERROR_SUCCESS);
+  return posix_handles_n::add(handle);
+}
+
 }  // namespace
 
 extern "C" {
@@ -100,131 +271,15 @@ HANDLE GetCurrentProcess(void) { return static_cast<HANDLE>(&g_current_process);
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
                    DWORD flags_and_attributes, HANDLE) {
   if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) return fail_handle(ERROR_INVALID_PARAMETER);
-  resolved_s r;
-  posix_volumes_n::volume_s volume;
-  const bool whole_volume = posix_volumes_n::find_device(path, volume);
-  if (whole_volume) {
-    // The volume itself: its image, which must exist.
-    r.native = volume.image.image;
-    if (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS) return fail_handle(ERROR_ACCESS_DENIED);
-    disposition = OPEN_EXISTING;
-  } else {
-    DWORD error = posix_paths_n::resolve(path, r);
+  create_request_s request(path, access, share, disposition, flags_and_attributes);
+  // Each step either passes or answers with the error the open fails with (having undone what it
+  // did itself: a descriptor it opened is closed, a file it created removed).
+  for (DWORD (*step)(create_request_s&) : {resolve_step, examine_step, open_step, share_step, truncate_step}) {
+    const DWORD error = step(request);
     if (error != ERROR_SUCCESS) return fail_handle(error);
   }
-  const std::string& native = r.native;
-  const DWORD expanded = share_locks_n::expand_access(access);
-  const unsigned rights = share_locks_n::rights_of(access);
-  const bool wants_write = (rights & share_locks_n::RIGHT_WRITE) != 0;
-  const bool truncate = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
-
-  struct stat st;
-  const bool reparse_itself = (flags_and_attributes & FILE_FLAG_OPEN_REPARSE_POINT) != 0;
-  bool exists = (reparse_itself ? ::lstat(native.c_str(), &st) : ::stat(native.c_str(), &st)) == 0;
-  if (!exists && errno != ENOENT) return fail_handle(posix_paths_n::error_for_missing(native, errno));
-  if (exists && disposition == CREATE_NEW) return fail_handle(ERROR_FILE_EXISTS);
-  if (!exists && (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)) {
-    return fail_handle(posix_paths_n::error_for_missing(native, ENOENT));
-  }
-
-  posix_file_handle_c::kind_e kind = posix_file_handle_c::FILE_KIND;
-  if (exists && S_ISLNK(st.st_mode)) kind = posix_file_handle_c::LINK_KIND;
-  if (exists && S_ISDIR(st.st_mode)) {
-    // A directory opens only with backup semantics, and never to be replaced or written.
-    if (!(flags_and_attributes & FILE_FLAG_BACKUP_SEMANTICS) || truncate) return fail_handle(ERROR_ACCESS_DENIED);
-    kind = posix_file_handle_c::DIRECTORY_KIND;
-  }
-  // A pipe, socket or device is no file: opening one could wait for a peer forever, and Windows does
-  // not open such things through a file's name either.
-  if (exists && kind == posix_file_handle_c::FILE_KIND && !S_ISREG(st.st_mode)) return fail_handle(ERROR_NOT_SUPPORTED);
-  DWORD kept = INVALID_FILE_ATTRIBUTES;  // the stored attributes, when read below
-  if (exists && kind == posix_file_handle_c::FILE_KIND) {
-    // The read-only attribute (the owner write bit) refuses writing and deleting, for root as well.
-    const bool read_only = (st.st_mode & S_IWUSR) == 0;
-    if (read_only && (wants_write || (rights & share_locks_n::RIGHT_DELETE) || truncate)) {
-      return fail_handle(ERROR_ACCESS_DENIED);
-    }
-    // Replacing a hidden or system file needs those attributes asked for again.
-    if (disposition == CREATE_ALWAYS) {
-      kept = dos_attributes_n::stored(native);
-      if (((kept & FILE_ATTRIBUTE_HIDDEN) && !(flags_and_attributes & FILE_ATTRIBUTE_HIDDEN)) ||
-          ((kept & FILE_ATTRIBUTE_SYSTEM) && !(flags_and_attributes & FILE_ATTRIBUTE_SYSTEM))) {
-        return fail_handle(ERROR_ACCESS_DENIED);
-      }
-    }
-  }
-
-  int fd;
-  bool created = false;
-  if (kind == posix_file_handle_c::LINK_KIND) {
-    fd = ::open(native.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-  } else if (kind == posix_file_handle_c::DIRECTORY_KIND) {
-    fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  } else {
-    const bool data_access = rights != 0 || truncate;
-    // Never blocking: a pipe put in the file's place since the check above fails instead of waiting
-    // (on a regular file the flag changes nothing).
-    const int extra = O_NONBLOCK | ((flags_and_attributes & FILE_FLAG_WRITE_THROUGH) ? O_DSYNC : 0);
-    fd = open_descriptor(native, wants_write || truncate, !exists, extra);
-    if (fd < 0 && !exists && errno == EEXIST) {
-      // Made by somebody else in between: it exists now.
-      if (disposition == CREATE_NEW) return fail_handle(ERROR_FILE_EXISTS);
-      exists = true;
-      fd = open_descriptor(native, wants_write || truncate, false, extra);
-    } else if (fd >= 0 && !exists) {
-      created = true;
-    }
-    if (fd < 0 && !data_access && errno == EACCES) fd = ::open(native.c_str(), O_PATH | O_CLOEXEC);
-  }
-  if (fd < 0) return fail_handle(posix_paths_n::error_for_missing(native, errno));
-  if (kind == posix_file_handle_c::FILE_KIND && exists) {
-    // What was opened must still be a regular file: a pipe put in its place after the check above
-    // is refused here (the open itself did not wait for it).
-    struct stat opened;
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-      ::close(fd);
-      return fail_handle(ERROR_NOT_SUPPORTED);
-    }
-  }
-
-  if (kind == posix_file_handle_c::FILE_KIND) {
-    DWORD share_error = share_locks_n::take(fd, rights, share_locks_n::shared_of(share), native);
-    if (share_error != ERROR_SUCCESS) {
-      ::close(fd);
-      if (created) ::unlink(native.c_str());
-      return fail_handle(share_error);
-    }
-    // Truncation comes only after the share check passed.
-    if (truncate && exists && ::ftruncate(fd, 0) != 0) {
-      int e = errno;
-      ::close(fd);
-      return fail_handle(posix_paths_n::error_from_errno(e));
-    }
-    if (created || disposition == CREATE_ALWAYS) {
-      DWORD attributes = (flags_and_attributes & dos_attributes_n::k_stored) | FILE_ATTRIBUTE_ARCHIVE;
-      // A file replaced with the attributes it already has keeps them without another write.
-      if (created || kept == INVALID_FILE_ATTRIBUTES || (kept & dos_attributes_n::k_stored) != attributes) {
-        dos_attributes_n::store_fd(fd, attributes);
-      }
-      if (flags_and_attributes & FILE_ATTRIBUTE_READONLY) ::fchmod(fd, 0444);
-    }
-    // Access hints matter for large files only; a small one is read before they could help.
-    const bool large = exists && st.st_size >= (1 << 20);
-    if (large && (flags_and_attributes & FILE_FLAG_SEQUENTIAL_SCAN)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (large && (flags_and_attributes & FILE_FLAG_RANDOM_ACCESS)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
-  }
-
-  posix_file_handle_c* handle = new posix_file_handle_c(fd, native);
-  handle->kind = kind;
-  handle->access = expanded;
-  handle->share = share;
-  handle->flags = flags_and_attributes & 0xFFF00000u;
-  handle->delete_on_close = (flags_and_attributes & FILE_FLAG_DELETE_ON_CLOSE) != 0;
-  if (whole_volume) handle->volume = volume.letter;
-  // Opening an existing file with OPEN_ALWAYS or CREATE_ALWAYS succeeds and says so.
-  SetLastError(exists && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS) ? ERROR_ALREADY_EXISTS
-                                                                                       : ERROR_SUCCESS);
-  return posix_handles_n::add(handle);
+  attributes_step(request);
+  return handle_step(request);
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD to_read, LPDWORD read, LPOVERLAPPED overlapped) {
