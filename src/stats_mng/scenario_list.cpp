@@ -66,6 +66,10 @@ bool scenario_lister_c::find(const std::string& root, unsigned depth, std::vecto
   fs::path start = fs::u8path(root);
   const fs::path absolute = fs::absolute(start, ec);
   if (!ec) start = absolute;
+  // The root's real path: below it, every directory walked is real (links are not walked down), so
+  // only a link found on the way needs resolving.
+  const fs::path real_root = fs::canonical(start, ec);
+  if (!ec) start = real_root;
   if (!fs::is_directory(start, ec)) {
     error = ec ? ec.message() : "it is not a directory";
     if (!fs::exists(start, ec)) error = "there is no such directory";
@@ -87,8 +91,12 @@ bool scenario_lister_c::find(const std::string& root, unsigned depth, std::vecto
           skipped.push_back(entry.path().generic_u8string() + ": " + entry_ec.message());
         } else if (!entry_ec && fs::is_directory(status)) {
           // A scenario reached through a link is the scenario: its real path, once.
-          const fs::path real = fs::canonical(entry.path(), entry_ec);
-          out.push_back((entry_ec ? entry.path() : real).generic_u8string());
+          fs::path real = entry.path();
+          if (entry.is_symlink(entry_ec)) {
+            const fs::path resolved = fs::canonical(entry.path(), entry_ec);
+            if (!entry_ec) real = resolved;
+          }
+          out.push_back(real.generic_u8string());
         }
         if (d < depth && !entry.is_symlink(entry_ec)) next.push_back(entry.path());
       }
