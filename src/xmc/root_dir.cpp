@@ -18,12 +18,13 @@ bool is_separator(char c) { return c == '/' || c == '\\'; }
 
 // The text in standard directory form; the text itself when it has none (a single character).
 std::string standard_form(const char* text) {
-  std::vector<char> buffer(PATH_BUFFER_SIZE);
-  if (text != nullptr && std::strlen(text) < PATH_BUFFER_SIZE &&
-      path_n::standard_dir_path(text, buffer.data(), true)) {
-    return buffer.data();
-  }
-  return text == nullptr ? "" : text;
+  // (An empty path, as every root directory of the template has, has no form to find; and no
+  // path buffer on the heap: a large request makes the allocator tidy all its small free blocks.)
+  if (text == nullptr || text[0] == '\0') return "";
+  char buffer[PATH_BUFFER_SIZE];
+  buffer[0] = '\0';
+  if (std::strlen(text) < PATH_BUFFER_SIZE && path_n::standard_dir_path(text, buffer, true)) return buffer;
+  return text;
 }
 
 bool same(const char* a, const char* b) { return a != nullptr && b != nullptr && std::strcmp(a, b) == 0; }
