@@ -229,7 +229,8 @@ int main(int argc, char** argv) {
       "whether and when its synchronisation was recorded as replicated, sorted by directory. Nothing is "
       "created, emptied or written (but FILE of --write). A scenario that cannot be read gets a note, and "
       "the others are still listed.\n"
-      "Exit status: 0 when every scenario was read, 1 when any was not, 4 when a ROOT is no directory.");
+      "Exit status: 0 when every scenario was read, 1 when any was not (or the output could not be written), 4 "
+      "when a ROOT is no directory.");
 
   std::string validate_messages;
   CLI::App* validate_cmd = app.add_subcommand("validate", "Check a scenario file as an engine does before it runs it");
