@@ -112,6 +112,13 @@ expect 2 "" validate "$work/broken.xml"
 : > "$work/empty.xml"
 expect 2 "" validate "$work/empty.xml"
 expect 2 "" validate "$work/missing.xml"
+# Hostile files: a nesting far too deep, and a file far bigger than any scenario (sparse, made at once).
+{ printf '<?xml version="1.0"?>\n<object label="Scenario" id="1000">'
+  printf '<object label="x" id="1">%.0s' $(seq 1 10000)
+  printf '</object>%.0s' $(seq 1 10001); } > "$work/deep.xml"
+expect 2 "" validate "$work/deep.xml"
+truncate -s 50M "$work/huge.xml"
+expect 2 "" validate "$work/huge.xml"
 
 expect 1 "" default-object Group
 expect 2 "" default-object Colour
