@@ -4,6 +4,7 @@
 #include "platform/trc/zqtr.h"
 #include "file/file_manipulation.h"
 #include "file/file_prop.h"
+#include "utl/multi_lang.h"
 #include "utl/utl.h"
 #include "xmc/conf_object.h"
 #include "xmc/generic_conf.h"
@@ -244,6 +245,20 @@ xmc_value_c& scenario_conf_c::get_group_data(uint32_t index, xmc_value_c& value)
   return _get_data(group_data_table, k_group_data_count, index, value);
 }
 
+scenario_conf_c::host_start_e scenario_conf_c::_host_start(const data_table_entry_s& entry, uint64_t host,
+                                                           xmc_item_c*& start) const {
+  start = nullptr;
+  if (host == k_manager) {
+    // The manager has the scenario-level copies of the flagged fields only.
+    if (entry.flag == 0) return HOST_IRRELEVANT;
+    start = m_tree->root;
+    return HOST_FOUND;
+  }
+  host_index_node_s* node = m_host_tree->find(host);
+  start = node == nullptr ? nullptr : node->repl_node;
+  return start == nullptr ? HOST_MISSING : HOST_FOUND;
+}
+
 xmc_value_c& scenario_conf_c::get_host_data(uint32_t index, uint64_t host, xmc_value_c& value) {
   multi_reader_lock_c lock(m_scenario_lock);
   value.reset();
@@ -256,22 +271,17 @@ xmc_value_c& scenario_conf_c::get_host_data(uint32_t index, uint64_t host, xmc_v
   const data_table_entry_s& entry = host_data_table[index];
   const char* owner = object_tag_table[entry.object_tag].label;
   xmc_item_c* start = nullptr;
-  if (host == k_manager) {
-    if (entry.flag == 0) {
+  switch (_host_start(entry, host, start)) {
+    case HOST_IRRELEVANT:
       value.set_lookup_status(1);
       value.error_stream() << '\x01' << "Node \"" << owner << "\" with property \"" << entry.label
                            << "\" is irrelevant for Manager Data";
       return value;
-    }
-    start = m_tree->root;
-  } else {
-    host_index_node_s* node = m_host_tree->find(host);
-    start = node == nullptr ? nullptr : node->repl_node;
-    if (start == nullptr) {
+    case HOST_MISSING:
       value.set_lookup_status(1);
       value.error_stream() << '\x01' << "Unable to find host node with index " << static_cast<unsigned long long>(host);
       return value;
-    }
+    case HOST_FOUND: break;
   }
   field_s field;
   if (!_find_field(start, entry, field)) {
@@ -425,20 +435,15 @@ bool scenario_conf_c::_set_host_data(uint32_t index, uint64_t host, xmc_value_c&
   const data_table_entry_s& entry = host_data_table[index];
   const char* owner = object_tag_table[entry.object_tag].label;
   xmc_item_c* start = nullptr;
-  if (host == k_manager) {
-    if (entry.flag == 0) {
+  switch (_host_start(entry, host, start)) {
+    case HOST_IRRELEVANT:
       tr.print(ZQTR_FAIL, __LINE__, "Node \"%s\"  with property \"%s\"  is irrelevant for Manager Data\n", owner,
                entry.label);
       return false;
-    }
-    start = m_tree->root;
-  } else {
-    host_index_node_s* node = m_host_tree->find(host);
-    start = node == nullptr ? nullptr : node->repl_node;
-    if (start == nullptr) {
+    case HOST_MISSING:
       tr.print(ZQTR_FAIL, __LINE__, "Unable to find host node with index %ld\n", static_cast<long>(host));
       return false;
-    }
+    case HOST_FOUND: break;
   }
   field_s field;
   if (!_find_field(start, entry, field)) {
@@ -532,6 +537,8 @@ bool scenario_conf_c::load_file(const char* path, utl_stream_c* reason) {
     return false;
   };
   if (path == nullptr || path[0] == '\0') return refuse("no file named");
+  // The file layer names files in UTF-8: another name would be looked for under a different one.
+  if (!multi_lang_str_n::is_valid_utf8(path)) return refuse("its name is not UTF-8 text");
   xml_document_c doc;
   if (!file_manipulation_n::if_exists(path, nullptr)) return refuse("there is no such file");
   {

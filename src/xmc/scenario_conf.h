@@ -220,6 +220,10 @@ class scenario_conf_c : public xmc_conf_c {
   bool _set_data(const data_table_entry_s* table, size_t count, uint32_t index, xmc_value_c& value, bool force,
                  data_kind_e kind, zqtr_entry_c& tr);
   bool _set_host_data(uint32_t index, uint64_t host, xmc_value_c& value);
+  // Where a host field is searched from: the host's ReplNode, or the tree's root for the manager
+  // (flagged fields only).
+  enum host_start_e { HOST_FOUND, HOST_IRRELEVANT, HOST_MISSING };
+  host_start_e _host_start(const data_table_entry_s& entry, uint64_t host, xmc_item_c*& start) const;
 
   uint32_t m_config_mode = CONFIG_MODE_REGULAR;
   uint32_t m_product = PRODUCT_NONE;

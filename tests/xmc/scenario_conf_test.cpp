@@ -270,7 +270,8 @@ TEST(scenario_file_test, load_and_save) {
     const char* why;
   } refused[] = {{"text.xml", "no XML at all", "it cannot be read as an XML document"},
                  {"group.xml", "<?xml version=\"1.0\"?>\n<object label=\"Group\" id=\"8000\"/>\n", "it holds no Scenario object"},
-                 {"missing.xml", nullptr, "there is no such file"}};
+                 {"missing.xml", nullptr, "there is no such file"},
+                 {"bad\xff.xml", nullptr, "its name is not UTF-8 text"}};
   for (const case_s& c : refused) {
     SCOPED_TRACE(c.name);
     if (c.content != nullptr) test_support_n::write_text_file(dir.file(c.name), c.content);

@@ -150,6 +150,22 @@ bool host_number(const std::string& host, uint64_t& number) {
 
 }  // namespace
 
+namespace {
+
+// Loads the scenario file and finds the field's table index: 0, or the exit code (2 the file cannot
+// be loaded, 1 no such field; example goes into the hint).
+int open_field(scenario_conf_c& conf, const std::string& file, const std::string& field, bool host_field,
+               const char* example, long& index, std::ostream& err) {
+  if (!load_scenario(conf, file, err)) return 2;
+  index = field_index(field, host_field);
+  if (index >= 0) return 0;
+  err << "stats-mng: " << field << " is no " << (host_field ? "host" : "scenario") << " field (Object.Label as the tables name it"
+      << example << " host fields need --host)\n";
+  return 1;
+}
+
+}  // namespace
+
 int print_field(const std::string& file, const std::string& field, const std::string& host, bool json,
                 std::ostream& out, std::ostream& err) {
   uint64_t number = 0;
@@ -158,12 +174,9 @@ int print_field(const std::string& file, const std::string& field, const std::st
     return 2;
   }
   scenario_conf_c conf;
-  if (!load_scenario(conf, file, err)) return 2;
-  const long index = field_index(field, !host.empty());
-  if (index < 0) {
-    err << "stats-mng: " << field << " is no " << (host.empty() ? "scenario" : "host")
-        << " field (Object.Label as the tables name it, e.g. Switchover.HeartbeatTimeout; host fields need --host)\n";
-    return 1;
+  long index = -1;
+  if (const int code = open_field(conf, file, field, !host.empty(), ", e.g. Switchover.HeartbeatTimeout;", index, err)) {
+    return code;
   }
   xmc_value_c value;
   if (host.empty()) {
@@ -206,13 +219,8 @@ int write_field(const std::string& file, const std::string& field, const std::ve
     return 2;
   }
   scenario_conf_c conf;
-  if (!load_scenario(conf, file, err)) return 2;
-  const long index = field_index(field, !host.empty());
-  if (index < 0) {
-    err << "stats-mng: " << field << " is no " << (host.empty() ? "scenario" : "host")
-        << " field (Object.Label as the tables name it; host fields need --host)\n";
-    return 1;
-  }
+  long index = -1;
+  if (const int code = open_field(conf, file, field, !host.empty(), ";", index, err)) return code;
   // A list field takes every VALUE as an entry; any other field exactly one.
   xmc_value_c current;
   if (host.empty()) {
