@@ -147,9 +147,11 @@ uint64_t basic_file_c::tell() {
   if (m_file == nullptr) return static_cast<uint64_t>(-1);
   if (m_file->handle != nullptr) return m_file->position;
   if (m_file->stream != nullptr) {
+    if (m_file->position != ZQ_POSITION_UNKNOWN) return m_file->position;
     uint64_t position = 0;
-    if (crt_io_n::get_position(m_file->stream, &position) == 0) return position;
-    return static_cast<uint64_t>(-1);
+    if (crt_io_n::get_position(m_file->stream, &position) != 0) return static_cast<uint64_t>(-1);
+    if (!m_file->stream_appends) m_file->position = position;
+    return position;
   }
   m_file->error = ZQ_NO_FILE_ERROR;
   return static_cast<uint64_t>(-1);

@@ -103,7 +103,13 @@ size_t stream_transfer(zq_file_s* file, void* buffer, size_t count, bool writing
   if (moved < count && std::ferror(file->stream)) {
     file->error = std::ferror(file->stream);
     std::clearerr(file->stream);
+    file->position = ZQ_POSITION_UNKNOWN;
     return 0;
+  }
+  if (writing && file->stream_appends) {
+    file->position = ZQ_POSITION_UNKNOWN;
+  } else if (file->position != ZQ_POSITION_UNKNOWN) {
+    file->position += moved;
   }
   return moved;
 }
@@ -280,6 +286,9 @@ zq_file_s* zq_fopen(const char* path, const char* mode, HANDLE transaction, unsi
   zq_file_s* file = new_record(flags);
   if (stream != nullptr) {
     file->stream = stream;
+    // A stream starts where the open left the file: at its start, or at its end for appending.
+    file->stream_appends = std::strchr(mode, 'a') != nullptr;
+    file->position = file->stream_appends ? ZQ_POSITION_UNKNOWN : 0;
   } else {
     file->handle = handle;
   }
@@ -313,8 +322,10 @@ int zq_fseek(zq_file_s* file, uint64_t position) {
     if (crt_io_n::set_position(file->stream, position) != 0) {
       file->error = std::ferror(file->stream) ? std::ferror(file->stream) : errno;
       std::clearerr(file->stream);
+      file->position = ZQ_POSITION_UNKNOWN;
       return -1;
     }
+    file->position = position;
     return 0;
   }
   file->error = ZQ_NO_FILE_ERROR;

@@ -35,13 +35,18 @@ constexpr int64_t ZQ_NO_FILE_ERROR = 9;
 
 struct zq_file_s {
   unsigned flags;
-  uint64_t position;  // handle mode: the offset of the next transfer
+  // Handle mode: the offset of the next transfer. Stream mode: where the stream stands, kept with
+  // each transfer and seek so that nobody asks the system (ZQ_POSITION_UNKNOWN until it is known).
+  uint64_t position;
+  bool stream_appends;  // stream mode: every write goes to the end
   int64_t error;      // handle mode: a Windows error; stream mode: the error indicator
   HANDLE handle;
   HANDLE read_event;
   HANDLE write_event;
   FILE* stream;
 };
+
+constexpr uint64_t ZQ_POSITION_UNKNOWN = ~static_cast<uint64_t>(0);
 
 // An asynchronous transfer; its owner keeps it alive until the transfer is complete.
 struct zq_aio_s {

@@ -3,6 +3,7 @@
 #include "platform/win32/posix/handles.h"
 #include "platform/win32/posix/posix_paths.h"
 #include "platform/win32/posix/share_locks.h"
+#include "platform/win32/posix/system_calls.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,9 +15,10 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
+
+using posix_calls_n::sys_calls;
 
 using posix_paths_n::resolved_s;
 
@@ -37,56 +39,52 @@ bool resolve_or_fail(LPCWSTR path, resolved_s& r) {
 // asked for, every right is shared. ERROR_SUCCESS, ERROR_SHARING_VIOLATION or another error.
 DWORD probe(const std::string& native, unsigned rights) {
   // Never blocking: a pipe is no file to test.
-  int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  int fd = sys_calls().open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0);
   if (fd < 0) return ERROR_SUCCESS;  // links and unreadable files are not checked
   DWORD result = share_locks_n::take(fd, rights, share_locks_n::RIGHT_READ | share_locks_n::RIGHT_WRITE |
                                                      share_locks_n::RIGHT_DELETE, native);
-  ::close(fd);
+  sys_calls().close(fd);
   return result;
 }
 
 // True when another open holds the file with data or delete access.
 bool held_open(const std::string& native) {
-  int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  int fd = sys_calls().open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0);
   if (fd < 0) return false;
   bool held = share_locks_n::held_by_others(fd);
-  ::close(fd);
+  sys_calls().close(fd);
   return held;
-}
-
-int rename_noreplace(const char* from, const char* to) {
-  return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE));
 }
 
 void sync_parent(const std::string& native) {
   size_t cut = native.find_last_of('/');
   std::string parent = cut == std::string::npos ? "." : (cut == 0 ? "/" : native.substr(0, cut));
-  int fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = sys_calls().open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
+    sys_calls().fsync(fd);
+    sys_calls().close(fd);
   }
 }
 
 bool copy_file(const std::string& from, const std::string& to) {
   // Only regular files are copied: a pipe is refused, never waited on.
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  int in = sys_calls().open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
   if (in < 0) return false;
   struct stat st;
-  if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(in);
+  if (sys_calls().fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    sys_calls().close(in);
     return false;
   }
-  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, st.st_mode & 0777);
+  int out = sys_calls().open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, st.st_mode & 0777);
   bool ok = out >= 0;
   char buffer[65536];
   while (ok) {
-    ssize_t n = ::read(in, buffer, sizeof buffer);
+    ssize_t n = sys_calls().read(in, buffer, sizeof buffer);
     if (n == 0) break;
-    ok = n > 0 && ::write(out, buffer, static_cast<size_t>(n)) == n;
+    ok = n > 0 && sys_calls().write(out, buffer, static_cast<size_t>(n)) == n;
   }
-  if (out >= 0) ok = ::close(out) == 0 && ok;
-  ::close(in);
+  if (out >= 0) ok = sys_calls().close(out) == 0 && ok;
+  sys_calls().close(in);
   return ok;
 }
 
@@ -119,9 +117,9 @@ bool fill_entry(const std::string& directory, const std::string& name, WIN32_FIN
   std::memset(&data, 0, sizeof data);
   std::string native = directory == "/" ? "/" + name : directory + "/" + name;
   struct stat lst;
-  if (::lstat(native.c_str(), &lst) != 0) return false;
+  if (sys_calls().lstat(native.c_str(), &lst) != 0) return false;
   struct stat st = lst;
-  if (S_ISLNK(lst.st_mode)) ::stat(native.c_str(), &st);
+  if (S_ISLNK(lst.st_mode)) sys_calls().stat(native.c_str(), &st);
   data.dwFileAttributes = (name == "." || name == "..") ? FILE_ATTRIBUTE_DIRECTORY : dos_attributes_n::of(native, lst);
   data.ftCreationTime = posix_paths_n::to_filetime(st.st_ctim);
   data.ftLastAccessTime = posix_paths_n::to_filetime(st.st_atim);
@@ -145,7 +143,7 @@ DWORD GetFileAttributesW(LPCWSTR path) {
   resolved_s r;
   if (!resolve_or_fail(path, r)) return INVALID_FILE_ATTRIBUTES;
   struct stat lst;
-  if (::lstat(r.native.c_str(), &lst) != 0) {
+  if (sys_calls().lstat(r.native.c_str(), &lst) != 0) {
     SetLastError(posix_paths_n::error_for_missing(r.native, errno));
     return INVALID_FILE_ATTRIBUTES;
   }
@@ -162,7 +160,7 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes) {
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
   resolved_s r;
   if (!resolve_or_fail(path, r)) return FALSE;
-  if (::mkdir(r.native.c_str(), 0777) == 0) return TRUE;
+  if (sys_calls().mkdir(r.native.c_str(), 0777) == 0) return TRUE;
   if (errno == EEXIST) return fail(ERROR_ALREADY_EXISTS);
   return fail(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : posix_paths_n::error_from_errno(errno));
 }
@@ -171,14 +169,14 @@ BOOL RemoveDirectoryW(LPCWSTR path) {
   resolved_s r;
   if (!resolve_or_fail(path, r)) return FALSE;
   struct stat lst;
-  if (::lstat(r.native.c_str(), &lst) != 0) return fail(posix_paths_n::error_for_missing(r.native, errno));
+  if (sys_calls().lstat(r.native.c_str(), &lst) != 0) return fail(posix_paths_n::error_for_missing(r.native, errno));
   if (S_ISLNK(lst.st_mode)) {
     struct stat target;
-    if (::stat(r.native.c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) return fail(ERROR_DIRECTORY);
-    return ::unlink(r.native.c_str()) == 0 ? TRUE : fail(posix_paths_n::error_from_errno(errno));  // a link to a directory
+    if (sys_calls().stat(r.native.c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) return fail(ERROR_DIRECTORY);
+    return sys_calls().unlink(r.native.c_str()) == 0 ? TRUE : fail(posix_paths_n::error_from_errno(errno));  // a link to a directory
   }
   if (!S_ISDIR(lst.st_mode)) return fail(ERROR_DIRECTORY);
-  if (::rmdir(r.native.c_str()) == 0) return TRUE;
+  if (sys_calls().rmdir(r.native.c_str()) == 0) return TRUE;
   return fail(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : posix_paths_n::error_from_errno(errno));
 }
 
@@ -186,7 +184,7 @@ BOOL DeleteFileW(LPCWSTR path) {
   resolved_s r;
   if (!resolve_or_fail(path, r)) return FALSE;
   struct stat lst;
-  if (::lstat(r.native.c_str(), &lst) != 0) return fail(posix_paths_n::error_for_missing(r.native, errno));
+  if (sys_calls().lstat(r.native.c_str(), &lst) != 0) return fail(posix_paths_n::error_for_missing(r.native, errno));
   if (S_ISDIR(lst.st_mode)) return fail(ERROR_ACCESS_DENIED);
   if (!S_ISLNK(lst.st_mode)) {
     if (dos_attributes_n::of(r.native, lst) & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
@@ -194,7 +192,7 @@ BOOL DeleteFileW(LPCWSTR path) {
     DWORD error = probe(r.native, share_locks_n::RIGHT_DELETE);
     if (error != ERROR_SUCCESS) return fail(error);
   }
-  if (::unlink(r.native.c_str()) != 0) return fail(posix_paths_n::error_for_missing(r.native, errno));
+  if (sys_calls().unlink(r.native.c_str()) != 0) return fail(posix_paths_n::error_for_missing(r.native, errno));
   return TRUE;
 }
 
@@ -202,25 +200,25 @@ BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags) {
   resolved_s from, to;
   if (!resolve_or_fail(existing, from) || !resolve_or_fail(target, to)) return FALSE;
   struct stat lst;
-  if (::lstat(from.native.c_str(), &lst) != 0) return fail(posix_paths_n::error_for_missing(from.native, errno));
+  if (sys_calls().lstat(from.native.c_str(), &lst) != 0) return fail(posix_paths_n::error_for_missing(from.native, errno));
   if (!S_ISDIR(lst.st_mode) && !S_ISLNK(lst.st_mode)) {
     DWORD error = probe(from.native, share_locks_n::RIGHT_DELETE);
     if (error != ERROR_SUCCESS) return fail(error);
   }
   struct stat tst;
-  const bool target_exists = ::lstat(to.native.c_str(), &tst) == 0;
+  const bool target_exists = sys_calls().lstat(to.native.c_str(), &tst) == 0;
   if (target_exists && (flags & MOVEFILE_REPLACE_EXISTING)) {
     // A directory is never replaced, nor a file that anybody holds open.
     if (S_ISDIR(tst.st_mode) || held_open(to.native)) return fail(ERROR_ACCESS_DENIED);
     if (dos_attributes_n::of(to.native, tst) & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
   }
-  int rc = (flags & MOVEFILE_REPLACE_EXISTING) ? ::rename(from.native.c_str(), to.native.c_str())
-                                               : rename_noreplace(from.native.c_str(), to.native.c_str());
+  int rc = (flags & MOVEFILE_REPLACE_EXISTING) ? sys_calls().rename(from.native.c_str(), to.native.c_str())
+                                               : sys_calls().rename_noreplace(from.native.c_str(), to.native.c_str());
   if (rc != 0 && errno == EXDEV) {
     if (!(flags & MOVEFILE_COPY_ALLOWED) || S_ISDIR(lst.st_mode)) return fail(ERROR_NOT_SAME_DEVICE);
     if (target_exists && !(flags & MOVEFILE_REPLACE_EXISTING)) return fail(ERROR_ALREADY_EXISTS);
     if (!copy_file(from.native, to.native)) return fail(posix_paths_n::error_from_errno(errno));
-    ::unlink(from.native.c_str());
+    sys_calls().unlink(from.native.c_str());
     rc = 0;
   }
   if (rc != 0) {
@@ -237,24 +235,24 @@ BOOL ReplaceFileW(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD f
   if (!resolve_or_fail(replaced, old_file) || !resolve_or_fail(replacement, new_file)) return FALSE;
   if (backup != nullptr && !resolve_or_fail(backup, backup_file)) return FALSE;
   struct stat st;
-  if (::stat(new_file.native.c_str(), &st) != 0) return fail(posix_paths_n::error_for_missing(new_file.native, errno));
-  if (::stat(old_file.native.c_str(), &st) != 0) return fail(posix_paths_n::error_for_missing(old_file.native, errno));
+  if (sys_calls().stat(new_file.native.c_str(), &st) != 0) return fail(posix_paths_n::error_for_missing(new_file.native, errno));
+  if (sys_calls().stat(old_file.native.c_str(), &st) != 0) return fail(posix_paths_n::error_for_missing(old_file.native, errno));
   // The replaced file goes away: an open of it that does not share delete refuses that.
   DWORD error = probe(old_file.native, share_locks_n::RIGHT_DELETE);
   if (error != ERROR_SUCCESS) return fail(error);
   // The replacement takes over the attributes of the file it replaces.
   struct stat lst;
-  if (::lstat(old_file.native.c_str(), &lst) == 0) {
+  if (sys_calls().lstat(old_file.native.c_str(), &lst) == 0) {
     DWORD attributes = dos_attributes_n::of(old_file.native, lst);
     dos_attributes_n::store(new_file.native, attributes);
   }
   if (backup != nullptr) {
-    ::unlink(backup_file.native.c_str());
+    sys_calls().unlink(backup_file.native.c_str());
     if (::link(old_file.native.c_str(), backup_file.native.c_str()) != 0) {
       return fail(ERROR_UNABLE_TO_REMOVE_REPLACED);
     }
   }
-  if (::rename(new_file.native.c_str(), old_file.native.c_str()) != 0) {
+  if (sys_calls().rename(new_file.native.c_str(), old_file.native.c_str()) != 0) {
     return fail(errno == EXDEV ? ERROR_UNABLE_TO_MOVE_REPLACEMENT : posix_paths_n::error_from_errno(errno));
   }
   if (flags & REPLACEFILE_WRITE_THROUGH) sync_parent(old_file.native);

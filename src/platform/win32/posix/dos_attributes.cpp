@@ -2,12 +2,15 @@
 
 #include "platform/trc/zqtr.h"
 #include "platform/win32/posix/posix_paths.h"
+#include "platform/win32/posix/system_calls.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sys/xattr.h>
+
+using posix_calls_n::sys_calls;
 
 namespace dos_attributes_n {
 
@@ -55,7 +58,7 @@ DWORD of(const std::string& native, const struct stat& lst) {
   bool target_is_dir = false;
   if (is_link) {
     struct stat target;
-    target_is_dir = ::stat(native.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+    target_is_dir = sys_calls().stat(native.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
   }
   char buffer[64];
   DWORD stored = 0;
@@ -92,7 +95,7 @@ bool store_fd(int fd, DWORD attributes) {
 DWORD set(const std::string& native, DWORD attributes) {
   ZQTR_SCOPE(tr, "SetFileAttributesW", "win32_posix");
   struct stat st;
-  if (::lstat(native.c_str(), &st) != 0) return posix_paths_n::error_for_missing(native, errno);
+  if (sys_calls().lstat(native.c_str(), &st) != 0) return posix_paths_n::error_for_missing(native, errno);
   if (S_ISLNK(st.st_mode)) return ERROR_SUCCESS;
   const bool make_read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0 && !S_ISDIR(st.st_mode);
   // The extended attribute first: a file without write permission may refuse it.

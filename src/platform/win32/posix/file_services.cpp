@@ -4,6 +4,7 @@
 #include "platform/win32/posix/posix_paths.h"
 #include "platform/win32/posix/volumes.h"
 #include "platform/win32/posix/share_locks.h"
+#include "platform/win32/posix/system_calls.h"
 
 #include <cerrno>
 #include <climits>
@@ -11,6 +12,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using posix_calls_n::sys_calls;
 
 using posix_paths_n::resolved_s;
 
@@ -33,10 +36,19 @@ HANDLE fail_handle(DWORD error) {
 
 // Opens the descriptor: read-write for write rights, read-only otherwise, a path-only descriptor
 // for an attributes-only open of a file that cannot be read.
+// An open interrupted by a signal (a file system that waits for a server) is asked again.
+int open_retrying(const char* native, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = sys_calls().open(native, flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
 int open_descriptor(const std::string& native, bool want_write, bool create, int extra) {
   int flags = O_CLOEXEC | extra | (create ? O_CREAT | O_EXCL : 0);
-  int fd = ::open(native.c_str(), flags | (want_write ? O_RDWR : O_RDONLY), 0666);
-  if (fd < 0 && errno == EACCES && want_write) fd = ::open(native.c_str(), flags | O_WRONLY, 0666);
+  int fd = open_retrying(native.c_str(), flags | (want_write ? O_RDWR : O_RDONLY), 0666);
+  if (fd < 0 && errno == EACCES && want_write) fd = open_retrying(native.c_str(), flags | O_WRONLY, 0666);
   return fd;
 }
 
@@ -142,7 +154,7 @@ DWORD resolve_step(create_request_s& r) {
 DWORD examine_step(create_request_s& r) {
   const std::string& native = r.resolved.native;
   const bool reparse_itself = (r.flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0;
-  r.exists = (reparse_itself ? ::lstat(native.c_str(), &r.st) : ::stat(native.c_str(), &r.st)) == 0;
+  r.exists = (reparse_itself ? sys_calls().lstat(native.c_str(), &r.st) : sys_calls().stat(native.c_str(), &r.st)) == 0;
   if (!r.exists && errno != ENOENT) return posix_paths_n::error_for_missing(native, errno);
   if (r.exists && r.disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
   if (!r.exists && (r.disposition == OPEN_EXISTING || r.disposition == TRUNCATE_EXISTING)) {
@@ -179,9 +191,9 @@ DWORD examine_step(create_request_s& r) {
 DWORD open_step(create_request_s& r) {
   const std::string& native = r.resolved.native;
   if (r.kind == posix_file_handle_c::LINK_KIND) {
-    r.fd = ::open(native.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    r.fd = open_retrying(native.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
   } else if (r.kind == posix_file_handle_c::DIRECTORY_KIND) {
-    r.fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    r.fd = open_retrying(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   } else {
     const bool data_access = r.rights != 0 || r.truncate;
     // Never blocking: a pipe put in the file's place since the check above fails instead of waiting
@@ -196,14 +208,14 @@ DWORD open_step(create_request_s& r) {
     } else if (r.fd >= 0 && !r.exists) {
       r.created = true;
     }
-    if (r.fd < 0 && !data_access && errno == EACCES) r.fd = ::open(native.c_str(), O_PATH | O_CLOEXEC);
+    if (r.fd < 0 && !data_access && errno == EACCES) r.fd = open_retrying(native.c_str(), O_PATH | O_CLOEXEC);
   }
   if (r.fd < 0) return posix_paths_n::error_for_missing(native, errno);
   if (r.kind == posix_file_handle_c::FILE_KIND && r.exists) {
     // A pipe put in its place after the check above is refused here (the open did not wait for it).
     struct stat opened;
-    if (::fstat(r.fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-      ::close(r.fd);
+    if (sys_calls().fstat(r.fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      sys_calls().close(r.fd);
       return ERROR_NOT_SUPPORTED;
     }
   }
@@ -215,19 +227,19 @@ DWORD share_step(create_request_s& r) {
   if (r.kind != posix_file_handle_c::FILE_KIND) return ERROR_SUCCESS;
   const DWORD error = share_locks_n::take(r.fd, r.rights, share_locks_n::shared_of(r.share), r.resolved.native);
   if (error != ERROR_SUCCESS) {
-    ::close(r.fd);
-    if (r.created) ::unlink(r.resolved.native.c_str());
+    sys_calls().close(r.fd);
+    if (r.created) sys_calls().unlink(r.resolved.native.c_str());
   }
   return error;
 }
 
 // Truncation comes only after the share check passed.
 DWORD truncate_step(create_request_s& r) {
-  if (r.kind != posix_file_handle_c::FILE_KIND || !r.truncate || !r.exists || ::ftruncate(r.fd, 0) == 0) {
+  if (r.kind != posix_file_handle_c::FILE_KIND || !r.truncate || !r.exists || sys_calls().ftruncate(r.fd, 0) == 0) {
     return ERROR_SUCCESS;
   }
   const int e = errno;
-  ::close(r.fd);
+  sys_calls().close(r.fd);
   return posix_paths_n::error_from_errno(e);
 }
 
@@ -291,9 +303,9 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD to_read, LPDWORD read, LPOVERLAP
   do {
     if (overlapped != nullptr) {
       off_t offset = static_cast<off_t>((static_cast<uint64_t>(overlapped->OffsetHigh) << 32) | overlapped->Offset);
-      n = ::pread(h->fd, buffer, to_read, offset);
+      n = sys_calls().pread(h->fd, buffer, to_read, offset);
     } else {
-      n = ::read(h->fd, buffer, to_read);
+      n = sys_calls().read(h->fd, buffer, to_read);
     }
   } while (n < 0 && errno == EINTR);
   if (n < 0) return fail(posix_paths_n::error_from_errno(errno));
@@ -324,21 +336,21 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD to_write, LPDWORD written,
   off_t offset = 0;
   if (at_end) {
     struct stat st;
-    if (::fstat(h->fd, &st) != 0) return fail(posix_paths_n::error_from_errno(errno));
+    if (sys_calls().fstat(h->fd, &st) != 0) return fail(posix_paths_n::error_from_errno(errno));
     offset = st.st_size;
   } else if (overlapped != nullptr) {
     offset = static_cast<off_t>((static_cast<uint64_t>(overlapped->OffsetHigh) << 32) | overlapped->Offset);
   }
   size_t done = 0;
   while (left > 0) {
-    ssize_t n = (overlapped != nullptr || at_end) ? ::pwrite(h->fd, data + done, left, offset + static_cast<off_t>(done))
-                                                  : ::write(h->fd, data + done, left);
+    ssize_t n = (overlapped != nullptr || at_end) ? sys_calls().pwrite(h->fd, data + done, left, offset + static_cast<off_t>(done))
+                                                  : sys_calls().write(h->fd, data + done, left);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return fail(errno == ENOSPC ? ERROR_DISK_FULL : posix_paths_n::error_from_errno(errno));
     done += static_cast<size_t>(n);
     left -= static_cast<size_t>(n);
   }
-  if (at_end && overlapped == nullptr) ::lseek(h->fd, offset + static_cast<off_t>(done), SEEK_SET);
+  if (at_end && overlapped == nullptr) sys_calls().lseek(h->fd, offset + static_cast<off_t>(done), SEEK_SET);
   if (written != nullptr) *written = static_cast<DWORD>(done);
   if (overlapped != nullptr) {
     overlapped->Internal = static_cast<ULONG_PTR>(STATUS_SUCCESS);
@@ -364,11 +376,11 @@ BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER new_po
   if (h == nullptr) return FALSE;
   if (method > FILE_END) return fail(ERROR_INVALID_PARAMETER);
   const int whence = method == FILE_BEGIN ? SEEK_SET : (method == FILE_CURRENT ? SEEK_CUR : SEEK_END);
-  off_t base = whence == SEEK_SET ? 0 : ::lseek(h->fd, 0, whence);
+  off_t base = whence == SEEK_SET ? 0 : sys_calls().lseek(h->fd, 0, whence);
   if (base < 0) return fail(posix_paths_n::error_from_errno(errno));
   const long long target = static_cast<long long>(base) + distance.QuadPart;
   if (target < 0) return fail(ERROR_NEGATIVE_SEEK);
-  if (::lseek(h->fd, static_cast<off_t>(target), SEEK_SET) < 0) return fail(posix_paths_n::error_from_errno(errno));
+  if (sys_calls().lseek(h->fd, static_cast<off_t>(target), SEEK_SET) < 0) return fail(posix_paths_n::error_from_errno(errno));
   if (new_position != nullptr) new_position->QuadPart = target;
   return TRUE;
 }
@@ -390,8 +402,8 @@ BOOL SetEndOfFile(HANDLE file) {
   auto h = file_of(file);
   if (h == nullptr) return FALSE;
   if (!(h->access & FILE_WRITE_DATA)) return fail(ERROR_ACCESS_DENIED);
-  off_t position = ::lseek(h->fd, 0, SEEK_CUR);
-  if (position < 0 || ::ftruncate(h->fd, position) != 0) {
+  off_t position = sys_calls().lseek(h->fd, 0, SEEK_CUR);
+  if (position < 0 || sys_calls().ftruncate(h->fd, position) != 0) {
     return fail(errno == ENOSPC ? ERROR_DISK_FULL : posix_paths_n::error_from_errno(errno));
   }
   return TRUE;
@@ -403,7 +415,7 @@ BOOL FlushFileBuffers(HANDLE file) {
   if (!(h->access & (FILE_WRITE_DATA | FILE_APPEND_DATA))) return fail(ERROR_ACCESS_DENIED);
   // A file system that has nothing to flush to (EINVAL, ENOTSUP: pipes, some special file systems)
   // has flushed all it can; any other failure (EIO, ENOSPC) is one.
-  if (::fsync(h->fd) != 0 && errno != EINVAL && errno != ENOTSUP && errno != EOPNOTSUPP) {
+  if (sys_calls().fsync(h->fd) != 0 && errno != EINVAL && errno != ENOTSUP && errno != EOPNOTSUPP) {
     return fail(posix_paths_n::error_from_errno(errno));
   }
   return TRUE;
@@ -413,7 +425,7 @@ BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER size) {
   auto h = file_of(file);
   if (h == nullptr) return FALSE;
   struct stat st;
-  if (::fstat(h->fd, &st) != 0) return fail(posix_paths_n::error_from_errno(errno));
+  if (sys_calls().fstat(h->fd, &st) != 0) return fail(posix_paths_n::error_from_errno(errno));
   size->QuadPart = st.st_size;
   return TRUE;
 }
@@ -444,11 +456,11 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
   if (h == nullptr) return FALSE;
   if (information == nullptr) return fail(ERROR_INVALID_PARAMETER);
   struct stat st;
-  if (::fstat(h->fd, &st) != 0) return fail(posix_paths_n::error_from_errno(errno));
+  if (sys_calls().fstat(h->fd, &st) != 0) return fail(posix_paths_n::error_from_errno(errno));
   std::memset(information, 0, sizeof *information);
   if (h->kind == posix_file_handle_c::LINK_KIND) {
     struct stat lst;
-    information->dwFileAttributes = ::lstat(h->native_path.c_str(), &lst) == 0 ? dos_attributes_n::of(h->native_path, lst)
+    information->dwFileAttributes = sys_calls().lstat(h->native_path.c_str(), &lst) == 0 ? dos_attributes_n::of(h->native_path, lst)
                                                                               : FILE_ATTRIBUTE_REPARSE_POINT;
   } else {
     information->dwFileAttributes = dos_attributes_n::of_fd(h->fd, h->native_path, st);
@@ -475,7 +487,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_size, LPVOID
       // Every file here may be sparse; the attribute records that it was asked for.
       bool sparse = in == nullptr || in_size < 1 || static_cast<const FILE_SET_SPARSE_BUFFER*>(in)->SetSparse != 0;
       struct stat st;
-      if (h->kind != posix_file_handle_c::FILE_KIND || ::fstat(h->fd, &st) != 0) return fail(ERROR_INVALID_PARAMETER);
+      if (h->kind != posix_file_handle_c::FILE_KIND || sys_calls().fstat(h->fd, &st) != 0) return fail(ERROR_INVALID_PARAMETER);
       DWORD attributes = dos_attributes_n::of_fd(h->fd, h->native_path, st);
       attributes = sparse ? (attributes | FILE_ATTRIBUTE_SPARSE_FILE) : (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_SPARSE_FILE));
       dos_attributes_n::store_fd(h->fd, attributes);

@@ -1,10 +1,13 @@
 #include "platform/win32/posix/handles.h"
+#include "platform/win32/posix/system_calls.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <mutex>
 #include <unistd.h>
 #include <unordered_map>
+
+using posix_calls_n::sys_calls;
 
 namespace {
 
@@ -34,9 +37,9 @@ uintptr_t value_of(HANDLE handle) { return reinterpret_cast<uintptr_t>(handle); 
 }  // namespace
 
 posix_file_handle_c::~posix_file_handle_c() {
-  if (delete_on_close && kind != DIRECTORY_KIND) ::unlink(native_path.c_str());
+  if (delete_on_close && kind != DIRECTORY_KIND) sys_calls().unlink(native_path.c_str());
   const int descriptor = fd.load();
-  if (descriptor >= 0) ::close(descriptor);
+  if (descriptor >= 0) sys_calls().close(descriptor);
 }
 
 namespace posix_handles_n {

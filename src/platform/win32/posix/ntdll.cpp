@@ -2,12 +2,15 @@
 #include "platform/win32/posix/handles.h"
 #include "platform/win32/posix/posix_paths.h"
 #include "platform/win32/posix/volumes.h"
+#include "platform/win32/posix/system_calls.h"
 
 #include <cstring>
 #include <strings.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+
+using posix_calls_n::sys_calls;
 
 namespace {
 
@@ -35,7 +38,7 @@ extern "C" NTSTATUS zq_ZwQueryInformationFile(HANDLE handle, PIO_STATUS_BLOCK st
   auto file = posix_handles_n::find_as<posix_file_handle_c>(handle);
   if (file == nullptr) return STATUS_INVALID_HANDLE;
   struct stat st;
-  if (::fstat(file->fd, &st) != 0) return STATUS_INVALID_HANDLE;
+  if (sys_calls().fstat(file->fd, &st) != 0) return STATUS_INVALID_HANDLE;
   // No compression here: the compressed size is the space the file takes.
   file_compression_information_s info;
   std::memset(&info, 0, sizeof info);

@@ -1,6 +1,7 @@
 // Disk space, long names and volume mount points of paths.
 #include "platform/win32/posix/posix_paths.h"
 #include "platform/win32/posix/volumes.h"
+#include "platform/win32/posix/system_calls.h"
 
 #include <cerrno>
 #include <climits>
@@ -11,6 +12,8 @@
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+using posix_calls_n::sys_calls;
 
 using posix_paths_n::resolved_s;
 
@@ -49,12 +52,12 @@ std::string parent_of(const std::string& p) {
 // The mount point of the nearest existing directory holding p.
 std::string mount_point(std::string p) {
   struct stat st;
-  while (p != "/" && ::stat(p.c_str(), &st) != 0) p = parent_of(p);
-  if (::stat(p.c_str(), &st) != 0) return "/";
+  while (p != "/" && sys_calls().stat(p.c_str(), &st) != 0) p = parent_of(p);
+  if (sys_calls().stat(p.c_str(), &st) != 0) return "/";
   while (p != "/") {
     std::string parent = parent_of(p);
     struct stat pst;
-    if (::stat(parent.c_str(), &pst) != 0 || pst.st_dev != st.st_dev) break;
+    if (sys_calls().stat(parent.c_str(), &pst) != 0 || pst.st_dev != st.st_dev) break;
     p = parent;
   }
   return p;
@@ -118,7 +121,7 @@ UINT GetDriveTypeW(LPCWSTR root) {
   posix_paths_n::resolved_s r;
   if (posix_paths_n::resolve(root == nullptr ? L"/" : root, r) != ERROR_SUCCESS) return DRIVE_NO_ROOT_DIR;
   struct stat st;
-  if (::stat(r.native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return DRIVE_NO_ROOT_DIR;
+  if (sys_calls().stat(r.native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return DRIVE_NO_ROOT_DIR;
   struct statfs fs;
   if (::statfs(r.native.c_str(), &fs) != 0) return DRIVE_UNKNOWN;
   switch (static_cast<unsigned long>(fs.f_type)) {
@@ -208,7 +211,7 @@ BOOL GetVolumeNameForVolumeMountPointW(LPCWSTR mount_point, LPWSTR volume_name, 
     return FALSE;
   }
   struct stat st;
-  if (::stat(r.native.c_str(), &st) != 0) {
+  if (sys_calls().stat(r.native.c_str(), &st) != 0) {
     SetLastError(posix_paths_n::error_for_missing(r.native, errno));
     return FALSE;
   }
@@ -254,7 +257,7 @@ DWORD GetLongPathNameW(LPCWSTR short_path, LPWSTR long_path, DWORD length) {
     return 0;
   }
   struct stat st;
-  if (::lstat(r.native.c_str(), &st) != 0) {
+  if (sys_calls().lstat(r.native.c_str(), &st) != 0) {
     // The components are looked up one by one: a missing one is a missing file, wherever it is.
     SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND : posix_paths_n::error_from_errno(errno));
     return 0;

@@ -2,6 +2,7 @@
 
 #include "platform/win32/drive_map.h"
 #include "platform/win32/posix/volumes.h"
+#include "platform/win32/posix/system_calls.h"
 
 #include <cctype>
 #include <cerrno>
@@ -11,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+using posix_calls_n::sys_calls;
 
 namespace {
 
@@ -245,7 +248,7 @@ DWORD error_for_missing(const std::string& native, int error_number) {
   size_t cut = native.find_last_of('/');
   std::string parent = cut == std::string::npos ? std::string(".") : (cut == 0 ? std::string("/") : native.substr(0, cut));
   struct stat st;
-  return (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+  return (sys_calls().stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
 }  // namespace posix_paths_n

@@ -1,6 +1,7 @@
 #include "platform/win32/posix/share_locks.h"
 
 #include "platform/trc/zqtr.h"
+#include "platform/win32/posix/system_calls.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,6 +12,8 @@
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+
+using posix_calls_n::sys_calls;
 
 namespace share_locks_n {
 
@@ -27,7 +30,7 @@ void unlock_all(int fd) {
   fl.l_whence = SEEK_SET;
   fl.l_start = k_base + k_has;
   fl.l_len = 6;
-  ::fcntl(fd, F_OFD_SETLK, &fl);
+  sys_calls().lock(fd, F_OFD_SETLK, &fl);
 }
 
 // The gate: exclusive, retried for about two seconds. Every holder keeps it for a few system calls
@@ -36,7 +39,7 @@ void unlock_all(int fd) {
 int take_gate(int fd) {
   long waited_us = 0;
   for (int attempt = 0;; ++attempt) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+    if (sys_calls().flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
     if (errno != EWOULDBLOCK && errno != EINTR) return errno;
     if (waited_us >= 2000000) return ETIMEDOUT;
     const long pause_us = attempt < 100 ? 100 : 1000;  // 0.1 ms at first, then 1 ms
@@ -59,7 +62,7 @@ void report_unlockable(int fd, const std::string& native, int error) {
   static std::mutex mutex;
   static std::set<dev_t> reported;
   struct stat st;
-  dev_t device = ::fstat(fd, &st) == 0 ? st.st_dev : 0;
+  dev_t device = sys_calls().fstat(fd, &st) == 0 ? st.st_dev : 0;
   std::lock_guard<std::mutex> guard(mutex);
   if (!reported.insert(device).second) return;
   ZQTR_SCOPE(tr, "CreateFileW", "win32_posix");
@@ -110,7 +113,11 @@ int for_each_run(int fd, unsigned bytes, int command, short type, bool* held) {
     fl.l_whence = SEEK_SET;
     fl.l_start = k_base + static_cast<off_t>(i);
     fl.l_len = static_cast<off_t>(j - i + 1);
-    if (::fcntl(fd, command, &fl) != 0) return errno;
+    int rc;
+    do {
+      rc = sys_calls().lock(fd, command, &fl);  // never waits; an interrupted call is simply asked again
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) return errno;
     if (held != nullptr && fl.l_type != F_UNLCK) {
       *held = true;
       return 0;
@@ -167,7 +174,7 @@ DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native) 
   error = lock_runs(fd, mine);
   if (error == 0 && runs_held_elsewhere(fd, conflicts, error)) result = ERROR_SHARING_VIOLATION;
   if (error != 0 || result != ERROR_SUCCESS) unlock_all(fd);
-  ::flock(fd, LOCK_UN);
+  sys_calls().flock(fd, LOCK_UN);
   if (error != 0) {
     if (cannot_lock(error)) {
       report_unlockable(fd, native, error);
@@ -194,7 +201,7 @@ int volume_lock_call(int fd, int command, short type) {
   fl.l_whence = SEEK_SET;
   fl.l_start = k_volume_lock;
   fl.l_len = 1;
-  if (::fcntl(fd, command, &fl) != 0) return -1;
+  if (sys_calls().lock(fd, command, &fl) != 0) return -1;
   return command == F_OFD_GETLK ? (fl.l_type == F_UNLCK ? 0 : 1) : 0;
 }
 
@@ -207,7 +214,7 @@ DWORD lock_volume(int fd) {
   if (volume_lock_call(fd, F_OFD_GETLK, F_WRLCK) != 0 || volume_lock_call(fd, F_OFD_SETLK, F_RDLCK) != 0) {
     result = ERROR_ACCESS_DENIED;
   }
-  ::flock(fd, LOCK_UN);
+  sys_calls().flock(fd, LOCK_UN);
   return result;
 }
 

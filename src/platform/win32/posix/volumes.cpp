@@ -1,6 +1,7 @@
 #include "platform/win32/posix/volumes.h"
 
 #include "platform/win32/posix/posix_paths.h"
+#include "platform/win32/posix/system_calls.h"
 
 #include <cctype>
 #include <cstdio>
@@ -8,6 +9,8 @@
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
+
+using posix_calls_n::sys_calls;
 
 namespace posix_volumes_n {
 
@@ -128,7 +131,7 @@ bool record_total_sectors(char letter, uint64_t total) {
 uint64_t total_bytes(const volume_s& volume) {
   if (volume.total_sectors != 0) return volume.total_sectors * volume.image.bytes_per_sector;
   struct stat st;
-  if (::stat(volume.image.image.c_str(), &st) != 0) return 0;
+  if (sys_calls().stat(volume.image.image.c_str(), &st) != 0) return 0;
   return static_cast<uint64_t>(st.st_size);
 }
 

@@ -1,0 +1,113 @@
+// Recording and reading a scenario's state when the system calls under the file layer fail: the old
+// state file survives every failed write and the writer says it failed; reads cut short or
+// interrupted still read the whole file.
+#include "stats_mng/stats_saver.h"
+
+#include "support/system_call_faults.h"
+#include "support/temp_dir.h"
+#include "support/trace_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <dirent.h>
+#include <string>
+#include <vector>
+
+using namespace test_support_n;
+
+namespace {
+
+const char* k_prefix = ".mw_zq_prefix";
+
+class state_file_faults_test : public temp_dir_test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(saver().set_sync_state(1, false, 100));
+    m_before = read_text_file(state_file());
+    ASSERT_NE(m_before.find("IsSyncReplicatedTime=\"100\""), std::string::npos);
+  }
+  stats_saver_ex_c saver() const { return stats_saver_ex_c(nullptr, 3, m_dir.path().c_str(), k_prefix, "S", false); }
+  std::string state_file() const { return m_dir.path() + "/" + k_prefix + "/stats.xml"; }
+  std::vector<std::string> state_dir_entries() const {
+    std::vector<std::string> names;
+    DIR* dir = opendir((m_dir.path() + "/" + k_prefix).c_str());
+    if (dir == nullptr) return names;
+    while (dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+    return names;
+  }
+  std::string m_before;
+  trace_reset_c m_trace;
+};
+
+TEST_F(state_file_faults_test, a_failed_write_keeps_the_old_file_and_reports_failure) {
+  struct case_s {
+    const char* what;
+    std::vector<fault_s> faults;
+    const char* message;  // the start of the failure traced
+  };
+  const case_s cases[] = {
+      {"the disk full", {{call_e::write, ENOSPC}, {call_e::pwrite, ENOSPC}}, "Unable to write "},
+      {"the disk full after a part", {{call_e::write, ENOSPC, -1, 1, 16}, {call_e::pwrite, ENOSPC, -1, 1, 16}},
+       "Unable to write "},
+      {"the device fails", {{call_e::write, EIO}, {call_e::pwrite, EIO}}, "Unable to write "},
+      {"no room for the temporary file", {{call_e::open, ENOSPC}}, nullptr},
+      {"the rename refused for good", {{call_e::rename, EACCES}}, "Unable to put the new content of "},
+      {"the rename fails outright", {{call_e::rename, EIO}}, "Unable to put the new content of "},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.what);
+    zqtr_capture_c capture;
+    {
+      scoped_faults_c faults(c.faults);
+      EXPECT_FALSE(saver().set_sync_state(1, true, 200));
+      if (c.faults[0].call == call_e::rename && c.faults[0].error == EACCES) {
+        EXPECT_EQ(faults.calls(call_e::rename), 200u) << "tried again until the attempts ran out";
+      }
+    }
+    EXPECT_EQ(read_text_file(state_file()), m_before);
+    EXPECT_EQ(state_dir_entries(), std::vector<std::string>{"stats.xml"}) << "no temporary file left";
+    if (c.message != nullptr) {
+      bool traced = false;
+      for (const std::string& text : capture.texts()) traced = traced || text.rfind(c.message, 0) == 0;
+      EXPECT_TRUE(traced) << c.message;
+    }
+  }
+}
+
+// A rename refused for a moment (another process holding the old file) gets through on a later try.
+TEST_F(state_file_faults_test, a_rename_refused_for_a_moment_gets_through) {
+  {
+    scoped_faults_c faults({{call_e::rename, EACCES, 3}});
+    EXPECT_TRUE(saver().set_sync_state(1, true, 200));
+    EXPECT_EQ(faults.calls(call_e::rename), 4u);
+  }
+  EXPECT_NE(read_text_file(state_file()).find("IsSyncReplicatedTime=\"200\""), std::string::npos);
+  EXPECT_EQ(state_dir_entries(), std::vector<std::string>{"stats.xml"});
+}
+
+TEST_F(state_file_faults_test, reads_cut_short_or_interrupted_read_the_whole_file) {
+  const std::vector<fault_s> cases[] = {
+      {{call_e::read, 0, -1, 0, 1}, {call_e::pread, 0, -1, 0, 1}},
+      {{call_e::read, 0, -1, 0, 13}, {call_e::pread, 0, -1, 0, 13}},
+      {{call_e::read, EINTR, 2}, {call_e::pread, EINTR, 2}},
+      {{call_e::lock, EINTR, 1}, {call_e::flock, EINTR, 1}, {call_e::open, EINTR, 1}},
+  };
+  for (const auto& faults_of_case : cases) {
+    SCOPED_TRACE(std::string(call_name(faults_of_case[0].call)) + (faults_of_case[0].error ? " interrupted" : " cut short"));
+    scoped_faults_c faults(faults_of_case);
+    unsigned index = 99;
+    bool synced = true;
+    int64_t time = 0;
+    EXPECT_TRUE(saver().get_sync_state(&index, &synced, &time));
+    EXPECT_EQ(index, static_cast<unsigned>(STATE_SYNC));
+    EXPECT_FALSE(synced);
+    EXPECT_EQ(time, 100);
+  }
+}
+
+}  // namespace
