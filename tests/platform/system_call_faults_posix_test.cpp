@@ -71,13 +71,21 @@ TEST_F(system_call_faults_test, opens_under_lock_faults) {
   }
 }
 
-// A gate that stays taken is no sharing violation: after about two seconds the open fails with a
-// time-out of its own.
-TEST_F(system_call_faults_test, a_gate_never_won_times_out) {
+// The gate is touched only to settle a conflict: an open beside compatible holders never waits for
+// it; one that meets a conflict and never wins the gate fails after about two seconds with a time-out
+// of its own, not with a sharing violation.
+TEST_F(system_call_faults_test, the_gate_settles_conflicts_only) {
+  HANDLE writer = open(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   scoped_faults_c faults({{call_e::flock, EWOULDBLOCK}});
-  EXPECT_EQ(open(GENERIC_READ, FILE_SHARE_READ), INVALID_HANDLE_VALUE);
+  HANDLE reader = open(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(faults.calls(call_e::flock), 0u) << faults.summary();
+  if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+  EXPECT_EQ(open(GENERIC_READ, FILE_SHARE_READ), INVALID_HANDLE_VALUE);  // does not share the writer's writing
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
   EXPECT_GT(faults.calls(call_e::flock), 100u) << "tried again and again";
+  CloseHandle(writer);
 }
 
 // Reads cut short or interrupted still deliver every byte to a caller that reads on.
