@@ -1,7 +1,7 @@
 // The three query exports against the system calls the same work needs at the least, side by side:
-// - is_engine_active_for_scenario: stat of the scenario and state directories and of the lock file,
-//   then the lock file opened and closed as reader and as writer with the share-mode check of the
-//   lock protocol (the gate, the rights taken as read locks, the conflicts tested);
+// - is_engine_active_for_scenario: the bare floor (stat of the scenario and state directories, open
+//   of the lock file, one lock test, close), and the older, fuller one: the lock file opened and
+//   closed as reader and as writer with the whole share-mode check of the lock protocol;
 // - get_scenario_state_index and is_sync_replicated: stat of the directory, then open, read and
 //   close of both state files (the scenario's own and its parent directory's).
 #include "stats_mng/stats_mng.h"
@@ -109,6 +109,21 @@ void BM_engine_question_syscall_floor(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_engine_question_syscall_floor);
+
+// The bare minimum of the engine question: stat of the scenario and state directories, open of the
+// lock file, one lock test, close.
+void BM_engine_question_bare_floor(benchmark::State& state) {
+  scenario_c scenario;
+  for (auto _ : state) {
+    struct stat st;
+    bool ok = ::stat(scenario.dir(), &st) == 0 && ::stat(scenario.state_dir().c_str(), &st) == 0;
+    int fd = ok ? ::open(scenario.lock().c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    ok = fd >= 0 && free_of_others(fd, 2, 3);
+    if (fd >= 0) ::close(fd);
+    benchmark::DoNotOptimize(ok);
+  }
+}
+BENCHMARK(BM_engine_question_bare_floor);
 
 void BM_is_engine_active_for_scenario(benchmark::State& state) {
   scenario_c scenario;

@@ -241,6 +241,43 @@ bool replace_file_contents(const char* path, const char* data, size_t length) {
   return false;
 }
 
+DWORD read_file(const char* path, std::string& out, size_t most) {
+  out.clear();
+  if (path == nullptr || path[0] == '\0') return ERROR_INVALID_PARAMETER;
+  wchar_t wide[PATH_BUFFER_SIZE];  // on the stack: no large heap request per read
+  path_n::path_to_wide_char_path(path, wide, true);
+  HANDLE file = CreateFileW(wide, GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  // A first read of 4 KiB takes a small file whole; a file that fills it is read on in larger steps.
+  // The end is the read that brings nothing (a short read alone does not say it everywhere).
+  DWORD error = ERROR_SUCCESS;
+  size_t step = 4096;
+  for (;;) {
+    const size_t at = out.size();
+    if (at > most) {
+      error = ERROR_FILE_TOO_LARGE;
+      break;
+    }
+    if (out.capacity() < at + step) out.reserve(at + step);
+    out.resize(at + step);
+    DWORD got = 0;
+    if (!ReadFile(file, &out[at], static_cast<DWORD>(step), &got, nullptr)) {
+      error = GetLastError();
+      break;
+    }
+    out.resize(at + got);
+    if (got == 0) break;
+    if (at + got >= 4096) step = 65536;
+  }
+  CloseHandle(file);
+  if (error != ERROR_SUCCESS) out.clear();
+  return error;
+}
+
+bool is_missing_error(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
 }  // namespace file_manipulation_n
 
 reserve_short_path_name_s::reserve_short_path_name_s(const char* path, DWORD disposition, HANDLE transaction)

@@ -8,6 +8,8 @@
 #include "platform/win32/win32_api.h"
 #include "utl/utl_stream.h"
 
+#include <string>
+
 namespace file_manipulation_n {
 
 bool if_exists(const char* path, HANDLE transaction);
@@ -25,6 +27,13 @@ unsigned bytes_per_sector(const char* path, unsigned* cluster_size);
 // and readers hold files briefly). False, traced, with the old file untouched and no temporary left,
 // when the contents could not be written or put in place.
 bool replace_file_contents(const char* path, const char* data, size_t length);
+// Reads a whole file into out with one open that shares everything (reading only, so no writer
+// is kept out) and as few reads as its size needs: ERROR_SUCCESS, the open's or the read's own error
+// (ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND say there is no such file), or
+// ERROR_FILE_TOO_LARGE past most bytes. out is empty after a failure.
+DWORD read_file(const char* path, std::string& out, size_t most);
+// True for the errors that say a path names nothing.
+bool is_missing_error(DWORD error);
 
 }  // namespace file_manipulation_n
 

@@ -55,17 +55,20 @@ extern "C" STATS_MNG_API bool is_engine_active_for_scenario(const char* scenario
   ZQTR_SCOPE(tr, "is_engine_active_for_scenario", "stats_mng");
   char directory[PATH_BUFFER_SIZE] = {};
   if (!scenario_directory(scenario_dir, directory, tr)) return false;
-  stats_saver_lock_c lock(directory);
-  if (!file_manipulation_n::if_exists(lock.lock_file_path().c_str(), nullptr)) {
-    tr.print_nl(ZQTR_FAIL, __LINE__, "Locker does not exist now.");
-    return false;
-  }
+  // The probe's own open tells whether the state directory and the lock file exist: no system call
+  // asks before it. A missing state directory is made (hidden) as a query always makes it.
+  stats_saver_lock_c lock(directory, false);
   // Only an engine holding the file as writer makes the answer true; a query never refuses another
   // query, and an error (no read access, a directory in the file's place ...) is no engine.
   switch (lock.probe()) {
     case stats_saver_lock_c::PROBE_HELD: return true;
     case stats_saver_lock_c::PROBE_FREE: return false;
     case stats_saver_lock_c::PROBE_ERROR: break;
+  }
+  if (file_manipulation_n::is_missing_error(static_cast<DWORD>(lock.error()))) {
+    if (lock.error() == ERROR_PATH_NOT_FOUND) lock.create_state_dir();
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Locker does not exist now.");
+    return false;
   }
   utl_stream_c reason;
   tr.print_nl(ZQTR_FAIL, __LINE__, "Locker can't acquire the read lock.");

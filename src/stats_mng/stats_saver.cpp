@@ -11,6 +11,7 @@
 #include "stats_mng/stats_saver_lock.h"
 #include "utl/multi_lang.h"
 #include "utl/utl.h"
+#include "xml/xml_doc.h"
 #include "xml/xml_tree.h"
 
 #include <atomic>
@@ -333,38 +334,69 @@ void stats_saver_ex_c::state_index_from_name(const char* text, unsigned* index) 
   }
 }
 
+namespace {
+
+// The value of the last attribute of that name (the one a typed tree keeps), null when none.
+const char* attribute_text(xml_node_c* node, const char* name, bool& found) {
+  found = false;
+  const char* value = nullptr;
+  if (node->attributes == nullptr) return nullptr;
+  for (xml_attr_c* attribute = node->attributes->first(); attribute != nullptr; attribute = node->attributes->next()) {
+    if (attribute->name() != nullptr && std::strcmp(attribute->name(), name) == 0) {
+      found = true;
+      value = attribute->value();
+    }
+  }
+  return value;
+}
+
+// State files are small; anything larger than this is no state file.
+constexpr size_t k_most_state_file_bytes = 1u << 20;
+
+}  // namespace
+
 bool stats_saver_ex_c::_get_state_timestamp(const char* path, unsigned* state_index, int64_t* time, bool* synced) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::_get_state_timestamp", k_file);
   *time = 0;
   *synced = false;
-  if (!file_manipulation_n::if_exists(path, nullptr)) {
+  // One open and read: that there is no such file is the open's own answer.
+  std::string content;
+  const DWORD error = file_manipulation_n::read_file(path, content, k_most_state_file_bytes);
+  if (file_manipulation_n::is_missing_error(error)) {
     tr.print_nl(ZQTR_FAIL, __LINE__, "File %s does not exist.", path);
     return false;
   }
-  xml_tree_c tree;
-  if (!tree.load(path) || tree.root == nullptr) {
+  xml_document_c document;
+  if (error != ERROR_SUCCESS || !document.load_bytes(content.data(), content.size()) || document.root() == nullptr) {
+    if (error != ERROR_SUCCESS) {
+      utl_stream_c reason;
+      tr.print_nl(ZQTR_FAIL, __LINE__, "Can not open XML file %s (%s)", path,
+                  utl_n::get_error_text(reason, static_cast<int>(error)));
+    }
     tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to load file %s.", path);
     return false;
   }
-  xml_item_c* element = tree.root->first_item();
+  // The values are read from the parse tree itself, as a typed tree would give them.
+  xml_node_c* element = document.root()->first_node();
   if (element == nullptr) {
     tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to parse file %s.", path);
     return false;
   }
-  labeled_value_c* replicated = element->find_attr("IsSyncReplicated");
-  if (replicated != nullptr) {
-    *synced = replicated->as_bool();
+  bool found = false;
+  const char* text = attribute_text(element, "IsSyncReplicated", found);
+  if (found) {
+    *synced = labeled_value_c("IsSyncReplicated", text).as_bool();
   } else {
     tr.print_nl(ZQTR_PROGRESS, __LINE__, "Fail to get the label IsSyncReplicated in the file %s.", path);
   }
-  labeled_value_c* state = element->find_attr("State");
-  if (state == nullptr) {
+  text = attribute_text(element, "State", found);
+  if (!found) {
     tr.print_nl(ZQTR_PROGRESS, __LINE__, "Fail to get the label State in the file %s.", path);
     return false;
   }
-  state_index_from_name(state->as_string(), state_index);
-  labeled_value_c* when = element->find_attr("IsSyncReplicatedTime");
-  if (when != nullptr) *time = when->as_int64();
+  state_index_from_name(labeled_value_c("State", text).as_string(), state_index);
+  text = attribute_text(element, "IsSyncReplicatedTime", found);
+  if (found) *time = labeled_value_c("IsSyncReplicatedTime", text).as_int64();
   return true;
 }
 

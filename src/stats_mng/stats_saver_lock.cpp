@@ -50,15 +50,18 @@ bool stats_saver_lock_c::holds_open_file() const { return m_lock_file != nullptr
 void stats_saver_lock_c::_prepare(bool create_state_dir) {
   m_state_dir << '\x01';
   if (m_scenario_dir.length() > 0) append_state_directory(m_scenario_dir.c_str(), STATE_DIRECTORY_NAME, m_state_dir);
-  if (create_state_dir && !file_manipulation_n::if_exists(m_state_dir.c_str(), nullptr)) {
-    // Results are not examined: a directory that cannot be made shows in the lock attempts.
-    file_manipulation_n::create_directory(m_state_dir.c_str(), false);
-    file_mode_c mode;
-    mode.set_hostmode(k_state_dir_host_mode);
-    file_prop_access_c properties;
-    properties.set_mode_to_disk(m_state_dir.c_str(), mode);
-  }
+  if (create_state_dir) this->create_state_dir();
   m_lock_file_path << '\x01' << m_state_dir << "/" << LOCK_FILE_NAME;
+}
+
+void stats_saver_lock_c::create_state_dir() {
+  if (m_state_dir.length() == 0 || file_manipulation_n::if_exists(m_state_dir.c_str(), nullptr)) return;
+  // Results are not examined: a directory that cannot be made shows in the lock attempts.
+  file_manipulation_n::create_directory(m_state_dir.c_str(), false);
+  file_mode_c mode;
+  mode.set_hostmode(k_state_dir_host_mode);
+  file_prop_access_c properties;
+  properties.set_mode_to_disk(m_state_dir.c_str(), mode);
 }
 
 bool stats_saver_lock_c::lock(bool writer) {
@@ -96,8 +99,9 @@ bool stats_saver_lock_c::lock(bool writer) {
 stats_saver_lock_c::probe_e stats_saver_lock_c::probe() {
   // The bare system call, closed at once: while the probe holds the file an engine's writer open is
   // refused, so it holds it for as short a time as it can.
-  std::unique_ptr<wchar_t[]> wide = path_n::wide_path(m_lock_file_path.c_str(), true);
-  HANDLE handle = CreateFileW(wide.get(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  wchar_t wide[PATH_BUFFER_SIZE];
+  path_n::path_to_wide_char_path(m_lock_file_path.c_str(), wide, true);
+  HANDLE handle = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle != INVALID_HANDLE_VALUE) {
     CloseHandle(handle);
     m_error = 0;

@@ -45,6 +45,9 @@ class stats_saver_lock_c {
   probe_e probe();
   uint64_t error() const { return m_error; }
 
+  // Creates and hides the state directory when it is missing.
+  void create_state_dir();
+
   const utl_stream_c& scenario_dir() const { return m_scenario_dir; }
   const utl_stream_c& state_dir() const { return m_state_dir; }
   const utl_stream_c& lock_file_path() const { return m_lock_file_path; }

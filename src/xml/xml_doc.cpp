@@ -158,16 +158,25 @@ void xml_document_c::set_standalone(const char* s) {
 }
 
 bool xml_document_c::load(const char* path) {
-  ZQTR_SCOPE(tr, "xml_document_c::load", k_file);
   std::unique_ptr<xml_file_reader_c> reader(new xml_file_reader_c(nullptr));
   if (!reader->open_xml(path)) return false;
   set_xml_file(path);
   reader->set_document(this);
-  if (!reader->read_declaration()) {
+  return _read_file_content(*reader);
+}
+
+bool xml_document_c::load_bytes(const char* data, size_t length) {
+  xml_bytes_reader_c reader(this, data, length);
+  return _read_file_content(reader);
+}
+
+bool xml_document_c::_read_file_content(xml_base_reader_c& reader) {
+  ZQTR_SCOPE(tr, "xml_document_c::load", k_file);
+  if (!reader.read_declaration()) {
     tr.print(ZQTR_FAIL, __LINE__, "Error in DECLARATION header of XML file\n");
     return false;
   }
-  if (!reader->read_element(nullptr, false)) {
+  if (!reader.read_element(nullptr, false)) {
     tr.print(ZQTR_FAIL, __LINE__, "Can not parse XML file\n");
     return false;
   }

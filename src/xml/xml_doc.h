@@ -8,6 +8,7 @@
 #include <cstddef>
 
 class FILE_c;
+class xml_base_reader_c;
 
 class xml_special_characters_c {
  public:
@@ -44,6 +45,8 @@ class xml_document_c {
   virtual bool _write_xml_buf_to_file(const char* buf, size_t len, FILE_c* file);
 
   bool load(const char* path);
+  // A file's bytes already in memory, read as load reads the file (the same messages).
+  bool load_bytes(const char* data, size_t length);
   bool load_from_str(const char* text);
   void set_version(const char* s);
   void set_encoding(const char* s);
@@ -81,6 +84,8 @@ class xml_document_c {
   char* m_xml_file = nullptr;
   tree_c* m_tree = nullptr;
   xml_special_characters_c m_translator;
+
+  bool _read_file_content(xml_base_reader_c& reader);
 };
 
 #endif

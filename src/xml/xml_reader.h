@@ -1,5 +1,5 @@
-// The readers that turn XML text into the parse tree of a document: one holds the grammar, two
-// supply the characters (a file, a string).
+// The readers that turn XML text into the parse tree of a document: one holds the grammar, the
+// others supply the characters (a file, a file's bytes in memory, a string).
 #ifndef STATS_MNG_XML_XML_READER_H
 #define STATS_MNG_XML_XML_READER_H
 
@@ -80,6 +80,16 @@ class xml_file_reader_c : public xml_base_reader_c {
   FILE_c m_file;
   std::unique_ptr<unsigned char[]> m_buffer;
   size_t m_capacity = 0;
+};
+
+// Reads bytes the caller keeps alive, as a file reader would read them from a file (a zero byte is
+// a byte like any other): a file already in memory.
+class xml_bytes_reader_c : public xml_base_reader_c {
+ public:
+  xml_bytes_reader_c(xml_document_c* document, const char* data, size_t length) : xml_base_reader_c(document) {
+    m_begin = m_next = reinterpret_cast<const unsigned char*>(data);
+    m_end = m_next + (data == nullptr ? 0 : length);
+  }
 };
 
 class xml_stream_reader_c : public xml_base_reader_c {

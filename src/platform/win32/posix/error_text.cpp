@@ -45,6 +45,7 @@ const message_s k_messages[] = {
     {161, "The specified path is invalid.\r\n"},
     {183, "Cannot create a file when that file already exists.\r\n"},
     {206, "The filename or extension is too long.\r\n"},
+    {223, "The file size exceeds the limit allowed and cannot be saved.\r\n"},
     {267, "The directory name is invalid.\r\n"},
     {997, "Overlapped I/O operation is in progress.\r\n"},
     {1113, "No mapping for the Unicode character exists in the target multi-byte code page.\r\n"},
