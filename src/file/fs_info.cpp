@@ -3,6 +3,7 @@
 #include "file/path_n.h"
 #include "platform/thl/ptr_list.h"
 #include "platform/trc/zqtr.h"
+#include "platform/thl/invariants.h"
 #include "platform/thl/library_statics.h"
 #include "utl/multi_lang.h"
 #include "utl/utl.h"
@@ -44,6 +45,7 @@ drive_cache_s& cache() {
 // Under the cache lock: the cached drive of path's root, added when missing; null when the root
 // cannot be found or its drive cannot be read.
 drive_info_c* drive_of(const char* path) {
+  STATS_MNG_INVARIANT(library_statics_n::crit_section(library_statics_n::CS_DRIVE_INFO).held_by_this_thread());
   char root[PATH_BUFFER_SIZE];
   if (!path_n::drive_name_from_path(path, root)) return nullptr;
   drive_cache_s& c = cache();

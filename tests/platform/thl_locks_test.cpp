@@ -197,3 +197,18 @@ TEST(thl_ref_counter, counts_across_threads) {
 }
 
 }  // namespace
+
+// Where invariants are checked, a section left by a thread that does not hold it stops the process
+// with the broken condition named.
+TEST(thl_crit_section, leaving_a_section_not_held_is_caught) {
+#if defined(STATS_MNG_CHECK_INVARIANTS) && !defined(_WIN32)
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  thl_crit_section_c section(false);
+  EXPECT_DEATH(section.leave(), "invariant broken at .*thl_locks.cpp:[0-9]+: held_by_this_thread\\(\\)");
+  section.enter();
+  EXPECT_TRUE(section.held_by_this_thread());
+  section.leave();
+#else
+  GTEST_SKIP() << "invariants are checked in debug and sanitizer builds (death tests: not under Wine)";
+#endif
+}

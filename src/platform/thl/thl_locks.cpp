@@ -1,5 +1,7 @@
 #include "platform/thl/thl_locks.h"
 
+#include "platform/thl/invariants.h"
+
 #include "platform/trc/zqtr.h"
 
 
@@ -13,11 +15,46 @@ thl_crit_section_c::thl_crit_section_c(bool spin) {
 
 thl_crit_section_c::~thl_crit_section_c() { DeleteCriticalSection(&m_section); }
 
-void thl_crit_section_c::enter() { EnterCriticalSection(&m_section); }
+void thl_crit_section_c::enter() {
+  EnterCriticalSection(&m_section);
+  _entered();
+}
 
-bool thl_crit_section_c::try_enter() { return TryEnterCriticalSection(&m_section) != FALSE; }
+bool thl_crit_section_c::try_enter() {
+  if (TryEnterCriticalSection(&m_section) == FALSE) return false;
+  _entered();
+  return true;
+}
+
+#if defined(STATS_MNG_CHECK_INVARIANTS)
+
+void thl_crit_section_c::_entered() {
+  if (m_owner.load() == std::this_thread::get_id()) {
+    ++m_depth;
+  } else {
+    m_owner.store(std::this_thread::get_id());
+    m_depth = 1;
+  }
+}
+
+void thl_crit_section_c::leave() {
+  // Only the thread that entered a section may leave it, as often as it entered.
+  STATS_MNG_INVARIANT(held_by_this_thread());
+  if (--m_depth == 0) m_owner.store(std::thread::id());
+  LeaveCriticalSection(&m_section);
+}
+
+bool thl_crit_section_c::held_by_this_thread() const { return m_owner.load() == std::this_thread::get_id(); }
+
+#else
+
+void thl_crit_section_c::_entered() {}
 
 void thl_crit_section_c::leave() { LeaveCriticalSection(&m_section); }
+
+bool thl_crit_section_c::held_by_this_thread() const { return true; }
+
+#endif
 
 thl_lock_c::thl_lock_c(thl_crit_section_c* section) : m_section(section) {
   if (m_section != nullptr) m_section->enter();

@@ -24,9 +24,18 @@ class thl_crit_section_c {
   void enter();
   bool try_enter();
   void leave();
+  // Whether the calling thread holds the section (always true where invariants are not checked:
+  // only checks ask).
+  bool held_by_this_thread() const;
 
  private:
+  void _entered();
+
   CRITICAL_SECTION m_section;
+#if defined(STATS_MNG_CHECK_INVARIANTS)
+  std::atomic<std::thread::id> m_owner{};
+  unsigned m_depth = 0;  // the owner's nested entries
+#endif
 };
 
 // Holds a section for its lifetime; a null section is no lock at all.

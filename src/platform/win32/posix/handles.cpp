@@ -1,9 +1,12 @@
 #include "platform/win32/posix/handles.h"
+#include "platform/thl/invariants.h"
 #include "platform/win32/posix/system_calls.h"
 
 #include <cerrno>
 #include <cstdint>
+#include <atomic>
 #include <mutex>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -16,8 +19,35 @@ namespace {
 // Each user of an object holds a reference for the length of its call, so a close on another
 // thread retires the value at once but frees the object (and closes its descriptor) only after
 // the last call that was already using it has returned.
+// The registry's mutex, which knows its holder where invariants are checked.
+class registry_mutex_c {
+ public:
+  void lock() {
+    m_mutex.lock();
+#if defined(STATS_MNG_CHECK_INVARIANTS)
+    m_owner.store(std::this_thread::get_id());
+#endif
+  }
+  void unlock() {
+#if defined(STATS_MNG_CHECK_INVARIANTS)
+    STATS_MNG_INVARIANT(held_by_this_thread());
+    m_owner.store(std::thread::id());
+#endif
+    m_mutex.unlock();
+  }
+#if defined(STATS_MNG_CHECK_INVARIANTS)
+  bool held_by_this_thread() const { return m_owner.load() == std::this_thread::get_id(); }
+#endif
+
+ private:
+  std::mutex m_mutex;
+#if defined(STATS_MNG_CHECK_INVARIANTS)
+  std::atomic<std::thread::id> m_owner{};
+#endif
+};
+
 struct registry_s {
-  std::mutex mutex;
+  registry_mutex_c mutex;
   std::unordered_map<uintptr_t, std::shared_ptr<posix_handle_c>> live;
   uintptr_t issued = 0;
 };
@@ -46,7 +76,7 @@ namespace posix_handles_n {
 
 HANDLE add(posix_handle_c* object) {
   std::shared_ptr<posix_handle_c> owned(object);
-  std::lock_guard<std::mutex> guard(registry().mutex);
+  std::lock_guard<registry_mutex_c> guard(registry().mutex);
   const uintptr_t value = k_first_value + 4 * registry().issued++;
   registry().live.emplace(value, std::move(owned));
   return reinterpret_cast<HANDLE>(value);
@@ -57,7 +87,7 @@ std::shared_ptr<posix_handle_c> find(HANDLE handle) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  std::lock_guard<std::mutex> guard(registry().mutex);
+  std::lock_guard<registry_mutex_c> guard(registry().mutex);
   auto it = registry().live.find(value_of(handle));
   if (it == registry().live.end()) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -79,6 +109,7 @@ namespace {
 
 // Under the registry lock: the handle whose descriptor a stream holds.
 decltype(registry().live)::iterator _stream_handle(int fd) {
+  STATS_MNG_INVARIANT(registry().mutex.held_by_this_thread());
   auto& live = registry().live;
   if (fd < 0) return live.end();
   for (auto it = live.begin(); it != live.end(); ++it) {
@@ -91,7 +122,7 @@ decltype(registry().live)::iterator _stream_handle(int fd) {
 }  // namespace
 
 HANDLE handle_of_stream_fd(int fd) {
-  std::lock_guard<std::mutex> guard(registry().mutex);
+  std::lock_guard<registry_mutex_c> guard(registry().mutex);
   auto it = _stream_handle(fd);
   return it == registry().live.end() ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(it->first);
 }
@@ -99,7 +130,7 @@ HANDLE handle_of_stream_fd(int fd) {
 void return_from_stream(int fd) {
   std::shared_ptr<posix_handle_c> object;
   {
-    std::lock_guard<std::mutex> guard(registry().mutex);
+    std::lock_guard<registry_mutex_c> guard(registry().mutex);
     auto it = _stream_handle(fd);
     if (it == registry().live.end()) return;
     object = std::move(it->second);
@@ -114,7 +145,7 @@ void return_from_stream(int fd) {
 extern "C" BOOL CloseHandle(HANDLE handle) {
   std::shared_ptr<posix_handle_c> object;
   {
-    std::lock_guard<std::mutex> guard(registry().mutex);
+    std::lock_guard<registry_mutex_c> guard(registry().mutex);
     auto it = handle == nullptr || handle == INVALID_HANDLE_VALUE ? registry().live.end()
                                                                    : registry().live.find(value_of(handle));
     if (it == registry().live.end()) {
