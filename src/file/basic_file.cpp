@@ -1,9 +1,9 @@
 #include "file/basic_file.h"
 
-#include "file/file_prop.h"
 #include "file/path_n.h"
 #include "platform/crt/crt_io.h"
 #include "platform/thl/library_statics.h"
+#include "utl/utl.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -195,9 +195,12 @@ bool basic_file_c::truncate(uint64_t size) {
 }
 
 uint64_t basic_file_c::size() {
-  file_prop_access_c properties;
-  if (!properties.load_file_properties_from_disk(*this)) return static_cast<uint64_t>(-1);
-  return properties.data().size;
+  // The open file's own size, from its handle (the file objects below the properties need nothing
+  // of them).
+  HANDLE handle = _get_file_handle();
+  BY_HANDLE_FILE_INFORMATION info;
+  if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) return static_cast<uint64_t>(-1);
+  return utl_n::i32x32to64(info.nFileSizeLow, info.nFileSizeHigh);
 }
 
 bool basic_file_c::set_buffering(int mode, size_t size) {

@@ -1,7 +1,7 @@
 #include "file/file_manipulation.h"
 
-#include "file/file.h"
 #include "file/path_n.h"
+#include "file/short_names.h"
 #include "file/zq_io.h"
 #include "platform/crt/crt_io.h"
 #include "platform/thl/mix.h"
@@ -24,66 +24,11 @@ namespace {
 
 const char* k_file = "file";
 
-std::string utf8_of(const wchar_t* text) {
-  std::unique_ptr<char[]> buffer(new char[PATH_BUFFER_SIZE * 4]);
-  if (text == nullptr || multi_lang_str_n::wide_to_utf8(text, buffer.get(), PATH_BUFFER_SIZE * 4) == nullptr) {
-    return std::string();
-  }
-  return buffer.get();
-}
-
-wchar_t lower(wchar_t c) {
-  return static_cast<wchar_t>(reinterpret_cast<uintptr_t>(CharLowerW(reinterpret_cast<LPWSTR>(static_cast<uintptr_t>(c)))));
-}
-
-bool is_separator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-bool probe_open(const wchar_t* path, DWORD flags, HANDLE transaction) {
-  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE handle = transaction != nullptr
-                      ? txf_wrapper_c::CreateFileTransacted(path, 0, share, nullptr, OPEN_EXISTING, flags, nullptr,
-                                                            transaction, nullptr, nullptr)
-                      : CreateFileW(path, 0, share, nullptr, OPEN_EXISTING, flags, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(handle);
-  return true;
-}
-
-BOOL move_entry(const wchar_t* from, const wchar_t* to, HANDLE transaction) {
-  return transaction != nullptr
-             ? txf_wrapper_c::MoveFileTransacted(from, to, nullptr, nullptr, MOVEFILE_WRITE_THROUGH, transaction)
-             : MoveFileExW(from, to, MOVEFILE_WRITE_THROUGH);
-}
 
 }  // namespace
 
 namespace file_manipulation_n {
 
-bool if_exists(const char* path, HANDLE transaction) {
-  ZQTR_SCOPE(tr, "file_manipulation_n::if_exists", k_file);
-  if (path == nullptr) return false;
-  if (path_n::is_volume_guid_path(path, false)) {
-    std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path, true);
-    size_t n = std::wcslen(wide.get());
-    if (n > path_n::volume_guid_name_length + 1) return false;
-    if (n > 0 && wide[n - 1] == L'\\') wide[n - 1] = 0;
-    return probe_open(wide.get(), FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
-  std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path, true);
-  bool exists = false;
-  if (transaction != nullptr) {
-    exists = probe_open(wide.get(), FILE_FLAG_BACKUP_SEMANTICS, transaction);
-  } else if (crt_io_n::waccess(wide.get(), 0) == 0) {
-    exists = true;
-  } else if (errno == EACCES) {
-    exists = probe_open(wide.get(), FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  }
-  if (exists && path_n::is_short_name(path)) {
-    tr.print(ZQTR_PROBLEM, __LINE__, "if_exists - another file/dir owned this short name %s\n", path);
-    return false;
-  }
-  return exists;
-}
 
 bool _remove_path(const char* path, HANDLE transaction, bool (*remove_hook)(const char*)) {
   ZQTR_SCOPE(tr, "file_manipulation_n::_remove_path", k_file);
@@ -213,11 +158,18 @@ bool replace_file_contents(const char* path, const char* data, size_t length) {
   temp << path << "." << static_cast<unsigned int>(GetCurrentProcessId()) << "."
        << static_cast<unsigned int>(g_temp_counter.fetch_add(1)) << ".tmp";
   {
-    FILE_c file;
-    if (!file.open(temp.c_str(), "w", nullptr, ZQ_OPEN_WRITE_THROUGH)) return false;
-    bool written = file.write(data, length) == length;
-    written = file.flush() && written;
-    if (!file.close() || !written) {
+    // The bare handle, written through: nothing of the file objects above is needed to write a
+    // whole file once.
+    HANDLE file = zq_create_file(temp.c_str(), GENERIC_WRITE, CREATE_ALWAYS, nullptr, true, ZQ_OPEN_WRITE_THROUGH);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool written = true;
+    for (size_t done = 0; written && done < length;) {
+      const DWORD piece = static_cast<DWORD>(length - done > (1u << 30) ? (1u << 30) : length - done);
+      DWORD put = 0;
+      written = WriteFile(file, data + done, piece, &put, nullptr) && put == piece;
+      done += put;
+    }
+    if (!CloseHandle(file) || !written) {
       tr.print(ZQTR_FAIL, __LINE__, "Unable to write %s\n", temp.c_str());
       DeleteFileW(path_n::wide_path(temp.c_str(), true).get());
       return false;
@@ -279,78 +231,6 @@ DWORD read_file(const char* path, std::string& out, size_t most) {
 bool is_missing_error(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 }  // namespace file_manipulation_n
-
-reserve_short_path_name_s::reserve_short_path_name_s(const char* path, DWORD disposition, HANDLE transaction)
-    : transaction(transaction) {
-  if (path == nullptr || disposition == OPEN_EXISTING || !k_platform_has_short_names) return;
-  ZQTR_SCOPE(tr, "reserve_short_path_name_s::reserve_short_path_name_s", k_file);
-  std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path, true);
-  std::unique_ptr<wchar_t[]> full(new wchar_t[PATH_BUFFER_SIZE]);
-  full[0] = 0;
-  DWORD n = transaction != nullptr
-                ? txf_wrapper_c::GetLongPathNameTransacted(wide.get(), full.get(), PATH_BUFFER_SIZE, transaction)
-                : GetLongPathNameW(wide.get(), full.get(), PATH_BUFFER_SIZE);
-  if (n == 0 || n >= PATH_BUFFER_SIZE || utl_n::uni_stricmp(wide.get(), full.get()) == 0) return;
-
-  // The first component that differs is the short name of the entry that owns it.
-  size_t i = 0, j = 0;
-  while (wide[i] != 0 && full[j] != 0) {
-    if (is_separator(wide[i]) && is_separator(full[j])) {
-      ++i;
-      ++j;
-      continue;
-    }
-    if (lower(wide[i]) != lower(full[j])) break;
-    ++i;
-    ++j;
-  }
-  wchar_t* end = std::wcschr(full.get() + j, L'\\');
-  if (end == nullptr) end = std::wcschr(full.get() + j, L'/');
-  if (end != nullptr) *end = 0;
-  long_path = full.release();
-
-  const wchar_t* last = std::wcsrchr(long_path, L'\\');
-  const wchar_t* last_slash = std::wcsrchr(long_path, L'/');
-  if (last_slash != nullptr && (last == nullptr || last_slash > last)) last = last_slash;
-  const size_t dir_length = last == nullptr ? 0 : static_cast<size_t>(last - long_path) + 1;
-  temp_path = new wchar_t[PATH_BUFFER_SIZE];
-  const std::string long_text = utf8_of(long_path);
-  for (unsigned number = 0;; ++number) {
-    char name[32];
-    std::snprintf(name, sizeof name, "%u.zqx", number);
-    std::wmemcpy(temp_path, long_path, dir_length);
-    size_t k = dir_length;
-    for (const char* c = name; *c != '\0' && k + 1 < PATH_BUFFER_SIZE; ++c) temp_path[k++] = static_cast<wchar_t>(*c);
-    temp_path[k] = 0;
-    if (std::strlen(name) > 12) {
-      tr.print(ZQTR_FAIL, __LINE__, "no usable tmp name '%s'\n", utf8_of(temp_path).c_str());
-      break;
-    }
-    if (move_entry(long_path, temp_path, transaction)) {
-      moved = true;
-      break;
-    }
-    DWORD error = GetLastError();
-    if (error == ERROR_ALREADY_EXISTS) continue;
-    utl_stream_c text;
-    tr.print(ZQTR_FAIL, __LINE__, "unable rename '%s' to tmp name '%s', %s\n", long_text.c_str(),
-             utf8_of(temp_path).c_str(), utl_n::get_error_text(text, static_cast<int>(error)));
-    break;
-  }
-}
-
-reserve_short_path_name_s::~reserve_short_path_name_s() {
-  if (moved) {
-    ZQTR_SCOPE(tr, "reserve_short_path_name_s::~reserve_short_path_name_s", k_file);
-    if (!move_entry(temp_path, long_path, transaction)) {
-      utl_stream_c text;
-      tr.print(ZQTR_FAIL, __LINE__, "unable restore filename from '%s' to '%s', %s\n", utf8_of(temp_path).c_str(),
-               utf8_of(long_path).c_str(), utl_n::get_error_text(text, 0));
-    }
-  }
-  delete[] long_path;
-  delete[] temp_path;
-}
 
 dir_content_c::dir_content_c(HANDLE transaction) : m_transaction(transaction) {}
 
@@ -436,7 +316,9 @@ void dir_content_c::_fill_new_entry(const WIN32_FIND_DATAW& data, file_prop_data
   entry.mode.set_hostmode(data.dwFileAttributes);
   entry.modification_time = date_time_c::convert_filetime_to_time_t(&data.ftLastWriteTime);
   entry.size = utl_n::i32x32to64(data.nFileSizeLow, data.nFileSizeHigh);
-  const std::string name = utf8_of(data.cFileName);
+  char name_text[PATH_BUFFER_SIZE];
+  path_n::wide_char_path_to_path(data.cFileName, name_text);
+  const std::string name = name_text;
   if (!name_only) entry.path << m_dir;
   entry.path << name.c_str();
   utl_stream_c full;
@@ -474,13 +356,4 @@ void dir_content_c::_fill_new_entry(const WIN32_FIND_DATAW& data, file_prop_data
       entry.mode.copy(loaded.mode);
     }
   }
-}
-
-bool sparse_file_c::set_sparse(HANDLE file) {
-  if (file == nullptr || file == INVALID_HANDLE_VALUE) return false;
-  DWORD returned = 0;
-  if (!DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr)) return false;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(file, &info)) return false;
-  return (info.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE) != 0;
 }

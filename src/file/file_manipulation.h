@@ -1,8 +1,10 @@
-// Whole-file operations: existence, recursive removal, directory chains, sector sizes; moving a
-// short-name owner aside; listing a directory; marking a file sparse.
+// Whole-file operations: recursive removal, directory chains, sector sizes, replacing a file's
+// contents in one step, reading a file whole; listing a directory. (Existence, file/existence.h,
+// and marking a file sparse, file/file_prop.h, sit below and are included here for callers.)
 #ifndef STATS_MNG_FILE_FILE_MANIPULATION_H
 #define STATS_MNG_FILE_FILE_MANIPULATION_H
 
+#include "file/existence.h"
 #include "file/file_prop.h"
 #include "platform/thl/ptr_list.h"
 #include "platform/win32/win32_api.h"
@@ -12,7 +14,6 @@
 
 namespace file_manipulation_n {
 
-bool if_exists(const char* path, HANDLE transaction);
 // Removes a file or a directory tree. remove_hook (may be null) returning true for a path takes
 // that removal over. Links to directories go; their targets stay.
 bool _remove_path(const char* path, HANDLE transaction, bool (*remove_hook)(const char*));
@@ -37,22 +38,6 @@ bool is_missing_error(DWORD error);
 
 }  // namespace file_manipulation_n
 
-// While it lives, the entry whose short name a new path would resolve to is moved aside.
-struct reserve_short_path_name_s {
-  reserve_short_path_name_s(const char* path, DWORD disposition, HANDLE transaction);
-  ~reserve_short_path_name_s();
-  reserve_short_path_name_s(const reserve_short_path_name_s&) = delete;
-  reserve_short_path_name_s& operator=(const reserve_short_path_name_s&) = delete;
-
-  wchar_t* long_path = nullptr;  // the entry moved aside
-  wchar_t* temp_path = nullptr;  // where it went
-  bool moved = false;
-  HANDLE transaction = nullptr;
-
-  // The highest number tried for a temporary name.
-  static constexpr unsigned k_max_temp_number = 99999999u;
-};
-
 class dir_content_c {
  public:
   explicit dir_content_c(HANDLE transaction);
@@ -76,11 +61,6 @@ class dir_content_c {
   utl_stream_c m_dir;
   ptr_list_c m_queued;
   bool m_error = false;
-};
-
-class sparse_file_c {
- public:
-  static bool set_sparse(HANDLE file);
 };
 
 #endif

@@ -1,7 +1,7 @@
 #include "file/file_prop.h"
 
 #include "file/basic_file.h"
-#include "file/file_manipulation.h"
+#include "file/existence.h"
 #include "file/fs_info.h"
 #include "file/path_n.h"
 #include "platform/trc/zqtr.h"
@@ -344,4 +344,13 @@ bool file_prop_access_c::add_write_attrib(const char* path, HANDLE transaction) 
   if (!file_manipulation_n::if_exists(file.get(), transaction)) return false;
   if (!_loaded_for(file.get()) && !load_file_properties_from_disk(file.get(), nullptr, transaction)) return false;
   return _add_write_attrib();
+}
+
+bool sparse_file_c::set_sparse(HANDLE file) {
+  if (file == nullptr || file == INVALID_HANDLE_VALUE) return false;
+  DWORD returned = 0;
+  if (!DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr)) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return false;
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE) != 0;
 }

@@ -85,4 +85,10 @@ class file_prop_access_c {
   file_prop_data_s m_data;
 };
 
+// Marks an open file sparse; true when the file then says it is.
+class sparse_file_c {
+ public:
+  static bool set_sparse(HANDLE file);
+};
+
 #endif

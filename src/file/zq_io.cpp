@@ -1,6 +1,6 @@
 #include "file/zq_io.h"
 
-#include "file/file_manipulation.h"
+#include "file/short_names.h"
 #include "file/path_n.h"
 #include "platform/crt/crt_io.h"
 #include "platform/trc/zqtr.h"
