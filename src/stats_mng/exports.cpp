@@ -30,7 +30,15 @@ namespace {
 // represent exactly (longer than its path buffers, which would cut it and answer for another
 // directory, or not UTF-8, which would turn bytes into U+FFFD and name another directory) gets no
 // answer: false, with the reason in the trace log.
-bool scenario_directory(const char* scenario_dir, char (&directory)[PATH_BUFFER_SIZE], zqtr_entry_c& tr) {
+bool directory_found(const char* directory, zqtr_entry_c& tr) {
+  if (file_manipulation_n::if_exists(directory, nullptr)) return true;
+  tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to find the path %s.", directory);
+  return false;
+}
+
+// must_exist false leaves the existence to the caller (one whose own open answers it).
+bool scenario_directory(const char* scenario_dir, char (&directory)[PATH_BUFFER_SIZE], zqtr_entry_c& tr,
+                        bool must_exist = true) {
   const size_t length = scenario_dir == nullptr ? 0 : std::strlen(scenario_dir);
   if (length > MAX_SCENARIO_DIR_LENGTH) {
     tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to use a path of %lu characters (at most %lu): %.100s...",
@@ -42,11 +50,7 @@ bool scenario_directory(const char* scenario_dir, char (&directory)[PATH_BUFFER_
     return false;
   }
   path_n::standard_dir_path(scenario_dir, directory, true);
-  if (!file_manipulation_n::if_exists(directory, nullptr)) {
-    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to find the path %s.", directory);
-    return false;
-  }
-  return true;
+  return !must_exist || directory_found(directory, tr);
 }
 
 }  // namespace
@@ -54,9 +58,10 @@ bool scenario_directory(const char* scenario_dir, char (&directory)[PATH_BUFFER_
 extern "C" STATS_MNG_API bool is_engine_active_for_scenario(const char* scenario_dir) {
   ZQTR_SCOPE(tr, "is_engine_active_for_scenario", "stats_mng");
   char directory[PATH_BUFFER_SIZE] = {};
-  if (!scenario_directory(scenario_dir, directory, tr)) return false;
-  // The probe's own open tells whether the state directory and the lock file exist: no system call
-  // asks before it. A missing state directory is made (hidden) as a query always makes it.
+  if (!scenario_directory(scenario_dir, directory, tr, false)) return false;
+  // The probe's own open tells whether the directory, the state directory and the lock file exist:
+  // no system call asks before it. Only a path not found makes it look whether the scenario
+  // directory itself is missing; a missing state directory is made (hidden) as a query always makes it.
   stats_saver_lock_c lock(directory, false);
   // Only an engine holding the file as writer makes the answer true; a query never refuses another
   // query, and an error (no read access, a directory in the file's place ...) is no engine.
@@ -66,7 +71,10 @@ extern "C" STATS_MNG_API bool is_engine_active_for_scenario(const char* scenario
     case stats_saver_lock_c::PROBE_ERROR: break;
   }
   if (file_manipulation_n::is_missing_error(static_cast<DWORD>(lock.error()))) {
-    if (lock.error() == ERROR_PATH_NOT_FOUND) lock.create_state_dir();
+    if (lock.error() == ERROR_PATH_NOT_FOUND) {
+      if (!directory_found(directory, tr)) return false;
+      lock.create_state_dir();
+    }
     tr.print_nl(ZQTR_FAIL, __LINE__, "Locker does not exist now.");
     return false;
   }
