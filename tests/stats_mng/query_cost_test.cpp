@@ -85,8 +85,9 @@ bool ask_synced(const std::string& dir) { return is_sync_replicated(dir.c_str())
 bool ask_engine(const std::string& dir) { return !is_engine_active_for_scenario(dir.c_str()); }
 
 // Today's figures: 128, 128 and 17 allocations (natively; most of a state query's are the parse
-// trees of its two state files: nodes, attribute lists, attributes and their texts); system calls: the directory's existence, then per state file an open, its checks, the share-mode
-// take and look, the reads and the close; for the engine one open of the lock file and its probe.
+// trees of its two state files: nodes, attribute lists, attributes and their texts); 17, 17 and 7
+// system calls: the directory's existence, then per state file an open, its checks, the share-mode
+// take and look, the reads and the close; for the engine the probe's open, take, look and close.
 const query_cost_test::query_s* query_cost_test::queries(size_t& count) {
   static const query_s k_queries[] = {
       {"get_scenario_state_index", ask_state, 140, 17},
