@@ -128,6 +128,7 @@ bool basic_file_c::flush() {
     // The runtime drops what it held (a full disk, say): the data did not reach the file, and a
     // caller that went on would close, rename and report an empty file as written.
     m_last_error = ERROR_WRITE_FAULT;
+    m_file->position = ZQ_POSITION_UNKNOWN;  // what the stream dropped never reached its place
     if (errno == ENOSPC) m_last_error = ERROR_DISK_FULL;
     std::clearerr(m_file->stream);
     return false;

@@ -195,7 +195,7 @@ bool replace_file_contents(const char* path, const char* data, size_t length) {
 
 DWORD read_file(const char* path, std::string& out, size_t most) {
   out.clear();
-  if (path == nullptr || path[0] == '\0') return ERROR_INVALID_PARAMETER;
+  if (path == nullptr || path[0] == '\0') return ERROR_PATH_NOT_FOUND;  // no path names no file
   wchar_t wide[PATH_BUFFER_SIZE];  // on the stack: no large heap request per read
   path_n::path_to_wide_char_path(path, wide, true);
   HANDLE file = CreateFileW(wide, GENERIC_READ,

@@ -349,9 +349,13 @@ int zq_fclose(zq_file_s* file) {
 int64_t zq_ftruncate(zq_file_s* file, uint64_t size) {
   if (file == nullptr) return ZQ_NO_FILE_ERROR;
   HANDLE handle = file->handle;
-  if (handle == nullptr && file->stream != nullptr) {
+  const bool stream = handle == nullptr && file->stream != nullptr;
+  if (stream) {
     // What the stream still holds belongs before the new end.
-    if (std::fflush(file->stream) != 0) return std::ferror(file->stream) ? std::ferror(file->stream) : errno;
+    if (std::fflush(file->stream) != 0) {
+      file->position = ZQ_POSITION_UNKNOWN;
+      return std::ferror(file->stream) ? std::ferror(file->stream) : errno;
+    }
     handle = crt_io_n::get_osfhandle(crt_io_n::fileno(file->stream));
   }
   if (handle == nullptr) return ZQ_NO_FILE_ERROR;
@@ -360,9 +364,19 @@ int64_t zq_ftruncate(zq_file_s* file, uint64_t size) {
   LONG high = distance.HighPart;
   if (SetFilePointer(handle, static_cast<LONG>(distance.LowPart), &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
     DWORD error = GetLastError();
-    if (error != NO_ERROR) return error;
+    if (error != NO_ERROR) {
+      if (stream) file->position = ZQ_POSITION_UNKNOWN;
+      return error;
+    }
   }
-  if (!SetEndOfFile(handle)) return GetLastError();
+  if (!SetEndOfFile(handle)) {
+    const DWORD error = GetLastError();
+    if (stream) file->position = ZQ_POSITION_UNKNOWN;
+    return error;
+  }
+  // The descriptor moved under the stream: the stream is moved there too, so that it and the
+  // position it keeps say where it stands.
+  if (stream && zq_fseek(file, size) != 0) file->position = ZQ_POSITION_UNKNOWN;
   return 0;
 }
 

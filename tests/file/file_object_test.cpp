@@ -76,6 +76,32 @@ TEST_F(file_object_test, append_mode_writes_at_the_end_whatever_the_position) {
   EXPECT_EQ(read_text_file(path), "abcd");
 }
 
+// A stream keeps its own position: moving the end of the file under it (a truncation that grows
+// or shrinks it) must not make the next write land elsewhere than the file object's position.
+TEST_F(file_object_test, writes_after_a_truncation_land_at_the_position) {
+  struct case_s {
+    const char* mode;
+    unsigned flags;
+  };
+  const case_s cases[] = {{"w+", 0}, {"w", 0}, {"w+", ZQ_OPEN_READ_AHEAD}, {"r+", 0}};
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(std::string(c.mode) + " flags " + std::to_string(c.flags));
+    const std::string path = m_dir.file("grown.bin");
+    write_text_file(path, "");
+    FILE_c file;
+    ASSERT_TRUE(file.open(path.c_str(), c.mode, nullptr, c.flags));
+    ASSERT_EQ(file.write("0123456789", 10), 10u);
+    ASSERT_TRUE(file.truncate(100));
+    ASSERT_EQ(file.write("XY", 2), 2u);
+    ASSERT_TRUE(file.truncate(50));
+    ASSERT_EQ(file.write("Z", 1), 1u);
+    EXPECT_TRUE(file.close());
+    const std::string text = read_text_file(path);
+    ASSERT_EQ(text.size(), 50u);
+    EXPECT_EQ(text.substr(0, 13), "0123456789XYZ");
+  }
+}
+
 TEST_F(file_object_test, flags_choose_handle_or_stream_and_the_share_mode) {
   std::string path = m_dir.file("f.bin");
   struct flag_case_s {

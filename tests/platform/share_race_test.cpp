@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <memory>
 #include <cstdlib>
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -134,4 +135,56 @@ TEST(share_race_test, racing_processes_keep_the_windows_rule) {
   CloseHandle(h);
   EXPECT_EQ(count, counted) << "two writers were let in together";
   EXPECT_GT(all_refusals, 0) << "the opens never met: the race was not run";
+}
+
+// A probe (reading, sharing reading) stands; writers that share reading try again and again, and
+// so do more probes. Every writer must be refused (the probe does not share writing) and no probe
+// ever (probes share with probes): a writer's refused attempt must never refuse a probe beside it.
+TEST(share_race_test, refused_writers_never_refuse_probes) {
+  temp_dir_c dir;
+  const std::string file = dir.file("lock");
+  write_text_file(file, "");
+  const std::wstring name = wide(file);
+  HANDLE standing = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(standing, INVALID_HANDLE_VALUE);
+  std::atomic<bool> stop{false};
+  std::atomic<long> writers_in{0}, probes_refused{0}, probes_in{0}, other_errors{0};
+  auto writer = [&] {
+    while (!stop) {
+      HANDLE h = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+      if (h != INVALID_HANDLE_VALUE) {
+        ++writers_in;
+        CloseHandle(h);
+      } else if (GetLastError() != ERROR_SHARING_VIOLATION) {
+        ++other_errors;
+      }
+    }
+  };
+  auto probe = [&] {
+    while (!stop) {
+      HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+      if (h != INVALID_HANDLE_VALUE) {
+        ++probes_in;
+        CloseHandle(h);
+      } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
+        ++probes_refused;
+      } else {
+        ++other_errors;
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  threads.emplace_back(writer);
+  threads.emplace_back(writer);
+  threads.emplace_back(probe);
+  threads.emplace_back(probe);
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  stop = true;
+  for (auto& t : threads) t.join();
+  CloseHandle(standing);
+  EXPECT_EQ(writers_in.load(), 0) << "a writer stood beside a probe that does not share writing";
+  EXPECT_EQ(probes_refused.load(), 0) << "a probe was refused with only probes standing";
+  EXPECT_EQ(other_errors.load(), 0);
+  EXPECT_GT(probes_in.load(), 0);
 }

@@ -40,14 +40,15 @@ ssize_t stream_read(void* cookie, char* buffer, size_t size) {
   return n;
 }
 
-// Writes everything or fails: a stream takes a short count for an error.
+// Writes everything or reports how much it wrote: a stream takes a short count for an error (and
+// must never be given a negative one, which it would take for a huge count).
 ssize_t stream_write(void* cookie, const char* buffer, size_t size) {
   stream_fd_s* s = static_cast<stream_fd_s*>(cookie);
   size_t done = 0;
   while (done < size) {
     const ssize_t n = sys_calls().write(s->fd, buffer + done, size - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return -1;
+    if (n <= 0) break;
     done += static_cast<size_t>(n);
     s->position += n;
   }

@@ -160,36 +160,32 @@ unsigned conflict_bytes(unsigned rights, unsigned shared) {
 
 DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native) {
   if (rights == 0) return ERROR_SUCCESS;  // an attributes-only open is not checked and takes nothing
+  // Every open decides under the gate, taking its bytes and looking for conflicts there, so what
+  // one sees is only the bytes of opens that stand. (Deciding outside it is cheaper but lets an open
+  // that is about to be refused itself refuse a third that should stand.)
+  int error = take_gate(fd);
+  if (error != 0) {
+    if (cannot_lock(error)) {
+      report_unlockable(fd, native, error);
+      return ERROR_SUCCESS;
+    }
+    return gate_error(error);
+  }
   const unsigned mine = held_bytes(rights, shared);
   const unsigned conflicts = conflict_bytes(rights, shared);
-  // First without the gate: the bytes taken, then the conflicts looked for. Of two conflicting
-  // opens that do this at once, at least one sees the other (each takes before it looks), so no
-  // two conflicting opens are ever both let in. Seeing a conflict may mean an open still deciding
-  // (which may yet give up because of us): that is settled under the gate, which every open that
-  // decides there holds from its look to its answer.
-  int error = lock_runs(fd, mine);
-  bool conflict = error == 0 && runs_held_elsewhere(fd, conflicts, error);
-  if (error == 0 && !conflict) return ERROR_SUCCESS;
-  if (error == 0) {
-    error = take_gate(fd);
-    if (error == 0) {
-      conflict = runs_held_elsewhere(fd, conflicts, error);
-      // Given up before the gate is let go: whoever looks under it next no longer sees us.
-      if (error != 0 || conflict) unlock_all(fd);
-      sys_calls().flock(fd, LOCK_UN);
-      if (error == 0) return conflict ? ERROR_SHARING_VIOLATION : ERROR_SUCCESS;
-    } else {
-      unlock_all(fd);
-      if (!cannot_lock(error)) return gate_error(error);
+  DWORD result = ERROR_SUCCESS;
+  error = lock_runs(fd, mine);
+  if (error == 0 && runs_held_elsewhere(fd, conflicts, error)) result = ERROR_SHARING_VIOLATION;
+  if (error != 0 || result != ERROR_SUCCESS) unlock_all(fd);
+  sys_calls().flock(fd, LOCK_UN);
+  if (error != 0) {
+    if (cannot_lock(error)) {
+      report_unlockable(fd, native, error);
+      return ERROR_SUCCESS;
     }
-  } else {
-    unlock_all(fd);
+    return ERROR_SHARING_VIOLATION;
   }
-  if (cannot_lock(error)) {
-    report_unlockable(fd, native, error);
-    return ERROR_SUCCESS;
-  }
-  return ERROR_SHARING_VIOLATION;
+  return result;
 }
 
 bool held_by_others(int fd) {

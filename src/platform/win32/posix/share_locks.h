@@ -1,9 +1,9 @@
 // Windows share modes between open files, here and in other processes, with open-file-description
 // locks on reserved bytes far beyond any data (the protocol is in the README):
 //   BASE + 1, 2, 3: "has read / write / delete access"; BASE + 4, 5, 6: "does not share read /
-//   write / delete"; BASE = 2^62. Each open takes read locks on its bytes, then verifies that no
-//   other open holds a conflicting byte; one that sees a conflict looks again under a short
-//   exclusive flock gate before it gives up. A closed (or killed) holder releases everything.
+//   write / delete"; BASE = 2^62. Each open takes read locks on its bytes under a short exclusive
+//   flock gate and verifies that no other open holds a conflicting byte. A closed (or killed)
+//   holder releases everything.
 #ifndef STATS_MNG_PLATFORM_WIN32_POSIX_SHARE_LOCKS_H
 #define STATS_MNG_PLATFORM_WIN32_POSIX_SHARE_LOCKS_H
 
