@@ -25,8 +25,8 @@ struct scenario_report_s {
 
 class scenario_lister_c {
  public:
-  // A state file bigger than this is no state file (they are a few hundred bytes): it is not read.
-  static constexpr uint64_t k_max_state_file_size = 1u << 20;
+  // The largest state file read (the readers' own limit).
+  static constexpr uint64_t k_max_state_file_size = stats_saver_ex_c::k_max_state_file_size;
 
   // The scenario directories (each holding a hidden state directory) from one to depth levels below
   // root: absolute, each under its real path (a symbolic link to a scenario is the scenario, listed

@@ -350,9 +350,6 @@ const char* attribute_text(xml_node_c* node, const char* name, bool& found) {
   return value;
 }
 
-// State files are small; anything larger than this is no state file.
-constexpr size_t k_most_state_file_bytes = 1u << 20;
-
 }  // namespace
 
 bool stats_saver_ex_c::_get_state_timestamp(const char* path, unsigned* state_index, int64_t* time, bool* synced) {
@@ -361,7 +358,7 @@ bool stats_saver_ex_c::_get_state_timestamp(const char* path, unsigned* state_in
   *synced = false;
   // One open and read: that there is no such file is the open's own answer.
   std::string content;
-  const DWORD error = file_manipulation_n::read_file(path, content, k_most_state_file_bytes);
+  const DWORD error = file_manipulation_n::read_file(path, content, k_max_state_file_size);
   if (file_manipulation_n::is_missing_error(error)) {
     tr.print_nl(ZQTR_FAIL, __LINE__, "File %s does not exist.", path);
     return false;

@@ -79,6 +79,9 @@ class stats_saver_ex_c : public stats_saver_c {
   // The recorded state: the own state file against the parent directory's, the later one winning.
   bool get_sync_state(unsigned* state_index, bool* synced, int64_t* time = nullptr);
   // What one state file says.
+  // A state file bigger than this is no state file (they are a few hundred bytes): it is not read.
+  static constexpr size_t k_max_state_file_size = 1u << 20;
+
   struct state_reading_s {
     bool read = false;
     unsigned state_index = STATE_UNKNOWN;

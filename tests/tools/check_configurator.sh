@@ -3,12 +3,9 @@
 # objects.
 # Usage: check_configurator.sh WORK_DIR TEMPLATE_XML COMMAND...   (COMMAND: the tool, emulator first)
 set -u
-work=$1
 template=$2
-shift 2
-tool=("$@")
 source "$(dirname "$0")/tool_checks.sh"
-rm -rf "$work"
+begin_checks "$1" "${@:3}"
 mkdir -p "$work"
 
 # The library builds the configurator while it loads; its verdict reaches the log set afterwards.

@@ -2,11 +2,8 @@
 # An engine's lock as the tool shows it: `hold` in the background, `active` from another process.
 # Usage: check_engine_lock.sh WORK_DIR COMMAND...   (COMMAND: the tool, with its emulator first)
 set -u
-work=$1
-shift
-tool=("$@")
 source "$(dirname "$0")/tool_checks.sh"
-rm -rf "$work"
+begin_checks "$@"
 mkdir -p "$work/scenario"
 
 wait_for_holding() {

@@ -4,11 +4,8 @@
 # metrics parse with real parsers, and nothing below the roots changes.
 # Usage: check_list.sh WORK_DIR COMMAND...   (COMMAND: the tool, with its emulator first)
 set -u
-work=$1
-shift
-tool=("$@")
 source "$(dirname "$0")/tool_checks.sh"
-rm -rf "$work"
+begin_checks "$@"
 mkdir -p "$work/root/a" "$work/root/b" "$work/root/c" "$work/root/plain" "$work/root/deep/d" "$work/other/e"
 py=/usr/bin/python3
 "$py" -c 'import prometheus_client.parser' 2>/dev/null \

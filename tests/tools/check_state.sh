@@ -2,11 +2,8 @@
 # Recording and reading a scenario's state with the tool.
 # Usage: check_state.sh WORK_DIR COMMAND...   (COMMAND: the tool, with its emulator first)
 set -u
-work=$1
-shift
-tool=("$@")
 source "$(dirname "$0")/tool_checks.sh"
-rm -rf "$work"
+begin_checks "$@"
 mkdir -p "$work/scenarios/7"
 scen="$work/scenarios/7"
 

@@ -1,4 +1,14 @@
-# Shared by the tool checks (sourced): the tool command in "tool", a failure report, and "expect".
+# Shared by the tool checks (sourced): the work directory and the tool command, a failure report,
+# and "expect".
+
+# begin_checks WORK COMMAND...: WORK (emptied) in "work", the tool with its emulator first in "tool".
+begin_checks() {
+  work=$1
+  shift
+  tool=("$@")
+  rm -rf "$work"
+}
+
 fail() {
   echo "FAIL: $*" >&2
   if [ -n "${holder:-}" ]; then kill -9 "$holder" 2>/dev/null; fi
