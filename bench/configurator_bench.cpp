@@ -1,7 +1,9 @@
 // What loading the library costs now that it builds and checks the generic configurator from its
-// embedded template, side by side with libxml2 merely parsing the same template text; and the
-// parts: joining the text, reading it into the configuration tree, the whole build. And checking a
-// default scenario (both passes), beside loading it, the floor any check of a file pays.
+// embedded template, side by side with libxml2 merely parsing the same template text: in this
+// process again and again, and each in a fresh process of its own (as a caller that starts, asks
+// one question and exits pays it: there, touching new memory is most of the cost). And the parts:
+// joining the text, parsing it, reading it into the configuration tree, the whole build. And
+// checking a default scenario (both passes), beside loading it, the floor any check of a file pays.
 #include "xmc/generic_conf.h"
 #include "xmc/generic_template.h"
 
@@ -10,7 +12,10 @@
 #include <dlfcn.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -42,6 +47,60 @@ void BM_library_load(benchmark::State& state) {
   }
 }
 
+// The template text in a file of a temporary directory of this run (removed at exit).
+const std::string& template_file() {
+  static const std::string path = [] {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/configurator_bench.XXXXXX";
+    if (mkdtemp(&pattern[0]) == nullptr) return std::string();
+    static std::string directory = pattern;
+    std::string file = pattern + "/template.xml";
+    FILE* out = std::fopen(file.c_str(), "wb");
+    if (out == nullptr) return std::string();
+    std::fwrite(template_text().data(), 1, template_text().size(), out);
+    std::fclose(out);
+    std::atexit([] {
+      std::remove((directory + "/template.xml").c_str());
+      rmdir(directory.c_str());
+    });
+    return file;
+  }();
+  return path;
+}
+
+// Runs the probe once per iteration and takes the time it measured inside its fresh process
+// (process start and exit are not counted); reports the page faults of the step too.
+void fresh_process(benchmark::State& state, const char* what, const std::string& path) {
+  if (path.empty()) {
+    state.SkipWithError("no template file");
+    return;
+  }
+  const std::string command = std::string(STATS_MNG_FRESH_PROCESS_PROBE) + " " + what + " '" + path + "'";
+  double faults = 0;
+  for (auto _ : state) {
+    FILE* probe = popen(command.c_str(), "r");
+    double micros = 0;
+    long step_faults = 0;
+    const bool read = probe != nullptr && std::fscanf(probe, "%lf %ld", &micros, &step_faults) == 2;
+    const int status = probe == nullptr ? -1 : pclose(probe);
+    if (!read || status != 0) {
+      state.SkipWithError("the probe failed");
+      return;
+    }
+    state.SetIterationTime(micros / 1e6);
+    faults += static_cast<double>(step_faults);
+  }
+  state.counters["page_faults"] = benchmark::Counter(faults, benchmark::Counter::kAvgIterations);
+}
+
+void BM_fresh_process_library_load(benchmark::State& state) {
+  fresh_process(state, "library", STATS_MNG_SHARED_LIBRARY);
+}
+
+void BM_fresh_process_libxml2_parse_template(benchmark::State& state) {
+  fresh_process(state, "libxml2", template_file());
+}
+
 void BM_libxml2_parse_template(benchmark::State& state) {
   const std::string& text = template_text();
   for (auto _ : state) {
@@ -65,6 +124,15 @@ void BM_ours_read_template_tree(benchmark::State& state) {
   for (auto _ : state) {
     mixed_xmc_xml_tree_c tree;
     benchmark::DoNotOptimize(tree.load_from_str(text.c_str()));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+
+void BM_ours_parse_template_document(benchmark::State& state) {
+  const std::string& text = template_text();
+  for (auto _ : state) {
+    xml_document_c document;
+    benchmark::DoNotOptimize(document.load_from_str(text.c_str()));
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
 }
@@ -118,9 +186,12 @@ void BM_load_and_check_default_scenario(benchmark::State& state) {
 BENCHMARK(BM_load_default_scenario)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_load_and_check_default_scenario)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_library_load)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_fresh_process_library_load)->UseManualTime()->Iterations(40)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_fresh_process_libxml2_parse_template)->UseManualTime()->Iterations(40)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_libxml2_parse_template)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ours_build_configurator)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ours_read_template_tree)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ours_parse_template_document)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ours_join_template)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -222,6 +222,8 @@ template <class T>
 class ptr_list_ct {
  public:
   explicit ptr_list_ct(bool with_lock = false) : m_list(new ptr_list_c(with_lock)) {}
+  // Over a list made elsewhere (in an arena); the wrapper deletes it as its own.
+  explicit ptr_list_ct(ptr_list_c* list) : m_list(list) {}
   ptr_list_ct(const ptr_list_ct&) = delete;
   ptr_list_ct& operator=(const ptr_list_ct&) = delete;
 

@@ -33,26 +33,37 @@ node_c::~node_c() {
     delete child;
     child = before;
   }
-  delete[] name;
+  if (!m_name_lent) delete[] name;
 }
 
 int node_c::compare(const node_c& other) const { return name_order(name, other.name); }
 
 void node_c::set_name(const char* text) {
   if (text == nullptr) {
-    delete[] name;
+    if (!m_name_lent) delete[] name;
     name = nullptr;
     m_name_room = 0;
+    m_name_lent = false;
     return;
   }
   size_t length = std::strlen(text);
-  if (name == nullptr || length + 1 > m_name_room) {
+  if (name == nullptr || m_name_lent || length + 1 > m_name_room) {
     char* buffer = new char[length + 2];
-    delete[] name;
+    std::memmove(buffer, text, length + 1);
+    if (!m_name_lent) delete[] name;
     name = buffer;
     m_name_room = length + 2;
+    m_name_lent = false;
+    return;
   }
   std::memmove(name, text, length + 1);
+}
+
+void node_c::lend_name(char* text) {
+  if (!m_name_lent) delete[] name;
+  name = text;
+  m_name_room = 0;
+  m_name_lent = text != nullptr;
 }
 
 void tree_c::delete_node(node_c* node) { delete node; }

@@ -17,6 +17,9 @@ class node_c {
   node_c& operator=(const node_c&) = delete;
 
   void set_name(const char* name);
+  // Makes name (which the node does not own and never frees, e.g. a reader's arena) the name; a
+  // later set_name copies into fresh memory rather than reusing it.
+  void lend_name(char* name);
 
   char* name = nullptr;
   uint64_t data = 0;
@@ -28,6 +31,7 @@ class node_c {
 
  private:
   size_t m_name_room = 0;
+  bool m_name_lent = false;
 };
 
 class tree_c {

@@ -31,6 +31,10 @@ class zq_stream_c {
 class utl_stream_c : public zq_stream_c {
  public:
   utl_stream_c();
+  // A buffer that takes memory only when something is first appended (a text that most owners
+  // never fill: the text of a parse node).
+  enum no_buffer_e { NO_BUFFER };
+  explicit utl_stream_c(no_buffer_e) {}
   utl_stream_c(const utl_stream_c& other);
   utl_stream_c& operator=(const utl_stream_c& other);
   ~utl_stream_c() override;

@@ -200,7 +200,7 @@ bool xml_document_c::load_from_str(const char* text) {
 
 bool xml_document_c::add_node(xml_node_c* node, xml_node_c* parent) {
   if (m_tree == nullptr) {
-    m_tree = new tree_c;
+    m_tree = new (m_space.arena) arena_made_ct<tree_c>;
     m_tree->root = node;
     return true;
   }

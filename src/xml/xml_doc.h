@@ -72,6 +72,8 @@ class xml_document_c {
   const char* style_sheet() const { return m_style_sheet; }
   const char* xml_file() const { return m_xml_file; }
   xml_node_c* root() const { return m_tree == nullptr ? nullptr : static_cast<xml_node_c*>(m_tree->root); }
+  // Where the readers make the parse tree: it goes when the document does.
+  xml_parse_space_c& parse_space() { return m_space; }
 
   // Elements nested deeper than this are refused as a parse error (the reader recurses per level).
   static constexpr unsigned k_max_depth = 1000;
@@ -84,6 +86,7 @@ class xml_document_c {
   char* m_xml_file = nullptr;
   tree_c* m_tree = nullptr;
   xml_special_characters_c m_translator;
+  xml_parse_space_c m_space;
 
   bool _read_file_content(xml_base_reader_c& reader);
 };

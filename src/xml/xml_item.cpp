@@ -317,41 +317,57 @@ xml_item_c* xml_item_c::add_child(const char* name, xml_item_c* parent) {
 
 namespace {
 
-// Copies s into the buffer when it fits, else into a new rounded allocation.
-void assign_string(char*& field, const char* s) {
+// Copies s into the buffer when it fits, else into a new rounded allocation (a lent buffer is
+// left to its owner).
+void assign_string(char*& field, bool& lent, const char* s) {
   if (field != nullptr && std::strlen(s) <= std::strlen(field)) {
     std::strcpy(field, s);
     return;
   }
-  delete[] field;
-  field = utl_n::str_copy(s, true);
+  char* copy = utl_n::str_copy(s, true);
+  if (!lent) delete[] field;
+  field = copy;
+  lent = false;
 }
 
 }  // namespace
 
 xml_attr_c::~xml_attr_c() {
-  delete[] m_name;
-  delete[] m_value;
+  _free_name();
+  _free_value();
+}
+
+void xml_attr_c::_free_name() {
+  if (!m_name_lent) delete[] m_name;
+  m_name = nullptr;
+  m_name_lent = false;
+}
+
+void xml_attr_c::_free_value() {
+  if (!m_value_lent) delete[] m_value;
+  m_value = nullptr;
+  m_value_lent = false;
 }
 
 void xml_attr_c::set_name(const char* s) {
   if (s == nullptr) {
-    delete[] m_name;
-    delete[] m_value;
-    m_name = m_value = nullptr;
+    _free_name();
+    _free_value();
     return;
   }
-  assign_string(m_name, s);
+  assign_string(m_name, m_name_lent, s);
 }
 
 void xml_attr_c::set_value(const char* s) {
   if (s == nullptr) {
-    delete[] m_value;
-    m_value = nullptr;
+    _free_value();
     return;
   }
-  assign_string(m_value, s);
+  assign_string(m_value, m_value_lent, s);
 }
+
+xml_attr_list_c::xml_attr_list_c(xml_parse_space_c& space)
+    : ptr_list_ct<xml_attr_c>(new (space.arena) arena_made_ct<ptr_list_c>(space.attribute_lock, space.arena)) {}
 
 xml_attr_list_c::~xml_attr_list_c() { xml_attr_list_c::delete_all(); }
 
@@ -376,6 +392,10 @@ void xml_attr_list_c::delete_all() {
 
 xml_node_c::xml_node_c(const char* name) { set_name(name); }
 
+xml_node_c::xml_node_c(const char* name, size_t length, xml_parse_space_c& space) : m_space(&space) {
+  lend_name(name == nullptr ? nullptr : space.arena.copy(name, length));
+}
+
 xml_node_c::~xml_node_c() { delete attributes; }
 
 void xml_node_c::assign(const xml_node_c& source) {
@@ -399,11 +419,20 @@ void xml_node_c::assign(const xml_node_c& source) {
 void xml_node_c::write_line_end(utl_stream_c& out) const { out << "\n"; }
 
 void xml_node_c::add_attr(const char* name, const char* value) {
-  if (attributes == nullptr) attributes = new xml_attr_list_c;
+  if (attributes == nullptr) {
+    attributes = m_space != nullptr ? new (m_space->arena) xml_attr_list_c(*m_space) : new xml_attr_list_c;
+  }
   if (name == nullptr) return;
-  xml_attr_c* attribute = new xml_attr_c;
-  attribute->set_name(name);
-  attribute->set_value(value);
+  xml_attr_c* attribute;
+  if (m_space != nullptr) {
+    bulk_arena_c& arena = m_space->arena;
+    char* lent_value = value == nullptr ? nullptr : arena.copy(value, std::strlen(value));
+    attribute = new (arena) xml_attr_c(arena.copy(name, std::strlen(name)), lent_value);
+  } else {
+    attribute = new xml_attr_c;
+    attribute->set_name(name);
+    attribute->set_value(value);
+  }
   attributes->list()->lock();
   attributes->append(attribute);
   attributes->list()->unlock();

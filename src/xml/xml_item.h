@@ -3,6 +3,8 @@
 #ifndef STATS_MNG_XML_XML_ITEM_H
 #define STATS_MNG_XML_XML_ITEM_H
 
+#include "platform/thl/bulk_arena.h"
+#include "platform/thl/thl_locks.h"
 #include "utl/array.h"
 #include "utl/tree.h"
 #include "utl/utl_stream.h"
@@ -263,10 +265,14 @@ class generic_tree_ct {
   }
 };
 
-// An attribute of a parse node: two owned strings.
-class xml_attr_c {
+// An attribute of a parse node: two owned strings. (An attribute a reader made lives in its
+// document's arena, strings included; it frees only what a later, longer set_ took from the heap.)
+class xml_attr_c : public arena_placeable_c {
  public:
   xml_attr_c() = default;
+  // An attribute over a name and a value in arena memory that it never frees.
+  xml_attr_c(char* lent_name, char* lent_value)
+      : m_name(lent_name), m_value(lent_value), m_name_lent(true), m_value_lent(lent_value != nullptr) {}
   ~xml_attr_c();
   xml_attr_c(const xml_attr_c&) = delete;
   xml_attr_c& operator=(const xml_attr_c&) = delete;
@@ -277,22 +283,45 @@ class xml_attr_c {
   const char* value() const { return m_value; }
 
  private:
+  void _free_name();
+  void _free_value();
+
   char* m_name = nullptr;
   char* m_value = nullptr;
+  bool m_name_lent = false;
+  bool m_value_lent = false;
+};
+
+// Where the readers make a document's parse tree: the memory (it goes when the document does) and
+// the one lock that the attribute lists made there share (a parse tree is read by one thread).
+class xml_parse_space_c {
+ public:
+  bulk_arena_c arena;
+  thl_crit_section_c attribute_lock{false};
 };
 
 // The attributes of a parse node in document order; owns them.
-class xml_attr_list_c : public ptr_list_ct<xml_attr_c> {
+class xml_attr_list_c : public ptr_list_ct<xml_attr_c>, public arena_placeable_c {
  public:
   xml_attr_list_c() : ptr_list_ct<xml_attr_c>(true) {}
+  // A list made in a parse space (new (space.arena) xml_attr_list_c(space)): its elements are made
+  // there too, and it locks with the space's lock.
+  explicit xml_attr_list_c(xml_parse_space_c& space);
   ~xml_attr_list_c() override;
   void clear() override;
   void delete_all() override;
 };
 
-class xml_node_c : public node_c {
+// A parse node. The nodes a reader makes live in their document's arena with their names,
+// attribute lists and attributes; they are deleted as any other node (destructors run, the memory
+// goes when the document does), so a node made on the heap may stand among them. Such a node
+// must not outlive its document.
+class xml_node_c : public node_c, public arena_placeable_c {
  public:
   explicit xml_node_c(const char* name);
+  // A node made in a parse space (new (space.arena) xml_node_c(name, length, space)); its name
+  // and the attributes added to it are made there too.
+  xml_node_c(const char* name, size_t length, xml_parse_space_c& space);
   ~xml_node_c() override;
 
   virtual void assign(const xml_node_c& source);
@@ -305,10 +334,13 @@ class xml_node_c : public node_c {
   xml_attr_list_c* attributes = nullptr;
   bool closed = false;
   uint32_t kind = ELEMENT;
-  utl_stream_c text;
+  utl_stream_c text{utl_stream_c::NO_BUFFER};
 
   xml_node_c* first_node() const { return static_cast<xml_node_c*>(first_child); }
   xml_node_c* next_node() const { return static_cast<xml_node_c*>(next); }
+
+ private:
+  xml_parse_space_c* m_space = nullptr;
 };
 
 #endif

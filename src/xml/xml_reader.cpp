@@ -200,7 +200,8 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   if (name == nullptr) name = read_token(' ', true, false);
   if (name == nullptr) name = read_token('\t', true, false);
   if (name == nullptr || !xml_document_c::validate_xml_name(name)) return false;
-  xml_node_c* node = new xml_node_c(name);
+  xml_parse_space_c& space = m_document->parse_space();
+  xml_node_c* node = new (space.arena) xml_node_c(name, std::strlen(name), space);
   if (!m_document->add_node(node, parent)) {
     delete node;
     return false;
@@ -213,7 +214,8 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     node->add_attr(attribute, m_translator.translate_from_xml(value));
   }
   if (!skip_text) {
-    utl_stream_c text;
+    utl_stream_c& text = m_text;
+    text << '\x01';
     for (;;) {
       unsigned char c = read_char();
       if (c == XML_END_OF_INPUT) break;

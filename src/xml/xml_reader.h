@@ -62,6 +62,8 @@ class xml_base_reader_c {
   // next tag, so a huge tag once read does not make every later tag cost its size.
   size_t m_tag_used = 0;
   xml_special_characters_c m_translator;
+  // An element's text as it is read (one buffer for the whole document).
+  utl_stream_c m_text{utl_stream_c::NO_BUFFER};
 };
 
 class xml_file_reader_c : public xml_base_reader_c {

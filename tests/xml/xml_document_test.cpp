@@ -302,6 +302,75 @@ TEST_F(xml_document_test, a_second_load_replaces_the_tree) {
   EXPECT_EQ(doc.root()->first_child, nullptr);
 }
 
+// A read tree lives in its document's arena; every edit the parse tree allows still works on it,
+// and what the edits take from the heap is freed with the document (the sanitizer build sees a
+// bad free or a leak otherwise).
+TEST_F(xml_document_test, a_read_tree_takes_every_edit_and_goes_with_its_document) {
+  xml_document_c doc;
+  ASSERT_TRUE(load(doc, std::string(k_declaration) + "<root a=\"1\" bb=\"22\"><child c=\"3\">text</child><empty/></root>"));
+  xml_node_c* root = doc.root();
+  ASSERT_NE(root, nullptr);
+  xml_node_c* child = root->first_node();
+  ASSERT_NE(child, nullptr);
+  EXPECT_TRUE(arena_placeable_c::in_arena(root));
+  EXPECT_TRUE(arena_placeable_c::in_arena(root->attributes));
+  EXPECT_TRUE(arena_placeable_c::in_arena(root->attributes->first()));
+
+  // Names: shorter, longer, none, then again.
+  root->set_name("r");
+  EXPECT_STREQ(root->name, "r");
+  root->set_name("a_much_longer_root_name");
+  EXPECT_STREQ(root->name, "a_much_longer_root_name");
+  child->set_name(nullptr);
+  EXPECT_EQ(child->name, nullptr);
+  child->set_name("child");
+
+  // Attributes: values and names shorter and longer, a name taken away, more attributes added.
+  xml_attr_c* a = root->attributes->first();
+  a->set_value("a value longer than the one read");
+  EXPECT_STREQ(a->value(), "a value longer than the one read");
+  a->set_value("x");
+  EXPECT_STREQ(a->value(), "x");
+  a->set_name("a_longer_name");
+  EXPECT_STREQ(a->name(), "a_longer_name");
+  xml_attr_c* bb = root->attributes->next();
+  bb->set_value(nullptr);
+  EXPECT_EQ(bb->value(), nullptr);
+  bb->set_name(nullptr);
+  EXPECT_EQ(bb->name(), nullptr);
+  root->add_attr("added", "after the read");
+  child->first_node();
+  xml_node_c* empty = child->next_node();
+  ASSERT_NE(empty, nullptr);
+  empty->add_attr("first", "on a node read without attributes");
+  EXPECT_STREQ(empty->attributes->first()->value(), "on a node read without attributes");
+
+  // Text, a heap node among the read ones, a copy over a read node, a list emptied.
+  child->text << " and more";
+  EXPECT_STREQ(child->text.c_str(), "text and more");
+  xml_node_c* made = new xml_node_c("made");
+  made->add_attr("k", "v");
+  ASSERT_TRUE(doc.add_node(made, root));
+  EXPECT_FALSE(arena_placeable_c::in_arena(made));
+  empty->assign(*made);
+  EXPECT_STREQ(empty->name, "made");
+  EXPECT_FALSE(arena_placeable_c::in_arena(empty->attributes));
+  child->attributes->clear();
+  EXPECT_EQ(child->attributes->count(), 0u);
+
+  EXPECT_EQ(written(doc),
+            std::string(k_declaration) +
+                "<a_much_longer_root_name a_longer_name=\"x\" =\"\" added=\"after the read\">\n"
+                "\t<child>text and more</child>\n"
+                "\t<made k=\"v\"/>\n"
+                "\t<made k=\"v\"/>\n"
+                "</a_much_longer_root_name>\n");
+
+  // A new root replaces the read tree (its nodes are destroyed, their memory stays till the end).
+  ASSERT_TRUE(doc.add_node(new xml_node_c("other"), nullptr));
+  EXPECT_STREQ(doc.root()->name, "other");
+}
+
 TEST_F(xml_document_test, tags_of_any_length_and_a_depth_limit) {
   std::string long_value(5000, 'v');
   xml_document_c doc;

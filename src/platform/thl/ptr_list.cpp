@@ -1,14 +1,23 @@
 #include "platform/thl/ptr_list.h"
 
+#include "platform/thl/bulk_arena.h"
 #include "platform/thl/thl_locks.h"
 
 ptr_list_c::ptr_list_c(bool with_lock) {
   if (with_lock) m_lock = new thl_crit_section_c(false);
 }
 
+ptr_list_c::ptr_list_c(thl_crit_section_c& shared_lock, bulk_arena_c& arena)
+    : m_lock(&shared_lock), m_arena(&arena), m_lock_shared(true) {}
+
+ptr_list_element_c* ptr_list_c::_new_element(void* data) {
+  if (m_arena != nullptr) return new (*m_arena) arena_made_ct<ptr_list_element_c>(data);
+  return new ptr_list_element_c(data);
+}
+
 ptr_list_c::~ptr_list_c() {
   _delete_all();
-  delete m_lock;
+  if (!m_lock_shared) delete m_lock;
 }
 
 void ptr_list_c::_sort_protection_enter() { lock(); }
@@ -138,12 +147,12 @@ void* ptr_list_c::find_data(ptr_list_match_f match, const void* context, int dir
 }
 
 bool ptr_list_c::append(void* data) {
-  _append(new ptr_list_element_c(data));
+  _append(_new_element(data));
   return true;
 }
 
 bool ptr_list_c::insert(void* data) {
-  _insert(new ptr_list_element_c(data));
+  _insert(_new_element(data));
   return true;
 }
 
@@ -176,12 +185,12 @@ bool ptr_list_c::move_after_current(const void* data) {
 
 bool ptr_list_c::insert_before_current(void* data) {
   if (m_current == nullptr) return false;
-  return _insert_before_current(new ptr_list_element_c(data));
+  return _insert_before_current(_new_element(data));
 }
 
 bool ptr_list_c::insert_after_current(void* data) {
   if (m_current == nullptr) return false;
-  return _insert_after_current(new ptr_list_element_c(data));
+  return _insert_after_current(_new_element(data));
 }
 
 void ptr_list_c::clear() { _delete_all(); }

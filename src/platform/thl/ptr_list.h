@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+class bulk_arena_c;
 class thl_crit_section_c;
 
 class ptr_list_element_c {
@@ -34,6 +35,10 @@ class ptr_list_c {
  public:
   // With true the list carries its own lock, which lock() and unlock() take and sorting holds.
   explicit ptr_list_c(bool with_lock = false);
+  // A list whose elements are made in arena and which locks with shared_lock (not its own, never
+  // deleted by it); both must outlive the list. For lists made and dropped together with many
+  // others (the attributes of a parse tree).
+  ptr_list_c(thl_crit_section_c& shared_lock, bulk_arena_c& arena);
 
   virtual void _sort_protection_enter();
   virtual void _sort_protection_leave();
@@ -98,6 +103,7 @@ class ptr_list_c {
 
  protected:
   ptr_list_element_c* _find_element(const void* data) const;
+  ptr_list_element_c* _new_element(void* data);
   void _unlink(ptr_list_element_c* element);
   void _link_before(ptr_list_element_c* element, ptr_list_element_c* before);
   void _link_after(ptr_list_element_c* element, ptr_list_element_c* after);
@@ -109,6 +115,8 @@ class ptr_list_c {
   uint64_t m_count = 0;
   const char* m_name = nullptr;
   thl_crit_section_c* m_lock = nullptr;  // set when built with true
+  bulk_arena_c* m_arena = nullptr;         // where new elements are made; null: the heap
+  bool m_lock_shared = false;              // m_lock belongs to someone else
 
  private:
   ptr_list_c(const ptr_list_c&) = delete;

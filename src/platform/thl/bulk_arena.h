@@ -1,0 +1,78 @@
+// Memory for objects that are made together and die together (the parse tree a reader builds):
+// handed out from large blocks and given back all at once when the arena is destroyed. Objects
+// made in an arena still have their destructors run by whoever deletes them; only the memory
+// stays with the arena.
+#ifndef STATS_MNG_PLATFORM_THL_BULK_ARENA_H
+#define STATS_MNG_PLATFORM_THL_BULK_ARENA_H
+
+#include <cstddef>
+#include <cstdint>
+
+class bulk_arena_c {
+ public:
+  bulk_arena_c() = default;
+  ~bulk_arena_c();
+  bulk_arena_c(const bulk_arena_c&) = delete;
+  bulk_arena_c& operator=(const bulk_arena_c&) = delete;
+
+  // Room for size bytes aligned to align (a power of two up to k_align: 8 suits every object
+  // made here); throws std::bad_alloc when memory runs out.
+  void* allocate(size_t size, size_t align = 8) {
+    char* at = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(m_next) + (align - 1)) & ~(uintptr_t{align} - 1));
+    if (at <= m_end && static_cast<size_t>(m_end - at) >= size) {
+      m_next = at + size;
+      return at;
+    }
+    return _allocate_in_new_block(size);
+  }
+  // A NUL-terminated copy of length bytes of text.
+  char* copy(const char* text, size_t length);
+  // Bytes taken from the system so far (blocks), for tests and figures.
+  size_t reserved() const { return m_reserved; }
+
+  static constexpr size_t k_align = alignof(std::max_align_t);
+
+ private:
+  struct block_s {
+    block_s* previous;
+    size_t size;
+  };
+  void* _allocate_in_new_block(size_t size);
+
+  block_s* m_block = nullptr;
+  char* m_next = nullptr;
+  char* m_end = nullptr;
+  size_t m_reserved = 0;
+};
+
+// A class deriving from this is made on the heap by a plain new, or in an arena by
+// new (arena) T; delete runs the destructor either way and frees only what came from the heap.
+// (Each object carries a small header that says where it came from.)
+class arena_placeable_c {
+ public:
+  static void* operator new(size_t size);
+  static void* operator new(size_t size, bulk_arena_c& arena);
+  static void operator delete(void* object);
+  // Called only when a constructor throws during new (arena) T.
+  static void operator delete(void* object, bulk_arena_c& arena);
+
+  // Whether the object was made in an arena.
+  static bool in_arena(const void* object);
+
+ private:
+  // Enough for the objects placed here, none of which asks more than 8-byte alignment.
+  static constexpr size_t k_header = 8;
+};
+
+// A Base made only in an arena (new (arena) arena_made_ct<Base>(...)): deleting it through a Base
+// pointer runs its destructors and frees nothing. Base needs a virtual destructor.
+template <class Base>
+class arena_made_ct final : public Base {
+ public:
+  using Base::Base;
+  static void* operator new(size_t size, bulk_arena_c& arena) { return arena.allocate(size); }
+  static void operator delete(void*) {}
+  static void operator delete(void*, bulk_arena_c&) {}
+};
+
+#endif
