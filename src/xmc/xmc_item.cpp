@@ -131,35 +131,3 @@ xmc_item_c* xmc_item_c::parent_object(const xml_item_c* item) {
   }
   return nullptr;
 }
-
-xmc_item_c* mixed_xmc_xml_tree_c::from_xml_node(xml_node_c* node) {
-  xmc_item_c* item = new xmc_item_c(node->name);
-  if (node->attributes != nullptr) {
-    for (xml_attr_c* a = node->attributes->first(); a != nullptr; a = node->attributes->next()) {
-      item->set_attr(a->name(), a->value());
-    }
-  }
-  if (node->text.length() > 0) item->set_text(node->text.c_str());
-  if (item->is_external()) {
-    _plain_children(node, item);
-    return item;
-  }
-  for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
-    xmc_item_c* converted = from_xml_node(child);
-    if (!attach(converted, item, true)) delete_node(converted);
-  }
-  return item;
-}
-
-void mixed_xmc_xml_tree_c::_plain_children(xml_node_c* node, xml_item_c* parent) {
-  for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
-    xml_item_c* plain = xml_item_c::add_child(child->name, parent);
-    if (child->attributes != nullptr) {
-      for (xml_attr_c* a = child->attributes->first(); a != nullptr; a = child->attributes->next()) {
-        plain->set_attr(a->name(), a->value());
-      }
-    }
-    if (child->text.length() > 0) plain->set_text(child->text.c_str());
-    _plain_children(child, plain);
-  }
-}

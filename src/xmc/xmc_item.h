@@ -78,14 +78,11 @@ class xmc_item_c : public xml_item_c {
 class mixed_xmc_xml_tree_c : public xml_tree_ct<xmc_item_c> {
  public:
   mixed_xmc_xml_tree_c() = default;
-  xmc_item_c* from_xml_node(xml_node_c* node) override;
 
  protected:
   // A document read into the tree replaces its root.
   bool _replaces_root() const override { return true; }
-
- private:
-  static void _plain_children(xml_node_c* node, xml_item_c* parent);
+  bool _keeps_content_plain(xmc_item_c* item) const override { return item->is_external(); }
 };
 
 #endif

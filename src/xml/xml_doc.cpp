@@ -157,11 +157,14 @@ void xml_document_c::set_standalone(const char* s) {
   if (std::strcmp(s, "yes") == 0) m_standalone = true;
 }
 
-bool xml_document_c::load(const char* path) {
+bool xml_document_c::load(const char* path) { return load(path, nullptr); }
+
+bool xml_document_c::load(const char* path, xml_element_sink_c* sink) {
   std::unique_ptr<xml_file_reader_c> reader(new xml_file_reader_c(nullptr));
   if (!reader->open_xml(path)) return false;
   set_xml_file(path);
   reader->set_document(this);
+  reader->set_sink(sink);
   return _read_file_content(*reader);
 }
 
@@ -183,10 +186,13 @@ bool xml_document_c::_read_file_content(xml_base_reader_c& reader) {
   return true;
 }
 
-bool xml_document_c::load_from_str(const char* text) {
+bool xml_document_c::load_from_str(const char* text) { return load_from_str(text, nullptr); }
+
+bool xml_document_c::load_from_str(const char* text, xml_element_sink_c* sink) {
   ZQTR_SCOPE(tr, "xml_document_c::load_from_str", k_file);
   if (text == nullptr || text[0] == '\0') return false;
   xml_stream_reader_c reader(this, text);
+  reader.set_sink(sink);
   if (!reader.read_declaration()) {
     tr.print(ZQTR_FAIL, __LINE__, "Error in DECLARATION header of XML string\n");
     return false;

@@ -34,6 +34,18 @@ class xml_special_characters_c {
   size_t m_used = 0;
 };
 
+// Takes a document's elements one by one as a reader reads them, in place of the parse tree (a
+// typed tree builds its items so, without a whole parse tree in memory). An element handed over
+// lives only until its end: what is kept of it must be copied.
+class xml_element_sink_c {
+ public:
+  virtual ~xml_element_sink_c() = default;
+  // An element's start was read: its name, attributes and (when kept) text; its children follow.
+  virtual void element_started(xml_node_c* element) = 0;
+  // The element last started and not yet ended is complete.
+  virtual void element_ended() = 0;
+};
+
 class xml_document_c {
  public:
   xml_document_c() = default;
@@ -48,6 +60,10 @@ class xml_document_c {
   // A file's bytes already in memory, read as load reads the file (the same messages).
   bool load_bytes(const char* data, size_t length);
   bool load_from_str(const char* text);
+  // The same reads with the elements going to sink instead of the parse tree (the declaration
+  // still comes to the document).
+  bool load(const char* path, xml_element_sink_c* sink);
+  bool load_from_str(const char* text, xml_element_sink_c* sink);
   void set_version(const char* s);
   void set_encoding(const char* s);
   void set_style_sheet(const char* s);

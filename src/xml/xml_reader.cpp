@@ -201,8 +201,21 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   if (name == nullptr) name = read_token('\t', true, false);
   if (name == nullptr || !xml_document_c::validate_xml_name(name)) return false;
   xml_parse_space_c& space = m_document->parse_space();
+  const bulk_arena_c::mark_s mark = space.arena.mark();
   xml_node_c* node = new (space.arena) xml_node_c(name, std::strlen(name), space);
-  if (!m_document->add_node(node, parent)) {
+  // A streamed element goes when its element ends, or the read fails: its memory is had again by
+  // the next element, so a read holds no more than the elements it stands in.
+  struct streamed_s {
+    xml_node_c* node;
+    bulk_arena_c* arena;
+    bulk_arena_c::mark_s mark;
+    ~streamed_s() {
+      if (arena == nullptr) return;
+      delete node;
+      arena->rewind(mark);
+    }
+  } streamed{node, m_sink != nullptr ? &space.arena : nullptr, mark};
+  if (m_sink == nullptr && !m_document->add_node(node, parent)) {
     delete node;
     return false;
   }
@@ -237,13 +250,16 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
       node->text << '\x01' << decoded;
     }
   }
+  if (m_sink != nullptr) m_sink->element_started(node);
   if (empty) {
     node->closed = true;
+    if (m_sink != nullptr) m_sink->element_ended();
     return true;
   }
   do {
     if (!_read_element(node, skip_text, depth + 1)) return false;
   } while (!node->closed);
+  if (m_sink != nullptr) m_sink->element_ended();
   return true;
 }
 

@@ -29,6 +29,9 @@ class xml_base_reader_c {
   xml_base_reader_c& operator=(const xml_base_reader_c&) = delete;
 
   void set_document(xml_document_c* document) { m_document = document; }
+  // With a sink the elements go to it as they are read, each gone at its end, and the document
+  // gets no parse tree.
+  void set_sink(xml_element_sink_c* sink) { m_sink = sink; }
   bool read_tag();
   void skip_blanks();
   bool at_tag_end();
@@ -55,6 +58,7 @@ class xml_base_reader_c {
   bool _grow_tag();
 
   xml_document_c* m_document;
+  xml_element_sink_c* m_sink = nullptr;
   char* m_tag;
   size_t m_tag_capacity = 512;
   size_t m_tag_pos = 0;

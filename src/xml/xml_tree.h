@@ -10,8 +10,10 @@
 #include "xml/xml_doc.h"
 #include "xml/xml_item.h"
 
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
+#include <vector>
 
 // The walks go through every item as an xml_item_c: a tree of a subclass may hold plain items
 // (the content of external objects in a configuration tree). Searches only ever find items of
@@ -49,24 +51,15 @@ class xml_tree_ct : public generic_tree_ct<T> {
 
   virtual void from_document(xml_document_c& doc) {
     if (doc.root() == nullptr) return;
-    T* item = from_xml_node(doc.root());
-    // A tree that has a root already cannot take another (the converted items are not kept),
-    // unless its class lets a document replace the root.
-    if (this->root != nullptr && _replaces_root()) this->clear();
-    if (!this->attach(item, nullptr, true)) this->delete_node(item);
-    if (doc.version() != nullptr) utl_n::str_replace(m_version, doc.version());
-    if (doc.style_sheet() != nullptr) utl_n::str_replace(m_style_sheet, doc.style_sheet());
-    if (doc.encoding() != nullptr) utl_n::str_replace(m_encoding, doc.encoding());
+    _take_root(doc, from_xml_node(doc.root()));
   }
 
   virtual T* from_xml_node(xml_node_c* node) {
-    T* item = new T(node->name);
-    if (node->attributes != nullptr) {
-      for (xml_attr_c* a = node->attributes->first(); a != nullptr; a = node->attributes->next()) {
-        item->set_attr(a->name(), a->value());
-      }
+    T* item = _item_of(node);
+    if (_keeps_content_plain(item)) {
+      _plain_children(node, item);
+      return item;
     }
-    if (node->text.length() > 0) item->set_text(node->text.c_str());
     for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
       T* converted = from_xml_node(child);
       if (!this->attach(converted, item, true)) this->delete_node(converted);
@@ -93,17 +86,21 @@ class xml_tree_ct : public generic_tree_ct<T> {
     return a == nullptr && b == nullptr;
   }
 
+  // A load builds the items as the reader reads the elements (what from_document would make of
+  // the whole parse tree, without the parse tree in memory); a failed load leaves the tree as it was.
   virtual bool load_from_str(const char* text) {
     xml_document_c doc;
-    if (!doc.load_from_str(text)) return false;
-    from_document(doc);
+    item_builder_c builder(*this);
+    if (!doc.load_from_str(text, &builder)) return false;
+    if (builder.root != nullptr) _take_root(doc, builder.take_root());
     return true;
   }
 
   virtual bool load(const char* path) {
     xml_document_c doc;
-    if (!doc.load(path)) return false;
-    from_document(doc);
+    item_builder_c builder(*this);
+    if (!doc.load(path, &builder)) return false;
+    if (builder.root != nullptr) _take_root(doc, builder.take_root());
     return true;
   }
 
@@ -186,6 +183,95 @@ class xml_tree_ct : public generic_tree_ct<T> {
  protected:
   // True in a class whose documents replace the tree's root rather than being refused by it.
   virtual bool _replaces_root() const { return false; }
+  // True when the content of item (read from a document) stays plain XML items rather than T.
+  virtual bool _keeps_content_plain(T* /*item*/) const { return false; }
+
+  // The item of one element: its name, its attributes in order and its text; no children.
+  T* _item_of(xml_node_c* node) {
+    T* item = new T(node->name);
+    _take_content(node, item);
+    return item;
+  }
+  static void _take_content(xml_node_c* node, xml_item_c* item) {
+    if (node->attributes != nullptr) {
+      for (xml_attr_c* a = node->attributes->first(); a != nullptr; a = node->attributes->next()) {
+        item->set_attr(a->name(), a->value());
+      }
+    }
+    if (node->text.length() > 0) item->set_text(node->text.c_str());
+  }
+  static void _plain_children(xml_node_c* node, xml_item_c* parent) {
+    for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
+      xml_item_c* plain = xml_item_c::add_child(child->name, parent);
+      _take_content(child, plain);
+      _plain_children(child, plain);
+    }
+  }
+
+  // A root read from doc becomes the tree's, with the document's declaration values.
+  void _take_root(xml_document_c& doc, T* item) {
+    // A tree that has a root already cannot take another (the converted items are not kept),
+    // unless its class lets a document replace the root.
+    if (this->root != nullptr && _replaces_root()) this->clear();
+    if (!this->attach(item, nullptr, true)) this->delete_node(item);
+    if (doc.version() != nullptr) utl_n::str_replace(m_version, doc.version());
+    if (doc.style_sheet() != nullptr) utl_n::str_replace(m_style_sheet, doc.style_sheet());
+    if (doc.encoding() != nullptr) utl_n::str_replace(m_encoding, doc.encoding());
+  }
+
+  // Makes the items of a document's elements as a reader hands them over: each element's item as
+  // from_xml_node makes it, attached to its parent's; below an item whose content stays plain,
+  // plain items. Deletes what it built unless the root is taken.
+  class item_builder_c : public xml_element_sink_c {
+   public:
+    explicit item_builder_c(xml_tree_ct& tree) : m_tree(tree) {}
+    ~item_builder_c() override {
+      if (root != nullptr) m_tree.delete_node(root);
+    }
+    item_builder_c(const item_builder_c&) = delete;
+    item_builder_c& operator=(const item_builder_c&) = delete;
+
+    void element_started(xml_node_c* element) override {
+      xml_item_c* parent = m_open.empty() ? nullptr : m_open.back();
+      xml_item_c* item = nullptr;
+      if (!m_open.empty() && parent == nullptr) {
+        // Below an item that could not be placed: nothing is kept.
+      } else if (m_open.size() >= m_plain_from) {
+        item = xml_item_c::add_child(element->name, parent);
+        _take_content(element, item);
+      } else {
+        T* typed = m_tree._item_of(element);
+        if (parent == nullptr) {
+          root = typed;
+        } else if (!m_tree.attach(typed, static_cast<T*>(parent), true)) {
+          m_tree.delete_node(typed);
+          typed = nullptr;
+        }
+        if (typed != nullptr && m_tree._keeps_content_plain(typed)) m_plain_from = m_open.size() + 1;
+        item = typed;
+      }
+      m_open.push_back(item);
+    }
+    void element_ended() override {
+      if (m_open.empty()) return;
+      m_open.pop_back();
+      if (m_open.size() + 1 == m_plain_from) m_plain_from = SIZE_MAX;
+    }
+    T* take_root() {
+      T* taken = root;
+      root = nullptr;
+      return taken;
+    }
+
+    T* root = nullptr;
+
+   private:
+    xml_tree_ct& m_tree;
+    // The items of the elements started and not yet ended, outermost first (null: not kept).
+    std::vector<xml_item_c*> m_open;
+    // From this depth of m_open on, items are plain.
+    size_t m_plain_from = SIZE_MAX;
+  };
 
   // The item as a T, or null for an item of another class.
   static T* _typed(generic_node_c* node) {

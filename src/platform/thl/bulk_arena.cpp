@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
-
 
 namespace {
 
@@ -12,44 +12,78 @@ constexpr size_t k_first_block = 4 * 1024;
 // Blocks stay below the C library's mmap threshold: given back, they are reused by the heap.
 constexpr size_t k_largest_block = 64 * 1024;
 
+constexpr size_t k_block_header = (sizeof(void*) * 2 + (bulk_arena_c::k_align - 1)) & ~(bulk_arena_c::k_align - 1);
+
 constexpr uint64_t k_heap_mark = 0x68656170u;   // "heap"
 constexpr uint64_t k_arena_mark = 0x6172656eu;  // "aren"
 
 }  // namespace
 
 bulk_arena_c::~bulk_arena_c() {
-  while (m_block != nullptr) {
-    block_s* previous = m_block->previous;
-    std::free(m_block);
-    m_block = previous;
+  for (block_s* list : {m_block, m_large, m_spare}) {
+    while (list != nullptr) {
+      block_s* previous = list->previous;
+      std::free(list);
+      list = previous;
+    }
   }
 }
 
 void* bulk_arena_c::_allocate_in_new_block(size_t size) {
-  const size_t header = (sizeof(block_s) + (k_align - 1)) & ~(k_align - 1);
+  if (size > SIZE_MAX - k_block_header - k_align) throw std::bad_alloc();
   const size_t rounded = (size + (k_align - 1)) & ~(k_align - 1);
-  if (rounded < size || rounded > SIZE_MAX - header) throw std::bad_alloc();
-  size_t block = m_block == nullptr ? k_first_block : m_block->size * 2;
-  if (block > k_largest_block) block = k_largest_block;
-  const bool alone = rounded + header > block / 2;
-  if (alone) block = rounded + header;
-  block_s* made = static_cast<block_s*>(std::malloc(block));
-  if (made == nullptr) throw std::bad_alloc();
-  m_reserved += block;
-  char* room = reinterpret_cast<char*>(made) + header;
-  if (alone && m_block != nullptr) {
-    // A large piece gets a block of its own behind the current one, whose free room stays in use.
-    made->size = m_block->size;
-    made->previous = m_block->previous;
-    m_block->previous = made;
-    return room;
+  if (rounded + k_block_header > k_largest_block / 2) {
+    // A large piece gets a block of its own, so that the current block's free room stays in use.
+    block_s* made = static_cast<block_s*>(std::malloc(rounded + k_block_header));
+    if (made == nullptr) throw std::bad_alloc();
+    made->size = rounded + k_block_header;
+    made->previous = m_large;
+    m_large = made;
+    ++m_large_count;
+    m_reserved += made->size;
+    return reinterpret_cast<char*>(made) + k_block_header;
   }
-  made->size = block;
+  block_s* made = m_spare;
+  if (made != nullptr) {
+    m_spare = nullptr;
+  } else {
+    size_t block = m_block == nullptr ? k_first_block : m_block->size * 2;
+    if (block > k_largest_block) block = k_largest_block;
+    made = static_cast<block_s*>(std::malloc(block));
+    if (made == nullptr) throw std::bad_alloc();
+    made->size = block;
+    m_reserved += block;
+  }
   made->previous = m_block;
   m_block = made;
+  char* room = reinterpret_cast<char*>(made) + k_block_header;
   m_next = room + rounded;
-  m_end = reinterpret_cast<char*>(made) + block;
+  m_end = reinterpret_cast<char*>(made) + made->size;
   return room;
+}
+
+void bulk_arena_c::rewind(const mark_s& mark) {
+  while (m_large_count > mark.large_count && m_large != nullptr) {
+    block_s* previous = m_large->previous;
+    m_reserved -= m_large->size;
+    std::free(m_large);
+    m_large = previous;
+    --m_large_count;
+  }
+  block_s* const target = static_cast<block_s*>(mark.block);
+  while (m_block != target && m_block != nullptr) {
+    block_s* previous = m_block->previous;
+    if (m_spare == nullptr) {
+      m_spare = m_block;
+      m_spare->previous = nullptr;
+    } else {
+      m_reserved -= m_block->size;
+      std::free(m_block);
+    }
+    m_block = previous;
+  }
+  m_next = m_block == nullptr ? nullptr : mark.next;
+  m_end = m_block == nullptr ? nullptr : reinterpret_cast<char*>(m_block) + m_block->size;
 }
 
 char* bulk_arena_c::copy(const char* text, size_t length) {

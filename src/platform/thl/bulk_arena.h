@@ -27,8 +27,18 @@ class bulk_arena_c {
   }
   // A NUL-terminated copy of length bytes of text.
   char* copy(const char* text, size_t length);
-  // Bytes taken from the system so far (blocks), for tests and figures.
+  // Bytes taken from the system and not given back (blocks), for tests and figures.
   size_t reserved() const { return m_reserved; }
+
+  // A point to come back to: rewind(mark) gives back every piece handed out since (nested marks
+  // are rewound innermost first). The objects in them must have been destroyed.
+  struct mark_s {
+    void* block;
+    char* next;
+    size_t large_count;
+  };
+  mark_s mark() const { return {m_block, m_next, m_large_count}; }
+  void rewind(const mark_s& mark);
 
   static constexpr size_t k_align = alignof(std::max_align_t);
 
@@ -39,7 +49,12 @@ class bulk_arena_c {
   };
   void* _allocate_in_new_block(size_t size);
 
-  block_s* m_block = nullptr;
+  block_s* m_block = nullptr;  // the blocks pieces are cut from, newest first
+  block_s* m_large = nullptr;  // blocks of one large piece each, newest first
+  size_t m_large_count = 0;
+  // The last block given back by a rewind, kept for the next one needed (a read that goes up and
+  // down across a block's end would otherwise take and free a block each time).
+  block_s* m_spare = nullptr;
   char* m_next = nullptr;
   char* m_end = nullptr;
   size_t m_reserved = 0;
