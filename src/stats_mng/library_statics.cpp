@@ -7,9 +7,11 @@
 #include "platform/trc/zqtr.h"
 #include "utl/array.h"
 #include "utl/message.h"
+#include "utl/value.h"
 #include "xmc/conf_object.h"
 #include "xmc/generic_conf.h"
 #include "xmc/object_confs.h"
+#include "xmc/xmc_item.h"
 
 namespace {
 
@@ -68,6 +70,14 @@ code_table_c g_operation_modes(k_operation_modes);
 // made on first use, so a creator anywhere in the library finds it).
 cdp_conf_creator_c g_cdp_conf_creator;
 db_conf_creator_c g_db_conf_creator;
+
+// The element and attribute names of configuration items, shared by items and values from now on.
+struct shared_names_s {
+  shared_names_s() {
+    xml_item_c::share_names(xmc_item_c::k_element_names, xmc_item_c::k_element_name_count);
+    labeled_value_c::share_labels(xmc_item_c::k_attribute_names, xmc_item_c::k_attribute_name_count);
+  }
+} g_shared_names;
 
 // The generic configurator, built from the embedded template once everything above exists.
 generic_conf_builder_c g_generic_conf_builder;

@@ -1,5 +1,7 @@
 #include "utl/value.h"
 
+#include "utl/shared_texts.h"
+
 #include "platform/thl/mix.h"
 #include "utl/utl.h"
 
@@ -245,12 +247,28 @@ labeled_value_c& labeled_value_c::operator=(const labeled_value_c& other) {
   return *this;
 }
 
-labeled_value_c::~labeled_value_c() { delete[] m_label; }
+namespace {
+
+// Constant-initialised: in place before any object is built at load.
+shared_texts_c g_shared_labels;
+
+}  // namespace
+
+const char* const* labeled_value_c::shared_labels(size_t& count) { return g_shared_labels.get(count); }
+
+void labeled_value_c::share_labels(const char* const* labels, size_t count) { g_shared_labels.set(labels, count); }
+
+labeled_value_c::~labeled_value_c() {
+  if (!m_label_shared) delete[] m_label;
+}
 
 void labeled_value_c::set_label(const char* label) {
-  char* copy = utl_n::str_copy(label ? label : "");
-  delete[] m_label;
+  if (label == nullptr) label = "";
+  const char* shared = g_shared_labels.find(label);
+  const char* copy = shared != nullptr ? shared : utl_n::str_copy(label);
+  if (!m_label_shared) delete[] m_label;
   m_label = copy;
+  m_label_shared = shared != nullptr;
 }
 
 bool labeled_value_c::as_bool() { return value_c::as_bool(); }

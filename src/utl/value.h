@@ -81,11 +81,18 @@ class labeled_value_c : public value_c {
   const char* label() const { return m_label; }
   void set_label(const char* label);
 
+  // Labels that thousands of values carry (the attribute names of a configuration): a value whose
+  // label equals one of these points at the table's text instead of a copy of its own. The table
+  // must live as long as the process and is set once, while the library loads.
+  static void share_labels(const char* const* labels, size_t count);
+  static const char* const* shared_labels(size_t& count);
+
   // The same object; or equal labels and then equal texts (both typed) or equal types.
   static bool is_equal(const labeled_value_c& a, const labeled_value_c& b);
 
  private:
-  char* m_label = nullptr;
+  const char* m_label = nullptr;
+  bool m_label_shared = false;
 };
 
 #endif

@@ -20,6 +20,14 @@ bool label_is(const labeled_value_c* attribute, const char* label) {
 
 }  // namespace
 
+const char* const xmc_item_c::k_attribute_names[] = {
+    "label",  "val",     "type",    "id",      "status",   "mandatory", "prompted", "check_kids_if_val",
+    "check_if", "is_equal", "minimum", "maximum", "to_keep", "external",  "variable", "case"};
+const size_t xmc_item_c::k_attribute_name_count = sizeof k_attribute_names / sizeof k_attribute_names[0];
+const char* const xmc_item_c::k_element_names[] = {"data",     "object",     "title", "relevant",
+                                                   "irrelevant", "switch_to_set_default"};
+const size_t xmc_item_c::k_element_name_count = sizeof k_element_names / sizeof k_element_names[0];
+
 xmc_item_c::xmc_item_c(const char* name)
     : xml_item_c(name), m_kind(kind_of_name(name)), m_value_type(TYPE_NONE), m_enum_index(ENUM_NONE) {}
 

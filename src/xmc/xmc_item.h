@@ -15,6 +15,14 @@ class xmc_item_c : public xml_item_c {
 
   // The kind follows the name: "data", "object", "title", anything else.
   explicit xmc_item_c(const char* name);
+
+  // The attribute names configuration items carry by the thousand (the library has their values
+  // share them: labeled_value_c::share_labels).
+  static const char* const k_attribute_names[];
+  static const size_t k_attribute_name_count;
+  // The element names of a configuration, shared by its items likewise (xml_item_c::share_names).
+  static const char* const k_element_names[];
+  static const size_t k_element_name_count;
   // Name, text, attributes, kind, value type, enumeration and well-formed flag; with deep the
   // children too: configuration items as such, and everything below an external object as plain
   // XML items.

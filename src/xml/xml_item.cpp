@@ -1,5 +1,6 @@
 #include "xml/xml_item.h"
 
+#include "utl/shared_texts.h"
 #include "utl/utl.h"
 
 #include <cstring>
@@ -111,12 +112,28 @@ struct xml_item_c::attr_index_s {
 
 // ---- xml_item_c
 
-xml_item_c::xml_item_c(const char* name) {
-  if (name != nullptr) m_name = utl_n::str_copy(name);
+namespace {
+
+// Constant-initialised: in place before any object is built at load.
+shared_texts_c g_shared_names;
+
+}  // namespace
+
+void xml_item_c::share_names(const char* const* names, size_t count) { g_shared_names.set(names, count); }
+
+const char* const* xml_item_c::shared_names(size_t& count) { return g_shared_names.get(count); }
+
+void xml_item_c::_set_name(const char* name) {
+  if (name == nullptr) return;
+  const char* shared = g_shared_names.find(name);
+  m_name = shared != nullptr ? shared : utl_n::str_copy(name);
+  m_name_shared = shared != nullptr;
 }
 
+xml_item_c::xml_item_c(const char* name) { _set_name(name); }
+
 xml_item_c::xml_item_c(const xml_item_c& source, bool deep) : generic_node_c() {
-  if (source.m_name != nullptr) m_name = utl_n::str_copy(source.m_name);
+  _set_name(source.m_name);
   for (size_t i = 0; i < source.m_attributes.count(); ++i) add_attr(source.m_attributes.at(i));
   if (!deep) return;
   for (const xml_item_c* child = source.first_item(); child != nullptr; child = child->next_item()) {
@@ -135,7 +152,7 @@ xml_item_c::xml_item_c(const xml_item_c& source, bool deep) : generic_node_c() {
 xml_item_c::~xml_item_c() {
   m_attributes.delete_all();
   delete[] m_text;
-  delete[] m_name;
+  if (!m_name_shared) delete[] m_name;
 }
 
 void xml_item_c::set_text(const char* text) { utl_n::str_replace(m_text, text); }

@@ -72,6 +72,11 @@ class xml_item_c : public generic_node_c {
 
   const char* name() const { return m_name; }
   const char* text() const { return m_text; }
+
+  // Element names that thousands of items carry: an item so named points at the table's text
+  // instead of a copy of its own (see shared_texts_c).
+  static void share_names(const char* const* names, size_t count);
+  static const char* const* shared_names(size_t& count);
   void set_text(const char* text);
   xml_item_c* first_item() const { return static_cast<xml_item_c*>(first_child); }
   xml_item_c* next_item() const { return static_cast<xml_item_c*>(next); }
@@ -88,7 +93,10 @@ class xml_item_c : public generic_node_c {
   // Appends an attribute the item owns from now on, keeping the label index.
   labeled_value_c* _append_attr(labeled_value_c* attribute);
 
-  char* m_name = nullptr;
+  void _set_name(const char* name);
+
+  const char* m_name = nullptr;
+  bool m_name_shared = false;
   char* m_text = nullptr;
   array_ct<labeled_value_c> m_attributes;
   // From k_indexed_attributes attributes on, labels are found through an index (setting n

@@ -64,6 +64,38 @@ TEST(bulk_arena, copies_are_terminated) {
   }
 }
 
+TEST(bulk_arena, a_rewind_gives_back_what_came_after_its_mark) {
+  bulk_arena_c arena;
+  const bulk_arena_c::mark_s empty = arena.mark();
+  char* kept = arena.copy("kept", 4);
+  const bulk_arena_c::mark_s after_kept = arena.mark();
+  const size_t reserved_at_mark = arena.reserved();
+  // Enough to need new blocks, and a large piece of its own.
+  for (int i = 0; i < 100; ++i) arena.allocate(1000);
+  void* large = arena.allocate(200000);
+  std::memset(large, 1, 200000);
+  EXPECT_GT(arena.reserved(), reserved_at_mark + 200000);
+  arena.rewind(after_kept);
+  EXPECT_STREQ(kept, "kept");
+  // The large block went back; of the others one block is kept for the next need.
+  EXPECT_LE(arena.reserved(), reserved_at_mark + 64 * 1024);
+  // The room after the mark is handed out again, right where the mark stood.
+  char* again = arena.copy("x", 1);
+  EXPECT_EQ(again, after_kept.next);
+  // Marks nest: an inner rewind keeps what came between the two marks.
+  const bulk_arena_c::mark_s outer = arena.mark();
+  char* between = arena.copy("between", 7);
+  const bulk_arena_c::mark_s inner = arena.mark();
+  for (int i = 0; i < 200; ++i) arena.allocate(700);
+  arena.rewind(inner);
+  EXPECT_STREQ(between, "between");
+  arena.rewind(outer);
+  EXPECT_EQ(arena.copy("y", 1), between);
+  // Back to the very start: everything is handed out anew.
+  arena.rewind(empty);
+  for (int i = 0; i < 50; ++i) std::memset(arena.allocate(3000), 2, 3000);
+}
+
 // Counts its destructions; made on the heap or in an arena.
 struct counted_c : arena_placeable_c {
   explicit counted_c(int* destroyed) : destroyed(destroyed) {}

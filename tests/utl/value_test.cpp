@@ -9,6 +9,40 @@
 
 namespace {
 
+// Values whose labels are in the shared table point at its texts; every way a label is set,
+// copied or replaced keeps owned and shared labels apart (the sanitizer build sees a bad free).
+TEST(value, labels_in_the_shared_table_are_not_copied) {
+  size_t loaded_count = 0;
+  const char* const* loaded = labeled_value_c::shared_labels(loaded_count);
+  static const char* const shared[] = {"label", "val", "type"};
+  labeled_value_c::share_labels(shared, 3);
+  {
+    labeled_value_c a("label", "x");
+    labeled_value_c b("own", 5);
+    labeled_value_c c("val", static_cast<long long>(-1));
+    EXPECT_EQ(a.label(), shared[0]);
+    EXPECT_EQ(c.label(), shared[1]);
+    EXPECT_NE(b.label(), shared[0]);
+    EXPECT_STREQ(b.label(), "own");
+    labeled_value_c copy_of_shared(a), copy_of_own(b);
+    EXPECT_EQ(copy_of_shared.label(), shared[0]);
+    EXPECT_STREQ(copy_of_own.label(), "own");
+    EXPECT_NE(copy_of_own.label(), b.label());
+    copy_of_shared = b;  // shared to owned
+    EXPECT_STREQ(copy_of_shared.label(), "own");
+    copy_of_own = c;  // owned to shared
+    EXPECT_EQ(copy_of_own.label(), shared[1]);
+    a.set_label("labels");  // a longer text that merely begins like a shared one
+    EXPECT_STREQ(a.label(), "labels");
+    a.set_label("type");
+    EXPECT_EQ(a.label(), shared[2]);
+    a.set_label(nullptr);
+    EXPECT_STREQ(a.label(), "");
+    EXPECT_TRUE(labeled_value_c::is_equal(c, copy_of_own));
+  }
+  labeled_value_c::share_labels(loaded, loaded_count);
+}
+
 TEST(value, a_new_value_is_undefined_with_its_error_set) {
   value_c v;
   EXPECT_EQ(v.type(), value_c::UNDEFINED);

@@ -1,3 +1,4 @@
+#include "xmc/generic_template.h"
 #include "xmc/xmc_enum.h"
 #include "xmc/xmc_item.h"
 
@@ -177,4 +178,113 @@ TEST(xmc_item_test, parent_object_skips_titles_and_data) {
   xml_item_c* inner = root->first_item()->first_item()->first_item();
   EXPECT_EQ(xmc_item_c::parent_object(inner), root);
   EXPECT_EQ(xmc_item_c::parent_object(root), nullptr);
+}
+
+namespace {
+
+// Both trees walked together: the same shape, equal items, and each item of the same class
+// (typed or plain) with the same kind and value type.
+void expect_same_items(const xml_item_c* a, const xml_item_c* b) {
+  for (; a != nullptr && b != nullptr; a = a->next_item(), b = b->next_item()) {
+    ASSERT_TRUE(a->is_equal(*b)) << (a->name() ? a->name() : "") << " / " << (b->name() ? b->name() : "");
+    EXPECT_STREQ(a->text() == nullptr ? "" : a->text(), b->text() == nullptr ? "" : b->text());
+    const xmc_item_c* ta = xmc_item_c::cast(const_cast<xml_item_c*>(a));
+    const xmc_item_c* tb = xmc_item_c::cast(const_cast<xml_item_c*>(b));
+    ASSERT_EQ(ta == nullptr, tb == nullptr) << a->name();
+    if (ta != nullptr) {
+      EXPECT_EQ(ta->kind(), tb->kind());
+      EXPECT_EQ(ta->value_type(), tb->value_type());
+    }
+    expect_same_items(a->first_item(), b->first_item());
+  }
+  EXPECT_EQ(a, nullptr);
+  EXPECT_EQ(b, nullptr);
+}
+
+const char* const k_streamed_documents[] = {
+    // Externals: nested, as the last child, followed by typed siblings; plain items below them keep
+    // their text (a file load) and their own "external" attributes count for nothing.
+    "<object label=\"Scenario\" id=\"1000\">\n"
+    "\t<object label=\"Ext\" id=\"6000\" external=\"True\">\n"
+    "\t\t<object label=\"inner\" id=\"6001\" external=\"True\"><data label=\"x\" val=\"1\" type=\"Number\"/></object>\n"
+    "\t\t<Server name=\"s1\">text &amp; more</Server>\n"
+    "\t</object>\n"
+    "\t<data label=\"after\" val=\"2\" type=\"Number\"><object label=\"E2\" id=\"6002\" external=\"\"/></data>\n"
+    "\t<title label=\"t\"><data label=\"deep\" val=\"Ha\" type=\"Product\"/></title>\n"
+    "</object>\n",
+    // An external root: everything below is plain.
+    "<object label=\"Ext\" id=\"6000\" external=\"x\"><object label=\"a\" id=\"1\"><data label=\"b\"/></object></object>",
+    // Comments and CDATA between elements, repeated attributes (the last value kept), text.
+    "<object label=\"o\" id=\"1\" label=\"again\"><!-- a comment --><data label=\"d\" val=\"v\" type=\"Text\">t</data>"
+    "<![CDATA[ skipped ]]><data label=\"e\"/></object>",
+    // One empty element.
+    "<data label=\"only\" val=\"1\" type=\"Number\"/>",
+};
+
+}  // namespace
+
+// A load builds the items while reading; it must make exactly what converting the whole parse tree
+// makes, for text and for files (which keep element text).
+TEST(xmc_item_test, a_streamed_load_makes_what_the_parse_tree_makes) {
+  test_support_n::temp_dir_c dir;
+  int n = 0;
+  for (const char* body : k_streamed_documents) {
+    const std::string text = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + body;
+    SCOPED_TRACE(body);
+    for (bool from_file : {false, true}) {
+      SCOPED_TRACE(from_file ? "file" : "text");
+      const std::string path = dir.file("doc" + std::to_string(++n) + ".xml");
+      test_support_n::write_text_file(path, text);
+      mixed_xmc_xml_tree_c streamed, converted;
+      xml_document_c doc;
+      if (from_file) {
+        ASSERT_TRUE(streamed.load(path.c_str()));
+        ASSERT_TRUE(doc.load(path.c_str()));
+      } else {
+        ASSERT_TRUE(streamed.load_from_str(text.c_str()));
+        ASSERT_TRUE(doc.load_from_str(text.c_str()));
+      }
+      converted.from_document(doc);
+      EXPECT_TRUE(streamed.is_equal(converted));
+      expect_same_items(streamed.root, converted.root);
+      EXPECT_EQ(written(streamed), written(converted));
+      EXPECT_STREQ(streamed.encoding(), "UTF-8");
+    }
+  }
+}
+
+// A load that fails half-way keeps nothing of what it read (the sanitizer build sees any leak) and
+// leaves the tree as it was.
+TEST(xmc_item_test, a_failed_load_leaves_the_tree_as_it_was) {
+  const char* const broken[] = {
+      "<object label=\"a\" id=\"1\"><data label=\"b\"><object label=\"c\" id=\"2\" external=\"1\"><x/>",  // never closed
+      "<object label=\"a\" id=\"1\"><data label=\"b\"></object>",                                     // wrong end tag
+      "<object label=\"a\" id=\"1\"><data 9bad=\"b\"/></object>",                                      // a bad name
+      "<object label=\"a\" id=\"1\" external=\"1\"><p><q r=\"unterminated/></p></object>",
+  };
+  for (const char* body : broken) {
+    SCOPED_TRACE(body);
+    mixed_xmc_xml_tree_c tree;
+    load(tree, "<object label=\"kept\" id=\"7\"><data label=\"d\" val=\"1\" type=\"Number\"/></object>");
+    const std::string before = written(tree);
+    EXPECT_FALSE(tree.load_from_str((std::string("<?xml version=\"1.0\"?>\n") + body).c_str()));
+    EXPECT_EQ(written(tree), before);
+  }
+  std::string deep = "<?xml version=\"1.0\"?>\n";
+  for (int i = 0; i < 5000; ++i) deep += "<object label=\"n\" id=\"1\">";
+  mixed_xmc_xml_tree_c tree;
+  EXPECT_FALSE(tree.load_from_str(deep.c_str()));
+  EXPECT_EQ(tree.root, nullptr);
+}
+
+TEST(xmc_item_test, the_template_streamed_is_the_template_converted) {
+  utl_stream_c joined;
+  const char* text = generic_template_n::join(joined);
+  mixed_xmc_xml_tree_c streamed, converted;
+  xml_document_c doc;
+  ASSERT_TRUE(streamed.load_from_str(text));
+  ASSERT_TRUE(doc.load_from_str(text));
+  converted.from_document(doc);
+  EXPECT_TRUE(streamed.is_equal(converted));
+  expect_same_items(streamed.root, converted.root);
 }

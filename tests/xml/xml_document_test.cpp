@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using namespace test_support_n;
@@ -369,6 +370,46 @@ TEST_F(xml_document_test, a_read_tree_takes_every_edit_and_goes_with_its_documen
   // A new root replaces the read tree (its nodes are destroyed, their memory stays till the end).
   ASSERT_TRUE(doc.add_node(new xml_node_c("other"), nullptr));
   EXPECT_STREQ(doc.root()->name, "other");
+}
+
+// Elements handed to a sink one by one, in document order, each gone at its end: a long document
+// read so needs no more memory than its deepest path.
+TEST_F(xml_document_test, a_sink_gets_every_element_in_order_and_little_memory_is_held) {
+  struct recorder_c : xml_element_sink_c {
+    void element_started(xml_node_c* element) override {
+      ++started;
+      depth_seen = std::max(depth_seen, ++depth);
+      if (started <= 3) {
+        order += element->name;
+        for (xml_attr_c* a = element->attributes ? element->attributes->first() : nullptr; a != nullptr;
+             a = element->attributes->next()) {
+          order += std::string(" ") + a->name() + "=" + a->value();
+        }
+        order += element->text.length() > 0 ? std::string(" [") + element->text.c_str() + "]" : "";
+        order += ";";
+      }
+    }
+    void element_ended() override { --depth; }
+    size_t started = 0;
+    int depth = 0;
+    int depth_seen = 0;
+    std::string order;
+  } recorder;
+  std::string text = std::string(k_declaration) + "<root k=\"&lt;v&gt;\"><first>t &amp; u</first>";
+  for (int i = 0; i < 20000; ++i) text += "<e a=\"" + std::to_string(i) + "\" b=\"some value\" c=\"more\"><f/></e>";
+  text += "</root>";
+  std::string path = m_dir.file("long.xml");
+  write_text_file(path, text);
+  xml_document_c doc;
+  ASSERT_TRUE(doc.load(path.c_str(), &recorder));
+  EXPECT_EQ(recorder.started, 2u + 2u * 20000u);
+  EXPECT_EQ(recorder.depth, 0);
+  EXPECT_EQ(recorder.depth_seen, 3);
+  EXPECT_EQ(recorder.order, "root k=<v>;first [t & u];e a=0 b=some value c=more;");
+  EXPECT_EQ(doc.root(), nullptr);  // the document got no parse tree
+  EXPECT_STREQ(doc.version(), "1.0");
+  // The same text as a tree takes megabytes; streamed, the first block or two.
+  EXPECT_LE(doc.parse_space().arena.reserved(), 16u * 1024u);
 }
 
 TEST_F(xml_document_test, tags_of_any_length_and_a_depth_limit) {

@@ -280,3 +280,30 @@ TEST_F(item_tree_test, attach_below_itself_is_refused) {
 }
 
 }  // namespace
+
+// Items named as an entry of the shared table point at it; copies and deletions keep shared and
+// owned names apart (the sanitizer build sees a bad free or a leak).
+TEST(xml_item_shared_names, shared_and_owned_names_side_by_side) {
+  size_t loaded_count = 0;
+  const char* const* loaded = xml_item_c::shared_names(loaded_count);
+  static const char* const shared[] = {"data", "object"};
+  xml_item_c::share_names(shared, 2);
+  {
+    xml_item_c root("object");
+    xml_item_c* child = xml_item_c::add_child("data", &root);
+    xml_item_c* other = xml_item_c::add_child("dat", &root);
+    EXPECT_EQ(root.name(), shared[1]);
+    EXPECT_EQ(child->name(), shared[0]);
+    EXPECT_STREQ(other->name(), "dat");
+    EXPECT_EQ(root.get_name_length(), 6u);
+    xml_item_c deep(root, true), shallow(*other, false);
+    EXPECT_EQ(deep.name(), shared[1]);
+    EXPECT_EQ(deep.first_item()->name(), shared[0]);
+    EXPECT_STREQ(shallow.name(), "dat");
+    EXPECT_NE(shallow.name(), other->name());
+    EXPECT_TRUE(deep.first_item()->is_equal(*child));
+    xml_item_c unnamed(nullptr);
+    EXPECT_EQ(unnamed.name(), nullptr);
+  }
+  xml_item_c::share_names(loaded, loaded_count);
+}
