@@ -1,5 +1,6 @@
 // Loads arbitrary bytes as XML, from a string and from a file, and checks that what a load accepted
-// is written back in a form that loads again to the same text.
+// is written back in a form that loads again to the same text, and that a typed tree built while
+// reading is the one converted from the whole parse tree.
 #include "xml/xml_doc.h"
 #include "xml/xml_tree.h"
 
@@ -35,6 +36,20 @@ bool text_with_children(const xml_node_c* node) {
   return false;
 }
 
+// A tree loaded directly (items built as the elements are read) against the same text's parse
+// tree converted afterwards: the same result and the same items.
+void check_streamed(bool from_file, const std::string& source) {
+  xml_document_c doc;
+  const bool parsed = from_file ? doc.load(source.c_str()) : doc.load_from_str(source.c_str());
+  xml_tree_c converted, streamed;
+  if (parsed) converted.from_document(doc);
+  const bool loaded = from_file ? streamed.load(source.c_str()) : streamed.load_from_str(source.c_str());
+  if (parsed != loaded || !streamed.is_equal(converted)) {
+    std::fprintf(stderr, "a streamed load differs from the converted parse tree (%s)\n", from_file ? "file" : "text");
+    std::abort();
+  }
+}
+
 std::string written(xml_document_c& doc) {
   utl_stream_c out;
   doc.write_to_stream(nullptr, out, true);
@@ -46,14 +61,10 @@ std::string written(xml_document_c& doc) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
 
-  {
-    xml_document_c doc;
-    doc.load_from_str(text.c_str());
-    xml_tree_c tree;
-    tree.load_from_str(text.c_str());
-  }
+  check_streamed(false, text);
 
   if (!write_file(scratch_file(), text)) return 0;
+  check_streamed(true, scratch_file());
   xml_document_c doc;
   if (!doc.load(scratch_file().c_str())) return 0;
   const std::string first = written(doc);

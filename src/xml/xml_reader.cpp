@@ -50,20 +50,56 @@ bool xml_base_reader_c::read_tag() {
   std::memset(m_tag, 0, m_tag_used);
   m_tag_used = 0;
   m_tag_pos = 0;
-  unsigned char c;
-  do {
-    c = read_char();
-    if (c == XML_END_OF_INPUT) return false;
-  } while (c != '<');
+  // Up to the '<' (a byte 0xFF first ends the input), a window at a time.
   for (;;) {
-    c = read_char();
-    if (c == XML_END_OF_INPUT) {
+    if (m_next >= m_end && !_fill()) return false;
+    const size_t window = static_cast<size_t>(m_end - m_next);
+    const void* open = std::memchr(m_next, '<', window);
+    const size_t before = open == nullptr ? window : static_cast<size_t>(static_cast<const unsigned char*>(open) - m_next);
+    const void* end = std::memchr(m_next, XML_END_OF_INPUT, before);
+    if (end != nullptr) {
+      m_next = static_cast<const unsigned char*>(end) + 1;  // the end of the input is read
+      return false;
+    }
+    m_next += before;
+    if (open != nullptr) {
+      ++m_next;
+      break;
+    }
+  }
+  // Then the tag up to its '>', line ends made blanks, copied a run at a time.
+  for (;;) {
+    if (m_next >= m_end && !_fill()) {
       m_tag_used = m_tag_pos;
       return false;
     }
-    if (c == '>') break;
-    if (m_tag_pos >= m_tag_capacity - 1) _grow_tag();
-    m_tag[m_tag_pos++] = (c == '\r' || c == '\n') ? ' ' : static_cast<char>(c);
+    const size_t window = static_cast<size_t>(m_end - m_next);
+    const void* close = std::memchr(m_next, '>', window);
+    size_t run = close == nullptr ? window : static_cast<size_t>(static_cast<const unsigned char*>(close) - m_next);
+    const void* end = std::memchr(m_next, XML_END_OF_INPUT, run);
+    if (end != nullptr) run = static_cast<size_t>(static_cast<const unsigned char*>(end) - m_next);
+    while (m_tag_capacity - 1 - m_tag_pos < run) _grow_tag();
+    char* to = m_tag + m_tag_pos;
+    std::memcpy(to, m_next, run);
+    for (char* line_end = static_cast<char*>(std::memchr(to, '\n', run)); line_end != nullptr;
+         line_end = static_cast<char*>(std::memchr(line_end + 1, '\n', static_cast<size_t>(to + run - line_end - 1)))) {
+      *line_end = ' ';
+    }
+    for (char* line_end = static_cast<char*>(std::memchr(to, '\r', run)); line_end != nullptr;
+         line_end = static_cast<char*>(std::memchr(line_end + 1, '\r', static_cast<size_t>(to + run - line_end - 1)))) {
+      *line_end = ' ';
+    }
+    m_tag_pos += run;
+    m_next += run;
+    if (end != nullptr) {
+      ++m_next;  // the end of the input is read
+      m_tag_used = m_tag_pos;
+      return false;
+    }
+    if (close != nullptr) {
+      ++m_next;
+      break;
+    }
   }
   m_tag[m_tag_pos] = '\0';
   m_tag_used = m_tag_pos + 1;

@@ -220,8 +220,8 @@ class xml_tree_ct : public generic_tree_ct<T> {
   }
 
   // Makes the items of a document's elements as a reader hands them over: each element's item as
-  // from_xml_node makes it, attached to its parent's; below an item whose content stays plain,
-  // plain items. Deletes what it built unless the root is taken.
+  // from_xml_node makes it, linked as its parent's last child; below an item whose content stays
+  // plain, plain items. Deletes what it built unless the root is taken.
   class item_builder_c : public xml_element_sink_c {
    public:
     explicit item_builder_c(xml_tree_ct& tree) : m_tree(tree) {}
@@ -234,20 +234,20 @@ class xml_tree_ct : public generic_tree_ct<T> {
     void element_started(xml_node_c* element) override {
       xml_item_c* parent = m_open.empty() ? nullptr : m_open.back();
       xml_item_c* item = nullptr;
-      if (!m_open.empty() && parent == nullptr) {
-        // Below an item that could not be placed: nothing is kept.
-      } else if (m_open.size() >= m_plain_from) {
+      if (m_open.size() >= m_plain_from) {
         item = xml_item_c::add_child(element->name, parent);
         _take_content(element, item);
       } else {
         T* typed = m_tree._item_of(element);
         if (parent == nullptr) {
           root = typed;
-        } else if (!m_tree.attach(typed, static_cast<T*>(parent), true)) {
-          m_tree.delete_node(typed);
-          typed = nullptr;
+        } else {
+          // A new item under the item just made: as attach would link it, without attach's walk
+          // up the ancestors (nothing new can close a cycle; the walk would make a deep document
+          // cost the square of its depth).
+          parent->append_child(typed);
         }
-        if (typed != nullptr && m_tree._keeps_content_plain(typed)) m_plain_from = m_open.size() + 1;
+        if (m_tree._keeps_content_plain(typed)) m_plain_from = m_open.size() + 1;
         item = typed;
       }
       m_open.push_back(item);
@@ -267,7 +267,7 @@ class xml_tree_ct : public generic_tree_ct<T> {
 
    private:
     xml_tree_ct& m_tree;
-    // The items of the elements started and not yet ended, outermost first (null: not kept).
+    // The items of the elements started and not yet ended, outermost first.
     std::vector<xml_item_c*> m_open;
     // From this depth of m_open on, items are plain.
     size_t m_plain_from = SIZE_MAX;

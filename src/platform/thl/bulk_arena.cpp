@@ -1,5 +1,6 @@
 #include "platform/thl/bulk_arena.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -14,6 +15,41 @@ constexpr size_t k_largest_block = 64 * 1024;
 
 constexpr size_t k_block_header = (sizeof(void*) * 2 + (bulk_arena_c::k_align - 1)) & ~(bulk_arena_c::k_align - 1);
 
+// Blocks of the largest size that arenas gave back, kept for the next arenas: a process that reads
+// one large document after another would otherwise hand the heap's top back to the system after
+// each and fault every page in again for the next (the C library trims a free top of 128 KiB).
+constexpr size_t k_kept_blocks = 8;
+std::atomic_flag g_kept_lock = ATOMIC_FLAG_INIT;
+void* g_kept[k_kept_blocks] = {};
+size_t g_kept_count = 0;
+
+struct kept_guard_s {
+  kept_guard_s() {
+    while (g_kept_lock.test_and_set(std::memory_order_acquire)) {
+    }
+  }
+  ~kept_guard_s() { g_kept_lock.clear(std::memory_order_release); }
+};
+
+void* take_block(size_t size) {
+  if (size == k_largest_block) {
+    kept_guard_s guard;
+    if (g_kept_count > 0) return g_kept[--g_kept_count];
+  }
+  return std::malloc(size);
+}
+
+void give_block(void* block, size_t size) {
+  if (size == k_largest_block) {
+    kept_guard_s guard;
+    if (g_kept_count < k_kept_blocks) {
+      g_kept[g_kept_count++] = block;
+      return;
+    }
+  }
+  std::free(block);
+}
+
 constexpr uint64_t k_heap_mark = 0x68656170u;   // "heap"
 constexpr uint64_t k_arena_mark = 0x6172656eu;  // "aren"
 
@@ -23,7 +59,7 @@ bulk_arena_c::~bulk_arena_c() {
   for (block_s* list : {m_block, m_large, m_spare}) {
     while (list != nullptr) {
       block_s* previous = list->previous;
-      std::free(list);
+      give_block(list, list->size);
       list = previous;
     }
   }
@@ -49,7 +85,7 @@ void* bulk_arena_c::_allocate_in_new_block(size_t size) {
   } else {
     size_t block = m_block == nullptr ? k_first_block : m_block->size * 2;
     if (block > k_largest_block) block = k_largest_block;
-    made = static_cast<block_s*>(std::malloc(block));
+    made = static_cast<block_s*>(take_block(block));
     if (made == nullptr) throw std::bad_alloc();
     made->size = block;
     m_reserved += block;
@@ -78,7 +114,7 @@ void bulk_arena_c::rewind(const mark_s& mark) {
       m_spare->previous = nullptr;
     } else {
       m_reserved -= m_block->size;
-      std::free(m_block);
+      give_block(m_block, m_block->size);
     }
     m_block = previous;
   }
