@@ -1,4 +1,6 @@
 // Symbolic links as reparse points; made with symlink(2), so only where the layer is ours.
+#include "platform/win32/drive_map.h"
+#include "platform/win32/posix/posix_paths.h"
 #include "platform/win32/win32_api.h"
 
 #include "support/temp_dir.h"
@@ -54,3 +56,38 @@ TEST_F(reparse_point_test, a_symbolic_link_is_a_reparse_point_with_its_target) {
 }
 
 }  // namespace
+
+// Paths through the drive map to native paths: "." and ".." resolved without climbing above the
+// mapped root, separators of both kinds and in runs, long components.
+TEST(posix_path_resolution, dots_and_separators_below_a_mapped_root) {
+  ASSERT_TRUE(drive_map_n::map("q", "/mapped/root"));
+  std::string error;
+  ASSERT_TRUE(drive_map_n::map_entry("\\\\host\\share=/shared/", error)) << error;
+  const std::string long_part(40, 'l');
+  const struct {
+    std::string input;
+    std::string native;
+  } cases[] = {
+      {"Q:\\a\\b", "/mapped/root/a/b"},
+      {"q:/a//b/", "/mapped/root/a/b"},
+      {"Q:\\a\\.\\b\\..\\c", "/mapped/root/a/c"},
+      {"Q:\\a\\..\\..\\..\\b", "/mapped/root/b"},
+      {"Q:\\..", "/mapped/root"},
+      {"Q:", "/mapped/root"},
+      {"Q:\\a\\b\\..\\..", "/mapped/root"},
+      {"Q:\\a\\..b\\.c\\...", "/mapped/root/a/..b/.c/..."},
+      {"Q:\\x\\..\\y\\z\\..\\..\\w", "/mapped/root/w"},
+      {"Q:\\" + long_part + "\\" + long_part + "\\..\\b", "/mapped/root/" + long_part + "/b"},
+      {"\\\\host\\share\\a\\..\\b", "/shared/b"},
+      {"\\\\host\\share\\..\\..", "/shared/"},
+      {"\\\\host\\share", "/shared/"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    posix_paths_n::resolved_s resolved;
+    ASSERT_EQ(posix_paths_n::resolve_utf8(c.input, resolved), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(resolved.native, c.native);
+  }
+  drive_map_n::unmap("q");
+  drive_map_n::unmap("\\\\host\\share");
+}

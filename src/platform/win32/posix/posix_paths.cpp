@@ -56,24 +56,33 @@ bool table_key(const std::string& name, std::string& key) {
 
 // Joins root and the components of rest, resolving "." and ".." without climbing above root.
 std::string join(const std::string& root, const std::string& rest) {
-  std::vector<std::string> parts;
+  // Built in place: each component is appended, and ".." cuts the last one off again (the ends of
+  // the components kept are remembered, so the root itself is never cut into).
+  std::string out;
+  out.reserve(root.size() + rest.size() + 1);
+  out = root;
+  const size_t root_end = out.size();
+  size_t kept = 0;  // components appended and not cut off
   size_t i = 0;
   while (i < rest.size()) {
     while (i < rest.size() && is_sep(rest[i])) ++i;
-    size_t start = i;
+    const size_t start = i;
     while (i < rest.size() && !is_sep(rest[i])) ++i;
-    std::string part = rest.substr(start, i - start);
-    if (part.empty() || part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
+    const size_t length = i - start;
+    if (length == 0 || (length == 1 && rest[start] == '.')) continue;
+    if (length == 2 && rest[start] == '.' && rest[start + 1] == '.') {
+      if (kept > 0) {
+        --kept;
+        // Back to the end of the component before: the last '/' after the root, or the root's end.
+        const size_t cut = out.find_last_of('/');
+        out.resize(cut == std::string::npos || cut < root_end ? root_end : cut);
+        if (kept == 0) out.resize(root_end);
+      }
       continue;
     }
-    parts.push_back(part);
-  }
-  std::string out = root;
-  for (const std::string& p : parts) {
     if (out.empty() || out.back() != '/') out += '/';
-    out += p;
+    out.append(rest, start, length);
+    ++kept;
   }
   return out.empty() ? std::string(".") : out;
 }
