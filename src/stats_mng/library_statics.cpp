@@ -4,6 +4,7 @@
 #include <new>
 
 #include "file/sys_info.h"
+#include "platform/thl/bulk_arena.h"
 #include "platform/trc/zqtr.h"
 #include "utl/array.h"
 #include "utl/message.h"
@@ -14,6 +15,10 @@
 #include "xmc/xmc_item.h"
 
 namespace {
+// Made first, so gone last: the blocks arenas keep for each other are freed when the library goes.
+struct kept_arena_blocks_s {
+  ~kept_arena_blocks_s() { bulk_arena_c::release_kept_blocks(); }
+} g_kept_arena_blocks;
 
 // What the library traces while it loads is held until a log directory is set.
 struct hold_load_records_s {

@@ -436,20 +436,21 @@ void xml_node_c::assign(const xml_node_c& source) {
 void xml_node_c::write_line_end(utl_stream_c& out) const { out << "\n"; }
 
 void xml_node_c::add_attr(const char* name, const char* value) {
-  if (attributes == nullptr) {
-    attributes = m_space != nullptr ? new (m_space->arena) xml_attr_list_c(*m_space) : new xml_attr_list_c;
-  }
-  if (name == nullptr) return;
-  xml_attr_c* attribute;
   if (m_space != nullptr) {
+    // One arena serves every node of the document: edits of two nodes at once take from it in turn.
+    thl_lock_c hold(m_space->attribute_lock);
+    if (attributes == nullptr) attributes = new (m_space->arena) xml_attr_list_c(*m_space);
+    if (name == nullptr) return;
     bulk_arena_c& arena = m_space->arena;
     char* lent_value = value == nullptr ? nullptr : arena.copy(value, std::strlen(value));
-    attribute = new (arena) xml_attr_c(arena.copy(name, std::strlen(name)), lent_value);
-  } else {
-    attribute = new xml_attr_c;
-    attribute->set_name(name);
-    attribute->set_value(value);
+    attributes->append(new (arena) xml_attr_c(arena.copy(name, std::strlen(name)), lent_value));
+    return;
   }
+  if (attributes == nullptr) attributes = new xml_attr_list_c;
+  if (name == nullptr) return;
+  xml_attr_c* attribute = new xml_attr_c;
+  attribute->set_name(name);
+  attribute->set_value(value);
   attributes->list()->lock();
   attributes->append(attribute);
   attributes->list()->unlock();

@@ -301,7 +301,8 @@ class xml_attr_c : public arena_placeable_c {
 };
 
 // Where the readers make a document's parse tree: the memory (it goes when the document does) and
-// the one lock that the attribute lists made there share (a parse tree is read by one thread).
+// the one lock that the attribute lists made there share. A parse tree is read by one thread;
+// edits afterwards take from the arena under the lock.
 class xml_parse_space_c {
  public:
   bulk_arena_c arena;

@@ -49,6 +49,43 @@ TEST(bulk_arena, pieces_are_aligned_apart_and_keep_what_was_written) {
   EXPECT_GE(arena.reserved(), 20u * 300000u);
 }
 
+TEST(bulk_arena, a_piece_larger_than_the_next_block_gets_room_for_all_of_it) {
+  const struct {
+    const char* what;
+    std::vector<size_t> sizes;
+    bool rewind_first;  // a block kept by a rewind is offered before a new one
+  } cases[] = {
+      {"first piece above the first block", {5000}, false},
+      {"above the doubled block", {1, 20000}, false},
+      {"just under the large-piece limit", {1, 1, 32 * 1024 - 64}, false},
+      {"above the block a rewind kept", {3000, 3000, 30000}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    bulk_arena_c arena;
+    if (c.rewind_first) {
+      const bulk_arena_c::mark_s start = arena.mark();
+      arena.allocate(10);
+      arena.allocate(4000);  // a second block, kept as the spare by the rewind
+      arena.rewind(start);
+    }
+    size_t total = 0;
+    std::vector<std::pair<unsigned char*, size_t>> pieces;
+    for (size_t size : c.sizes) {
+      auto* at = static_cast<unsigned char*>(arena.allocate(size));
+      std::memset(at, static_cast<int>(pieces.size() + 1), size);
+      pieces.emplace_back(at, size);
+      total += size;
+    }
+    // Blocks that held less than what was handed out would have been written past their end.
+    EXPECT_GE(arena.reserved(), total);
+    for (size_t n = 0; n < pieces.size(); ++n) {
+      EXPECT_EQ(pieces[n].first[0], n + 1);
+      EXPECT_EQ(pieces[n].first[pieces[n].second - 1], n + 1);
+    }
+  }
+}
+
 TEST(bulk_arena, copies_are_terminated) {
   bulk_arena_c arena;
   const struct {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 using namespace test_support_n;
@@ -410,6 +411,40 @@ TEST_F(xml_document_test, a_sink_gets_every_element_in_order_and_little_memory_i
   EXPECT_STREQ(doc.version(), "1.0");
   // The same text as a tree takes megabytes; streamed, the first block or two.
   EXPECT_LE(doc.parse_space().arena.reserved(), 16u * 1024u);
+}
+
+TEST_F(xml_document_test, long_names_and_values_read_whole_every_way) {
+  // Lengths around the arena's block sizes: a piece may be larger than the block that comes next.
+  struct lengths_c : xml_element_sink_c {
+    void element_started(xml_node_c* element) override {
+      name = std::strlen(element->name);
+      value = element->attributes != nullptr ? std::strlen(element->attributes->first()->value()) : 0;
+    }
+    void element_ended() override {}
+    size_t name = 0;
+    size_t value = 0;
+  };
+  for (size_t length : {3000u, 9000u, 12000u, 20000u, 32000u, 40000u}) {
+    SCOPED_TRACE("length " + std::to_string(length));
+    const std::string value(length, 'v');
+    const std::string name = "n" + std::string(length, 'm');
+    const std::string text = std::string(k_declaration) + "<r><" + name + " a=\"" + value + "\"/></r>";
+    xml_document_c from_file;
+    ASSERT_TRUE(load(from_file, text));
+    xml_node_c* child = from_file.root()->first_node();
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(std::strlen(child->name), name.size());
+    EXPECT_EQ(std::strlen(child->attributes->first()->value()), length);
+    xml_document_c from_text;
+    ASSERT_TRUE(from_text.load_from_str(text.c_str()));
+    EXPECT_EQ(std::strlen(from_text.root()->first_node()->attributes->first()->value()), length);
+    // Streamed, each element's memory is rewound after it: the next long piece starts small again.
+    lengths_c sink;
+    xml_document_c streamed;
+    ASSERT_TRUE(streamed.load_from_str(text.c_str(), &sink));
+    EXPECT_EQ(sink.name, name.size());
+    EXPECT_EQ(sink.value, length);
+  }
 }
 
 TEST_F(xml_document_test, tags_of_any_length_and_a_depth_limit) {

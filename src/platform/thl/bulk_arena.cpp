@@ -22,6 +22,7 @@ constexpr size_t k_kept_blocks = 8;
 std::atomic_flag g_kept_lock = ATOMIC_FLAG_INIT;
 void* g_kept[k_kept_blocks] = {};
 size_t g_kept_count = 0;
+bool g_keeping_ended = false;  // after release_kept_blocks: blocks given back go to the heap
 
 struct kept_guard_s {
   kept_guard_s() {
@@ -42,7 +43,7 @@ void* take_block(size_t size) {
 void give_block(void* block, size_t size) {
   if (size == k_largest_block) {
     kept_guard_s guard;
-    if (g_kept_count < k_kept_blocks) {
+    if (g_kept_count < k_kept_blocks && !g_keeping_ended) {
       g_kept[g_kept_count++] = block;
       return;
     }
@@ -54,6 +55,12 @@ constexpr uint64_t k_heap_mark = 0x68656170u;   // "heap"
 constexpr uint64_t k_arena_mark = 0x6172656eu;  // "aren"
 
 }  // namespace
+
+void bulk_arena_c::release_kept_blocks() {
+  kept_guard_s guard;
+  while (g_kept_count > 0) std::free(g_kept[--g_kept_count]);
+  g_keeping_ended = true;
+}
 
 bulk_arena_c::~bulk_arena_c() {
   for (block_s* list : {m_block, m_large, m_spare}) {
@@ -79,12 +86,21 @@ void* bulk_arena_c::_allocate_in_new_block(size_t size) {
     m_reserved += made->size;
     return reinterpret_cast<char*>(made) + k_block_header;
   }
+  // The block must hold the piece: the next size up (doubling, at most the largest) or the first
+  // power of two that holds it, whichever is larger. The large-piece limit above keeps that within
+  // the largest block.
+  const size_t needed = rounded + k_block_header;
   block_s* made = m_spare;
-  if (made != nullptr) {
-    m_spare = nullptr;
-  } else {
+  if (made != nullptr && made->size < needed) {
+    m_reserved -= made->size;
+    give_block(made, made->size);
+    made = nullptr;
+  }
+  m_spare = nullptr;
+  if (made == nullptr) {
     size_t block = m_block == nullptr ? k_first_block : m_block->size * 2;
     if (block > k_largest_block) block = k_largest_block;
+    while (block < needed) block *= 2;
     made = static_cast<block_s*>(take_block(block));
     if (made == nullptr) throw std::bad_alloc();
     made->size = block;

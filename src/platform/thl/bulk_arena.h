@@ -42,6 +42,11 @@ class bulk_arena_c {
 
   static constexpr size_t k_align = alignof(std::max_align_t);
 
+  // Arenas keep a few blocks of the largest size for the next arenas; this frees them and keeps
+  // none from then on (for the library's unload: a process that loads and unloads it again and
+  // again must not lose them each time).
+  static void release_kept_blocks();
+
  private:
   struct block_s {
     block_s* previous;
@@ -83,6 +88,8 @@ class arena_placeable_c {
 // pointer runs its destructors and frees nothing. Base needs a virtual destructor.
 template <class Base>
 class arena_made_ct final : public Base {
+  static_assert(alignof(Base) <= 8, "an arena hands out 8-byte aligned pieces by default");
+
  public:
   using Base::Base;
   static void* operator new(size_t size, bulk_arena_c& arena) { return arena.allocate(size); }
