@@ -3,6 +3,7 @@
 // reading is the one converted from the whole parse tree.
 #include "xml/xml_doc.h"
 #include "xml/xml_tree.h"
+#include "xmc/xmc_item.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -38,10 +39,13 @@ bool text_with_children(const xml_node_c* node) {
 
 // A tree loaded directly (items built as the elements are read) against the same text's parse
 // tree converted afterwards: the same result and the same items.
+// Both kinds of tree: plain items, and configuration items whose external objects keep their
+// content as plain items.
+template <class tree_t>
 void check_streamed(bool from_file, const std::string& source) {
   xml_document_c doc;
   const bool parsed = from_file ? doc.load(source.c_str()) : doc.load_from_str(source.c_str());
-  xml_tree_c converted, streamed;
+  tree_t converted, streamed;
   if (parsed) converted.from_document(doc);
   const bool loaded = from_file ? streamed.load(source.c_str()) : streamed.load_from_str(source.c_str());
   if (parsed != loaded || !streamed.is_equal(converted)) {
@@ -61,10 +65,12 @@ std::string written(xml_document_c& doc) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
 
-  check_streamed(false, text);
+  check_streamed<xml_tree_c>(false, text);
+  check_streamed<mixed_xmc_xml_tree_c>(false, text);
 
   if (!write_file(scratch_file(), text)) return 0;
-  check_streamed(true, scratch_file());
+  check_streamed<xml_tree_c>(true, scratch_file());
+  check_streamed<mixed_xmc_xml_tree_c>(true, scratch_file());
   xml_document_c doc;
   if (!doc.load(scratch_file().c_str())) return 0;
   const std::string first = written(doc);
