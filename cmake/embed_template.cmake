@@ -13,6 +13,9 @@ if(text MATCHES "\n\n" OR text MATCHES "^\n")
   message(FATAL_ERROR "${INPUT}: empty lines are not allowed (an empty line ends the table)")
 endif()
 string(REGEX REPLACE "\n$" "" text "${text}")
+# The joined text: every line and its line feed (string(LENGTH) counts bytes).
+string(LENGTH "${text}" joined_length)
+math(EXPR joined_length "${joined_length} + 1")
 string(REPLACE "\\" "\\\\" text "${text}")
 string(REPLACE "\"" "\\\"" text "${text}")
 string(REPLACE "\t" "\\t" text "${text}")
@@ -23,7 +26,8 @@ string(REPLACE "\n" "\",\n    \"" text "${text}")
 file(WRITE "${OUTPUT}.tmp"
   "// Generated from ${INPUT} by embed_template.cmake: do not edit.\n"
   "#include \"xmc/generic_template.h\"\n\n"
-  "const size_t generic_template_line_count = ${count};\n\n"
+  "const size_t generic_template_line_count = ${count};\n"
+  "const size_t generic_template_length = ${joined_length};\n\n"
   "const char* const generic_template_lines[${count} + 1] = {\n    \"${text}\",\n    \"\"};\n")
 file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
 file(REMOVE "${OUTPUT}.tmp")

@@ -8,6 +8,8 @@
 class utl_stream_c;
 
 extern const size_t generic_template_line_count;
+// Bytes of the joined text (the lines and their line feeds).
+extern const size_t generic_template_length;
 extern const char* const generic_template_lines[];
 
 namespace generic_template_n {

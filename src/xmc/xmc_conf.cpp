@@ -131,7 +131,7 @@ bool xmc_conf_c::_check_data_content(xmc_validity_c* validity, const xmc_item_c*
   (void)strict;
   found = data_content_s();
   if (item == nullptr) return false;
-  utl_stream_c path;
+  utl_stream_c path{utl_stream_c::NO_BUFFER};  // made only for a message
   auto item_path_text = [&]() -> const char* {
     if (path.length() == 0) item_path(item, path);
     return path.c_str();
@@ -160,7 +160,10 @@ bool xmc_conf_c::_check_data_content(xmc_validity_c* validity, const xmc_item_c*
     }
     size_t known = k_data_attribute_count;
     for (size_t k = 0; k < k_data_attribute_count; ++k) {
-      if (std::strcmp(name, k_data_attributes[k]) == 0) known = k;
+      if (name[0] == k_data_attributes[k][0] && std::strcmp(name, k_data_attributes[k]) == 0) {
+        known = k;
+        break;
+      }
     }
     if (known == k_data_attribute_count || seen[known]) {
       ok = false;
@@ -213,7 +216,7 @@ const char* xmc_conf_c::_check_object_content_get_name(const xmc_item_c* item, x
     ok = false;
     return nullptr;
   }
-  utl_stream_c path;
+  utl_stream_c path{utl_stream_c::NO_BUFFER};  // made only for a message
   auto report = [&](uint32_t code, const char* value, const char* message) {
     ok = false;
     if (validity != nullptr) {

@@ -199,7 +199,8 @@ labeled_value_c* xml_item_c::find_attr(const char* label) const {
   }
   for (size_t i = 0; i < m_attributes.count(); ++i) {
     labeled_value_c* attribute = m_attributes.at(i);
-    if (attribute->label() != nullptr && std::strcmp(attribute->label(), label) == 0) return attribute;
+    const char* own = attribute->label();
+    if (own != nullptr && own[0] == label[0] && std::strcmp(own, label) == 0) return attribute;
   }
   return nullptr;
 }

@@ -75,6 +75,7 @@ TEST(generic_template_test, the_table_joins_to_the_template_text) {
   size_t lines = 0;
   for (const char* p = text.c_str(); *p != '\0'; ++p) lines += *p == '\n' ? 1 : 0;
   EXPECT_EQ(lines, generic_template_line_count);
+  EXPECT_EQ(text.length(), generic_template_length);
   EXPECT_STREQ(generic_template_lines[generic_template_line_count], "");
   EXPECT_EQ(std::string(text.c_str()).rfind("<?xml version=\"1.0\"?>\n", 0), 0u);
 }
