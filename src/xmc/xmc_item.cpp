@@ -61,12 +61,12 @@ void xmc_item_c::_apply_rules(const char* label) {
   if (label == nullptr) return;
   if (is_object()) {
     // Only the attribute's name counts: external="False" is still an external object.
-    if (std::strcmp(label, "external") == 0) m_kind = EXTERNAL;
-    if (std::strcmp(label, "id") == 0 && attr_count() >= 2 && label_is(get_attr(0), "label") &&
+    if (label[0] == 'e' && std::strcmp(label, "external") == 0) m_kind = EXTERNAL;
+    if (label[0] == 'i' && label[1] == 'd' && label[2] == '\0' && attr_count() >= 2 && label_is(get_attr(0), "label") &&
         label_is(get_attr(1), "id")) {
       m_well_formed = 1;
     }
-  } else if (m_kind == DATA && std::strcmp(label, "type") == 0) {
+  } else if (m_kind == DATA && label[0] == 't' && std::strcmp(label, "type") == 0) {
     if (attr_count() >= 3 && label_is(get_attr(0), "label") && label_is(get_attr(1), "val") &&
         label_is(get_attr(2), "type")) {
       m_well_formed = 1;
@@ -106,7 +106,9 @@ xmc_item_c* xmc_item_c::add_xmc_child(const char* name, xml_item_c* parent) {
   return item;
 }
 
-xmc_item_c* xmc_item_c::cast(generic_node_c* node) { return dynamic_cast<xmc_item_c*>(node); }
+xmc_item_c* xmc_item_c::cast(generic_node_c* node) {
+  return node != nullptr && typeid(*node) == typeid(xmc_item_c) ? static_cast<xmc_item_c*>(node) : nullptr;
+}
 
 const char* xmc_item_c::attr_text(const xml_item_c* item, const char* label) {
   if (item == nullptr) return nullptr;

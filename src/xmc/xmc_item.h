@@ -8,8 +8,11 @@
 #include "xml/xml_tree.h"
 
 #include <cstdint>
+#include <typeinfo>
 
-class xmc_item_c : public xml_item_c {
+// Final: an item is one exactly when its dynamic type is this class (a check that costs a
+// comparison, where the walks and checks of a configuration ask it for every item).
+class xmc_item_c final : public xml_item_c {
  public:
   enum kind_e : uint32_t { TITLE = 0, OBJECT = 1, DATA = 2, EXTERNAL = 3, OTHER = 4 };
 
@@ -66,8 +69,8 @@ class xmc_item_c : public xml_item_c {
   static xml_item_c* walk_next(xml_item_c* at, const xml_item_c* top, bool enter);
   // Whether a walk of the configuration enters the item's children: not an external object's.
   static bool enters(const xml_item_c* item) {
-    const xmc_item_c* typed = dynamic_cast<const xmc_item_c*>(item);
-    return typed == nullptr || !typed->is_external();
+    return item == nullptr || typeid(*item) != typeid(xmc_item_c) ||
+           !static_cast<const xmc_item_c*>(item)->is_external();
   }
   // The nearest ancestor that is an object or external object; null when there is none.
   static xmc_item_c* parent_object(const xml_item_c* item);
