@@ -16,7 +16,9 @@ namespace {
 const char* k_file = "generic_conf";
 const char* k_tag_table = "object_tag_table";
 
-bool same(const char* a, const char* b) { return a != nullptr && b != nullptr && std::strcmp(a, b) == 0; }
+bool same(const char* a, const char* b) {
+  return a != nullptr && b != nullptr && a[0] == b[0] && std::strcmp(a, b) == 0;
+}
 
 bool is_named(const xml_item_c* item, const char* name) { return item != nullptr && same(item->name(), name); }
 

@@ -15,7 +15,8 @@ uint32_t kind_of_name(const char* name) {
 }
 
 bool label_is(const labeled_value_c* attribute, const char* label) {
-  return attribute != nullptr && attribute->label() != nullptr && std::strcmp(attribute->label(), label) == 0;
+  const char* own = attribute == nullptr ? nullptr : attribute->label();
+  return own != nullptr && own[0] == label[0] && std::strcmp(own, label) == 0;
 }
 
 }  // namespace

@@ -84,6 +84,8 @@ const char* xml_special_characters_c::translate_to_xml(const char* s) {
 const char* xml_special_characters_c::translate_from_xml(const char* s) {
   if (s == nullptr) return nullptr;
   const size_t length = std::strlen(s);
+  // Most texts hold no entity: they are their own translation.
+  if (std::memchr(s, '&', length) == nullptr) return s;
   _reserve(length + 1);
   m_used = 0;
   for (size_t i = 0; i < length;) {

@@ -20,7 +20,9 @@ class xml_special_characters_c {
   // The text with '"', '&', '<' and '>' written as entities; null for null or empty input. The
   // result lives until the next translation by this object.
   const char* translate_to_xml(const char* s);
-  // The four entities (any letter case) read back; anything else is kept as written.
+  // The four entities (any letter case) read back; anything else is kept as written. A text with no
+  // '&' is returned itself (it lives as long as s); otherwise the result lives until the next
+  // translation by this object.
   const char* translate_from_xml(const char* s);
 
  private:

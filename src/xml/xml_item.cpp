@@ -436,15 +436,23 @@ void xml_node_c::assign(const xml_node_c& source) {
 
 void xml_node_c::write_line_end(utl_stream_c& out) const { out << "\n"; }
 
+void xml_node_c::add_read_attr(const char* name, const char* value) {
+  if (m_space == nullptr) {
+    add_attr(name, value);
+    return;
+  }
+  if (attributes == nullptr) attributes = new (m_space->arena) xml_attr_list_c(*m_space);
+  if (name == nullptr) return;
+  bulk_arena_c& arena = m_space->arena;
+  char* lent_value = value == nullptr ? nullptr : arena.copy(value, std::strlen(value));
+  attributes->append(new (arena) xml_attr_c(arena.copy(name, std::strlen(name)), lent_value));
+}
+
 void xml_node_c::add_attr(const char* name, const char* value) {
   if (m_space != nullptr) {
     // One arena serves every node of the document: edits of two nodes at once take from it in turn.
     thl_lock_c hold(m_space->attribute_lock);
-    if (attributes == nullptr) attributes = new (m_space->arena) xml_attr_list_c(*m_space);
-    if (name == nullptr) return;
-    bulk_arena_c& arena = m_space->arena;
-    char* lent_value = value == nullptr ? nullptr : arena.copy(value, std::strlen(value));
-    attributes->append(new (arena) xml_attr_c(arena.copy(name, std::strlen(name)), lent_value));
+    add_read_attr(name, value);
     return;
   }
   if (attributes == nullptr) attributes = new xml_attr_list_c;

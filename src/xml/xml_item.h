@@ -337,6 +337,9 @@ class xml_node_c : public node_c, public arena_placeable_c {
   virtual void write_line_end(utl_stream_c& out) const;
 
   void add_attr(const char* name, const char* value);
+  // add_attr for the reader that is making the node: no other thread can reach the document's
+  // arena while it reads, so no lock is taken.
+  void add_read_attr(const char* name, const char* value);
 
   enum kind_e : uint32_t { ELEMENT = 1, TEXT_ELEMENT = 3 };
 

@@ -260,7 +260,7 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     if (attribute == nullptr || !xml_document_c::validate_xml_name(attribute)) return false;
     const char* value = read_token('"', true, true);
     if (value == nullptr) return false;
-    node->add_attr(attribute, m_translator.translate_from_xml(value));
+    node->add_read_attr(attribute, m_translator.translate_from_xml(value));
   }
   if (!skip_text) {
     utl_stream_c& text = m_text;

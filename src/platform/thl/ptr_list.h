@@ -37,7 +37,8 @@ class ptr_list_c {
   explicit ptr_list_c(bool with_lock = false);
   // A list whose elements are made in arena and which locks with shared_lock (not its own, never
   // deleted by it); both must outlive the list. For lists made and dropped together with many
-  // others (the attributes of a parse tree).
+  // others (the attributes of a parse tree). The arena is shared with those others: whoever adds
+  // to such a list while another thread may add to one of them holds the lock.
   ptr_list_c(thl_crit_section_c& shared_lock, bulk_arena_c& arena);
 
   virtual void _sort_protection_enter();
