@@ -101,14 +101,20 @@ void BM_fresh_process_libxml2_parse_template(benchmark::State& state) {
   fresh_process(state, "libxml2", template_file());
 }
 
-void BM_libxml2_parse_template(benchmark::State& state) {
+// parse(text) once an iteration over the template text, its bytes counted.
+template <class parse_f>
+void over_template_text(benchmark::State& state, parse_f parse) {
   const std::string& text = template_text();
-  for (auto _ : state) {
+  for (auto _ : state) parse(text);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+
+void BM_libxml2_parse_template(benchmark::State& state) {
+  over_template_text(state, [](const std::string& text) {
     xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), "template.xml", nullptr, XML_PARSE_NONET);
     benchmark::DoNotOptimize(doc);
     xmlFreeDoc(doc);
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+  });
 }
 
 void BM_ours_build_configurator(benchmark::State& state) {
@@ -120,21 +126,17 @@ void BM_ours_build_configurator(benchmark::State& state) {
 }
 
 void BM_ours_read_template_tree(benchmark::State& state) {
-  const std::string& text = template_text();
-  for (auto _ : state) {
+  over_template_text(state, [](const std::string& text) {
     mixed_xmc_xml_tree_c tree;
     benchmark::DoNotOptimize(tree.load_from_str(text.c_str()));
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+  });
 }
 
 void BM_ours_parse_template_document(benchmark::State& state) {
-  const std::string& text = template_text();
-  for (auto _ : state) {
+  over_template_text(state, [](const std::string& text) {
     xml_document_c document;
     benchmark::DoNotOptimize(document.load_from_str(text.c_str()));
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+  });
 }
 
 void BM_ours_join_template(benchmark::State& state) {

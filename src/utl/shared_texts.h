@@ -3,8 +3,9 @@
 #ifndef STATS_MNG_UTL_SHARED_TEXTS_H
 #define STATS_MNG_UTL_SHARED_TEXTS_H
 
+#include "utl/utl.h"
+
 #include <cstddef>
-#include <cstring>
 
 class shared_texts_c {
  public:
@@ -21,10 +22,15 @@ class shared_texts_c {
   // The entry equal to text, or null.
   const char* find(const char* text) const {
     for (size_t i = 0; i < m_count; ++i) {
-      const char* entry = m_texts[i];
-      if (entry[0] == text[0] && std::strcmp(entry, text) == 0) return entry;
+      if (utl_n::same_text(m_texts[i], text)) return m_texts[i];
     }
     return nullptr;
+  }
+  // The entry equal to text (shared set), else a copy of text the caller frees with delete[].
+  const char* share_or_copy(const char* text, bool& shared) const {
+    const char* entry = find(text);
+    shared = entry != nullptr;
+    return shared ? entry : utl_n::str_copy(text);
   }
 
  private:

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 class utl_stream_c;
 
@@ -12,6 +13,10 @@ namespace utl_n {
 // Bytes allocated for a copy of n bytes: n + 1, or with size_class the smallest of 16, 32, 64,
 // 256 and 1024 that holds n + 1 (n + 1 itself above 1024).
 size_t str_allocation_size(size_t n, bool size_class);
+
+// Equal texts (neither null). The first bytes are compared before the call: most texts that differ
+// differ there (names looked up by the thousand while a configuration is read and checked).
+inline bool same_text(const char* a, const char* b) { return a[0] == b[0] && std::strcmp(a, b) == 0; }
 
 // A copy the caller frees with delete[]; null for null s.
 char* str_copy(const char* s, bool size_class = false);

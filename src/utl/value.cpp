@@ -263,12 +263,11 @@ labeled_value_c::~labeled_value_c() {
 }
 
 void labeled_value_c::set_label(const char* label) {
-  if (label == nullptr) label = "";
-  const char* shared = g_shared_labels.find(label);
-  const char* copy = shared != nullptr ? shared : utl_n::str_copy(label);
+  bool shared = false;
+  const char* copy = g_shared_labels.share_or_copy(label == nullptr ? "" : label, shared);
   if (!m_label_shared) delete[] m_label;
   m_label = copy;
-  m_label_shared = shared != nullptr;
+  m_label_shared = shared;
 }
 
 bool labeled_value_c::as_bool() { return value_c::as_bool(); }

@@ -2,6 +2,7 @@
 
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
+#include "utl/utl.h"
 #include "xmc/generic_template.h"
 
 #include <cstring>
@@ -16,9 +17,7 @@ namespace {
 const char* k_file = "generic_conf";
 const char* k_tag_table = "object_tag_table";
 
-bool same(const char* a, const char* b) {
-  return a != nullptr && b != nullptr && a[0] == b[0] && std::strcmp(a, b) == 0;
-}
+bool same(const char* a, const char* b) { return a != nullptr && b != nullptr && utl_n::same_text(a, b); }
 
 bool is_named(const xml_item_c* item, const char* name) { return item != nullptr && same(item->name(), name); }
 

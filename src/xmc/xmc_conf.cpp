@@ -3,6 +3,7 @@
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
 #include "utl/message.h"
+#include "utl/utl.h"
 #include "xmc/conf_tables.h"
 
 #include <cstdio>
@@ -160,7 +161,7 @@ bool xmc_conf_c::_check_data_content(xmc_validity_c* validity, const xmc_item_c*
     }
     size_t known = k_data_attribute_count;
     for (size_t k = 0; k < k_data_attribute_count; ++k) {
-      if (name[0] == k_data_attributes[k][0] && std::strcmp(name, k_data_attributes[k]) == 0) {
+      if (utl_n::same_text(name, k_data_attributes[k])) {
         known = k;
         break;
       }

@@ -114,8 +114,7 @@ const enum_entry_s xmc_enum_c::table[xmc_enum_c::k_count] = {
 uint32_t xmc_enum_c::enum_index(const char* name) {
   if (name == nullptr) return ENUM_NONE;
   for (const enum_entry_s& entry : table) {
-    // The first letters tell most names apart without a call (every data item's type is looked up).
-    if (entry.name[0] == name[0] && std::strcmp(entry.name, name) == 0) return entry.index;
+    if (utl_n::same_text(entry.name, name)) return entry.index;  // every data item's type is looked up
   }
   return ENUM_NONE;
 }
@@ -132,8 +131,7 @@ const char* xmc_enum_c::item_text(uint32_t index, uint32_t position) {
 long xmc_enum_c::position_of(uint32_t index, const char* text) {
   if (index >= k_count || text == nullptr) return -1;
   for (uint32_t i = 0; i < table[index].count; ++i) {
-    const char* item = table[index].items[i].text;
-    if (item[0] == text[0] && std::strcmp(item, text) == 0) return static_cast<long>(i);
+    if (utl_n::same_text(table[index].items[i].text, text)) return static_cast<long>(i);
   }
   return -1;
 }

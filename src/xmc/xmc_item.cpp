@@ -1,5 +1,6 @@
 #include "xmc/xmc_item.h"
 
+#include "utl/utl.h"
 #include "xmc/xmc_enum.h"
 
 #include <cstring>
@@ -16,7 +17,7 @@ uint32_t kind_of_name(const char* name) {
 
 bool label_is(const labeled_value_c* attribute, const char* label) {
   const char* own = attribute == nullptr ? nullptr : attribute->label();
-  return own != nullptr && own[0] == label[0] && std::strcmp(own, label) == 0;
+  return own != nullptr && utl_n::same_text(own, label);
 }
 
 }  // namespace
@@ -62,12 +63,12 @@ void xmc_item_c::_apply_rules(const char* label) {
   if (label == nullptr) return;
   if (is_object()) {
     // Only the attribute's name counts: external="False" is still an external object.
-    if (label[0] == 'e' && std::strcmp(label, "external") == 0) m_kind = EXTERNAL;
-    if (label[0] == 'i' && label[1] == 'd' && label[2] == '\0' && attr_count() >= 2 && label_is(get_attr(0), "label") &&
+    if (utl_n::same_text(label, "external")) m_kind = EXTERNAL;
+    if (utl_n::same_text(label, "id") && attr_count() >= 2 && label_is(get_attr(0), "label") &&
         label_is(get_attr(1), "id")) {
       m_well_formed = 1;
     }
-  } else if (m_kind == DATA && label[0] == 't' && std::strcmp(label, "type") == 0) {
+  } else if (m_kind == DATA && utl_n::same_text(label, "type")) {
     if (attr_count() >= 3 && label_is(get_attr(0), "label") && label_is(get_attr(1), "val") &&
         label_is(get_attr(2), "type")) {
       m_well_formed = 1;

@@ -124,10 +124,7 @@ void xml_item_c::share_names(const char* const* names, size_t count) { g_shared_
 const char* const* xml_item_c::shared_names(size_t& count) { return g_shared_names.get(count); }
 
 void xml_item_c::_set_name(const char* name) {
-  if (name == nullptr) return;
-  const char* shared = g_shared_names.find(name);
-  m_name = shared != nullptr ? shared : utl_n::str_copy(name);
-  m_name_shared = shared != nullptr;
+  if (name != nullptr) m_name = g_shared_names.share_or_copy(name, m_name_shared);
 }
 
 xml_item_c::xml_item_c(const char* name) { _set_name(name); }
@@ -200,7 +197,7 @@ labeled_value_c* xml_item_c::find_attr(const char* label) const {
   for (size_t i = 0; i < m_attributes.count(); ++i) {
     labeled_value_c* attribute = m_attributes.at(i);
     const char* own = attribute->label();
-    if (own != nullptr && own[0] == label[0] && std::strcmp(own, label) == 0) return attribute;
+    if (own != nullptr && utl_n::same_text(own, label)) return attribute;
   }
   return nullptr;
 }

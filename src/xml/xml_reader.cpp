@@ -81,13 +81,8 @@ bool xml_base_reader_c::read_tag() {
     while (m_tag_capacity - 1 - m_tag_pos < run) _grow_tag();
     char* to = m_tag + m_tag_pos;
     std::memcpy(to, m_next, run);
-    for (char* line_end = static_cast<char*>(std::memchr(to, '\n', run)); line_end != nullptr;
-         line_end = static_cast<char*>(std::memchr(line_end + 1, '\n', static_cast<size_t>(to + run - line_end - 1)))) {
-      *line_end = ' ';
-    }
-    for (char* line_end = static_cast<char*>(std::memchr(to, '\r', run)); line_end != nullptr;
-         line_end = static_cast<char*>(std::memchr(line_end + 1, '\r', static_cast<size_t>(to + run - line_end - 1)))) {
-      *line_end = ' ';
+    for (char* at = to; at < to + run; ++at) {
+      if (*at == '\n' || *at == '\r') *at = ' ';
     }
     m_tag_pos += run;
     m_next += run;

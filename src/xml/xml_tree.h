@@ -89,19 +89,12 @@ class xml_tree_ct : public generic_tree_ct<T> {
   // A load builds the items as the reader reads the elements (what from_document would make of
   // the whole parse tree, without the parse tree in memory); a failed load leaves the tree as it was.
   virtual bool load_from_str(const char* text) {
-    xml_document_c doc;
-    item_builder_c builder(*this);
-    if (!doc.load_from_str(text, &builder)) return false;
-    if (builder.root != nullptr) _take_root(doc, builder.take_root());
-    return true;
+    return _load_streamed(
+        [text](xml_document_c& doc, item_builder_c& builder) { return doc.load_from_str(text, &builder); });
   }
 
   virtual bool load(const char* path) {
-    xml_document_c doc;
-    item_builder_c builder(*this);
-    if (!doc.load(path, &builder)) return false;
-    if (builder.root != nullptr) _take_root(doc, builder.take_root());
-    return true;
+    return _load_streamed([path](xml_document_c& doc, item_builder_c& builder) { return doc.load(path, &builder); });
   }
 
   virtual void write_to_stream(utl_stream_c& out, bool with_declaration) {
@@ -208,6 +201,17 @@ class xml_tree_ct : public generic_tree_ct<T> {
     }
   }
 
+  class item_builder_c;
+  // Reads a document with read(doc, builder) into items; the root they make becomes the tree's.
+  template <class read_f>
+  bool _load_streamed(read_f read) {
+    xml_document_c doc;
+    item_builder_c builder(*this);
+    if (!read(doc, builder)) return false;
+    if (T* made = builder.take_root()) _take_root(doc, made);
+    return true;
+  }
+
   // A root read from doc becomes the tree's, with the document's declaration values.
   void _take_root(xml_document_c& doc, T* item) {
     // A tree that has a root already cannot take another (the converted items are not kept),
@@ -226,7 +230,7 @@ class xml_tree_ct : public generic_tree_ct<T> {
    public:
     explicit item_builder_c(xml_tree_ct& tree) : m_tree(tree) {}
     ~item_builder_c() override {
-      if (root != nullptr) m_tree.delete_node(root);
+      if (m_root != nullptr) m_tree.delete_node(m_root);
     }
     item_builder_c(const item_builder_c&) = delete;
     item_builder_c& operator=(const item_builder_c&) = delete;
@@ -240,7 +244,7 @@ class xml_tree_ct : public generic_tree_ct<T> {
       } else {
         T* typed = m_tree._item_of(element);
         if (parent == nullptr) {
-          root = typed;
+          m_root = typed;
         } else {
           // A new item under the item just made: as attach would link it, without attach's walk
           // up the ancestors (nothing new can close a cycle; the walk would make a deep document
@@ -257,15 +261,15 @@ class xml_tree_ct : public generic_tree_ct<T> {
       m_open.pop_back();
       if (m_open.size() + 1 == m_plain_from) m_plain_from = SIZE_MAX;
     }
+    // The root item made, now the caller's (null when there is none).
     T* take_root() {
-      T* taken = root;
-      root = nullptr;
+      T* taken = m_root;
+      m_root = nullptr;
       return taken;
     }
 
-    T* root = nullptr;
-
    private:
+    T* m_root = nullptr;
     xml_tree_ct& m_tree;
     // The items of the elements started and not yet ended, outermost first.
     std::vector<xml_item_c*> m_open;
