@@ -137,6 +137,15 @@ bool utl_stream_c::append(const char* data, size_t n) {
   return true;
 }
 
+bool utl_stream_c::append_then(const char* data, size_t n, char end) {
+  if ((m_buffer == nullptr || m_capacity < m_length + n + 2 || n >= m_capacity) && !_add_memory(n + 1)) return false;
+  std::memcpy(m_buffer + m_length, data, n);
+  m_length += n;
+  m_buffer[m_length++] = end;
+  m_buffer[m_length] = '\0';
+  return true;
+}
+
 utl_stream_c& utl_stream_c::operator<<(unsigned long long value) {
   field_s f = integer_field(value);
   append(f.text, f.length);

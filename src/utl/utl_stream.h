@@ -87,6 +87,9 @@ class utl_stream_c : public zq_stream_c {
   bool _add_memory(uint64_t n);
   // Appends n bytes; false when memory could not be had.
   bool append(const char* data, size_t n);
+  // Appends n bytes that are not this buffer's own, then the byte end (a line and its line feed);
+  // false when memory could not be had.
+  bool append_then(const char* data, size_t n, char end);
   void trim();
   // The first occurrence of pattern, or null.
   const char* find(const char* pattern) const;

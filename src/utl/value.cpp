@@ -8,6 +8,7 @@
 #include <charconv>
 #include <climits>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -38,7 +39,7 @@ value_c& value_c::operator=(const value_c& other) {
 }
 
 value_c::~value_c() {
-  delete[] m_text;
+  if (m_text != m_inline) delete[] m_text;
   m_text = nullptr;
   m_capacity = 0;
 }
@@ -58,13 +59,19 @@ void value_c::_store_text(const char* s) {
     return;
   }
   if (s == m_text) return;
-  size_t needed = std::strlen(s) + 1;
-  if (m_text == nullptr || m_capacity < needed) {
+  const size_t needed = std::strlen(s) + 1;
+  if (m_text == nullptr && needed <= k_inline_capacity) {
+    m_text = m_inline;
+    m_capacity = k_inline_capacity;
+  } else if (m_text == nullptr || m_capacity < needed) {
+    // A text of 4 GiB or more is beyond any value this library keeps.
+    if (needed > UINT32_MAX) throw std::bad_alloc();
     char* buffer = new char[needed];
-    delete[] m_text;
+    if (m_text != m_inline) delete[] m_text;
     m_text = buffer;
-    m_capacity = needed;
+    m_capacity = static_cast<uint32_t>(needed);
   }
+  // s may lie inside the current buffer (a shorter tail of the same text): no new buffer then.
   std::memmove(m_text, s, needed);
 }
 
@@ -237,7 +244,14 @@ labeled_value_c::labeled_value_c(const char* label, const char* value) {
   m_error = 0;
 }
 
-labeled_value_c::labeled_value_c(const labeled_value_c& other) : value_c(other) { set_label(other.m_label); }
+labeled_value_c::labeled_value_c(const labeled_value_c& other) : value_c(other) {
+  if (other.m_label_shared) {
+    m_label = other.m_label;  // a table entry: no search needed
+    m_label_shared = true;
+  } else {
+    set_label(other.m_label);
+  }
+}
 
 labeled_value_c& labeled_value_c::operator=(const labeled_value_c& other) {
   if (this != &other) {

@@ -43,6 +43,9 @@ class value_c {
   int64_t number() const { return m_number; }
   const char* text() const { return m_text; }
   size_t text_capacity() const { return m_capacity; }
+  // Texts up to this many bytes (with their end) live inside the value, without an allocation:
+  // most values of a configuration are short ("True", "Text", "0", a label).
+  static constexpr uint32_t k_inline_capacity = 20;
 
  protected:
   // The number as a signed 64-bit value for a read, parsing a text first; false when there is
@@ -54,11 +57,14 @@ class value_c {
   // Copies s into the text buffer (null empties it); type, number and error stay as they are.
   void _store_text(const char* s);
 
-  char* m_text = nullptr;
-  size_t m_capacity = 0;
+  char* m_text = nullptr;  // null, m_inline or an allocated buffer of m_capacity bytes
   int64_t m_number = 0;
+  uint32_t m_capacity = 0;
   uint32_t m_type = UNDEFINED;
   uint32_t m_error = 1;
+
+ private:
+  char m_inline[k_inline_capacity];
 };
 
 class labeled_value_c : public value_c {

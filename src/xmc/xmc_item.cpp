@@ -9,9 +9,9 @@ namespace {
 
 uint32_t kind_of_name(const char* name) {
   if (name == nullptr) return xmc_item_c::OTHER;
-  if (std::strcmp(name, "data") == 0) return xmc_item_c::DATA;
-  if (std::strcmp(name, "object") == 0) return xmc_item_c::OBJECT;
-  if (std::strcmp(name, "title") == 0) return xmc_item_c::TITLE;
+  if (utl_n::same_text(name, "data")) return xmc_item_c::DATA;
+  if (utl_n::same_text(name, "object")) return xmc_item_c::OBJECT;
+  if (utl_n::same_text(name, "title")) return xmc_item_c::TITLE;
   return xmc_item_c::OTHER;
 }
 

@@ -83,7 +83,12 @@ const char* xml_special_characters_c::translate_to_xml(const char* s) {
 
 const char* xml_special_characters_c::translate_from_xml(const char* s) {
   if (s == nullptr) return nullptr;
-  const size_t length = std::strlen(s);
+  size_t length = std::strlen(s);
+  return translate_from_xml(s, length);
+}
+
+const char* xml_special_characters_c::translate_from_xml(const char* s, size_t& length) {
+  if (s == nullptr) return nullptr;
   // Most texts hold no entity: they are their own translation.
   if (std::memchr(s, '&', length) == nullptr) return s;
   _reserve(length + 1);
@@ -116,6 +121,7 @@ const char* xml_special_characters_c::translate_from_xml(const char* s) {
     m_buffer[m_used++] = s[i++];
   }
   m_buffer[m_used] = '\0';
+  length = m_used;
   return m_buffer;
 }
 

@@ -24,6 +24,9 @@ class xml_special_characters_c {
   // '&' is returned itself (it lives as long as s); otherwise the result lives until the next
   // translation by this object.
   const char* translate_from_xml(const char* s);
+  // The same for a text of length bytes (no zero among them, one after them); length becomes the
+  // result's.
+  const char* translate_from_xml(const char* s, size_t& length);
 
  private:
   bool _reserve(size_t size);

@@ -194,10 +194,11 @@ labeled_value_c* xml_item_c::find_attr(const char* label) const {
     const long long position = m_attr_index->find(m_attributes, label, label_hash(label));
     return position < 0 ? nullptr : m_attributes.at(static_cast<size_t>(position));
   }
-  for (size_t i = 0; i < m_attributes.count(); ++i) {
+  for (size_t i = 0, count = m_attributes.count(); i < count; ++i) {
     labeled_value_c* attribute = m_attributes.at(i);
     const char* own = attribute->label();
-    if (own != nullptr && utl_n::same_text(own, label)) return attribute;
+    // Labels from the shared table and the literals that name them are often one pointer.
+    if (own == label || (own != nullptr && utl_n::same_text(own, label))) return attribute;
   }
   return nullptr;
 }
@@ -434,6 +435,10 @@ void xml_node_c::assign(const xml_node_c& source) {
 void xml_node_c::write_line_end(utl_stream_c& out) const { out << "\n"; }
 
 void xml_node_c::add_read_attr(const char* name, const char* value) {
+  add_read_attr(name, name == nullptr ? 0 : std::strlen(name), value, value == nullptr ? 0 : std::strlen(value));
+}
+
+void xml_node_c::add_read_attr(const char* name, size_t name_length, const char* value, size_t value_length) {
   if (m_space == nullptr) {
     add_attr(name, value);
     return;
@@ -441,8 +446,8 @@ void xml_node_c::add_read_attr(const char* name, const char* value) {
   if (attributes == nullptr) attributes = new (m_space->arena) xml_attr_list_c(*m_space);
   if (name == nullptr) return;
   bulk_arena_c& arena = m_space->arena;
-  char* lent_value = value == nullptr ? nullptr : arena.copy(value, std::strlen(value));
-  attributes->append(new (arena) xml_attr_c(arena.copy(name, std::strlen(name)), lent_value));
+  char* lent_value = value == nullptr ? nullptr : arena.copy(value, value_length);
+  attributes->append(new (arena) xml_attr_c(arena.copy(name, name_length), lent_value));
 }
 
 void xml_node_c::add_attr(const char* name, const char* value) {

@@ -340,6 +340,7 @@ class xml_node_c : public node_c, public arena_placeable_c {
   // add_attr for the reader that is making the node: no other thread can reach the document's
   // arena while it reads, so no lock is taken.
   void add_read_attr(const char* name, const char* value);
+  void add_read_attr(const char* name, size_t name_length, const char* value, size_t value_length);
 
   enum kind_e : uint32_t { ELEMENT = 1, TEXT_ELEMENT = 3 };
 

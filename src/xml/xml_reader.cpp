@@ -129,10 +129,23 @@ char* xml_base_reader_c::read_token(char delim, bool skip, bool quoted) {
     ++m_tag_pos;
   }
   const size_t start = m_tag_pos;
+  if (!blank_ends && delim != '\0') {
+    // A quoted value, found at once: the tag always ends in a zero byte within its buffer.
+    char* found = std::strchr(m_tag + start, delim);
+    if (found == nullptr) {
+      m_tag_pos = entry;
+      return nullptr;
+    }
+    *found = '\0';
+    m_token_length = static_cast<size_t>(found - (m_tag + start));
+    m_tag_pos = start + m_token_length + 1;
+    return m_tag + start;
+  }
   for (; m_tag_pos < m_tag_capacity; ++m_tag_pos) {
     const char c = m_tag[m_tag_pos];
     if (c == '\0') break;
     if (c == delim) {
+      m_token_length = m_tag_pos - start;
       m_tag[m_tag_pos++] = '\0';
       return m_tag + start;
     }
@@ -141,7 +154,10 @@ char* xml_base_reader_c::read_token(char delim, bool skip, bool quoted) {
       return nullptr;
     }
   }
-  if (delim == '\0') return m_tag + start;
+  if (delim == '\0') {
+    m_token_length = m_tag_pos - start;
+    return m_tag + start;
+  }
   m_tag_pos = entry;
   return nullptr;
 }
@@ -233,7 +249,7 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   if (name == nullptr || !xml_document_c::validate_xml_name(name)) return false;
   xml_parse_space_c& space = m_document->parse_space();
   const bulk_arena_c::mark_s mark = space.arena.mark();
-  xml_node_c* node = new (space.arena) xml_node_c(name, std::strlen(name), space);
+  xml_node_c* node = new (space.arena) xml_node_c(name, m_token_length, space);
   // A streamed element goes when its element ends, or the read fails: its memory is had again by
   // the next element, so a read holds no more than the elements it stands in.
   struct streamed_s {
@@ -253,9 +269,12 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   while (!at_tag_end()) {
     const char* attribute = read_token('=', true, false);
     if (attribute == nullptr || !xml_document_c::validate_xml_name(attribute)) return false;
+    const size_t attribute_length = m_token_length;
     const char* value = read_token('"', true, true);
     if (value == nullptr) return false;
-    node->add_read_attr(attribute, m_translator.translate_from_xml(value));
+    size_t value_length = m_token_length;
+    value = m_translator.translate_from_xml(value, value_length);
+    node->add_read_attr(attribute, attribute_length, value, value_length);
   }
   if (!skip_text) {
     utl_stream_c& text = m_text;

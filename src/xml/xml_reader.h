@@ -36,6 +36,8 @@ class xml_base_reader_c {
   void skip_blanks();
   bool at_tag_end();
   char* read_token(char delim, bool skip, bool quoted);
+  // The length of the token read_token returned last.
+  size_t token_length() const { return m_token_length; }
   bool read_declaration();
   bool read_element(xml_node_c* parent, bool skip_text);
 
@@ -65,6 +67,7 @@ class xml_base_reader_c {
   // Bytes of tag that may be other than zero (the last tag read): only these are cleared for the
   // next tag, so a huge tag once read does not make every later tag cost its size.
   size_t m_tag_used = 0;
+  size_t m_token_length = 0;
   xml_special_characters_c m_translator;
   // An element's text as it is read (one buffer for the whole document).
   utl_stream_c m_text{utl_stream_c::NO_BUFFER};

@@ -248,4 +248,22 @@ TEST(utl_stream, appending_its_own_text_while_growing) {
   }
 }
 
+// A line and its end in one step, across the growth of the buffer: the text is every line with its
+// end, in order, always ended by a zero byte.
+TEST(utl_stream, a_line_and_its_end_appended_together) {
+  for (size_t length : {0u, 1u, 29u, 30u, 31u, 1023u, 5000u}) {
+    SCOPED_TRACE(length);
+    utl_stream_c out;
+    std::string expected;
+    for (int i = 0; i < 5; ++i) {
+      const std::string line(length, static_cast<char>('a' + i));
+      ASSERT_TRUE(out.append_then(line.data(), line.size(), '\n'));
+      expected += line + '\n';
+      ASSERT_EQ(out.length(), expected.size());
+      EXPECT_EQ(std::string(out.c_str()), expected);
+    }
+    EXPECT_GE(out.capacity(), out.length() + 1);
+  }
+}
+
 }  // namespace

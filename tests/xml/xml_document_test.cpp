@@ -83,6 +83,14 @@ TEST_F(xml_document_test, elements_attributes_and_text_as_read_from_a_file) {
       {"<a b=\"x\"", false, nullptr},
       {"</a>", false, nullptr},
       {"<a>&lt;&QUOT;&apos;&#38;&gt;</a>", true, "<a>&lt;&quot;&amp;apos;&amp;#38;&gt;</a>\n"},
+      // Attribute values: entities read back (the value written again escaped), '=' and blanks kept,
+      // an empty value, a second value right after the quote, a quote never closed.
+      {"<a b=\"x&amp;y&LT;\" c=\"1=2 3\"/>", true, "<a b=\"x&amp;y&lt;\" c=\"1=2 3\"/>\n"},
+      {"<a b=\"\"c=\"&quot;\"/>", true, "<a b=\"\" c=\"&quot;\"/>\n"},
+      {"<a b=\"&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;\"/>", true,
+       "<a b=\"&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;&amp;\"/>\n"},
+      {"<a b=\"x c=\"y\"/>", false, nullptr},
+      {"<a b=\"unclosed/>", false, nullptr},
   };
   for (const parse_case_s& c : cases) {
     SCOPED_TRACE(c.body);
@@ -263,6 +271,10 @@ TEST_F(xml_document_test, escaping_both_ways) {
   for (const unescape_case_s& c : cases) {
     SCOPED_TRACE(c.in);
     EXPECT_STREQ(translator.translate_from_xml(c.in), c.out);
+    // The form that is given the length says the result's.
+    size_t length = std::strlen(c.in);
+    EXPECT_STREQ(translator.translate_from_xml(c.in, length), c.out);
+    EXPECT_EQ(length, std::strlen(c.out));
   }
   // Long texts outgrow the inline buffer.
   std::string many(3000, '&');
