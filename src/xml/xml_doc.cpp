@@ -236,17 +236,35 @@ bool xml_document_c::add_node(xml_node_c* node, xml_node_c* parent) {
   return true;
 }
 
-bool xml_document_c::validate_xml_name(const char* name) {
-  ZQTR_SCOPE(tr, "xml_document_c::validate_xml_name", k_file);
-  if (name == nullptr || name[0] == '\0') return false;
-  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-  bool ok = letter(name[0]) || name[0] == '_';
-  for (const char* p = name; ok && *p != '\0'; ++p) {
-    const char c = *p;
-    ok = letter(c) || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.' || c == ':' || c == '[' || c == ']';
+namespace {
+
+// What a byte may be in an XML name: 1 anywhere, 2 also first.
+struct name_bytes_s {
+  unsigned char kind[256] = {};
+  constexpr name_bytes_s() {
+    for (int c = 0; c < 256; ++c) {
+      const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+      if (letter || c == '_') {
+        kind[c] = 2;
+      } else if ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':' || c == '[' || c == ']') {
+        kind[c] = 1;
+      }
+    }
   }
-  if (!ok) tr.print(ZQTR_FAIL, __LINE__, "Invalid XML name %s\n", name);
-  return ok;
+};
+constexpr name_bytes_s k_name_bytes;
+
+}  // namespace
+
+bool xml_document_c::validate_xml_name(const char* name) {
+  if (name == nullptr || name[0] == '\0') return false;
+  // Names are checked by the thousand while a document is read: a good one costs no trace scope.
+  bool ok = k_name_bytes.kind[static_cast<unsigned char>(name[0])] == 2;
+  for (const char* p = name + 1; ok && *p != '\0'; ++p) ok = k_name_bytes.kind[static_cast<unsigned char>(*p)] != 0;
+  if (ok) return true;
+  ZQTR_SCOPE(tr, "xml_document_c::validate_xml_name", k_file);
+  tr.print(ZQTR_FAIL, __LINE__, "Invalid XML name %s\n", name);
+  return false;
 }
 
 void xml_document_c::write_declaration(utl_stream_c& out) const {

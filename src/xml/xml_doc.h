@@ -44,9 +44,24 @@ class xml_special_characters_c {
 // lives only until its end: what is kept of it must be copied.
 class xml_element_sink_c {
  public:
+  // An attribute as read: both texts live until the call that hands it over returns.
+  struct attribute_view_s {
+    const char* name;
+    const char* value;
+  };
+
   virtual ~xml_element_sink_c() = default;
   // An element's start was read: its name, attributes and (when kept) text; its children follow.
   virtual void element_started(xml_node_c* element) = 0;
+  // A sink that says yes here gets each element through element_started_with instead: the
+  // attributes come as views of the reader's own texts and the node carries none (no copy of
+  // them is made for an element that goes at its end anyway).
+  virtual bool takes_attribute_views() const { return false; }
+  virtual void element_started_with(xml_node_c* element, const attribute_view_s* attributes, size_t count) {
+    (void)attributes;
+    (void)count;
+    element_started(element);
+  }
   // The element last started and not yet ended is complete.
   virtual void element_ended() = 0;
 };

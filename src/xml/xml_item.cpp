@@ -228,8 +228,9 @@ labeled_value_c* xml_item_c::_append_attr(labeled_value_c* attribute) {
 }
 
 labeled_value_c* xml_item_c::set_attr(const char* label, const char* value) {
-  bool created = false;
-  labeled_value_c* attribute = _attr_for(label, created);
+  labeled_value_c* attribute = find_attr(label);
+  // A new attribute is made with its text (the common case: an item being read).
+  if (attribute == nullptr) return _append_attr(new labeled_value_c(label, value));
   attribute->set_text(value);
   return attribute;
 }

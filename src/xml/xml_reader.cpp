@@ -17,6 +17,29 @@ constexpr size_t k_chunk = 64 * 1024;
 
 bool is_blank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
+// The bytes that end a name in a tag when nothing else does: a blank or the tag's end.
+struct name_stops_s {
+  bool stops[256] = {};
+  constexpr name_stops_s() {
+    for (int c = 0; c < 256; ++c) stops[c] = c == 0 || is_blank_constexpr(static_cast<unsigned char>(c));
+  }
+  static constexpr bool is_blank_constexpr(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+  }
+};
+constexpr name_stops_s k_name_stops;
+
+// While a tag is copied: the byte that ends the input (1) and line ends, which become blanks (2).
+struct tag_bytes_s {
+  unsigned char kind[256] = {};
+  constexpr tag_bytes_s() {
+    kind[XML_END_OF_INPUT] = 1;
+    kind[static_cast<unsigned char>('\n')] = 2;
+    kind[static_cast<unsigned char>('\r')] = 2;
+  }
+};
+constexpr tag_bytes_s k_tag_bytes;
+
 }  // namespace
 
 // ---- xml_base_reader_c
@@ -50,24 +73,22 @@ bool xml_base_reader_c::read_tag() {
   std::memset(m_tag, 0, m_tag_used);
   m_tag_used = 0;
   m_tag_pos = 0;
-  // Up to the '<' (a byte 0xFF first ends the input), a window at a time.
+  // Up to the '<' (a byte 0xFF first ends the input), a window at a time. What stands between
+  // tags is mostly a line end and a few tabs: a plain loop finds the '<' soonest.
   for (;;) {
     if (m_next >= m_end && !_fill()) return false;
-    const size_t window = static_cast<size_t>(m_end - m_next);
-    const void* open = std::memchr(m_next, '<', window);
-    const size_t before = open == nullptr ? window : static_cast<size_t>(static_cast<const unsigned char*>(open) - m_next);
-    const void* end = std::memchr(m_next, XML_END_OF_INPUT, before);
-    if (end != nullptr) {
-      m_next = static_cast<const unsigned char*>(end) + 1;  // the end of the input is read
-      return false;
+    const unsigned char* at = m_next;
+    while (at < m_end && *at != '<' && *at != XML_END_OF_INPUT) ++at;
+    if (at == m_end) {
+      m_next = at;
+      continue;
     }
-    m_next += before;
-    if (open != nullptr) {
-      ++m_next;
-      break;
-    }
+    m_next = at + 1;
+    if (*at == XML_END_OF_INPUT) return false;  // the end of the input is read
+    break;
   }
-  // Then the tag up to its '>', line ends made blanks, copied a run at a time.
+  // Then the tag up to its '>', copied a window at a time: line ends become blanks, and a byte
+  // 0xFF ends the input.
   for (;;) {
     if (m_next >= m_end && !_fill()) {
       m_tag_used = m_tag_pos;
@@ -75,18 +96,25 @@ bool xml_base_reader_c::read_tag() {
     }
     const size_t window = static_cast<size_t>(m_end - m_next);
     const void* close = std::memchr(m_next, '>', window);
-    size_t run = close == nullptr ? window : static_cast<size_t>(static_cast<const unsigned char*>(close) - m_next);
-    const void* end = std::memchr(m_next, XML_END_OF_INPUT, run);
-    if (end != nullptr) run = static_cast<size_t>(static_cast<const unsigned char*>(end) - m_next);
+    const size_t run = close == nullptr ? window : static_cast<size_t>(static_cast<const unsigned char*>(close) - m_next);
     while (m_tag_capacity - 1 - m_tag_pos < run) _grow_tag();
     char* to = m_tag + m_tag_pos;
-    std::memcpy(to, m_next, run);
-    for (char* at = to; at < to + run; ++at) {
-      if (*at == '\n' || *at == '\r') *at = ' ';
+    size_t copied = 0;
+    bool ended = false;
+    for (; copied < run; ++copied) {
+      unsigned char c = m_next[copied];
+      if (k_tag_bytes.kind[c] != 0) {
+        if (k_tag_bytes.kind[c] == 1) {
+          ended = true;
+          break;
+        }
+        c = ' ';
+      }
+      to[copied] = static_cast<char>(c);
     }
-    m_tag_pos += run;
-    m_next += run;
-    if (end != nullptr) {
+    m_tag_pos += copied;
+    m_next += copied;
+    if (ended) {
       ++m_next;  // the end of the input is read
       m_tag_used = m_tag_pos;
       return false;
@@ -143,15 +171,17 @@ char* xml_base_reader_c::read_token(char delim, bool skip, bool quoted) {
   }
   for (; m_tag_pos < m_tag_capacity; ++m_tag_pos) {
     const char c = m_tag[m_tag_pos];
-    if (c == '\0') break;
-    if (c == delim) {
+    if (c == delim && c != '\0') {
       m_token_length = m_tag_pos - start;
       m_tag[m_tag_pos++] = '\0';
       return m_tag + start;
     }
-    if (blank_ends && is_blank(static_cast<unsigned char>(c))) {
-      m_tag_pos = entry;  // nothing taken: another delimiter may be tried from here
-      return nullptr;
+    if (k_name_stops.stops[static_cast<unsigned char>(c)]) {
+      if (c == '\0') break;
+      if (blank_ends) {
+        m_tag_pos = entry;  // nothing taken: another delimiter may be tried from here
+        return nullptr;
+      }
     }
   }
   if (delim == '\0') {
@@ -266,15 +296,24 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     delete node;
     return false;
   }
+  const bool views = m_sink != nullptr && m_sink->takes_attribute_views();
+  m_views.clear();
   while (!at_tag_end()) {
     const char* attribute = read_token('=', true, false);
     if (attribute == nullptr || !xml_document_c::validate_xml_name(attribute)) return false;
     const size_t attribute_length = m_token_length;
-    const char* value = read_token('"', true, true);
-    if (value == nullptr) return false;
+    const char* read = read_token('"', true, true);
+    if (read == nullptr) return false;
     size_t value_length = m_token_length;
-    value = m_translator.translate_from_xml(value, value_length);
-    node->add_read_attr(attribute, attribute_length, value, value_length);
+    const char* value = m_translator.translate_from_xml(read, value_length);
+    if (!views) {
+      node->add_read_attr(attribute, attribute_length, value, value_length);
+    } else {
+      // The name and an untranslated value stand in the tag until the next tag is read; a
+      // translation lives only until the next one, so the element's arena keeps it.
+      if (value != read) value = space.arena.copy(value, value_length);
+      m_views.push_back({attribute, value});
+    }
   }
   if (!skip_text) {
     utl_stream_c& text = m_text;
@@ -300,7 +339,11 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
       node->text << '\x01' << decoded;
     }
   }
-  if (m_sink != nullptr) m_sink->element_started(node);
+  if (views) {
+    m_sink->element_started_with(node, m_views.data(), m_views.size());
+  } else if (m_sink != nullptr) {
+    m_sink->element_started(node);
+  }
   if (empty) {
     node->closed = true;
     if (m_sink != nullptr) m_sink->element_ended();

@@ -7,6 +7,7 @@
 #include "xml/xml_doc.h"
 
 #include <cstddef>
+#include <vector>
 #include <memory>
 
 // What read_char gives at the end of the input (a byte 0xFF in the input ends it too).
@@ -68,6 +69,8 @@ class xml_base_reader_c {
   // next tag, so a huge tag once read does not make every later tag cost its size.
   size_t m_tag_used = 0;
   size_t m_token_length = 0;
+  // The attributes of the element being read, for a sink that takes them as views.
+  std::vector<xml_element_sink_c::attribute_view_s> m_views;
   xml_special_characters_c m_translator;
   // An element's text as it is read (one buffer for the whole document).
   utl_stream_c m_text{utl_stream_c::NO_BUFFER};

@@ -180,8 +180,10 @@ class xml_tree_ct : public generic_tree_ct<T> {
   virtual bool _keeps_content_plain(T* /*item*/) const { return false; }
 
   // The item of one element: its name, its attributes in order and its text; no children.
-  T* _item_of(xml_node_c* node) {
+  // The item of a parse node; attributes handed over as views come before the node's own.
+  T* _item_of(xml_node_c* node, const xml_element_sink_c::attribute_view_s* attributes = nullptr, size_t count = 0) {
     T* item = new T(node->name);
+    _take_views(attributes, count, item);
     _take_content(node, item);
     return item;
   }
@@ -192,6 +194,9 @@ class xml_tree_ct : public generic_tree_ct<T> {
       }
     }
     if (node->text.length() > 0) item->set_text(node->text.c_str());
+  }
+  static void _take_views(const xml_element_sink_c::attribute_view_s* attributes, size_t count, xml_item_c* item) {
+    for (size_t i = 0; i < count; ++i) item->set_attr(attributes[i].name, attributes[i].value);
   }
   static void _plain_children(xml_node_c* node, xml_item_c* parent) {
     for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
@@ -235,14 +240,18 @@ class xml_tree_ct : public generic_tree_ct<T> {
     item_builder_c(const item_builder_c&) = delete;
     item_builder_c& operator=(const item_builder_c&) = delete;
 
-    void element_started(xml_node_c* element) override {
+    void element_started(xml_node_c* element) override { element_started_with(element, nullptr, 0); }
+    bool takes_attribute_views() const override { return true; }
+    void element_started_with(xml_node_c* element, const xml_element_sink_c::attribute_view_s* attributes,
+                              size_t count) override {
       xml_item_c* parent = m_open.empty() ? nullptr : m_open.back();
       xml_item_c* item = nullptr;
       if (m_open.size() >= m_plain_from) {
         item = xml_item_c::add_child(element->name, parent);
+        _take_views(attributes, count, item);
         _take_content(element, item);
       } else {
-        T* typed = m_tree._item_of(element);
+        T* typed = m_tree._item_of(element, attributes, count);
         if (parent == nullptr) {
           m_root = typed;
         } else {

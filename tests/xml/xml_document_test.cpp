@@ -420,6 +420,38 @@ TEST_F(xml_document_test, two_threads_edit_two_nodes_of_a_read_document) {
   }
 }
 
+// A sink that takes attributes as views gets the same attributes a node would carry, each value
+// whole even when several of one element were translated, from a file and from a text; its nodes
+// carry none.
+TEST_F(xml_document_test, a_sink_that_takes_views_gets_every_attribute_as_read) {
+  struct viewer_c : xml_element_sink_c {
+    void element_started(xml_node_c*) override { ADD_FAILURE() << "the views were not used"; }
+    bool takes_attribute_views() const override { return true; }
+    void element_started_with(xml_node_c* element, const attribute_view_s* attributes, size_t count) override {
+      seen += element->name;
+      for (size_t i = 0; i < count; ++i) seen += std::string(" ") + attributes[i].name + "=" + attributes[i].value;
+      if (element->text.length() > 0) seen += std::string(" [") + element->text.c_str() + "]";
+      seen += ";";
+      node_attributes += element->attributes != nullptr ? 1 : 0;
+    }
+    void element_ended() override {}
+    std::string seen;
+    int node_attributes = 0;
+  };
+  const std::string body =
+      "<r a=\"&lt;1&gt;\" b=\"plain\" c=\"&amp;&amp;\" d=\"\"><e x=\"&quot;q&quot;\" y=\"2\">t &amp; u</e><f/></r>";
+  const std::string text = std::string(k_declaration) + body;
+  const std::string path = m_dir.file("views.xml");
+  write_text_file(path, text);
+  viewer_c from_file, from_text;
+  xml_document_c file_doc, text_doc;
+  ASSERT_TRUE(file_doc.load(path.c_str(), &from_file));
+  ASSERT_TRUE(text_doc.load_from_str(text.c_str(), &from_text));
+  EXPECT_EQ(from_file.seen, "r a=<1> b=plain c=&& d=;e x=\"q\" y=2 [t & u];f;");
+  EXPECT_EQ(from_text.seen, "r a=<1> b=plain c=&& d=;e x=\"q\" y=2;f;");  // a text load keeps no element text
+  EXPECT_EQ(from_file.node_attributes + from_text.node_attributes, 0);
+}
+
 TEST_F(xml_document_test, a_sink_gets_every_element_in_order_and_little_memory_is_held) {
   struct recorder_c : xml_element_sink_c {
     void element_started(xml_node_c* element) override {
