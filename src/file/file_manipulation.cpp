@@ -212,10 +212,13 @@ DWORD read_file(const char* path, std::string& out, size_t most) {
       error = ERROR_FILE_TOO_LARGE;
       break;
     }
-    if (out.capacity() < at + step) out.reserve(at + step);
-    out.resize(at + step);
+    // The room left after a read is used first: the read that finds the end of a small file
+    // needs no larger buffer.
+    if (out.capacity() - at < 512) out.reserve(at + step);
+    const size_t room = out.capacity() - at;
+    out.resize(at + room);
     DWORD got = 0;
-    if (!ReadFile(file, &out[at], static_cast<DWORD>(step), &got, nullptr)) {
+    if (!ReadFile(file, &out[at], static_cast<DWORD>(room), &got, nullptr)) {
       error = GetLastError();
       break;
     }

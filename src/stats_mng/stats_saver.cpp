@@ -352,6 +352,18 @@ const char* attribute_text(xml_node_c* node, const char* name, bool& found) {
 
 }  // namespace
 
+namespace {
+
+// A value read from a state file, converted as a configuration value converts it (a short text
+// needs no allocation).
+value_c value_of(const char* text) {
+  value_c value;
+  value.set_text(text);
+  return value;
+}
+
+}  // namespace
+
 bool stats_saver_ex_c::_get_state_timestamp(const char* path, unsigned* state_index, int64_t* time, bool* synced) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::_get_state_timestamp", k_file);
   *time = 0;
@@ -382,7 +394,7 @@ bool stats_saver_ex_c::_get_state_timestamp(const char* path, unsigned* state_in
   bool found = false;
   const char* text = attribute_text(element, "IsSyncReplicated", found);
   if (found) {
-    *synced = labeled_value_c("IsSyncReplicated", text).as_bool();
+    *synced = value_of(text).as_bool();
   } else {
     tr.print_nl(ZQTR_PROGRESS, __LINE__, "Fail to get the label IsSyncReplicated in the file %s.", path);
   }
@@ -391,9 +403,9 @@ bool stats_saver_ex_c::_get_state_timestamp(const char* path, unsigned* state_in
     tr.print_nl(ZQTR_PROGRESS, __LINE__, "Fail to get the label State in the file %s.", path);
     return false;
   }
-  state_index_from_name(labeled_value_c("State", text).as_string(), state_index);
+  state_index_from_name(value_of(text).as_string(), state_index);
   text = attribute_text(element, "IsSyncReplicatedTime", found);
-  if (found) *time = labeled_value_c("IsSyncReplicatedTime", text).as_int64();
+  if (found) *time = value_of(text).as_int64();
   return true;
 }
 

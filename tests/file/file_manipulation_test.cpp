@@ -204,6 +204,30 @@ TEST_F(file_manipulation_test, a_wanted_compression_without_a_handle_is_a_failur
   EXPECT_NE(attributes(path) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
 
+// A whole file read at once, at sizes around the first read's buffer and the room a read leaves:
+// every byte comes back; a file over the limit, a directory and a missing file are errors.
+TEST_F(file_manipulation_test, read_file_takes_whole_files_of_any_size) {
+  for (size_t size : {0u, 1u, 3583u, 3584u, 3585u, 4095u, 4096u, 4097u, 69632u, 200001u}) {
+    SCOPED_TRACE(size);
+    std::string content(size, '\0');
+    for (size_t i = 0; i < size; ++i) content[i] = static_cast<char>('a' + (i * 7) % 26);
+    const std::string path = m_dir.file("whole_" + std::to_string(size));
+    write_text_file(path, content);
+    std::string read;
+    ASSERT_EQ(file_manipulation_n::read_file(path.c_str(), read, 1u << 20), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(read.size(), size);
+    EXPECT_TRUE(read == content);
+    if (size > 70000) {
+      EXPECT_EQ(file_manipulation_n::read_file(path.c_str(), read, 70000), static_cast<DWORD>(ERROR_FILE_TOO_LARGE));
+      EXPECT_TRUE(read.empty());
+    }
+  }
+  std::string read = "left over";
+  EXPECT_TRUE(file_manipulation_n::is_missing_error(file_manipulation_n::read_file(m_dir.file("none").c_str(), read, 100)));
+  EXPECT_NE(file_manipulation_n::read_file(m_dir.path().c_str(), read, 100), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_TRUE(read.empty());
+}
+
 TEST_F(file_manipulation_test, existence_of_files_directories_and_missing_paths) {
   write_text_file(m_dir.file("a.txt"), "a");
   EXPECT_TRUE(file_manipulation_n::if_exists(m_dir.file("a.txt").c_str(), nullptr));
