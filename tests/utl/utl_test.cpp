@@ -1,5 +1,6 @@
 #include "utl/multi_lang.h"
 #include "utl/time_span.h"
+#include "utl/shared_texts.h"
 #include "utl/utl.h"
 #include "utl/utl_stream.h"
 #include "utl/win_internals.h"
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 using namespace test_support_n;
 
@@ -259,6 +261,38 @@ TEST(win_internals, compression_information_of_a_file) {
   CloseHandle(h);
   EXPECT_FALSE(win_internals_n::query_info_file(nullptr, info));
   EXPECT_FALSE(win_internals_n::query_info_file(INVALID_HANDLE_VALUE, info));
+}
+
+// A shared table finds every entry itself (not a copy), among entries that begin alike, and nothing
+// for texts that only begin or end like one; a table too large for its index is searched in order.
+TEST(shared_texts, entries_are_found_by_their_first_byte_then_whole) {
+  static const char* const small[] = {"check_if", "case", "check_kids_if_val", "", "c", "val", "variable"};
+  std::vector<std::string> many_texts;
+  for (int i = 0; i < 300; ++i) many_texts.push_back("t" + std::to_string(i));
+  many_texts.push_back("check_if");
+  std::vector<const char*> many;
+  for (const std::string& t : many_texts) many.push_back(t.c_str());
+  struct table_s {
+    const char* const* texts;
+    size_t count;
+  } tables[] = {{small, sizeof small / sizeof small[0]}, {many.data(), many.size()}};
+  for (const table_s& table : tables) {
+    SCOPED_TRACE(table.count);
+    shared_texts_c shared;
+    shared.set(table.texts, table.count);
+    for (size_t i = 0; i < table.count; ++i) EXPECT_EQ(shared.find(table.texts[i]), table.texts[i]);
+    for (const char* absent : {"check", "check_if_", "cas", "va", "x", "t300"}) EXPECT_EQ(shared.find(absent), nullptr) << absent;
+    const std::string copy = "check_if";
+    EXPECT_EQ(shared.find(copy.c_str()), table.count == 7 ? small[0] : many.back());
+    bool was_shared = true;
+    const char* own = shared.share_or_copy("not there", was_shared);
+    EXPECT_FALSE(was_shared);
+    EXPECT_STREQ(own, "not there");
+    delete[] own;
+  }
+  shared_texts_c empty;
+  empty.set(nullptr, 5);
+  EXPECT_EQ(empty.find("check_if"), nullptr);
 }
 
 }  // namespace
