@@ -14,9 +14,11 @@
 #include <libxml/tree.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -68,6 +70,21 @@ const std::string& template_file() {
   return path;
 }
 
+// One run of the probe: the microseconds and page faults it measured; false when it failed.
+bool run_probe(const std::string& command, double& micros, long& faults) {
+  FILE* probe = popen(command.c_str(), "r");
+  const bool read = probe != nullptr && std::fscanf(probe, "%lf %ld", &micros, &faults) == 2;
+  const int status = probe == nullptr ? -1 : pclose(probe);
+  return read && status == 0;
+}
+
+double median_of(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
 // Runs the probe once per iteration and takes the time it measured inside its fresh process
 // (process start and exit are not counted); reports the page faults of the step too.
 void fresh_process(benchmark::State& state, const char* what, const std::string& path) {
@@ -78,12 +95,9 @@ void fresh_process(benchmark::State& state, const char* what, const std::string&
   const std::string command = std::string(STATS_MNG_FRESH_PROCESS_PROBE) + " " + what + " '" + path + "'";
   double faults = 0;
   for (auto _ : state) {
-    FILE* probe = popen(command.c_str(), "r");
     double micros = 0;
     long step_faults = 0;
-    const bool read = probe != nullptr && std::fscanf(probe, "%lf %ld", &micros, &step_faults) == 2;
-    const int status = probe == nullptr ? -1 : pclose(probe);
-    if (!read || status != 0) {
+    if (!run_probe(command, micros, step_faults)) {
       state.SkipWithError("the probe failed");
       return;
     }
@@ -91,6 +105,39 @@ void fresh_process(benchmark::State& state, const char* what, const std::string&
     faults += static_cast<double>(step_faults);
   }
   state.counters["page_faults"] = benchmark::Counter(faults, benchmark::Counter::kAvgIterations);
+}
+
+// Both fresh processes in each iteration, one right after the other (which goes first alternates):
+// a machine whose speed drifts over seconds slows both alike, so the median of the pairs' ratios is
+// the steadiest figure of the two (ratio_median). The iteration time is the library's load.
+void BM_fresh_process_pairs(benchmark::State& state) {
+  const std::string& path = template_file();
+  if (path.empty()) {
+    state.SkipWithError("no template file");
+    return;
+  }
+  const std::string ours = std::string(STATS_MNG_FRESH_PROCESS_PROBE) + " library '" + STATS_MNG_SHARED_LIBRARY + "'";
+  const std::string theirs = std::string(STATS_MNG_FRESH_PROCESS_PROBE) + " libxml2 '" + path + "'";
+  std::vector<double> ours_times, theirs_times, ratios;
+  bool ours_first = true;
+  for (auto _ : state) {
+    double ours_micros = 0, theirs_micros = 0;
+    long faults = 0;
+    const bool ran = ours_first ? run_probe(ours, ours_micros, faults) && run_probe(theirs, theirs_micros, faults)
+                                : run_probe(theirs, theirs_micros, faults) && run_probe(ours, ours_micros, faults);
+    if (!ran || theirs_micros <= 0) {
+      state.SkipWithError("the probe failed");
+      return;
+    }
+    ours_first = !ours_first;
+    state.SetIterationTime(ours_micros / 1e6);
+    ours_times.push_back(ours_micros);
+    theirs_times.push_back(theirs_micros);
+    ratios.push_back(ours_micros / theirs_micros);
+  }
+  state.counters["ours_us"] = median_of(ours_times);
+  state.counters["libxml2_us"] = median_of(theirs_times);
+  state.counters["ratio_median"] = median_of(ratios);
 }
 
 void BM_fresh_process_library_load(benchmark::State& state) {
@@ -190,6 +237,7 @@ BENCHMARK(BM_load_and_check_default_scenario)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_library_load)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_fresh_process_library_load)->UseManualTime()->Iterations(40)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_fresh_process_libxml2_parse_template)->UseManualTime()->Iterations(40)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_fresh_process_pairs)->UseManualTime()->Iterations(40)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_libxml2_parse_template)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ours_build_configurator)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ours_read_template_tree)->Unit(benchmark::kMicrosecond);

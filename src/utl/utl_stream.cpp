@@ -137,6 +137,15 @@ bool utl_stream_c::append(const char* data, size_t n) {
   return true;
 }
 
+char* utl_stream_c::release(uint64_t& length) {
+  char* buffer = m_buffer;
+  length = buffer != nullptr ? m_length : 0;
+  m_buffer = nullptr;
+  m_length = 0;
+  m_capacity = 0;
+  return buffer;
+}
+
 bool utl_stream_c::append_then(const char* data, size_t n, char end) {
   if ((m_buffer == nullptr || m_capacity < m_length + n + 2 || n >= m_capacity) && !_add_memory(n + 1)) return false;
   std::memcpy(m_buffer + m_length, data, n);

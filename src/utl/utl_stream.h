@@ -87,6 +87,9 @@ class utl_stream_c : public zq_stream_c {
   bool _add_memory(uint64_t n);
   // Appends n bytes; false when memory could not be had.
   bool append(const char* data, size_t n);
+  // Hands the text's memory (free it with std::free; null when there is none) and its length to
+  // the caller; the buffer is left empty, without memory.
+  char* release(uint64_t& length);
   // Appends n bytes that are not this buffer's own, then the byte end (a line and its line feed);
   // false when memory could not be had.
   bool append_then(const char* data, size_t n, char end);

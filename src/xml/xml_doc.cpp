@@ -196,20 +196,36 @@ bool xml_document_c::_read_file_content(xml_base_reader_c& reader) {
 
 bool xml_document_c::load_from_str(const char* text) { return load_from_str(text, nullptr); }
 
-bool xml_document_c::load_from_str(const char* text, xml_element_sink_c* sink) {
-  ZQTR_SCOPE(tr, "xml_document_c::load_from_str", k_file);
-  if (text == nullptr || text[0] == '\0') return false;
-  xml_stream_reader_c reader(this, text);
+namespace {
+
+// The read of a text by its stream reader, with the text's messages.
+bool read_text(xml_stream_reader_c& reader, xml_element_sink_c* sink, zqtr_entry_c& tr) {
   reader.set_sink(sink);
   if (!reader.read_declaration()) {
     tr.print(ZQTR_FAIL, __LINE__, "Error in DECLARATION header of XML string\n");
     return false;
   }
   if (!reader.read_element(nullptr, true)) {
-    tr.print(ZQTR_FAIL, __LINE__, "Can not parse XML string, \n%s\n", text);
+    tr.print(ZQTR_FAIL, __LINE__, "Can not parse XML string, \n%s\n", reader.text());
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool xml_document_c::load_from_str(const char* text, xml_element_sink_c* sink) {
+  ZQTR_SCOPE(tr, "xml_document_c::load_from_str", k_file);
+  if (text == nullptr || text[0] == '\0') return false;
+  xml_stream_reader_c reader(this, text);
+  return read_text(reader, sink, tr);
+}
+
+bool xml_document_c::load_from_taken_text(utl_stream_c& text, xml_element_sink_c* sink) {
+  ZQTR_SCOPE(tr, "xml_document_c::load_from_str", k_file);
+  if (text.length() == 0) return false;
+  xml_stream_reader_c reader(this, text);
+  return read_text(reader, sink, tr);
 }
 
 bool xml_document_c::add_node(xml_node_c* node, xml_node_c* parent) {

@@ -66,6 +66,8 @@ class xml_element_sink_c {
   virtual void element_ended() = 0;
 };
 
+class xml_stream_reader_c;
+
 class xml_document_c {
  public:
   xml_document_c() = default;
@@ -84,6 +86,9 @@ class xml_document_c {
   // still comes to the document).
   bool load(const char* path, xml_element_sink_c* sink);
   bool load_from_str(const char* text, xml_element_sink_c* sink);
+  // load_from_str of a buffer's text that the reader takes over instead of copying it (the
+  // buffer is left empty): for a text made only to be read.
+  bool load_from_taken_text(utl_stream_c& text, xml_element_sink_c* sink);
   void set_version(const char* s);
   void set_encoding(const char* s);
   void set_style_sheet(const char* s);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -410,16 +411,25 @@ bool xml_file_reader_c::open_xml(const char* path) {
 xml_stream_reader_c::xml_stream_reader_c(xml_document_c* document, const char* text) : xml_base_reader_c(document) {
   if (text == nullptr) return;
   const size_t length = std::strlen(text);
-  m_text = new char[length + 1];
+  m_text = static_cast<char*>(std::malloc(length + 1));
+  if (m_text == nullptr) throw std::bad_alloc();
   std::memcpy(m_text, text, length + 1);
   m_begin = m_next = reinterpret_cast<const unsigned char*>(m_text);
   m_end = m_next + length;
 }
 
-xml_stream_reader_c::~xml_stream_reader_c() { delete[] m_text; }
+xml_stream_reader_c::xml_stream_reader_c(xml_document_c* document, utl_stream_c& taken) : xml_base_reader_c(document) {
+  uint64_t length = 0;
+  m_text = taken.release(length);
+  if (m_text == nullptr) return;
+  m_begin = m_next = reinterpret_cast<const unsigned char*>(m_text);
+  m_end = m_next + length;
+}
+
+xml_stream_reader_c::~xml_stream_reader_c() { std::free(m_text); }
 
 void xml_stream_reader_c::reset() {
   xml_base_reader_c::reset();
-  delete[] m_text;
+  std::free(m_text);
   m_text = nullptr;
 }

@@ -108,6 +108,10 @@ class xml_stream_reader_c : public xml_base_reader_c {
  public:
   // Reads a copy of text, all of it one window.
   xml_stream_reader_c(xml_document_c* document, const char* text);
+  // Reads the text of a buffer that the reader takes over (the buffer is left empty): the text is
+  // the reader's own without a second copy of it.
+  xml_stream_reader_c(xml_document_c* document, utl_stream_c& taken);
+  const char* text() const { return m_text; }
   ~xml_stream_reader_c() override;
   void reset() override;
 

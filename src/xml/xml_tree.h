@@ -93,6 +93,12 @@ class xml_tree_ct : public generic_tree_ct<T> {
         [text](xml_document_c& doc, item_builder_c& builder) { return doc.load_from_str(text, &builder); });
   }
 
+  // load_from_str of a buffer's text that the reader takes over (the buffer is left empty).
+  bool load_from_taken_text(utl_stream_c& text) {
+    return _load_streamed(
+        [&text](xml_document_c& doc, item_builder_c& builder) { return doc.load_from_taken_text(text, &builder); });
+  }
+
   virtual bool load(const char* path) {
     return _load_streamed([path](xml_document_c& doc, item_builder_c& builder) { return doc.load(path, &builder); });
   }

@@ -266,4 +266,23 @@ TEST(utl_stream, a_line_and_its_end_appended_together) {
   }
 }
 
+// A released text is the caller's (freed with free); the buffer starts again without memory.
+TEST(utl_stream, a_released_text_goes_to_the_caller) {
+  utl_stream_c out;
+  out << "some text";
+  uint64_t length = 0;
+  char* text = out.release(length);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(length, 9u);
+  EXPECT_STREQ(text, "some text");
+  std::free(text);
+  EXPECT_EQ(out.length(), 0u);
+  EXPECT_EQ(out.capacity(), 0u);
+  EXPECT_STREQ(out.c_str(), "");
+  EXPECT_EQ(out.release(length), nullptr);
+  EXPECT_EQ(length, 0u);
+  out << "more";
+  EXPECT_STREQ(out.c_str(), "more");
+}
+
 }  // namespace

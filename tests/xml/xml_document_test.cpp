@@ -2,6 +2,7 @@
 #include "file/file.h"
 #include "xml/xml_doc.h"
 #include "xml/xml_reader.h"
+#include "xml/xml_tree.h"
 
 #include "support/temp_dir.h"
 #include "support/trace_capture.h"
@@ -159,6 +160,13 @@ TEST_F(xml_document_test, failures_say_what_failed) {
   EXPECT_TRUE(capture.has(ZQTR_FAIL, "Can not parse XML string, \n<?xml version=\"1.0\"?><a></b>"));
   EXPECT_FALSE(doc.load_from_str("<a/>"));
   EXPECT_TRUE(capture.has(ZQTR_FAIL, "Error in DECLARATION header of XML string"));
+  // A text the reader takes over says the same, with its text.
+  utl_stream_c taken;
+  taken << "<?xml version=\"1.0\"?><c></d>";
+  EXPECT_FALSE(doc.load_from_taken_text(taken, nullptr));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Can not parse XML string, \n<?xml version=\"1.0\"?><c></d>"));
+  EXPECT_EQ(taken.length(), 0u);
+  EXPECT_FALSE(doc.load_from_taken_text(taken, nullptr));  // nothing left to read
   EXPECT_FALSE(load(doc, std::string(k_declaration) + "<a></b>"));
   EXPECT_TRUE(capture.has(ZQTR_FAIL, "Can not parse XML file"));
   EXPECT_FALSE(load(doc, "<a/>"));
@@ -450,6 +458,22 @@ TEST_F(xml_document_test, a_sink_that_takes_views_gets_every_attribute_as_read) 
   EXPECT_EQ(from_file.seen, "r a=<1> b=plain c=&& d=;e x=\"q\" y=2 [t & u];f;");
   EXPECT_EQ(from_text.seen, "r a=<1> b=plain c=&& d=;e x=\"q\" y=2;f;");  // a text load keeps no element text
   EXPECT_EQ(from_file.node_attributes + from_text.node_attributes, 0);
+}
+
+// A typed tree read from a buffer its reader takes over is the tree read from a copy of the text;
+// the buffer is left empty and can be filled again.
+TEST_F(xml_document_test, a_taken_text_reads_as_a_copied_one) {
+  const std::string text = std::string(k_declaration) + "<r a=\"1\"><e b=\"&lt;x&gt;\">t</e><f/></r>";
+  xml_tree_c copied, taken_tree;
+  ASSERT_TRUE(copied.load_from_str(text.c_str()));
+  utl_stream_c buffer;
+  buffer << text.c_str();
+  ASSERT_TRUE(taken_tree.load_from_taken_text(buffer));
+  EXPECT_TRUE(copied.is_equal(taken_tree));
+  EXPECT_EQ(buffer.length(), 0u);
+  EXPECT_STREQ(buffer.c_str(), "");
+  buffer << "again";
+  EXPECT_STREQ(buffer.c_str(), "again");
 }
 
 TEST_F(xml_document_test, a_sink_gets_every_element_in_order_and_little_memory_is_held) {
