@@ -45,7 +45,7 @@ class value_c {
   size_t text_capacity() const { return m_capacity; }
   // Texts up to this many bytes (with their end) live inside the value, without an allocation:
   // most values of a configuration are short ("True", "Text", "0", a label).
-  static constexpr uint32_t k_inline_capacity = 20;
+  static constexpr uint32_t k_inline_capacity = 16;
 
  protected:
   // The number as a signed 64-bit value for a read, parsing a text first; false when there is
@@ -57,11 +57,12 @@ class value_c {
   // Copies s into the text buffer (null empties it); type, number and error stay as they are.
   void _store_text(const char* s);
 
+  // Packed so that a labelled value takes 56 bytes (thousands of them make a configuration).
   char* m_text = nullptr;  // null, m_inline or an allocated buffer of m_capacity bytes
   int64_t m_number = 0;
   uint32_t m_capacity = 0;
-  uint32_t m_type = UNDEFINED;
-  uint32_t m_error = 1;
+  uint8_t m_type = UNDEFINED;
+  uint8_t m_error = 1;
 
  private:
   char m_inline[k_inline_capacity];
@@ -97,8 +98,9 @@ class labeled_value_c : public value_c {
   static bool is_equal(const labeled_value_c& a, const labeled_value_c& b);
 
  private:
-  const char* m_label = nullptr;
+  // The flag first: it fits in the space the value leaves after its own members.
   bool m_label_shared = false;
+  const char* m_label = nullptr;
 };
 
 #endif

@@ -31,7 +31,10 @@ const char* const xmc_item_c::k_element_names[] = {"data",     "object",     "ti
 const size_t xmc_item_c::k_element_name_count = sizeof k_element_names / sizeof k_element_names[0];
 
 xmc_item_c::xmc_item_c(const char* name)
-    : xml_item_c(name), m_kind(kind_of_name(name)), m_value_type(TYPE_NONE), m_enum_index(ENUM_NONE) {}
+    : xml_item_c(name),
+      m_kind(static_cast<uint8_t>(kind_of_name(name))),
+      m_value_type(TYPE_NONE),
+      m_enum_index(ENUM_NONE) {}
 
 xmc_item_c::xmc_item_c(const xmc_item_c& source, bool deep)
     : xml_item_c(source, false),
@@ -73,7 +76,9 @@ void xmc_item_c::_apply_rules(const char* label) {
         label_is(get_attr(2), "type")) {
       m_well_formed = 1;
     }
-    m_value_type = xmc_enum_c::value_type(attr_text(this, "type"), &m_enum_index);
+    uint32_t enum_index = ENUM_NONE;
+    m_value_type = static_cast<uint8_t>(xmc_enum_c::value_type(attr_text(this, "type"), &enum_index));
+    m_enum_index = static_cast<uint8_t>(enum_index);
   }
 }
 

@@ -78,10 +78,11 @@ class xmc_item_c final : public xml_item_c {
  private:
   void _apply_rules(const char* label);
 
-  uint32_t m_kind;
-  uint32_t m_value_type;
-  uint32_t m_enum_index;
-  uint32_t m_well_formed = 0;
+  // Bytes (every value fits one): they take the space the item's base leaves at its end.
+  uint8_t m_kind;
+  uint8_t m_value_type;
+  uint8_t m_enum_index;
+  uint8_t m_well_formed = 0;
 };
 
 // A configuration tree: every element becomes an xmc_item_c, except that the content of an

@@ -96,13 +96,14 @@ class xml_item_c : public generic_node_c {
   void _set_name(const char* name);
 
   const char* m_name = nullptr;
-  bool m_name_shared = false;
   char* m_text = nullptr;
   array_ct<labeled_value_c> m_attributes;
   // From k_indexed_attributes attributes on, labels are found through an index (setting n
   // attributes one by one stays linear). An attribute's label is never changed in place.
   struct attr_index_s;
   std::unique_ptr<attr_index_s> m_attr_index;
+  // Last: a derived item's own small members take the space after it.
+  bool m_name_shared = false;
 };
 
 // Links and unlinks nodes of an item tree; owns its root only when told so.
