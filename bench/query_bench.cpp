@@ -3,7 +3,8 @@
 //   of the lock file, one lock test, close), and the older, fuller one: the lock file opened and
 //   closed as reader and as writer with the whole share-mode check of the lock protocol;
 // - get_scenario_state_index and is_sync_replicated: stat of the directory, then open, read and
-//   close of both state files (the scenario's own and its parent directory's).
+//   close of both state files (the scenario's own and its parent directory's); and that floor with
+//   the least share-mode check per file (a read registered, a denying holder looked for).
 #include "stats_mng/stats_mng.h"
 #include "stats_mng/stats_saver.h"
 #include "stats_mng/stats_saver_lock.h"
@@ -157,6 +158,30 @@ void BM_state_query_syscall_floor(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_state_query_syscall_floor);
+
+// The least a reader that honours share modes can do more than the floor: per state file, register
+// its read and test for a holder that denies reading (no gate, no look at the file's kind first).
+bool read_whole_share_checked(const std::string& path, char* buffer, size_t size) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = take(fd, 1, 1) && free_of_others(fd, 4, 1);
+  ok = ok && ::read(fd, buffer, size) > 0;
+  ::close(fd);
+  return ok;
+}
+
+void BM_state_query_share_check_floor(benchmark::State& state) {
+  scenario_c scenario;
+  char buffer[4096];
+  for (auto _ : state) {
+    struct stat st;
+    bool ok = ::stat(scenario.child().c_str(), &st) == 0 &&
+              read_whole_share_checked(scenario.child_state(), buffer, sizeof buffer) &&
+              read_whole_share_checked(scenario.parent_state(), buffer, sizeof buffer);
+    benchmark::DoNotOptimize(ok);
+  }
+}
+BENCHMARK(BM_state_query_share_check_floor);
 
 void BM_get_scenario_state_index(benchmark::State& state) {
   scenario_c scenario;
