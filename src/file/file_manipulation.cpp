@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <memory>
@@ -215,7 +216,7 @@ DWORD read_file(const char* path, std::string& out, size_t most) {
     // The room left after a read is used first: the read that finds the end of a small file
     // needs no larger buffer.
     if (out.capacity() - at < 512) out.reserve(at + step);
-    const size_t room = out.capacity() - at;
+    const size_t room = std::min(out.capacity() - at, step);
     out.resize(at + room);
     DWORD got = 0;
     if (!ReadFile(file, &out[at], static_cast<DWORD>(room), &got, nullptr)) {

@@ -222,8 +222,8 @@ bool xml_document_c::load_from_str(const char* text, xml_element_sink_c* sink) {
 }
 
 bool xml_document_c::load_from_taken_text(utl_stream_c& text, xml_element_sink_c* sink) {
-  ZQTR_SCOPE(tr, "xml_document_c::load_from_str", k_file);
-  if (text.length() == 0) return false;
+  ZQTR_SCOPE(tr, "xml_document_c::load_from_taken_text", k_file);
+  if (text.c_str()[0] == '\0') return false;
   xml_stream_reader_c reader(this, text);
   return read_text(reader, sink, tr);
 }

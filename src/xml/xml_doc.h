@@ -86,8 +86,8 @@ class xml_document_c {
   // still comes to the document).
   bool load(const char* path, xml_element_sink_c* sink);
   bool load_from_str(const char* text, xml_element_sink_c* sink);
-  // load_from_str of a buffer's text that the reader takes over instead of copying it (the
-  // buffer is left empty): for a text made only to be read.
+  // load_from_str of a buffer's text (up to its first zero byte, as there) that the reader takes
+  // over instead of copying it (the buffer is left empty): for a text made only to be read.
   bool load_from_taken_text(utl_stream_c& text, xml_element_sink_c* sink);
   void set_version(const char* s);
   void set_encoding(const char* s);

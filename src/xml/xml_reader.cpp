@@ -415,7 +415,7 @@ xml_stream_reader_c::xml_stream_reader_c(xml_document_c* document, const char* t
   if (m_text == nullptr) throw std::bad_alloc();
   std::memcpy(m_text, text, length + 1);
   m_begin = m_next = reinterpret_cast<const unsigned char*>(m_text);
-  m_end = m_next + length;
+  m_end = m_next + std::strlen(m_text);
 }
 
 xml_stream_reader_c::xml_stream_reader_c(xml_document_c* document, utl_stream_c& taken) : xml_base_reader_c(document) {
@@ -423,7 +423,8 @@ xml_stream_reader_c::xml_stream_reader_c(xml_document_c* document, utl_stream_c&
   m_text = taken.release(length);
   if (m_text == nullptr) return;
   m_begin = m_next = reinterpret_cast<const unsigned char*>(m_text);
-  m_end = m_next + length;
+  // The text ends at its first zero byte, as a copied text does.
+  m_end = m_next + std::strlen(m_text);
 }
 
 xml_stream_reader_c::~xml_stream_reader_c() { std::free(m_text); }

@@ -474,6 +474,17 @@ TEST_F(xml_document_test, a_taken_text_reads_as_a_copied_one) {
   EXPECT_STREQ(buffer.c_str(), "");
   buffer << "again";
   EXPECT_STREQ(buffer.c_str(), "again");
+  // A text ends at its first zero byte either way: what follows one is not read.
+  const std::string with_zero[] = {std::string(k_declaration) + "<a>" + '\0' + "</a>",
+                                   std::string(k_declaration) + '\0' + "<a/>", std::string(1, '\0') + text,
+                                   std::string(k_declaration) + "<a/>" + '\0' + "junk"};
+  for (const std::string& bytes : with_zero) {
+    SCOPED_TRACE(bytes.substr(0, bytes.find('\0')));
+    xml_document_c from_copy, from_taken;
+    utl_stream_c held;
+    ASSERT_TRUE(held.append(bytes.data(), bytes.size()));
+    EXPECT_EQ(from_taken.load_from_taken_text(held, nullptr), from_copy.load_from_str(bytes.c_str()));
+  }
 }
 
 TEST_F(xml_document_test, a_sink_gets_every_element_in_order_and_little_memory_is_held) {
