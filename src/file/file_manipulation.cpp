@@ -11,10 +11,10 @@
 #include "utl/time_span.h"
 #include "utl/utl.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <memory>

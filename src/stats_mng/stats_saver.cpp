@@ -350,10 +350,6 @@ const char* attribute_text(xml_node_c* node, const char* name, bool& found) {
   return value;
 }
 
-}  // namespace
-
-namespace {
-
 // A value read from a state file, converted as a configuration value converts it (a short text
 // needs no allocation).
 value_c value_of(const char* text) {

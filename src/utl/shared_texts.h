@@ -17,8 +17,7 @@ class shared_texts_c {
     // Entries are found by their first byte: each byte leads to the first entry that begins with it,
     // each entry to the next with the same first byte (positions + 1; 0 ends a chain).
     for (unsigned char& first : m_first) first = 0;
-    m_indexed = m_count <= k_most_indexed;
-    if (!m_indexed) return;
+    if (!_indexed()) return;
     for (size_t i = m_count; i > 0; --i) {
       const unsigned char byte = static_cast<unsigned char>(m_texts[i - 1][0]);
       m_next[i - 1] = m_first[byte];
@@ -31,7 +30,7 @@ class shared_texts_c {
   }
   // The entry equal to text, or null.
   const char* find(const char* text) const {
-    if (m_indexed) {
+    if (_indexed()) {
       for (unsigned char at = m_first[static_cast<unsigned char>(text[0])]; at != 0; at = m_next[at - 1]) {
         if (utl_n::same_text(m_texts[at - 1], text)) return m_texts[at - 1];
       }
@@ -51,10 +50,11 @@ class shared_texts_c {
 
  private:
   static constexpr size_t k_most_indexed = 255;
+  // Larger tables are searched in order.
+  bool _indexed() const { return m_count <= k_most_indexed; }
 
   const char* const* m_texts = nullptr;
   size_t m_count = 0;
-  bool m_indexed = false;
   unsigned char m_first[256] = {};
   unsigned char m_next[k_most_indexed] = {};
 };

@@ -16,16 +16,15 @@ constexpr size_t k_tag_step = 512;
 constexpr size_t k_first_chunk = 4 * 1024;
 constexpr size_t k_chunk = 64 * 1024;
 
-bool is_blank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+constexpr bool is_blank(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // The bytes that end a name in a tag when nothing else does: a blank or the tag's end.
 struct name_stops_s {
   bool stops[256] = {};
   constexpr name_stops_s() {
-    for (int c = 0; c < 256; ++c) stops[c] = c == 0 || is_blank_constexpr(static_cast<unsigned char>(c));
-  }
-  static constexpr bool is_blank_constexpr(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    for (int c = 0; c < 256; ++c) stops[c] = c == 0 || is_blank(static_cast<unsigned char>(c));
   }
 };
 constexpr name_stops_s k_name_stops;
@@ -415,7 +414,7 @@ xml_stream_reader_c::xml_stream_reader_c(xml_document_c* document, const char* t
   if (m_text == nullptr) throw std::bad_alloc();
   std::memcpy(m_text, text, length + 1);
   m_begin = m_next = reinterpret_cast<const unsigned char*>(m_text);
-  m_end = m_next + std::strlen(m_text);
+  m_end = m_next + length;
 }
 
 xml_stream_reader_c::xml_stream_reader_c(xml_document_c* document, utl_stream_c& taken) : xml_base_reader_c(document) {

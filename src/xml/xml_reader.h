@@ -7,8 +7,8 @@
 #include "xml/xml_doc.h"
 
 #include <cstddef>
-#include <vector>
 #include <memory>
+#include <vector>
 
 // What read_char gives at the end of the input (a byte 0xFF in the input ends it too).
 constexpr unsigned char XML_END_OF_INPUT = 255;
@@ -37,8 +37,6 @@ class xml_base_reader_c {
   void skip_blanks();
   bool at_tag_end();
   char* read_token(char delim, bool skip, bool quoted);
-  // The length of the token read_token returned last.
-  size_t token_length() const { return m_token_length; }
   bool read_declaration();
   bool read_element(xml_node_c* parent, bool skip_text);
 
@@ -68,6 +66,7 @@ class xml_base_reader_c {
   // Bytes of tag that may be other than zero (the last tag read): only these are cleared for the
   // next tag, so a huge tag once read does not make every later tag cost its size.
   size_t m_tag_used = 0;
+  // The length of the token read_token returned last.
   size_t m_token_length = 0;
   // The attributes of the element being read, for a sink that takes them as views.
   std::vector<xml_element_sink_c::attribute_view_s> m_views;

@@ -185,8 +185,8 @@ class xml_tree_ct : public generic_tree_ct<T> {
   // True when the content of item (read from a document) stays plain XML items rather than T.
   virtual bool _keeps_content_plain(T* /*item*/) const { return false; }
 
-  // The item of one element: its name, its attributes in order and its text; no children.
-  // The item of a parse node; attributes handed over as views come before the node's own.
+  // The item of one element: its name, its attributes in order (those handed over as views first)
+  // and its text; no children.
   T* _item_of(xml_node_c* node, const xml_element_sink_c::attribute_view_s* attributes = nullptr, size_t count = 0) {
     T* item = new T(node->name);
     _take_views(attributes, count, item);
