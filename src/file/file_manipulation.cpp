@@ -1,6 +1,7 @@
 #include "file/file_manipulation.h"
 
 #include "file/path_n.h"
+#include "file/replacement.h"
 #include "file/short_names.h"
 #include "file/zq_io.h"
 #include "platform/crt/crt_io.h"
@@ -155,14 +156,27 @@ bool is_retryable(DWORD error) {
 bool replace_file_contents(const char* path, const char* data, size_t length) {
   ZQTR_SCOPE(tr, "file_manipulation_n::replace_file_contents", "file_modif");
   if (path == nullptr || (data == nullptr && length > 0)) return false;
+  // A link stays a link: the file it leads to is the one replaced, its temporary beside it.
+  utl_stream_c final_path, reason;
+  if (!replacement_n::final_target(path, final_path, reason)) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to replace %s: %s\n", path, reason.c_str());
+    SetLastError(ERROR_BAD_PATHNAME);
+    return false;
+  }
+  if (!(final_path == path)) tr.print(ZQTR_DETAIL, __LINE__, "%s leads to %s\n", path, final_path.c_str());
+  path = final_path.c_str();
   utl_stream_c temp;
   temp << path << "." << static_cast<unsigned int>(GetCurrentProcessId()) << "."
        << static_cast<unsigned int>(g_temp_counter.fetch_add(1)) << ".tmp";
   {
-    // The bare handle, written through: nothing of the file objects above is needed to write a
-    // whole file once.
-    HANDLE file = zq_create_file(temp.c_str(), GENERIC_WRITE, CREATE_ALWAYS, nullptr, true, ZQ_OPEN_WRITE_THROUGH);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    // The bare handle, written through, with what the old file has that a new one would not.
+    HANDLE file = replacement_n::create_for(path, temp.c_str());
+    if (file == INVALID_HANDLE_VALUE) {
+      utl_stream_c why;
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to create %s, %s\n", temp.c_str(),
+               utl_n::get_error_text(why, static_cast<int>(GetLastError())));
+      return false;
+    }
     bool written = true;
     for (size_t done = 0; written && done < length;) {
       const DWORD piece = static_cast<DWORD>(length - done > (1u << 30) ? (1u << 30) : length - done);
@@ -187,9 +201,9 @@ bool replace_file_contents(const char* path, const char* data, size_t length) {
     if (!is_retryable(error)) break;
     mix_n::sleep(attempt < 20 ? 1 : 10);
   }
-  utl_stream_c reason;
+  utl_stream_c error_text;
   tr.print(ZQTR_FAIL, __LINE__, "Unable to put the new content of %s in place, %s\n", path,
-           utl_n::get_error_text(reason, static_cast<int>(error)));
+           utl_n::get_error_text(error_text, static_cast<int>(error)));
   DeleteFileW(replacement.get());
   return false;
 }

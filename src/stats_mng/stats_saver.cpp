@@ -5,6 +5,7 @@
 #include "file/file_mode.h"
 #include "file/file_prop.h"
 #include "file/path_n.h"
+#include "file/writer_lock.h"
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
 #include "platform/thl/library_statics.h"
@@ -138,11 +139,13 @@ bool stats_saver_c::_replace_file(const char* path, const utl_stream_c& text) {
 
 bool stats_saver_c::set_sync_state(uint64_t host_index, bool synced, int64_t time) {
   ZQTR_SCOPE(tr, "stats_saver_c::set_sync_state", k_file);
-  // Load, change and write under one lock: two threads recording at once each keep the other's
-  // change.
-  thl_lock_c lock(state_files_lock());
   utl_stream_c path;
   if (get_file_path(path) == nullptr) return false;
+  // Load, change and write under the file's writer lock: two writers recording at once, threads or
+  // processes, each keep the other's change.
+  change_lock_c change(*this, path.c_str());
+  if (!change.held()) return false;
+  thl_lock_c lock(state_files_lock());
   xml_tree_c tree;
   _load(path.c_str(), tree);
   tree.root->set_attr("ScenarioID", static_cast<unsigned int>(m_scenario_number));
@@ -164,13 +167,37 @@ bool stats_saver_c::set_sync_state(uint64_t host_index, bool synced, int64_t tim
 
 bool stats_saver_c::write_file(const utl_stream_c& text) {
   ZQTR_SCOPE(tr, "stats_saver_c::write_file", k_file);
-  thl_lock_c lock(state_files_lock());
   utl_stream_c path;
   if (get_file_path(path) == nullptr) return false;
+  // A write of its own (not the end of a change) waits its turn like a change.
+  change_lock_c change(*this, path.c_str());
+  if (!change.held()) return false;
+  thl_lock_c lock(state_files_lock());
   // The old file stays until the new one takes its place.
   file_manipulation_n::create_directory(path.c_str(), true);
   _hide_state_dir();
   return _replace_file(path.c_str(), text);
+}
+
+stats_saver_c::change_lock_c::change_lock_c(stats_saver_c& saver, const char* path) : m_saver(saver) {
+  // The change under way in this thread holds it already (a change ends with write_file).
+  const unsigned long self = static_cast<unsigned long>(GetCurrentThreadId());
+  if (saver.m_changing_thread.load() == self) {
+    m_nested = true;
+    return;
+  }
+  if (!m_lock.acquire(path, file_writer_lock_c::k_default_wait_ms) &&
+      file_manipulation_n::is_missing_error(GetLastError())) {
+    // The lock lies in the state directory, made as the first state file's write would make it.
+    file_manipulation_n::create_directory(path, true);
+    saver._hide_state_dir();
+    m_lock.acquire(path, file_writer_lock_c::k_default_wait_ms);
+  }
+  if (m_lock.held()) saver.m_changing_thread.store(self);
+}
+
+stats_saver_c::change_lock_c::~change_lock_c() {
+  if (m_lock.held()) m_saver.m_changing_thread.store(0);
 }
 
 // ---- stats_saver_ex_c
@@ -184,9 +211,11 @@ const char* stats_saver_ex_c::get_file_path(utl_stream_c& out) {
 
 bool stats_saver_ex_c::write_file(const utl_stream_c& text) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::write_file", k_file);
-  thl_lock_c lock(state_files_lock());
   utl_stream_c path;
   if (get_file_path(path) == nullptr) return false;
+  change_lock_c change(*this, path.c_str());
+  if (!change.held()) return false;
+  thl_lock_c lock(state_files_lock());
   if (!file_manipulation_n::if_exists(path.c_str(), nullptr)) {
     file_manipulation_n::create_directory(path.c_str(), true);
     _hide_state_dir();
@@ -206,6 +235,9 @@ xml_item_c* stats_saver_ex_c::_scenario_element(xml_tree_c& tree, uint64_t host_
 
 bool stats_saver_ex_c::_set_state(utl_stream_c& path, uint64_t host_index, bool running) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::_set_state", k_file);
+  // The file's writer lock first (it may wait for another process), then the process's own.
+  change_lock_c change(*this, path.c_str());
+  if (!change.held()) return false;
   thl_lock_c lock(state_files_lock());
   xml_tree_c tree;
   _load(path.c_str(), tree);
@@ -225,6 +257,9 @@ bool stats_saver_ex_c::_set_state(utl_stream_c& path, uint64_t host_index, bool 
 
 bool stats_saver_ex_c::_set_sync_state(utl_stream_c path, uint64_t host_index, bool synced, int64_t time) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::_set_sync_state", k_file);
+  // The file's writer lock first (it may wait for another process), then the process's own.
+  change_lock_c change(*this, path.c_str());
+  if (!change.held()) return false;
   thl_lock_c lock(state_files_lock());
   xml_tree_c tree;
   _load(path.c_str(), tree);

@@ -3,8 +3,10 @@
 #ifndef STATS_MNG_STATS_MNG_STATS_SAVER_H
 #define STATS_MNG_STATS_MNG_STATS_SAVER_H
 
+#include "file/writer_lock.h"
 #include "utl/utl_stream.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -53,12 +55,31 @@ class stats_saver_c {
   void _remove_leftovers(const char* path);
   void _hide_state_dir();
 
+  // The writer lock of the file at path for one change, from its load to its write (taken once per
+  // change: the write that ends a change finds it held by this saver). held() is false when another
+  // writer kept it past the wait (the trace log names the file) or the lock could not be made.
+  class change_lock_c {
+   public:
+    change_lock_c(stats_saver_c& saver, const char* path);
+    ~change_lock_c();
+    change_lock_c(const change_lock_c&) = delete;
+    change_lock_c& operator=(const change_lock_c&) = delete;
+    bool held() const { return m_lock.held() || m_nested; }
+
+   private:
+    stats_saver_c& m_saver;
+    file_writer_lock_c m_lock;
+    bool m_nested = false;
+  };
+
   root_directory_source_c* m_configuration;
   uint32_t m_scenario_number;
   utl_stream_c m_scenario_dir;
   utl_stream_c m_prefix;
   utl_stream_c m_scenario_name;
   bool m_several_root_dirs;
+  // The thread whose change of this saver holds its file's writer lock (0: none).
+  std::atomic<unsigned long> m_changing_thread{0};
 };
 
 class stats_saver_ex_c : public stats_saver_c {

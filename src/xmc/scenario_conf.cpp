@@ -529,31 +529,6 @@ bool scenario_conf_c::reload_object(uint32_t tag, uint64_t host) {
 
 // ---- scenario files
 
-bool scenario_conf_c::load_file(const char* path, utl_stream_c* reason) {
-  ZQTR_SCOPE(tr, "scenario_conf_c::load_file", k_file);
-  auto refuse = [&](const char* why) {
-    tr.print(ZQTR_FAIL, __LINE__, "Unable to load scenario file %s, %s\n", path == nullptr ? "" : path, why);
-    if (reason != nullptr) *reason << '\x01' << why;
-    return false;
-  };
-  if (path == nullptr || path[0] == '\0') return refuse("no file named");
-  // The file layer names files in UTF-8: another name would be looked for under a different one.
-  if (!multi_lang_str_n::is_valid_utf8(path)) return refuse("its name is not UTF-8 text");
-  xml_document_c doc;
-  if (!file_manipulation_n::if_exists(path, nullptr)) return refuse("there is no such file");
-  {
-    // A scenario is tens of kilobytes; a file far beyond that is refused before it is read, not
-    // turned into gigabytes of tree.
-    file_prop_access_c properties;
-    file_prop_data_s data;
-    if (properties.load_file_properties_from_disk(path, &data, nullptr) && data.size > k_max_file_size) {
-      return refuse("it is larger than 16 MiB, which no scenario file is");
-    }
-  }
-  if (!doc.load(path) || doc.root() == nullptr) return refuse("it cannot be read as an XML document");
-  return _load_document(doc, path, reason);
-}
-
 bool scenario_conf_c::load_text(const char* text, utl_stream_c* reason) {
   ZQTR_SCOPE(tr, "scenario_conf_c::load_text", k_file);
   xml_document_c doc;
@@ -615,21 +590,6 @@ bool scenario_conf_c::_load_document(xml_document_c& doc, const char* path, utl_
     m_object_confs.delete_all();
   }
   tr.print(ZQTR_PROGRESS, __LINE__, "Scenario file %s loaded\n", path);
-  return true;
-}
-
-bool scenario_conf_c::save_file(const char* path) {
-  ZQTR_SCOPE(tr, "scenario_conf_c::save_file", k_file);
-  utl_stream_c text;
-  {
-    multi_reader_lock_c lock(m_scenario_lock);
-    if (!_check_mixed_tree(nullptr)) return false;
-    m_tree->write_to_stream(text, true);
-  }
-  if (!file_manipulation_n::replace_file_contents(path, text.c_str(), static_cast<size_t>(text.length()))) {
-    tr.print(ZQTR_FAIL, __LINE__, "Unable to save scenario file %s\n", path == nullptr ? "" : path);
-    return false;
-  }
   return true;
 }
 

@@ -3,6 +3,7 @@
 #ifndef STATS_MNG_XMC_SCENARIO_CONF_H
 #define STATS_MNG_XMC_SCENARIO_CONF_H
 
+#include "file/writer_lock.h"
 #include "platform/thl/thl_locks.h"
 #include "platform/trc/zqtr.h"
 #include "xmc/host_index_tree.h"
@@ -136,8 +137,17 @@ class scenario_conf_c : public xmc_conf_c {
   static constexpr uint64_t k_max_file_size = 16u << 20;
   // The same from a text in memory.
   bool load_text(const char* text, utl_stream_c* reason);
-  // Writes the tree back in one step (the new contents beside the old file, then one rename).
-  bool save_file(const char* path);
+  // Writes the tree back in one step (the new contents beside the old file, then one rename), under
+  // the file's writer lock (file/writer_lock.h). The file keeps its mode, owner and links (the file a
+  // link leads to is replaced). A file this configuration was loaded from is written only while it
+  // still holds what was loaded: a change another writer made since is never written over (false,
+  // with the reason in reason and the trace log; load again and repeat the change).
+  bool save_file(const char* path, utl_stream_c* reason = nullptr);
+  // Holds the writer lock of the file at path (where its links lead) until release_file or the
+  // configuration's end, so that a load, a change and a save are one change no other writer comes
+  // between; waits up to wait_ms for another writer. False with the reason when it cannot be had.
+  bool hold_file(const char* path, utl_stream_c* reason, unsigned wait_ms = file_writer_lock_c::k_default_wait_ms);
+  void release_file() { m_file_lock.release(); }
 
   // The object configuration of the content child of the scenario's External object whose id is
   // k_db_object_id (reader lock), made on first use; null, traced, when there is none. The
@@ -238,6 +248,11 @@ class scenario_conf_c : public xmc_conf_c {
   thl_crit_section_c m_object_confs_lock;
   ptr_list_ct<service_entry_s> m_services;
   uint32_t m_service_defaults[4];
+  // The file the tree was loaded from (links followed) and what it held then.
+  utl_stream_c m_loaded_file;
+  uint64_t m_loaded_fingerprint = 0;
+  file_writer_lock_c m_file_lock;
+  utl_stream_c m_locked_file;
 };
 
 #endif

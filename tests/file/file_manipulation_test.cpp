@@ -416,3 +416,41 @@ TEST_F(file_manipulation_test, a_short_alias_is_not_a_file_of_its_own_and_is_res
 
 }  // namespace
 #endif
+
+namespace {
+
+// A replacement through a link replaces what the link leads to; the link stays a link.
+TEST_F(file_manipulation_test, a_replacement_through_a_link_replaces_its_target_and_keeps_the_link) {
+  CreateDirectoryW(wide(m_dir.file("real")).c_str(), nullptr);
+  const std::string target = m_dir.file("real/data.xml");
+  write_text_file(target, "old");
+  const struct {
+    const char* name;
+    std::string leads_to;  // as the link says it
+  } links[] = {{"absolute.xml", target}, {"relative.xml", "real/data.xml"}, {"second.xml", m_dir.file("absolute.xml")}};
+  bool any = false;
+  for (const auto& link : links) {
+    SCOPED_TRACE(link.name);
+    if (!make_symlink(link.leads_to, m_dir.file(link.name))) continue;
+    any = true;
+    const std::string text = std::string("new through ") + link.name;
+    ASSERT_TRUE(file_manipulation_n::replace_file_contents(m_dir.file(link.name).c_str(), text.data(), text.size()));
+    EXPECT_EQ(read_text_file(target), text);
+    EXPECT_NE(attributes(m_dir.file(link.name)) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "still a link";
+    EXPECT_EQ(read_text_file(m_dir.file(link.name)), text);
+  }
+  if (!any) GTEST_SKIP() << "this system makes no symbolic links for this process";
+}
+
+TEST_F(file_manipulation_test, a_replacement_through_a_dangling_link_makes_the_file_it_names) {
+  if (!make_symlink(m_dir.file("later.xml"), m_dir.file("link.xml"))) GTEST_SKIP() << "no symbolic links here";
+  const std::string text = "first";
+  if (attributes(m_dir.file("link.xml")) == INVALID_FILE_ATTRIBUTES && running_under_wine()) {
+    GTEST_SKIP() << "Wine does not show a link that leads nowhere";
+  }
+  ASSERT_TRUE(file_manipulation_n::replace_file_contents(m_dir.file("link.xml").c_str(), text.data(), text.size()));
+  EXPECT_EQ(read_text_file(m_dir.file("later.xml")), text);
+  EXPECT_NE(attributes(m_dir.file("link.xml")) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+}
+
+}  // namespace

@@ -283,6 +283,65 @@ TEST(scenario_file_test, load_and_save) {
   EXPECT_FALSE(conf.save_file(dir.file("no/such/dir/s.xml").c_str()));
 }
 
+std::string scenario_name_of(scenario_conf_c& conf) {
+  xmc_value_c value;
+  conf.get_scenario_data(S_SCENARIO_NAME, value);
+  return value.as_string();
+}
+
+// Two writers of one scenario file: the one that loaded before the other saved does not write over
+// the other's change; it is told, and a load again sees it.
+TEST(scenario_file_test, a_save_never_writes_over_a_change_made_since_the_load) {
+  ASSERT_NE(generic_conf_instance, nullptr);
+  test_support_n::temp_dir_c dir;
+  const std::string path = dir.file("scenario.xml");
+  ASSERT_TRUE(make_scenario()->save_file(path.c_str()));
+  scenario_conf_c early, late;
+  utl_stream_c reason;
+  ASSERT_TRUE(early.load_file(path.c_str(), &reason));
+  ASSERT_TRUE(late.load_file(path.c_str(), &reason));
+  xmc_value_c late_name("late"), early_name("early");
+  ASSERT_TRUE(late.set_scenario_data(S_SCENARIO_NAME, late_name, false));
+  ASSERT_TRUE(late.save_file(path.c_str(), &reason)) << reason.c_str();
+  ASSERT_TRUE(late.save_file(path.c_str(), &reason)) << "its own save is no other writer's change";
+  ASSERT_TRUE(early.set_scenario_data(S_SCENARIO_NAME, early_name, false));
+  zqtr_capture_c capture(ZQTR_FAIL);
+  reason << '\x01';
+  EXPECT_FALSE(early.save_file(path.c_str(), &reason));
+  EXPECT_STREQ(reason.c_str(),
+               "another writer changed it since it was loaded (nothing was written: load it again and repeat the change)");
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Unable to save scenario file " + path + ", " + reason.c_str()));
+  scenario_conf_c after;
+  ASSERT_TRUE(after.load_file(path.c_str(), &reason));
+  EXPECT_EQ(scenario_name_of(after), "late");
+  // Loaded again, the change lands.
+  ASSERT_TRUE(early.load_file(path.c_str(), &reason));
+  ASSERT_TRUE(early.set_scenario_data(S_SCENARIO_NAME, early_name, false));
+  EXPECT_TRUE(early.save_file(path.c_str(), &reason)) << reason.c_str();
+  // Saved elsewhere, nothing is compared.
+  EXPECT_TRUE(late.save_file(dir.file("copy.xml").c_str(), &reason)) << reason.c_str();
+}
+
+TEST(scenario_file_test, a_held_file_keeps_other_writers_out_until_it_is_released) {
+  ASSERT_NE(generic_conf_instance, nullptr);
+  test_support_n::temp_dir_c dir;
+  const std::string path = dir.file("scenario.xml");
+  ASSERT_TRUE(make_scenario()->save_file(path.c_str()));
+  scenario_conf_c holder, other;
+  utl_stream_c reason;
+  ASSERT_TRUE(holder.hold_file(path.c_str(), &reason)) << reason.c_str();
+  ASSERT_TRUE(holder.load_file(path.c_str(), &reason));
+  xmc_value_c name("held");
+  ASSERT_TRUE(holder.set_scenario_data(S_SCENARIO_NAME, name, false));
+  EXPECT_FALSE(other.hold_file(path.c_str(), &reason, 100));
+  EXPECT_NE(std::string(reason.c_str()).find("another writer of " + path), std::string::npos) << reason.c_str();
+  EXPECT_TRUE(holder.save_file(path.c_str(), &reason)) << "the holder's save uses its own hold: " << reason.c_str();
+  holder.release_file();
+  EXPECT_TRUE(other.hold_file(path.c_str(), &reason, 100)) << reason.c_str();
+  ASSERT_TRUE(other.load_file(path.c_str(), &reason));
+  EXPECT_EQ(scenario_name_of(other), "held");
+}
+
 TEST_F(scenario_conf_test, texts_a_file_cannot_keep_are_refused) {
   zqtr_capture_c capture;
   xmc_value_c end_of_input("bad\xffname");

@@ -143,6 +143,13 @@ extern "C" void on_interrupt(int) { g_interrupted = 1; }
 
 }  // namespace
 
+void print_failures(const zqtr_capture_c& capture, std::ostream& err) {
+  // The last failure is the one that stopped the operation (what came before it was passed over,
+  // such as a state file not there yet).
+  const std::vector<std::string> texts = capture.texts();
+  if (!texts.empty()) err << "stats-mng: " << texts.back() << "\n";
+}
+
 // One JSON object on one line (the directory is UTF-8: a path that is not was refused before).
 void print_json(std::ostream& out, const nlohmann::ordered_json& object) {
   out << object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
@@ -193,8 +200,10 @@ int record_state(const std::string& dir, bool running, const record_options_s& o
   if (const int code = existing_scenario(dir, standard, err)) return code;
   stats_saver_ex_c saver(nullptr, options.scenario_id, standard.c_str(), STATE_DIRECTORY_NAME, options.name.c_str(),
                          false);
+  zqtr_capture_c capture(ZQTR_FAIL);
   if (saver.set_state(options.host, running)) return 0;
-  err << "stats-mng: the state file of " << standard << " could not be written (see the trace log)\n";
+  print_failures(capture, err);
+  err << "stats-mng: the state file of " << standard << " could not be written\n";
   return 1;
 }
 
@@ -204,8 +213,10 @@ int record_sync(const std::string& dir, bool synced, int64_t time, const record_
   if (const int code = existing_scenario(dir, standard, err)) return code;
   stats_saver_ex_c saver(nullptr, options.scenario_id, standard.c_str(), STATE_DIRECTORY_NAME, options.name.c_str(),
                          false);
+  zqtr_capture_c capture(ZQTR_FAIL);
   if (saver.set_sync_state(options.host, synced, time)) return 0;
-  err << "stats-mng: the state file of " << standard << " could not be written (see the trace log)\n";
+  print_failures(capture, err);
+  err << "stats-mng: the state file of " << standard << " could not be written\n";
   return 1;
 }
 

@@ -9,7 +9,12 @@
 #include <string>
 #include <vector>
 
+class zqtr_capture_c;
+
 namespace stats_mng_tool_n {
+
+// The library's last failure record that a capture took, on err.
+void print_failures(const zqtr_capture_c& capture, std::ostream& err);
 
 // Prints the standard form of each path, one per line. A path that has none is reported on err
 // and the others are still printed. Returns the exit code: 0, or 1 when any path failed.

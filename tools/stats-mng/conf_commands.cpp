@@ -1,6 +1,7 @@
 // The stats-mng commands about the scenario configuration model.
 #include "commands.h"
 
+#include "file/file_manipulation.h"
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
 #include "stats_mng/scenario_root_dirs.h"
@@ -219,6 +220,13 @@ int write_field(const std::string& file, const std::string& field, const std::ve
     return 2;
   }
   scenario_conf_c conf;
+  // The file's writer lock from the load to the save: another writer's change is not lost (it
+  // lands before this load or after this save).
+  utl_stream_c reason;
+  if (!conf.hold_file(file.c_str(), &reason)) {
+    err << "stats-mng: cannot change " << file << ": " << reason.c_str() << "\n";
+    return 1;
+  }
   long index = -1;
   if (const int code = open_field(conf, file, field, !host.empty(), ";", index, err)) return code;
   // A list field takes every VALUE as an entry; any other field exactly one.
@@ -257,8 +265,8 @@ int write_field(const std::string& file, const std::string& field, const std::ve
       return 1;
     }
   }
-  if (!conf.save_file(file.c_str())) {
-    err << "stats-mng: cannot save " << file << "\n";
+  if (!conf.save_file(file.c_str(), &reason)) {
+    err << "stats-mng: cannot save " << file << ": " << reason.c_str() << "\n";
     return 2;
   }
   return 0;
@@ -313,11 +321,31 @@ int record_in_roots(const std::string& file, const record_options_s& options, st
         << " has no root directory\n";
     return 1;
   }
+  // A root directory is the engine's to make: a typo in its path, or a relative one (which would be
+  // taken from wherever the tool runs), must not make a new tree to hold a state file.
+  for (size_t i = 0; i < roots.root_directory_count(used.host) && i < roots.root_directory_count(1); ++i) {
+    utl_stream_c root;
+    if (!roots.root_directory(used.host, i, root)) continue;  // the saver reports a root without a path
+    const std::string dir = root.c_str();
+    const bool absolute = (!dir.empty() && (dir[0] == '/' || dir[0] == '\\')) ||
+                          (dir.size() >= 3 && dir[1] == ':' && (dir[2] == '/' || dir[2] == '\\'));
+    if (!absolute) {
+      err << "stats-mng: root directory " << i << " of host " << static_cast<unsigned long long>(used.host) << " of "
+          << file << " is " << dir << ", which is no absolute path; nothing was written\n";
+      return 2;
+    }
+    if (!file_manipulation_n::if_exists(root.c_str(), nullptr)) {
+      err << "stats-mng: root directory " << i << " of host " << static_cast<unsigned long long>(used.host) << " of "
+          << file << ", " << dir << ", does not exist; nothing was written\n";
+      return EXIT_NO_SCENARIO;
+    }
+  }
   stats_saver_ex_c saver(&roots, used.scenario_id, "", STATE_DIRECTORY_NAME, used.name.c_str(), true);
   // The savers write as many directories as the master has: a host with more keeps its extras
   // unwritten, which is no success of writing "every root directory of the host".
   const size_t own = roots.root_directory_count(used.host);
   const size_t master = roots.root_directory_count(1);
+  zqtr_capture_c capture(ZQTR_FAIL);
   const bool all_written = record(saver, used.host);
   if (all_written && own > master) {
     err << "stats-mng: host " << static_cast<unsigned long long>(used.host) << " has " << own
@@ -325,8 +353,9 @@ int record_in_roots(const std::string& file, const record_options_s& options, st
     return 1;
   }
   if (all_written) return 0;
+  print_failures(capture, err);
   err << "stats-mng: the state file of a root directory of host " << static_cast<unsigned long long>(used.host)
-      << " could not be written (see the trace log)\n";
+      << " could not be written\n";
   return 1;
 }
 

@@ -227,10 +227,22 @@ DWORD share_step(create_request_s& r) {
   if (r.kind != posix_file_handle_c::FILE_KIND) return ERROR_SUCCESS;
   const DWORD error = share_locks_n::take(r.fd, r.rights, share_locks_n::shared_of(r.share), r.resolved.native);
   if (error != ERROR_SUCCESS) {
+    // A file this open made is not removed again: an open that refuses ours has opened it since
+    // (nobody else could have a hold on it), so it is that open's file now.
     sys_calls().close(r.fd);
-    if (r.created) sys_calls().unlink(r.resolved.native.c_str());
+    return error;
   }
-  return error;
+  if (r.flags & FILE_FLAG_DELETE_ON_CLOSE) {
+    // A file whose last holder deleted it as it closed, between our open and our share check, has
+    // no name any more: Windows refuses a name whose file is being deleted, and so do we (a lock file
+    // opened that way would otherwise be held twice, once unnamed and once under a new file).
+    struct stat opened;
+    if (sys_calls().fstat(r.fd, &opened) == 0 && opened.st_nlink == 0) {
+      sys_calls().close(r.fd);
+      return ERROR_ACCESS_DENIED;
+    }
+  }
+  return ERROR_SUCCESS;
 }
 
 // Truncation comes only after the share check passed.

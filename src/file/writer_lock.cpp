@@ -1,0 +1,67 @@
+#include "file/writer_lock.h"
+
+#include "file/path_n.h"
+#include "platform/thl/mix.h"
+#include "platform/trc/zqtr.h"
+#include "utl/utl.h"
+
+#include <chrono>
+#include <memory>
+
+namespace {
+
+const char* k_file = "writer_lock";
+
+// The answers that mean "another writer has it now": its exclusive open refuses ours (32), its name
+// is being deleted as it lets go (5, a delete pending; also a plain refusal, which then persists and
+// fails when the wait is over), or the share check's gate was busy (1460).
+bool is_busy(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_TIMEOUT ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
+bool is_missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+}  // namespace
+
+bool file_writer_lock_c::acquire(const char* path, unsigned wait_ms, utl_stream_c* reason) {
+  ZQTR_SCOPE(tr, "file_writer_lock_c::acquire", k_file);
+  release();
+  if (path == nullptr || path[0] == '\0') return false;
+  m_lock_path << '\x01' << path << ".lock";
+  std::unique_ptr<wchar_t[]> wide = path_n::wide_path(m_lock_path.c_str(), true);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+  DWORD error = ERROR_SUCCESS;
+  for (unsigned attempt = 0;; ++attempt) {
+    m_handle = CreateFileW(wide.get(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (m_handle != INVALID_HANDLE_VALUE) return true;
+    error = GetLastError();
+    if (!is_busy(error) || std::chrono::steady_clock::now() >= deadline) break;
+    // A change takes a millisecond or two: look often at first, then less.
+    mix_n::sleep(attempt < 20 ? 1 : attempt < 100 ? 5 : 20);
+  }
+  utl_stream_c text;
+  utl_n::get_error_text(text, static_cast<int>(error));
+  utl_stream_c message;
+  if (is_busy(error)) {
+    message << "another writer of " << path << " held its lock " << m_lock_path << " for more than "
+            << wait_ms / 1000 << "." << (wait_ms % 1000) / 100 << " s (" << text << ")";
+  } else {
+    message << "the writer lock " << m_lock_path << " of " << path << " cannot be made (" << text << ")";
+  }
+  // A missing directory is the caller's to answer (a state directory not made yet is made then).
+  if (!is_missing(error)) tr.print(ZQTR_FAIL, __LINE__, "Unable to take the writer lock: %s\n", message.c_str());
+  if (reason != nullptr) *reason << '\x01' << message;
+  m_lock_path << '\x01';
+  SetLastError(error);
+  return false;
+}
+
+void file_writer_lock_c::release() {
+  if (m_handle == INVALID_HANDLE_VALUE) return;
+  // The name goes with the handle (delete on close), before anybody else may open it.
+  CloseHandle(m_handle);
+  m_handle = INVALID_HANDLE_VALUE;
+  m_lock_path << '\x01';
+}
