@@ -2,13 +2,21 @@
 
 #include "platform/win32/win32_api.h"
 #include "support/temp_dir.h"
+#include "support/test_files.h"
 #include "support/trace_capture.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
+#include <functional>
 #include <regex>
 #include <thread>
+
+#if !defined(_WIN32)
+#  include <fcntl.h>
+#  include <unistd.h>
+#endif
 
 using namespace test_support_n;
 
@@ -319,6 +327,263 @@ TEST_F(zqtr_test, settings_are_read_from_a_file) {
   // A failed read changes nothing.
   EXPECT_EQ(zqtr_current_settings().keep, 1u);
 }
+
+// A log directory that others may write to: whatever they put in the log's name, or in a rotated
+// name, is never written through, and the writer of the trace goes on.
+class zqtr_planted_test : public zqtr_test {
+ protected:
+  // A file outside the log directory that a planted name leads to.
+  void SetUp() override { write_text_file(victim(), "precious\n"); }
+  std::string victim() const { return m_dir.file("victim.txt"); }
+  std::string logs() const { return m_dir.file("logs"); }
+  std::string log_file() const { return logs() + "/stats_mng.log"; }
+
+  static std::string link_text(const std::string& path) {
+#if defined(_WIN32)
+    return path + " is a link (a reparse point); the trace log is never written through a link";
+#else
+    return path + " is a symbolic link; the trace log is never written through a link";
+#endif
+  }
+
+  struct planted_s {
+    const char* what;
+    // Puts the object in the name's place; false when this system cannot make it.
+    std::function<bool(const std::string& name)> plant;
+    std::function<std::string(const std::string& name)> problem;  // the reason expected
+    // Checks that what the name stands for is as it was.
+    std::function<void(const std::string& name)> untouched;
+  };
+
+  // Each row: a fresh log directory with the object in the log's place; the reason is known as soon
+  // as the directory is set, stays the first one reported, and the records go nowhere.
+  void expect_log_refused(const std::vector<planted_s>& rows) {
+    for (const planted_s& row : rows) {
+      SCOPED_TRACE(row.what);
+      std::filesystem::remove_all(std::filesystem::u8path(logs()));
+      ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(logs())));
+      ASSERT_TRUE(row.plant(log_file()));
+      int64_t len = 0;
+      ASSERT_TRUE(zqtr_set_log_directory(nullptr, len, logs().c_str(), "stats_mng.dll", false));
+      EXPECT_EQ(zqtr_log_problem(), row.problem(log_file()));
+      print_at(ZQTR_FAIL, "record that must not land anywhere");
+      print_at(ZQTR_PROGRESS, "and a second one");
+      EXPECT_EQ(zqtr_log_problem(), row.problem(log_file()));
+      row.untouched(log_file());
+      EXPECT_EQ(read_text_file(victim()), "precious\n");
+    }
+  }
+
+  // Fills a log of max_size 1K with keep rotated files while the object stands at rotated name
+  // `slot`: only the names below it take rotated files, the object stays as it was, and the log
+  // and the capture say so at every rotation.
+  void expect_rotation_around(const planted_s& row, unsigned slot, unsigned keep) {
+    SCOPED_TRACE(row.what);
+    ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(logs())));
+    const std::string name = log_file() + "." + std::to_string(slot);
+    ASSERT_TRUE(row.plant(name));
+    int64_t len = 0;
+    ASSERT_TRUE(zqtr_set_log_directory(nullptr, len, logs().c_str(), "stats_mng.dll", false));
+    settings("max_size = 1K\nkeep = " + std::to_string(keep) + "\n");
+    zqtr_capture_c capture(ZQTR_PROBLEM);
+    for (int i = 0; i < 40; ++i) print_at(ZQTR_FAIL, (std::to_string(1000 + i) + std::string(80, 'r')).c_str());
+
+    const unsigned kept = slot - 1;
+    const std::string note = "Rotation left " + name + " alone (" + row.problem(name) + ", not a log file); " +
+                             std::to_string(kept) + " of " + std::to_string(keep) + " rotated files kept";
+    EXPECT_TRUE(capture.has(ZQTR_PROBLEM, note)) << (capture.texts().empty() ? "" : capture.texts()[0]);
+    EXPECT_TRUE(zqtr_log_problem().empty()) << zqtr_log_problem();
+    const std::string current = read_text_file(log_file());
+    EXPECT_NE(current.find("PROB zqtr_rotate (zqtr:"), std::string::npos);
+    EXPECT_NE(current.find(") " + note + "\n"), std::string::npos) << current;
+    EXPECT_NE(current.find(" 1039rrr"), std::string::npos);
+    for (unsigned i = 1; i <= keep; ++i) {
+      SCOPED_TRACE(i);
+      const std::string rotated = log_file() + "." + std::to_string(i);
+      if (i < slot) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(std::filesystem::u8path(rotated))));
+        EXPECT_NE(read_text_file(rotated).find("rrr\n"), std::string::npos);
+      } else if (i > slot) {
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(std::filesystem::u8path(rotated))));
+      }
+    }
+    row.untouched(name);
+    EXPECT_EQ(read_text_file(victim()), "precious\n");
+  }
+
+  // What links can stand in a name's place; none where the system makes no links (the test is
+  // skipped there).
+  std::vector<planted_s> links() {
+    std::vector<planted_s> rows;
+    const std::string missing = m_dir.file("missing.txt");
+    rows.push_back({"a link to a file", [this](const std::string& name) { return make_symbolic_link(victim(), name); },
+                    link_text, [](const std::string& name) { EXPECT_TRUE(is_symbolic_link(name)); }});
+    rows.push_back({"a dangling link", [missing](const std::string& name) { return make_symbolic_link(missing, name); },
+                    link_text, [missing](const std::string& name) {
+                      EXPECT_TRUE(is_symbolic_link(name));
+                      EXPECT_FALSE(file_exists(missing));
+                    }});
+    rows.push_back({"a link to a directory",
+                    [this](const std::string& name) { return make_symbolic_link(m_dir.path(), name); }, link_text,
+                    [this](const std::string& name) {
+                      EXPECT_TRUE(is_symbolic_link(name));
+                      EXPECT_FALSE(file_exists(m_dir.file("stats_mng.log")));
+                    }});
+    return rows;
+  }
+
+  bool links_can_be_made() {
+    const std::string probe = m_dir.file("probe-link");
+    return make_symbolic_link(victim(), probe) && std::filesystem::remove(std::filesystem::u8path(probe));
+  }
+
+  static planted_s directory_row() {
+    return {"a directory",
+            [](const std::string& name) { return std::filesystem::create_directory(std::filesystem::u8path(name)); },
+            [](const std::string& name) { return name + " is a directory, not a regular file"; },
+            [](const std::string& name) {
+              EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::symlink_status(std::filesystem::u8path(name))));
+              EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::u8path(name)));
+            }};
+  }
+
+  static planted_s fifo_row() {
+    return {"a FIFO", [](const std::string& name) { return make_fifo(name); },
+            [](const std::string& name) { return name + " is a FIFO, not a regular file"; },
+            [](const std::string& name) {
+              EXPECT_EQ(std::filesystem::symlink_status(std::filesystem::u8path(name)).type(),
+                        std::filesystem::file_type::fifo);
+            }};
+  }
+};
+
+// The rotation notes name the kind of object where the log's own reason would.
+std::string kind_for_rotation(const std::string& problem, const std::string& name) {
+  std::string kind = problem.substr(name.size() + 4);  // after "<name> is "
+  return kind.substr(0, kind.find_first_of(",;"));
+}
+
+TEST_F(zqtr_planted_test, a_link_in_the_logs_place_is_never_written_through) {
+  if (!links_can_be_made()) {
+    GTEST_SKIP() << "no symbolic links that are seen as such here (a privilege on Windows; Wine reports links "
+                    "it does not make)";
+  }
+  expect_log_refused(links());
+}
+
+TEST_F(zqtr_planted_test, a_directory_or_a_second_name_in_the_logs_place_is_refused) {
+  std::vector<planted_s> rows = {directory_row()};
+  rows.push_back({"a second name of another file",
+                  [this](const std::string& name) { return make_hard_link(victim(), name); },
+                  [](const std::string& name) {
+                    return name + " has 2 names (hard links); the trace log is written only to a file of its own";
+                  },
+                  [](const std::string&) {}});
+  expect_log_refused(rows);
+}
+
+#if !defined(_WIN32)
+TEST_F(zqtr_planted_test, a_fifo_in_the_logs_place_is_refused_without_waiting) {
+  // Without a reader the open itself fails; with one it succeeds and the type refuses it.
+  expect_log_refused({fifo_row()});
+
+  int reader = ::open(log_file().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  int64_t len = 0;
+  ASSERT_TRUE(zqtr_set_log_directory(nullptr, len, logs().c_str(), "stats_mng.dll", false));
+  print_at(ZQTR_FAIL, "record for a reader");
+  EXPECT_EQ(zqtr_log_problem(), log_file() + " is a FIFO, not a regular file");
+  // Not a byte arrived: the read ends (no writer left) or finds nothing yet.
+  char byte;
+  EXPECT_LE(::read(reader, &byte, 1), 0);
+  ::close(reader);
+}
+#endif
+
+TEST_F(zqtr_planted_test, the_log_comes_back_with_a_new_directory_and_an_unusable_one_is_reported) {
+  ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(logs())));
+  ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(log_file())));
+  int64_t len = 0;
+  ASSERT_TRUE(zqtr_set_log_directory(nullptr, len, logs().c_str(), "stats_mng.dll", false));
+  EXPECT_EQ(zqtr_log_problem(), log_file() + " is a directory, not a regular file");
+  // A file in the directory's place: the previous log directory stays, with this reason.
+  EXPECT_FALSE(zqtr_set_log_directory(nullptr, len, victim().c_str(), "stats_mng.dll", false));
+  EXPECT_EQ(zqtr_log_problem(),
+            victim() + " cannot be the log directory: it is not a directory and cannot be made one");
+  EXPECT_EQ(read_text_file(victim()), "precious\n");
+  // Setting a usable directory starts afresh.
+  ASSERT_TRUE(zqtr_set_log_directory(nullptr, len, m_dir.path().c_str(), "stats_mng.dll", false));
+  EXPECT_EQ(zqtr_log_problem(), "");
+  print_at(ZQTR_FAIL, "written again");
+  EXPECT_NE(read_text_file(m_dir.file("stats_mng.log")).find("written again"), std::string::npos);
+  EXPECT_EQ(zqtr_log_problem(), "");
+}
+
+TEST_F(zqtr_planted_test, rotation_leaves_a_directory_in_a_rotated_name_alone) {
+  planted_s row = directory_row();
+  row.problem = [](const std::string&) { return std::string("a directory"); };
+  expect_rotation_around(row, 2, 3);
+}
+
+#if !defined(_WIN32)
+TEST_F(zqtr_planted_test, rotation_leaves_a_fifo_in_a_rotated_name_alone) {
+  planted_s row = fifo_row();
+  row.problem = [](const std::string&) { return std::string("a FIFO"); };
+  expect_rotation_around(row, 1, 2);
+}
+#endif
+
+TEST_F(zqtr_planted_test, rotation_leaves_a_link_in_a_rotated_name_alone) {
+  if (!links_can_be_made()) {
+    GTEST_SKIP() << "no symbolic links that are seen as such here (a privilege on Windows; Wine reports links "
+                    "it does not make)";
+  }
+  const unsigned slots[] = {1, 2, 3};
+  unsigned n = 0;
+  for (planted_s row : links()) {
+    const unsigned slot = slots[n++];
+    const std::function<std::string(const std::string&)> reason = row.problem;
+    row.problem = [reason](const std::string& name) { return kind_for_rotation(reason(name), name); };
+    expect_rotation_around(row, slot, 3);
+    std::filesystem::remove_all(std::filesystem::u8path(logs()));
+    zqtr_reset();
+  }
+}
+
+TEST_F(zqtr_planted_test, a_settings_file_that_is_a_link_is_not_followed) {
+  if (!links_can_be_made()) {
+    GTEST_SKIP() << "no symbolic links that are seen as such here (a privilege on Windows; Wine reports links "
+                    "it does not make)";
+  }
+  use_log_dir();
+  // Read through the link, the bad line would be quoted into the log.
+  write_text_file(victim(), "levels = fail\nsecret line\n");
+  const std::string file = m_dir.file("trace.ini");
+  ASSERT_TRUE(make_symbolic_link(victim(), file));
+  zqtr_capture_c capture;
+  int64_t len = 0;
+  EXPECT_FALSE(zqtr_reparse_file(nullptr, len, file.c_str()));
+#if defined(_WIN32)
+  const char* reason = "it is a link (a reparse point), which is not followed";
+#else
+  const char* reason = "it is a symbolic link, which is not followed";
+#endif
+  EXPECT_EQ(capture.texts(), std::vector<std::string>{"Unable to read the trace settings file " + file + ": " + reason});
+  EXPECT_EQ(zqtr_current_settings().levels, ZQTR_DEFAULT_LEVELS);
+  EXPECT_EQ(read_text_file(m_dir.file("stats_mng.log")).find("secret"), std::string::npos);
+}
+
+#if !defined(_WIN32)
+TEST_F(zqtr_planted_test, a_settings_file_that_is_a_fifo_is_refused_with_its_kind) {
+  const std::string file = m_dir.file("trace.ini");
+  ASSERT_TRUE(make_fifo(file));
+  zqtr_capture_c capture;
+  int64_t len = 0;
+  EXPECT_FALSE(zqtr_reparse_file(nullptr, len, file.c_str()));
+  EXPECT_EQ(capture.texts(), std::vector<std::string>{"Unable to read the trace settings file " + file +
+                                                      ": it is a FIFO, not a regular file"});
+}
+#endif
 
 TEST_F(zqtr_test, console_answer_can_be_forced) {
   zqtr_force_console_application(1);

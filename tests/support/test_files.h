@@ -23,6 +23,15 @@ bool set_file_age(const std::string& path, long seconds);
 // A named pipe at path (POSIX only); false where none can be made.
 bool make_fifo(const std::string& path);
 
+// A symbolic link at link leading to target (which need not exist); false where the system makes
+// no link that is seen as one (Windows without the privilege; Wine, which reports success for
+// links it does not make).
+bool make_symbolic_link(const std::string& target, const std::string& link);
+// True when the name itself is a symbolic link (on Windows a reparse point), whatever it leads to.
+bool is_symbolic_link(const std::string& path);
+// A second name for an existing file; false where none can be made.
+bool make_hard_link(const std::string& existing, const std::string& link);
+
 // A file system of its own of the given size mounted on the existing directory (a tmpfs, where the
 // process may mount one); false where that cannot be done. unmount takes it away again.
 bool mount_small_file_system(const std::string& directory, size_t bytes);

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 
 namespace test_support_n {
@@ -22,6 +23,19 @@ bool set_file_age(const std::string& path, long seconds) {
 }
 
 bool make_fifo(const std::string& path) { return ::mkfifo(path.c_str(), 0644) == 0; }
+
+bool make_symbolic_link(const std::string& target, const std::string& link) {
+  return ::symlink(target.c_str(), link.c_str()) == 0;
+}
+
+bool is_symbolic_link(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool make_hard_link(const std::string& existing, const std::string& link) {
+  return ::link(existing.c_str(), link.c_str()) == 0;
+}
 
 bool mount_small_file_system(const std::string& directory, size_t bytes) {
   const std::string options = "size=" + std::to_string(bytes);

@@ -36,6 +36,27 @@ bool set_file_age(const std::string& path, long seconds) {
 
 bool make_fifo(const std::string&) { return false; }
 
+bool make_symbolic_link(const std::string& target, const std::string& link) {
+  DWORD target_attributes = GetFileAttributesW(wide(target).c_str());
+  DWORD flags = (target_attributes != INVALID_FILE_ATTRIBUTES && (target_attributes & FILE_ATTRIBUTE_DIRECTORY))
+                    ? SYMBOLIC_LINK_FLAG_DIRECTORY
+                    : 0;
+  // Unprivileged creation where the system allows it (developer mode); refused otherwise.
+  const DWORD unprivileged = 0x2;
+  bool made = CreateSymbolicLinkW(wide(link).c_str(), wide(target).c_str(), flags | unprivileged) ||
+              CreateSymbolicLinkW(wide(link).c_str(), wide(target).c_str(), flags);
+  return made && is_symbolic_link(link);
+}
+
+bool is_symbolic_link(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool make_hard_link(const std::string& existing, const std::string& link) {
+  return CreateHardLinkW(wide(link).c_str(), wide(existing).c_str(), nullptr) != FALSE;
+}
+
 bool mount_small_file_system(const std::string&, size_t) { return false; }
 
 void unmount(const std::string&) {}

@@ -52,5 +52,37 @@ expected='<?xml version="1.0"?>
 	<Scenario HostIndex="1" ScenarioID="7" ScenarioName="Sample 7" State="Stop" IsSyncReplicated="True" IsSyncReplicatedTime="200"/>
 </stats_saver>'
 [ "$content" = "$expected" ] || fail "state file: [$content]"
+if [ ${#tool[@]} -eq 1 ]; then
+  # A log directory others may write to, with a name planted where the log goes: the command answers
+  # as before, says once on standard error why there is no log, and nothing planted is written
+  # through or replaced. (Natively only: links made here are not reparse points to a Windows build
+  # under an emulator.)
+  logs="$work/shared-logs"
+  for planted in link dangling fifo; do
+    rm -rf "$logs" && mkdir -m 1777 "$logs" || fail "cannot make $logs"
+    printf 'precious\n' >"$work/victim"
+    rm -f "$work/missing"
+    case $planted in
+      link) ln -s "$work/victim" "$logs/stats_mng.log"; kind="is a symbolic link; the trace log is never written through a link" ;;
+      dangling) ln -s "$work/missing" "$logs/stats_mng.log"; kind="is a symbolic link; the trace log is never written through a link" ;;
+      fifo) mkfifo "$logs/stats_mng.log"; kind="is a FIFO, not a regular file" ;;
+    esac
+    out=$("${tool[@]}" --log-dir "$logs" state "$scen" 2>"$work/stderr"; echo "rc=$?")
+    [ "$out" = "Sync
+rc=0" ] || fail "$planted in the log's place: [$out]"
+    want="stats-mng: the trace log is not written: $logs/stats_mng.log $kind"
+    [ "$(cat "$work/stderr")" = "$want" ] || fail "$planted in the log's place said [$(cat "$work/stderr")], wanted [$want]"
+    [ "$(cat "$work/victim")" = precious ] || fail "$planted: the link's target was written"
+    [ ! -e "$work/missing" ] || fail "$planted: the dangling link's target was made"
+    case $planted in
+      fifo) [ -p "$logs/stats_mng.log" ] || fail "the FIFO was replaced" ;;
+      *) [ -L "$logs/stats_mng.log" ] || fail "the $planted link was replaced" ;;
+    esac
+  done
+  # A usable log directory says nothing on standard error.
+  rm -rf "$logs"
+  out=$("${tool[@]}" --log-dir "$logs" state "$scen" 2>"$work/stderr")
+  [ "$out" = Sync ] && [ ! -s "$work/stderr" ] || fail "a usable log directory: [$out] [$(cat "$work/stderr")]"
+fi
 rm -rf "$work"
 echo "state checks passed"

@@ -1,6 +1,7 @@
 // stats-mng: ask about and record the state of replication scenarios from the command line.
 #include "commands.h"
 
+#include "platform/trc/zqtr.h"
 #include "stats_mng/stats_mng.h"
 #include "utl/utl.h"
 
@@ -9,6 +10,29 @@
 #include <cstdint>
 #include <ctime>
 #include <iostream>
+
+namespace {
+
+// Says once, on standard error, why the trace log asked for with --log-dir is not written (a link
+// or something else that is not a regular file in its place, a directory that cannot be made):
+// right after the log directory is set, or when the command ends if the reason came up on the way.
+// The command itself goes on either way.
+class trace_log_problem_c {
+ public:
+  ~trace_log_problem_c() { tell(); }
+  void tell() {
+    if (m_told) return;
+    const std::string problem = zqtr_log_problem();
+    if (problem.empty()) return;
+    std::cerr << "stats-mng: the trace log is not written: " << problem << "\n";
+    m_told = true;
+  }
+
+ private:
+  bool m_told = false;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -268,8 +292,10 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : 2;
   }
 
+  trace_log_problem_c trace_log_problem;
   if (!log_dir.empty() || !trace_settings.empty()) {
     set_trc_file_log_path(trace_settings.c_str(), log_dir.c_str());
+    trace_log_problem.tell();
   }
 
   if (!stats_mng_tool_n::map_drives(drives, std::cerr)) return 2;

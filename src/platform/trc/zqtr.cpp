@@ -44,6 +44,8 @@ struct trc_state_s {
   std::vector<held_record_s> held;  // records waiting for a log directory
   size_t held_bytes = 0;            // their texts, counted against the bound
   unsigned long dropped = 0;        // records that did not fit
+  // Why the log is not written: the first reason found since the log directory was set.
+  std::string log_problem;
 
   // Static objects destroyed after this one may still print: they find no sink.
   ~trc_state_s() { g_sinks.store(0); }
@@ -125,6 +127,31 @@ class last_error_keeper_c {
   int m_errno;
 };
 
+// The line the records about a rotation carry.
+constexpr int k_rotate_line = __LINE__;
+
+// What a rotation left alone, as log lines.
+std::string left_alone_lines(const std::vector<std::string>& notes) {
+  std::string lines;
+  for (const std::string& note : notes) lines += log_line(ZQTR_PROBLEM, "zqtr_rotate", "zqtr", k_rotate_line, note + "\n");
+  return lines;
+}
+
+// Takes in what an append of the log at path found, s.mutex held: the first reason the log is not
+// written is kept for zqtr_log_problem; what a rotation left alone goes into the log it rotated
+// (whatever its levels, and with no further rotation) and to a capture that wants problems.
+void take_report_locked(trc_state_s& s, const std::string& path, const zqtr_log_file_n::append_report_s& report) {
+  if (!report.problem.empty() && s.log_problem.empty() && s.log_path == path) s.log_problem = report.problem;
+  if (report.left_alone.empty()) return;
+  std::string lines = left_alone_lines(report.left_alone);
+  zqtr_log_file_n::append(path, lines.data(), lines.size(), 0, 0);
+  if (s.capture != nullptr && (g_capture_levels.load(std::memory_order_relaxed) & ZQTR_PROBLEM)) {
+    for (const std::string& note : report.left_alone) {
+      s.capture->_add(zqtr_record_s{ZQTR_PROBLEM, "zqtr_rotate", "zqtr", k_rotate_line, note + "\n"});
+    }
+  }
+}
+
 // Writes one record to the sinks in `sinks`.
 void emit(uint32_t sinks, unsigned level, const char* scope, const char* file, int line, std::string text) {
   last_error_keeper_c keep_last_error;
@@ -164,8 +191,14 @@ void emit(uint32_t sinks, unsigned level, const char* scope, const char* file, i
   }
   if (!path.empty()) {
     std::string record = log_line(level, scope, file, line, text);
-    // A log that cannot be written is not the caller's failure.
-    zqtr_log_file_n::append(path, record.data(), record.size(), max_size, keep);
+    // A log that cannot be written is not the caller's failure: the reason is kept for whoever
+    // asks (zqtr_log_problem).
+    zqtr_log_file_n::append_report_s report;
+    if (!zqtr_log_file_n::append(path, record.data(), record.size(), max_size, keep, &report) ||
+        !report.left_alone.empty()) {
+      std::lock_guard<std::mutex> guard(s.mutex);
+      take_report_locked(s, path, report);
+    }
   }
 }
 
@@ -265,13 +298,21 @@ bool zqtr_set_log_directory(char* text, int64_t& len, const char* directory, con
     text[n] = '\0';
   }
   len = static_cast<int64_t>(path.size());
-  if (dir.empty() || !zqtr_log_file_n::make_directories(dir)) return false;
-
+  if (dir.empty()) return false;
   trc_state_s& s = state();
+  if (!zqtr_log_file_n::make_directories(dir)) {
+    std::lock_guard<std::mutex> guard(s.mutex);
+    s.log_problem = dir + " cannot be the log directory: it is not a directory and cannot be made one";
+    return false;
+  }
+
   {
     std::lock_guard<std::mutex> guard(s.mutex);
     s.directory = dir;
     s.log_path = path;
+    // Said at once when the log's name is taken by something that is never written (a link ...),
+    // also when no record is written afterwards.
+    s.log_problem = zqtr_log_file_n::probe(path);
     // What was traced while the library loaded comes first: it is written before the file sink
     // opens, and any record on its way meanwhile waits for this lock and finds the path set.
     if (!s.held.empty() || s.dropped > 0) {
@@ -284,11 +325,13 @@ bool zqtr_set_log_directory(char* text, int64_t& len, const char* directory, con
       }
       last_error_keeper_c keep_last_error;
       // Kept for the next directory when they could not be written.
-      if (zqtr_log_file_n::append(path, held.data(), held.size(), s.settings.max_size, s.settings.keep)) {
+      zqtr_log_file_n::append_report_s report;
+      if (zqtr_log_file_n::append(path, held.data(), held.size(), s.settings.max_size, s.settings.keep, &report)) {
         s.held.clear();
         s.held_bytes = 0;
         s.dropped = 0;
       }
+      take_report_locked(s, path, report);
     }
     bump_generation();
     g_sinks.fetch_or(SINK_FILE, std::memory_order_acq_rel);
@@ -332,9 +375,15 @@ bool zqtr_reparse_file(char* text, int64_t& len, const char* path) {
     source = "settings text";
   } else if (source.empty()) {
     return false;
-  } else if (!zqtr_log_file_n::read_file(source, content)) {
-    report(ZQTR_FAIL, source.c_str(), "Unable to read the trace settings file " + source);
-    return false;
+  } else {
+    // The file may lie where others can write: a link in its place is not followed (what it leads
+    // to could be any file, and bad lines are quoted in the log).
+    std::string reason;
+    if (!zqtr_log_file_n::read_file(source, content, 1u << 20, zqtr_log_file_n::links_e::refuse, &reason)) {
+      report(ZQTR_FAIL, source.c_str(),
+             "Unable to read the trace settings file " + source + (reason.empty() ? "" : ": " + reason));
+      return false;
+    }
   }
   zqtr_settings_s settings;
   std::vector<std::string> problems;
@@ -366,6 +415,7 @@ void zqtr_reset() {
   s.dropped = 0;
   s.directory.clear();
   s.log_path.clear();
+  s.log_problem.clear();
   s.settings = zqtr_settings_s();
   bump_generation();
 }
@@ -374,6 +424,12 @@ std::string zqtr_log_file_path() {
   trc_state_s& s = state();
   std::lock_guard<std::mutex> guard(s.mutex);
   return s.log_path;
+}
+
+std::string zqtr_log_problem() {
+  trc_state_s& s = state();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  return s.log_problem;
 }
 
 zqtr_settings_s zqtr_current_settings() {

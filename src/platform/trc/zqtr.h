@@ -105,6 +105,13 @@ void zqtr_reset();
 // The log file currently written, empty when none.
 std::string zqtr_log_file_path();
 
+// Why the log is not written, naming the file ("/logs/stats_mng.log is a symbolic link; ..."):
+// the first reason found since the log directory was last set (a link, directory, FIFO or file
+// with other names in the log's place, a directory that cannot be made ...), empty while every
+// record reached the log. Setting a directory looks at the log's name at once. Tracing itself
+// never fails a caller: this is how a caller (the tool) can say why the log stays empty.
+std::string zqtr_log_problem();
+
 // The settings in force.
 struct zqtr_settings_s {
   unsigned levels = ZQTR_DEFAULT_LEVELS;
