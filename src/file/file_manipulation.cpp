@@ -1,5 +1,6 @@
 #include "file/file_manipulation.h"
 
+#include "file/opened_kind.h"
 #include "file/path_n.h"
 #include "file/replacement.h"
 #include "file/short_names.h"
@@ -160,8 +161,7 @@ bool replace_file_contents(const char* path, const char* data, size_t length) {
   utl_stream_c final_path, reason;
   if (!replacement_n::final_target(path, final_path, reason)) {
     tr.print(ZQTR_FAIL, __LINE__, "Unable to replace %s: %s\n", path, reason.c_str());
-    SetLastError(ERROR_BAD_PATHNAME);
-    return false;
+    return false;  // with the reason's error
   }
   if (!(final_path == path)) tr.print(ZQTR_DETAIL, __LINE__, "%s leads to %s\n", path, final_path.c_str());
   path = final_path.c_str();
@@ -213,9 +213,9 @@ DWORD read_file(const char* path, std::string& out, size_t most) {
   if (path == nullptr || path[0] == '\0') return ERROR_PATH_NOT_FOUND;  // no path names no file
   wchar_t wide[PATH_BUFFER_SIZE];  // on the stack: no large heap request per read
   path_n::path_to_wide_char_path(path, wide, true);
-  HANDLE file = CreateFileW(wide, GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = opened_kind_n::refuse_unless_disk(CreateFileW(wide, GENERIC_READ,
+                                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
   // A first read of 4 KiB takes a small file whole; a file that fills it is read on in larger steps.
   // The end is the read that brings nothing (a short read alone does not say it everywhere).

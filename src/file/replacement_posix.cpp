@@ -38,6 +38,7 @@ bool final_target(const char* path, utl_stream_c& target, utl_stream_c& reason) 
     if (sys_calls().lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
     if (links == 40) {
       reason << '\x01' << path << " is a chain of more than 40 symbolic links";
+      SetLastError(ERROR_BAD_PATHNAME);
       return false;
     }
     char buffer[PATH_MAX];
@@ -52,8 +53,17 @@ bool final_target(const char* path, utl_stream_c& target, utl_stream_c& reason) 
     }
     followed = true;
   }
+  if (!followed) return true;
+  // A link may lead anywhere: what it leads to is replaced only when it is a file (or nothing yet).
+  // A device, a pipe or a directory at its end is refused, never renamed over.
+  struct stat st;
+  if (sys_calls().stat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    reason << '\x01' << path << " leads through a symbolic link to " << native.c_str() << ", which is no regular file";
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
+  }
   // This system's own path names the same file through the file layer.
-  if (followed) target << '\x01' << native.c_str();
+  target << '\x01' << native.c_str();
   return true;
 }
 

@@ -10,7 +10,6 @@
 namespace replacement_n {
 
 bool final_target(const char* path, utl_stream_c& target, utl_stream_c& reason) {
-  (void)reason;
   target << '\x01' << path;
   std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path, true);
   const DWORD attributes = GetFileAttributesW(wide.get());
@@ -19,6 +18,17 @@ bool final_target(const char* path, utl_stream_c& target, utl_stream_c& reason) 
   HANDLE file = CreateFileW(wide.get(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return true;
+  // A link may lead anywhere: what it leads to is replaced only when it is a file. A device, a pipe
+  // or a directory at its end is refused, never renamed over.
+  BY_HANDLE_FILE_INFORMATION information;
+  if (GetFileType(file) != FILE_TYPE_DISK ||
+      (GetFileInformationByHandle(file, &information) &&
+       (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+    CloseHandle(file);
+    reason << '\x01' << path << " leads through a link to something that is no regular file";
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
+  }
   std::vector<wchar_t> name(PATH_BUFFER_SIZE);
   const DWORD length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()), VOLUME_NAME_DOS);
   CloseHandle(file);

@@ -1,5 +1,6 @@
 #include "file/writer_lock.h"
 
+#include "file/opened_kind.h"
 #include "file/path_n.h"
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
@@ -33,8 +34,9 @@ bool file_writer_lock_c::acquire(const char* path, unsigned wait_ms, utl_stream_
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
   DWORD error = ERROR_SUCCESS;
   for (unsigned attempt = 0;; ++attempt) {
-    m_handle = CreateFileW(wide.get(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    m_handle = opened_kind_n::refuse_unless_disk(CreateFileW(wide.get(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                                             nullptr, OPEN_ALWAYS,
+                                                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (m_handle != INVALID_HANDLE_VALUE) return true;
     error = GetLastError();
     if (!is_busy(error) || std::chrono::steady_clock::now() >= deadline) break;

@@ -1,5 +1,7 @@
 #include "file/zq_io.h"
 
+#include "file/opened_kind.h"
+
 #include "file/short_names.h"
 #include "file/path_n.h"
 #include "platform/crt/crt_io.h"
@@ -190,7 +192,9 @@ HANDLE zq_create_file(const char* path, DWORD access, DWORD disposition, HANDLE 
   reserve_short_path_name_s reservation(path, disposition, transaction);
   path_n::resolve_volume_path(wide.get());
 
-  HANDLE handle = open_wide(wide.get(), access, share_mode, disposition, file_flags, transaction);
+  // A pipe or a device reached through a file's name is no file: it could be read for ever.
+  HANDLE handle =
+      opened_kind_n::refuse_unless_disk(open_wide(wide.get(), access, share_mode, disposition, file_flags, transaction));
   if (handle != INVALID_HANDLE_VALUE) return handle;
 
   DWORD error = GetLastError();

@@ -1,5 +1,6 @@
 #include "stats_mng/scenario_list.h"
 
+#include "file/file_manipulation.h"
 #include "file/path_n.h"
 #include "platform/trc/zqtr.h"
 #include "stats_mng/stats_saver_lock.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -22,29 +24,20 @@ class list_saver_c : public stats_saver_ex_c {
   explicit list_saver_c(const char* directory) : stats_saver_ex_c(nullptr, 0, directory, STATE_DIRECTORY_NAME, "", true) {}
 };
 
-enum presence_e { ABSENT, PRESENT, UNKNOWN };
-
-// Whether path exists, telling "not there" from "cannot be looked at" (no permission ...).
-presence_e presence(const std::string& path, std::string& why) {
-  std::error_code ec;
-  const fs::file_status status = fs::status(fs::u8path(path), ec);
-  if (!ec) return status.type() == fs::file_type::not_found ? ABSENT : PRESENT;
-  if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) return ABSENT;
-  why = ec.message();
-  return UNKNOWN;
+// Whether path is missing, asked through the system's own attribute call. Anything else counts as
+// there: a pipe or a device (which the runtime's status call misses under some systems, and whose
+// attributes some refuse to give) and a name that cannot be looked at are then refused by the read
+// or the probe that follows, with the same words on every system.
+bool is_missing(const std::string& path) {
+  std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path.c_str(), true);
+  return GetFileAttributesW(wide.get()) == INVALID_FILE_ATTRIBUTES &&
+         file_manipulation_n::is_missing_error(GetLastError());
 }
 
 // One state file read as the exports read it, refused when it cannot be one.
 bool read_state_file(const std::string& path, stats_saver_ex_c::state_reading_s& reading, std::string& problem,
                      const char* which) {
-  std::string why;
-  switch (presence(path, why)) {
-    case ABSENT: return true;
-    case UNKNOWN:
-      problem = std::string("cannot look at ") + which + ": " + why;
-      return false;
-    case PRESENT: break;
-  }
+  if (is_missing(path)) return true;
   std::error_code ec;
   const uint64_t size = fs::file_size(fs::u8path(path), ec);
   if (!ec && size > scenario_lister_c::k_max_state_file_size) {
@@ -141,22 +134,23 @@ scenario_report_s scenario_lister_c::read(const std::string& directory) {
 
   // The engine: a read-only probe of the lock file, when there is one.
   stats_saver_lock_c lock(standard.data(), false);
-  std::string why;
-  switch (presence(lock.lock_file_path().c_str(), why)) {
-    case ABSENT: report.engine_known = true; break;
-    case UNKNOWN: problems.push_back("cannot look at the lock file: " + why); break;
-    case PRESENT:
-      switch (lock.probe()) {
-        case stats_saver_lock_c::PROBE_HELD: report.engine_known = report.engine_active = true; break;
-        case stats_saver_lock_c::PROBE_FREE: report.engine_known = true; break;
-        case stats_saver_lock_c::PROBE_ERROR: {
-          utl_stream_c reason;
-          problems.push_back(std::string("cannot ask the lock file: ") +
-                             utl_n::get_error_text(reason, static_cast<int>(lock.error())));
+  if (is_missing(lock.lock_file_path().c_str())) {
+    report.engine_known = true;
+  } else {
+    switch (lock.probe()) {
+      case stats_saver_lock_c::PROBE_HELD: report.engine_known = report.engine_active = true; break;
+      case stats_saver_lock_c::PROBE_FREE: report.engine_known = true; break;
+      case stats_saver_lock_c::PROBE_ERROR: {
+        if (file_manipulation_n::is_missing_error(lock.error())) {
+          report.engine_known = true;  // a link in its place that leads nowhere: no engine holds it
           break;
         }
+        utl_stream_c reason;
+        problems.push_back(std::string("cannot ask the lock file: ") +
+                           utl_n::get_error_text(reason, static_cast<int>(lock.error())));
+        break;
       }
-      break;
+    }
   }
 
   // The state: the own file against the parent's, as the exports read them.

@@ -68,10 +68,32 @@ const char* stats_saver_c::get_file_path(utl_stream_c& out) {
   return out.c_str();
 }
 
-void stats_saver_c::_load(const char* path, xml_tree_c& tree) {
+bool stats_saver_c::_load(const char* path, xml_tree_c& tree) {
+  ZQTR_SCOPE(tr, "stats_saver_c::_load", k_file);
+  // Read as the queries read it (a link in its place followed to the file the change then
+  // replaces): what is kept of the old records is what a query would have seen.
+  std::string content;
   xml_document_c doc;
-  if (doc.load(path)) tree.from_document(doc);
+  const DWORD error = file_manipulation_n::read_file(path, content, k_max_records_file_size);
+  bool readable = true;
+  if (error == ERROR_SUCCESS) {
+    if (doc.load_bytes(content.data(), content.size())) tree.from_document(doc);
+  } else if (error == ERROR_NOT_SUPPORTED) {
+    // A pipe or a device in the file's place (or where a link in it leads) is somebody else's: it
+    // is neither read nor replaced.
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Unable to write %s: it is no regular file (a pipe or a device); nothing is written.",
+                path);
+    readable = false;
+  } else if (!file_manipulation_n::is_missing_error(error)) {
+    // A file that is there but cannot be read holds records nobody could keep: writing the new
+    // one alone would lose them.
+    utl_stream_c reason;
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Unable to read %s (%s): nothing is written, its records would be lost.", path,
+                utl_n::get_error_text(reason, static_cast<int>(error)));
+    readable = false;
+  }
   if (tree.root == nullptr) tree.attach(new xml_item_c("stats_saver"), nullptr, true);
+  return readable;
 }
 
 void stats_saver_c::_render(xml_tree_c& tree, utl_stream_c& text) {
@@ -147,7 +169,7 @@ bool stats_saver_c::set_sync_state(uint64_t host_index, bool synced, int64_t tim
   if (!change.held()) return false;
   thl_lock_c lock(state_files_lock());
   xml_tree_c tree;
-  _load(path.c_str(), tree);
+  if (!_load(path.c_str(), tree)) return false;
   tree.root->set_attr("ScenarioID", static_cast<unsigned int>(m_scenario_number));
   xml_item_c* host = nullptr;
   for (xml_item_c* child = tree.root->first_item(); child != nullptr && host == nullptr; child = child->next_item()) {
@@ -240,7 +262,7 @@ bool stats_saver_ex_c::_set_state(utl_stream_c& path, uint64_t host_index, bool 
   if (!change.held()) return false;
   thl_lock_c lock(state_files_lock());
   xml_tree_c tree;
-  _load(path.c_str(), tree);
+  if (!_load(path.c_str(), tree)) return false;
   if (!_name_can_be_stored(tree, tr)) return false;
   xml_item_c* element = _scenario_element(tree, host_index);
   labeled_value_c* state = element->find_attr("State");
@@ -262,7 +284,7 @@ bool stats_saver_ex_c::_set_sync_state(utl_stream_c path, uint64_t host_index, b
   if (!change.held()) return false;
   thl_lock_c lock(state_files_lock());
   xml_tree_c tree;
-  _load(path.c_str(), tree);
+  if (!_load(path.c_str(), tree)) return false;
   if (!_name_can_be_stored(tree, tr)) return false;
   xml_item_c* element = _scenario_element(tree, host_index);
   element->set_attr("IsSyncReplicated", synced);

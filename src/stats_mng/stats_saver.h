@@ -45,8 +45,12 @@ class stats_saver_c {
   bool get_state_dir(utl_stream_c& out) const;
 
  protected:
-  // The tree of the file at path, loaded, with a root "stats_saver" when it had none.
-  static void _load(const char* path, xml_tree_ct<xml_item_c>& tree);
+  // The tree of the file at path, with a root "stats_saver" when it had none: the file's records, or
+  // an empty record set where there is no file (or no readable XML in it). False, with the tree
+  // empty, where a file is there but cannot be read: nothing may be written over it.
+  static bool _load(const char* path, xml_tree_ct<xml_item_c>& tree);
+  // The statistics file of a host holds a record per scenario: far more than a state file.
+  static constexpr size_t k_max_records_file_size = size_t(64) << 20;
   static void _render(xml_tree_ct<xml_item_c>& tree, utl_stream_c& text);
   // Writes text as the new content of path: a temporary file beside it, flushed, then put in the
   // old one's place in one step, so that readers see either the old or the new content.

@@ -4,7 +4,9 @@
 #include "file/file_manipulation.h"
 #include "file/file_mode.h"
 #include "file/file_prop.h"
+#include "file/opened_kind.h"
 #include "file/path_n.h"
+#include "file/replacement.h"
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
 #include "platform/win32/win32_api.h"
@@ -75,11 +77,23 @@ bool stats_saver_lock_c::lock(bool writer) {
   m_lock_file = new FILE_c;
   // The lock is the open file itself, which is never read or written: a bare handle is enough and
   // spares building a stream on it. The writer shares reading only; the reader shares everything.
+  // A link in the lock file's place is followed, as Windows follows it for an open by name: the
+  // engine holds the file it leads to, where the engine question's probe (which follows it too) and a
+  // second engine meet it. A file reached through a link is not emptied ("r+" instead of "w+"): it
+  // may be anybody's.
+  utl_stream_c target, reason;
+  // A link that leads to a device or a pipe (or round in circles) holds nothing: refused.
+  if (!replacement_n::final_target(m_lock_file_path.c_str(), target, reason)) {
+    m_error = GetLastError();
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Unable to follow the lock file %s: %s", m_lock_file_path.c_str(), reason.c_str());
+    return false;
+  }
+  const bool through_link = !(target == m_lock_file_path.c_str());
   bool opened = false;
   for (int attempt = 0; !opened; ++attempt) {
-    opened = writer ? m_lock_file->open(m_lock_file_path.c_str(), "w+", nullptr,
+    opened = writer ? m_lock_file->open(target.c_str(), through_link ? "r+" : "w+", nullptr,
                                         ZQ_OPEN_SHARE_READ_ONLY | ZQ_OPEN_HANDLE_ONLY)
-                    : m_lock_file->open(m_lock_file_path.c_str(), "r", nullptr, ZQ_OPEN_HANDLE_ONLY);
+                    : m_lock_file->open(target.c_str(), "r", nullptr, ZQ_OPEN_HANDLE_ONLY);
     m_error = opened ? 0 : m_lock_file->last_error();
     // A query's probe holds the file for a moment and refuses writers meanwhile: a writer tries
     // again for about a second; another engine holds it for good and is still there after that.
@@ -101,7 +115,8 @@ stats_saver_lock_c::probe_e stats_saver_lock_c::probe() {
   // refused, so it holds it for as short a time as it can.
   wchar_t wide[PATH_BUFFER_SIZE];
   path_n::path_to_wide_char_path(m_lock_file_path.c_str(), wide, true);
-  HANDLE handle = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = opened_kind_n::refuse_unless_disk(
+      CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (handle != INVALID_HANDLE_VALUE) {
     CloseHandle(handle);
     m_error = 0;

@@ -48,12 +48,14 @@ TEST_CHILD_ROLE(state_recorder) {
   const int process = std::stoi(args[1]);
   const int rounds = std::stoi(args[2]);
   stats_saver_ex_c saver(nullptr, 1, args[0].c_str(), k_prefix, "shared", false);
-  for (int round = 0; round < rounds; ++round) {
-    if (!saver.set_sync_state(1, true, process * 1000 + round)) return 3;
-    if (!saver.set_state(1, round % 2 == 0)) return 4;
+  // The end is always written, so that the parent's watch ends whatever happened here.
+  int result = 0;
+  for (int round = 0; round < rounds && result == 0; ++round) {
+    if (!saver.set_sync_state(1, true, process * 1000 + round)) result = 3;
+    if (result == 0 && !saver.set_state(1, round % 2 == 0)) result = 4;
   }
-  write_text_file(args[3], "done");
-  return 0;
+  write_text_file(args[3], result == 0 ? "done" : "failed");
+  return result;
 }
 
 // Holds the writer lock of a file until killed (or a minute passes).
@@ -129,9 +131,16 @@ TEST_F(state_writers_test, processes_recording_state_and_sync_of_one_scenario_lo
   const std::regex time_pattern("IsSyncReplicatedTime=\"([0-9]+)\"");
   std::vector<int> seen(k_processes + 1, -1);
   std::vector<std::string> regressions;
+  // (A guard against a child that dies without its end file, not a measure: far beyond any run.)
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(3);
   for (bool done = false; !done;) {
     done = true;
     for (int p = 1; p <= k_processes; ++p) done = done && file_exists(m_dir.file("done" + std::to_string(p)));
+    if (std::chrono::steady_clock::now() > give_up) {
+      ADD_FAILURE() << "the writers did not all end";
+      for (auto& child : children) child->kill();
+      break;
+    }
     const std::string text = read_text_file(state_file);
     std::smatch time;
     if (!std::regex_search(text, time, time_pattern)) continue;

@@ -209,6 +209,44 @@ TEST_F(stats_saver_test, a_statistics_file_updates_only_the_matching_host) {
             "</stats_saver>\n");
 }
 
+// A records file reached through a link: read through it, its other records kept, the file it leads
+// to replaced and the link left a link. A link to something that is no file: refused, untouched.
+TEST_F(stats_saver_test, a_records_file_behind_a_link_keeps_its_records_and_the_link) {
+  const std::string dir = scenario("Scen");
+  const std::string kept = scenario("Kept");
+  CreateDirectoryW(wide(dir + "/" + k_prefix).c_str(), nullptr);
+  write_text_file(kept + "/7_stats.xml",
+                  "<?xml version=\"1.0\"?>\n<stats_saver ScenarioID=\"7\">\n"
+                  "\t<host HostIndex=\"2\" IsSyncReplicated=\"True\" IsSyncReplicatedTime=\"200\"/>\n</stats_saver>\n");
+  const std::string link = dir + "/" + k_prefix + "/7_stats.xml";
+  if (!make_symbolic_link("../../Kept/7_stats.xml", link)) GTEST_SKIP() << "this system makes no symbolic links here";
+  stats_saver_c saver(nullptr, 7, dir.c_str(), k_prefix, "", false);
+  ASSERT_TRUE(saver.set_sync_state(1, false, 300));
+  EXPECT_TRUE(is_symbolic_link(link));
+  EXPECT_EQ(read_text_file(kept + "/7_stats.xml"),
+            "<?xml version=\"1.0\"?>\n"
+            "<stats_saver ScenarioID=\"7\">\n"
+            "\t<host HostIndex=\"2\" IsSyncReplicated=\"True\" IsSyncReplicatedTime=\"200\"/>\n"
+            "\t<host HostIndex=\"1\" IsSyncReplicated=\"False\" IsSyncReplicatedTime=\"300\"/>\n"
+            "</stats_saver>\n");
+
+  // The scenario's state file leading to a pipe: neither read (no wait) nor renamed over.
+  const std::string pipe = m_dir.file("pipe");
+  if (!make_fifo(pipe)) return;  // named pipes exist in the file system on POSIX only
+  const std::string other = scenario("Other");
+  CreateDirectoryW(wide(other + "/" + k_prefix).c_str(), nullptr);
+  ASSERT_TRUE(make_symbolic_link(pipe, state_file(other)));
+  zqtr_capture_c capture(ZQTR_FAIL);
+  stats_saver_ex_c writer(nullptr, 1, other.c_str(), k_prefix, "", false);
+  EXPECT_FALSE(writer.set_state(1, true));
+  EXPECT_TRUE(is_fifo(pipe));
+  EXPECT_TRUE(is_symbolic_link(state_file(other)));
+  ASSERT_FALSE(capture.texts().empty());
+  EXPECT_NE(capture.texts()[0].find("stats.xml: it is no regular file (a pipe or a device); nothing is written."),
+            std::string::npos)
+      << capture.texts()[0];
+}
+
 TEST_F(stats_saver_test, a_write_that_cannot_land_leaves_the_old_state_and_no_stray_file) {
   std::string dir = scenario("Scen");
   stats_saver_ex_c saver(nullptr, 1, dir.c_str(), k_prefix, "", false);
@@ -302,7 +340,8 @@ TEST_F(stats_saver_test, pipes_in_place_of_files_are_refused_not_waited_on) {
   CreateDirectoryW(wide(other + "/" + k_prefix).c_str(), nullptr);
   ASSERT_TRUE(make_fifo(state_file(other)));
   stats_saver_ex_c saver(nullptr, 1, other.c_str(), k_prefix, "", false);
-  EXPECT_TRUE(saver.set_state(1, true));  // the pipe is not read; the new file takes its name
+  EXPECT_FALSE(saver.set_state(1, true));  // neither read nor replaced: it is somebody else's
+  EXPECT_TRUE(is_fifo(state_file(other)));
   // The trace settings file and the log file.
   const std::string settings = m_dir.file("trace.ini");
   ASSERT_TRUE(make_fifo(settings));

@@ -22,6 +22,8 @@ bool set_file_age(const std::string& path, long seconds);
 
 // A named pipe at path (POSIX only); false where none can be made.
 bool make_fifo(const std::string& path);
+// Whether path is a named pipe (never on Windows).
+bool is_fifo(const std::string& path);
 
 // A symbolic link at link leading to target (which need not exist); false where the system makes
 // no link that is seen as one (Windows without the privilege; Wine, which reports success for

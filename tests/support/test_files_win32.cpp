@@ -36,6 +36,8 @@ bool set_file_age(const std::string& path, long seconds) {
 
 bool make_fifo(const std::string&) { return false; }
 
+bool is_fifo(const std::string&) { return false; }
+
 bool make_symbolic_link(const std::string& target, const std::string& link) {
   DWORD target_attributes = GetFileAttributesW(wide(target).c_str());
   DWORD flags = (target_attributes != INVALID_FILE_ATTRIBUTES && (target_attributes & FILE_ATTRIBUTE_DIRECTORY))

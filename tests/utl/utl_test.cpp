@@ -244,6 +244,38 @@ TEST(date_time, file_times) {
   }
 }
 
+// Our own calendar against known dates, at the edges of months, leap days and the years it writes.
+TEST(date_time, iso_dates_from_the_year_1_to_9999) {
+  struct row_s {
+    int64_t seconds;
+    const char* date;  // nullptr: outside what the form writes
+  };
+  const row_s rows[] = {
+      {0, "1970-01-01T00:00:00Z"},
+      {-1, "1969-12-31T23:59:59Z"},
+      {951782400, "2000-02-29T00:00:00Z"},   // a leap day of a year divisible by 400
+      {4107542399, "2100-02-28T23:59:59Z"},  // 2100 has no leap day
+      {4107542400, "2100-03-01T00:00:00Z"},
+      {1798761599, "2026-12-31T23:59:59Z"},
+      {32503680000, "3000-01-01T00:00:00Z"},  // where a runtime's conversion stops on one system
+      {33000000000, "3015-09-24T10:40:00Z"},
+      {253402300799, "9999-12-31T23:59:59Z"},
+      {253402300800, nullptr},  // the year 10000 has no four-digit form
+      {-62135596800, "0001-01-01T00:00:00Z"},
+      {-62135596801, nullptr},
+      {INT64_MAX, nullptr},
+      {INT64_MIN, nullptr},
+  };
+  for (const row_s& row : rows) {
+    SCOPED_TRACE(row.seconds);
+    char text[21];
+    std::memset(text, 'x', sizeof text);
+    const bool written = date_time_c::iso_utc_date(row.seconds, text);
+    EXPECT_EQ(written, row.date != nullptr);
+    EXPECT_STREQ(text, row.date != nullptr ? row.date : "");
+  }
+}
+
 TEST(win_internals, compression_information_of_a_file) {
   if (running_under_wine()) GTEST_SKIP() << "Wine does not implement FileCompressionInformation";
   temp_dir_c dir;

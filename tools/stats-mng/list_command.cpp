@@ -4,6 +4,7 @@
 
 #include "file/file_manipulation.h"
 #include "stats_mng/scenario_list.h"
+#include "utl/time_span.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,18 +15,11 @@ namespace stats_mng_tool_n {
 
 namespace {
 
-// Seconds since 1970 as a UTC date, "2026-12-06T18:00:00Z"; empty for 0.
+// Seconds since 1970 as a UTC date, "2026-12-06T18:00:00Z"; empty for 0 and for the times past the
+// year 9999 (or before the year 1), which the ISO form does not write.
 std::string utc_date(int64_t seconds) {
-  if (seconds <= 0) return "";
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm parts{};
-#ifdef _WIN32
-  if (gmtime_s(&parts, &t) != 0) return "";
-#else
-  if (gmtime_r(&t, &parts) == nullptr) return "";
-#endif
-  char text[32];
-  if (std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts) == 0) return "";
+  char text[21];
+  if (seconds == 0 || !date_time_c::iso_utc_date(seconds, text)) return "";
   return text;
 }
 

@@ -1,4 +1,5 @@
 // stats-mng: ask about and record the state of replication scenarios from the command line.
+#include "arguments.h"
 #include "commands.h"
 
 #include "platform/trc/zqtr.h"
@@ -35,6 +36,19 @@ class trace_log_problem_c {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // UTF-8 arguments on every system (on Windows from the UTF-16 command line).
+  std::vector<std::string> arguments;
+  std::string argument_error;
+  if (!stats_mng_tool_n::command_line_arguments(argc, argv, arguments, argument_error)) {
+    std::cerr << "stats-mng: " << argument_error << "\n";
+    return 2;
+  }
+  std::vector<char*> argument_pointers;
+  for (std::string& argument : arguments) argument_pointers.push_back(&argument[0]);
+  argument_pointers.push_back(nullptr);
+  argc = static_cast<int>(arguments.size());
+  argv = argument_pointers.data();
+  stats_mng_tool_n::prepare_output();
   CLI::App app{
       "stats-mng: questions about the recorded state of replication scenarios, and the path forms the "
       "stats_mng library uses.\n"
@@ -252,7 +266,8 @@ int main(int argc, char** argv) {
       "whether an engine holds its lock, its recorded state (Running, Stop, Sync, Unknown) and index, and "
       "whether and when its synchronisation was recorded as replicated, sorted by directory. Nothing is "
       "created, emptied or written (but FILE of --write). A scenario that cannot be read gets a note, and "
-      "the others are still listed.\n"
+      "the others are still listed. The sync date is the sync time in UTC as ISO 8601 for the years 0001 to "
+      "9999; outside them it is '-' (null in JSON) and the time alone is given.\n"
       "Exit status: 0 when every scenario was read, 1 when any was not (or the output could not be written), 4 "
       "when a ROOT is no directory.");
 
