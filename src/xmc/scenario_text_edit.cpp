@@ -261,8 +261,8 @@ bool scenario_text_edit_n::edited_text(scenario_conf_c& conf, const std::string&
     if (!edit(source, conf.tree()->root, out, why)) return false;
     conf.tree()->write_to_stream(want, true);
   }
-  if (out == source) return true;
-  // What is written must load, and load to exactly the changed configuration.
+  // What is written must load, and load to exactly the changed configuration (an unchanged text
+  // too: a change the edit found nothing to write for is never taken as written).
   scenario_conf_c check;
   utl_stream_c reason;
   if (!check.load_content(out, "the edited text", &reason)) {
