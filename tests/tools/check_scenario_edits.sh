@@ -83,7 +83,7 @@ refuse_text "escape character" Scenario.ScenarioName $'\x1b[31mred' \
   'stats-mng: Unable to set "Scenario.ScenarioName", the text holds a control character (below 0x20, other than tab), which XML cannot carry'
 refuse_text "list entry with a control character" ReportNotifyEmail.EmailAddressTo $'b\x02@example.invalid' \
   'stats-mng: Unable to set list strings of "EmailAddressTo", an entry holds a control character (below 0x20, other than tab), which XML cannot carry' --host 2
-if [ ${#tool[@]} -eq 1 ]; then
+if [ "$tool_words" -eq 1 ]; then
   # (Natively only: a Windows command line carries characters, not bytes.)
   refuse_text "Latin-1 byte" Scenario.ScenarioComment $'caf\xe9' \
     'stats-mng: Unable to set "Scenario.ScenarioComment", the text is not valid UTF-8 text'
