@@ -28,9 +28,11 @@ std::string place(const xml_source_map_c& map, uint64_t offset) {
   return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": ";
 }
 
-// The first reference at or after from in [from, end) that the reader keeps as written (anything
-// but the four it reads: &quot; &amp; &lt; &gt; in any letter case); end when none.
-uint64_t kept_reference(const std::string& source, uint64_t from, uint64_t end, size_t& length) {
+// The first reference at or after from in [from, end) that another XML reader reads otherwise
+// than this one: one the reader keeps as written (&apos;, &#38;: a character elsewhere) or one it
+// reads in another letter case (&AMP;: an unknown entity elsewhere, which refuses the file); end
+// when none. kept tells which.
+uint64_t foreign_reference(const std::string& source, uint64_t from, uint64_t end, size_t& length, bool& kept) {
   static const char* const read[] = {"quot", "amp", "lt", "gt"};
   for (uint64_t i = from; i < end; ++i) {
     if (source[i] != '&') continue;
@@ -38,15 +40,17 @@ uint64_t kept_reference(const std::string& source, uint64_t from, uint64_t end, 
     while (semicolon < end && semicolon <= i + 8 && source[semicolon] != ';') ++semicolon;
     if (semicolon >= end || source[semicolon] != ';' || semicolon == i + 1) continue;
     const size_t name_length = static_cast<size_t>(semicolon - i - 1);
-    bool known = false;
+    bool known = false, exact = false;
     for (const char* name : read) {
-      known = known || (std::strlen(name) == name_length &&
-                        utl_n::ascii_compare_nocase(name, source.data() + i + 1, name_length) == 0);
+      if (std::strlen(name) != name_length) continue;
+      known = known || utl_n::ascii_compare_nocase(name, source.data() + i + 1, name_length) == 0;
+      exact = exact || source.compare(static_cast<size_t>(i + 1), name_length, name) == 0;
     }
     const bool reference =
         source[i + 1] == '#' || (name_length == 4 && utl_n::ascii_compare_nocase("apos", source.data() + i + 1, 4) == 0);
-    if (!known && reference) {
+    if ((!known && reference) || (known && !exact)) {
       length = name_length + 2;
+      kept = !known;
       return i;
     }
   }
@@ -75,11 +79,14 @@ bool scenario_source_check_n::check(const std::string& source, xmc_validity_c& f
         break;
       }
       size_t length = 0;
-      for (uint64_t at = kept_reference(source, a.value_begin, a.value_end, length); at < a.value_end;
-           at = kept_reference(source, at + length, a.value_end, length)) {
+      bool kept = false;
+      for (uint64_t at = foreign_reference(source, a.value_begin, a.value_end, length, kept); at < a.value_end;
+           at = foreign_reference(source, at + length, a.value_end, length, kept)) {
         const std::string reference = source.substr(static_cast<size_t>(at), length);
-        const std::string text = place(map, at) + "the reference " + reference + " in " + a.name +
-                                 " is read as written here, but as a character by other XML readers";
+        const std::string text =
+            place(map, at) + "the reference " + reference + " in " + a.name +
+            (kept ? " is read as written here, but as a character by other XML readers"
+                  : " is read as a character here, but other XML readers know no such entity and refuse the file");
         findings.add(0, ch_data_s::k_no_entry, k_code, path_of(map, index).c_str(), a.name.c_str(), text.c_str());
         clean = false;
       }

@@ -1,6 +1,7 @@
 // What a scenario file's text says that its load passes over: an attribute written twice (the
-// load keeps the last) and a reference the reader keeps as written where another XML reader reads
-// a character (&apos;, &#38;). Each is a finding with its line and column.
+// load keeps the last), a reference the reader keeps as written where another XML reader reads a
+// character (&apos;, &#38;), and one it reads in another letter case (&AMP;) where another reader
+// refuses the file. Each is a finding with its line and column.
 #ifndef STATS_MNG_XMC_SCENARIO_SOURCE_CHECK_H
 #define STATS_MNG_XMC_SCENARIO_SOURCE_CHECK_H
 

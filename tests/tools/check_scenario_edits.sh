@@ -136,5 +136,12 @@ case "$out" in
   *"line $line, column 38: the reference &apos; in val is read as written here, but as a character by other XML readers"*) ;;
   *) fail "validate of a reference printed [$out]" ;;
 esac
+sed 's/label="ScenarioName" val="Scenario"/label="ScenarioName" val="A \&AMP; B"/' "$work/default.xml" > "$work/capitals.xml"
+line=$(grep -n 'A &AMP; B' "$work/capitals.xml" | cut -d: -f1)
+out=$(findings_of "$work/capitals.xml")
+case "$out" in
+  *"line $line, column 36: the reference &AMP; in val is read as a character here, but other XML readers know no such entity and refuse the file"*) ;;
+  *) fail "validate of an entity in capitals printed [$out]" ;;
+esac
 rm -rf "$work"
 echo "scenario edit checks passed"
