@@ -40,6 +40,12 @@ for preset in "${presets[@]}"; do
     # test that fails is run once more, with a 5-minute limit, and the log keeps both attempts;
     # one that fails twice fails the run.
     ctest --preset "$preset" -j"$jobs" --timeout 300 --repeat until-pass:2 || status=1
+  elif [ "$preset" = default ]; then
+    # Every XML file the library and the tool write in the suites is kept, then read by libxml2.
+    rm -rf build/default-xml-outputs && mkdir -p build/default-xml-outputs
+    STATS_MNG_KEEP_XML="$PWD/build/default-xml-outputs" ctest --preset "$preset" -j"$jobs" || status=1
+    echo "== XML written by the suites, read by a standard parser"
+    scripts/check-xml-outputs.sh build/default-xml-outputs || status=1
   else
     ctest --preset "$preset" -j"$jobs" || status=1
   fi
@@ -47,12 +53,13 @@ done
 
 if [[ " ${presets[*]} " == *" asan "* ]]; then
   # The fuzz targets share one time budget (run them longer by hand:
-  # build/fuzz/fuzz/xml_load_fuzzer -max_total_time=3600 CORPUS_DIR): the XML reader half of it,
-  # the configuration model's rules and the scenario checks a quarter each.
+  # build/fuzz/fuzz/xml_load_fuzzer -max_total_time=3600 CORPUS_DIR): the XML reader two fifths of
+  # it, the configuration model's rules, the scenario checks and the in-place edit a fifth each.
   budget="${STATS_MNG_FUZZ_SECONDS:-60}"
-  xml_seconds=$(( budget / 2 ))
-  xmc_seconds=$(( budget / 4 ))
-  scenario_seconds=$(( budget - xml_seconds - xmc_seconds ))
+  xml_seconds=$(( budget * 2 / 5 ))
+  xmc_seconds=$(( budget / 5 ))
+  scenario_seconds=$(( budget / 5 ))
+  edit_seconds=$(( budget - xml_seconds - xmc_seconds - scenario_seconds ))
   cmake --preset fuzz >/dev/null
   cmake --build --preset fuzz -j"$jobs"
   echo "== fuzz: XML loading (${xml_seconds} s)"
@@ -64,6 +71,9 @@ if [[ " ${presets[*]} " == *" asan "* ]]; then
   echo "== fuzz: scenario files through both checks (${scenario_seconds} s)"
   rm -rf build/fuzz/run-scenario && mkdir -p build/fuzz/run-scenario && cp -r fuzz/corpus/scenario build/fuzz/run-scenario/corpus
   (cd build/fuzz/run-scenario && ../fuzz/scenario_fuzzer -max_total_time="$scenario_seconds" -timeout=10 corpus) || status=1
+  echo "== fuzz: scenario files edited in place (${edit_seconds} s)"
+  rm -rf build/fuzz/run-edit && mkdir -p build/fuzz/run-edit && cp -r fuzz/corpus/scenario_edit build/fuzz/run-edit/corpus
+  (cd build/fuzz/run-edit && ../fuzz/scenario_edit_fuzzer -max_total_time="$edit_seconds" -timeout=10 corpus) || status=1
 fi
 
 if [[ " ${presets[*]} " == *" default "* ]]; then

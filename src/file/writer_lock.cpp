@@ -39,7 +39,10 @@ bool file_writer_lock_c::acquire(const char* path, unsigned wait_ms, utl_stream_
                                                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (m_handle != INVALID_HANDLE_VALUE) return true;
     error = GetLastError();
-    if (!is_busy(error) || std::chrono::steady_clock::now() >= deadline) break;
+    // "No such file" from an open that makes the file when missing: the last holder's name went
+    // (deleted on its close) between the open and its share check. The next open makes it anew.
+    const bool gone = error == ERROR_FILE_NOT_FOUND;
+    if ((!is_busy(error) && !gone) || std::chrono::steady_clock::now() >= deadline) break;
     // A change takes a millisecond or two: look often at first, then less.
     mix_n::sleep(attempt < 20 ? 1 : attempt < 100 ? 5 : 20);
   }

@@ -330,7 +330,7 @@ bool stats_saver_ex_c::_name_can_be_stored(xml_tree_c& tree, zqtr_entry_c& tr) c
   // Only a new state element takes the name.
   if (tree.root->first_item() != nullptr || is_storable_name(m_scenario_name.c_str())) return true;
   tr.print_nl(ZQTR_FAIL, __LINE__,
-              "The scenario name holds a byte 0xFF or a line end, which a state file cannot hold: nothing is written.");
+              "The scenario name holds a byte 0xFF, a line end or another control character, which a state file cannot hold: nothing is written.");
   return false;
 }
 

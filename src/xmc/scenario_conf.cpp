@@ -315,10 +315,11 @@ bool scenario_conf_c::_recive_array_chars(xmc_item_c* item, xmc_value_c& value, 
   uint32_t enum_index = ENUM_NONE;
   const uint32_t type = xmc_enum_c::value_type(entry_type, &enum_index);
   for (size_t i = 0; i < entries->count(); ++i) {
-    // Checked or not, an entry the file cannot keep would make the whole file unreadable.
-    if (!xml_document_c::is_storable_text(entries->at(i))) {
-      tr.print(ZQTR_FAIL, __LINE__, "Unable to set list strings, value \"%s\" holds a byte 0xFF or a line end\n",
-               entries->at(i));
+    // Checked or not, an entry the file cannot keep would make the whole file unreadable (or no
+    // XML another reader takes).
+    if (const char* fault = xml_document_c::text_fault(entries->at(i), true)) {
+      tr.print(ZQTR_FAIL, __LINE__, "Unable to set list strings of \"%s\", an entry %s\n",
+               xmc_item_c::attr_text(item, "label") == nullptr ? "" : xmc_item_c::attr_text(item, "label"), fault);
       return false;
     }
   }
@@ -369,10 +370,11 @@ bool scenario_conf_c::_write_field_traced(const field_s& field, const data_table
     return _recive_array_chars(field.item, value, false);
   }
   const std::string text = value.as_string();
-  if (!xml_document_c::is_storable_text(text.c_str())) {
-    // A byte 0xFF would end the file for its reader, a line end would read back as a blank.
-    tr.print(ZQTR_FAIL, __LINE__, "Unable to set \"%s.%s\", the text holds a byte 0xFF or a line end\n",
-             object_tag_table[entry.object_tag].label, entry.label);
+  if (const char* fault = xml_document_c::text_fault(text.c_str(), true)) {
+    // A byte 0xFF would end the file for its reader, a line end would read back as a blank, and
+    // another control character or bytes that are no UTF-8 make a file no other XML reader takes.
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to set \"%s.%s\", the text %s\n", object_tag_table[entry.object_tag].label,
+             entry.label, fault);
     return false;
   }
   bool fits = false;

@@ -133,7 +133,10 @@ class scenario_conf_c : public xmc_conf_c {
   // Scenario's items (a text that is no item of its enumeration leaves the field unset) and builds
   // the hosts and their root directories. False, with reason filled, for a file that cannot be
   // read, is no such document or holds no Scenario; the configuration is then left as it was.
-  bool load_file(const char* path, utl_stream_c* reason);
+  // With bytes, the file's bytes as they were read go there.
+  bool load_file(const char* path, utl_stream_c* reason, std::string* bytes = nullptr);
+  // The same from a file's bytes already read; name names them in messages.
+  bool load_content(const std::string& content, const char* name, utl_stream_c* reason);
   static constexpr uint64_t k_max_file_size = 16u << 20;
   // The same from a text in memory.
   bool load_text(const char* text, utl_stream_c* reason);
@@ -143,6 +146,8 @@ class scenario_conf_c : public xmc_conf_c {
   // still holds what was loaded: a change another writer made since is never written over (false,
   // with the reason in reason and the trace log; load again and repeat the change).
   bool save_file(const char* path, utl_stream_c* reason = nullptr);
+  // The same with the file's new text given (null: the tree's, as save_file writes it).
+  bool save_text(const char* path, const char* text, size_t length, utl_stream_c* reason = nullptr);
   // Holds the writer lock of the file at path (where its links lead) until release_file or the
   // configuration's end, so that a load, a change and a save are one change no other writer comes
   // between; waits up to wait_ms for another writer. False with the reason when it cannot be had.

@@ -23,7 +23,7 @@ uint64_t fingerprint(const char* data, size_t length) {
 
 }  // namespace
 
-bool scenario_conf_c::load_file(const char* path, utl_stream_c* reason) {
+bool scenario_conf_c::load_file(const char* path, utl_stream_c* reason, std::string* bytes) {
   ZQTR_SCOPE(tr, "scenario_conf_c::load_file", k_file);
   auto refuse = [&](const char* why) {
     tr.print(ZQTR_FAIL, __LINE__, "Unable to load scenario file %s, %s\n", path == nullptr ? "" : path, why);
@@ -45,15 +45,27 @@ bool scenario_conf_c::load_file(const char* path, utl_stream_c* reason) {
     why << "it cannot be read (" << utl_n::get_error_text(text, static_cast<int>(error)) << ")";
     return refuse(why.c_str());
   }
-  xml_document_c doc;
-  if (!doc.load_bytes(content.data(), content.size()) || doc.root() == nullptr) {
-    return refuse("it cannot be read as an XML document");
-  }
-  if (!_load_document(doc, path, reason)) return false;
+  if (!load_content(content, path, reason)) return false;
   utl_stream_c why;
   replacement_n::final_target(path, m_loaded_file, why);
   m_loaded_fingerprint = fingerprint(content.data(), content.size());
+  if (bytes != nullptr) bytes->swap(content);
   return true;
+}
+
+bool scenario_conf_c::load_content(const std::string& content, const char* name, utl_stream_c* reason) {
+  ZQTR_SCOPE(tr, "scenario_conf_c::load_file", k_file);
+  xml_document_c doc;
+  doc.set_xml_file(name);
+  if (!doc.load_bytes(content.data(), content.size()) || doc.root() == nullptr) {
+    // Where the reader stopped and why: a user who wrote the file can mend it.
+    std::string why = "it cannot be read as an XML document";
+    if (doc.load_problem().set) why += ": " + doc.load_problem().text();
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to load scenario file %s, %s\n", name == nullptr ? "" : name, why.c_str());
+    if (reason != nullptr) *reason << '\x01' << why.c_str();
+    return false;
+  }
+  return _load_document(doc, name == nullptr ? "" : name, reason);
 }
 
 bool scenario_conf_c::hold_file(const char* path, utl_stream_c* reason, unsigned wait_ms) {
@@ -68,7 +80,9 @@ bool scenario_conf_c::hold_file(const char* path, utl_stream_c* reason, unsigned
   return true;
 }
 
-bool scenario_conf_c::save_file(const char* path, utl_stream_c* reason) {
+bool scenario_conf_c::save_file(const char* path, utl_stream_c* reason) { return save_text(path, nullptr, 0, reason); }
+
+bool scenario_conf_c::save_text(const char* path, const char* text, size_t length, utl_stream_c* reason) {
   ZQTR_SCOPE(tr, "scenario_conf_c::save_file", k_file);
   auto refuse = [&](const char* why) {
     tr.print(ZQTR_FAIL, __LINE__, "Unable to save scenario file %s, %s\n", path == nullptr ? "" : path, why);
@@ -84,11 +98,13 @@ bool scenario_conf_c::save_file(const char* path, utl_stream_c* reason) {
       !own_lock.acquire(target.c_str(), file_writer_lock_c::k_default_wait_ms, &why)) {
     return refuse(why.c_str());
   }
-  utl_stream_c text;
-  {
+  utl_stream_c rendered;
+  if (text == nullptr) {
     multi_reader_lock_c lock(m_scenario_lock);
     if (!_check_mixed_tree(nullptr)) return refuse("the configuration holds no scenario tree");
-    m_tree->write_to_stream(text, true);
+    m_tree->write_to_stream(rendered, true);
+    text = rendered.c_str();
+    length = static_cast<size_t>(rendered.length());
   }
   if (m_loaded_file.length() > 0 && m_loaded_file == target.c_str()) {
     std::string current;
@@ -104,13 +120,13 @@ bool scenario_conf_c::save_file(const char* path, utl_stream_c* reason) {
       return refuse(message.c_str());
     }
   }
-  if (!file_manipulation_n::replace_file_contents(target.c_str(), text.c_str(), static_cast<size_t>(text.length()))) {
+  if (!file_manipulation_n::replace_file_contents(target.c_str(), text, length)) {
     utl_stream_c error_text, message;
     message << "it could not be replaced (" << utl_n::get_error_text(error_text, static_cast<int>(GetLastError()))
             << ")";
     return refuse(message.c_str());
   }
   m_loaded_file << '\x01' << target;
-  m_loaded_fingerprint = fingerprint(text.c_str(), static_cast<size_t>(text.length()));
+  m_loaded_fingerprint = fingerprint(text, length);
   return true;
 }

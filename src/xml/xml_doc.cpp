@@ -181,51 +181,72 @@ bool xml_document_c::load_bytes(const char* data, size_t length) {
   return _read_file_content(reader);
 }
 
+std::string xml_load_problem_s::text() const {
+  if (line == 0) return reason;
+  return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + reason;
+}
+
+bool xml_document_c::_note_problem(xml_base_reader_c& reader, bool read, bool streamed, zqtr_entry_c& tr) {
+  m_problem = xml_load_problem_s();
+  if (read) {
+    // One item is read after the declaration: a comment or CDATA section there is the whole document.
+    if (streamed || root() != nullptr) return true;
+    m_problem.reason =
+        "the first item after the declaration is a comment or CDATA section, which is read as the whole document "
+        "(the document's element must come first)";
+    m_problem.offset = reader.tag_begin();
+  } else {
+    m_problem.reason = reader.refusal().refused ? reader.refusal().reason : "the document cannot be read";
+    m_problem.offset = reader.refusal().refused ? reader.refusal().offset : reader.offset();
+  }
+  m_problem.set = true;
+  if (!reader.position_of(m_problem.offset, m_problem.line, m_problem.column)) m_problem.line = m_problem.column = 0;
+  if (!read) tr.print(ZQTR_FAIL, __LINE__, "%s, %s\n", m_xml_file != nullptr ? m_xml_file : "the XML text",
+           m_problem.text().c_str());
+  return read;
+}
+
 bool xml_document_c::_read_file_content(xml_base_reader_c& reader) {
   ZQTR_SCOPE(tr, "xml_document_c::load", k_file);
   if (!reader.read_declaration()) {
     tr.print(ZQTR_FAIL, __LINE__, "Error in DECLARATION header of XML file\n");
-    return false;
+    return _note_problem(reader, false, false, tr);
   }
   if (!reader.read_element(nullptr, false)) {
     tr.print(ZQTR_FAIL, __LINE__, "Can not parse XML file\n");
-    return false;
+    return _note_problem(reader, false, false, tr);
   }
-  return true;
+  return _note_problem(reader, true, reader.has_sink(), tr);
 }
 
 bool xml_document_c::load_from_str(const char* text) { return load_from_str(text, nullptr); }
 
-namespace {
-
 // The read of a text by its stream reader, with the text's messages.
-bool read_text(xml_stream_reader_c& reader, xml_element_sink_c* sink, zqtr_entry_c& tr) {
+bool xml_document_c::_read_text(xml_stream_reader_c& reader, xml_element_sink_c* sink, zqtr_entry_c& tr) {
   reader.set_sink(sink);
   if (!reader.read_declaration()) {
     tr.print(ZQTR_FAIL, __LINE__, "Error in DECLARATION header of XML string\n");
-    return false;
+    return _note_problem(reader, false, false, tr);
   }
   if (!reader.read_element(nullptr, true)) {
     tr.print(ZQTR_FAIL, __LINE__, "Can not parse XML string, \n%s\n", reader.text());
-    return false;
+    return _note_problem(reader, false, false, tr);
   }
-  return true;
+  return _note_problem(reader, true, sink != nullptr, tr);
 }
-
-}  // namespace
 
 bool xml_document_c::load_from_str(const char* text, xml_element_sink_c* sink) {
   ZQTR_SCOPE(tr, "xml_document_c::load_from_str", k_file);
   if (text == nullptr || text[0] == '\0') return false;
   xml_stream_reader_c reader(this, text);
-  return read_text(reader, sink, tr);
+  return _read_text(reader, sink, tr);
 }
 
 bool xml_document_c::load_from_taken_text(utl_stream_c& text, xml_element_sink_c* sink) {
   ZQTR_SCOPE(tr, "xml_document_c::load_from_taken_text", k_file);
   if (text.c_str()[0] == '\0') return false;
   xml_stream_reader_c reader(this, text);
-  return read_text(reader, sink, tr);
+  return _read_text(reader, sink, tr);
 }
 
 bool xml_document_c::add_node(xml_node_c* node, xml_node_c* parent) {
@@ -378,9 +399,50 @@ bool xml_document_c::_store(xml_node_c* node, utl_stream_c& buffer, FILE_c* file
   return true;
 }
 
-bool xml_document_c::is_storable_text(const char* text) {
-  for (const char* p = text; p != nullptr && *p != '\0'; ++p) {
-    if (*p == '\xff' || *p == '\r' || *p == '\n') return false;
+bool xml_document_c::is_storable_text(const char* text) { return text_fault(text, false) == nullptr; }
+
+const char* xml_document_c::text_fault(const char* text, bool utf8) {
+  if (text == nullptr) return nullptr;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  for (const unsigned char* q = p; *q != '\0'; ++q) {
+    if (*q == 0xFF) return "holds a byte 0xFF";
+    if (*q == '\r' || *q == '\n') return "holds a line end";
   }
-  return true;
+  for (const unsigned char* q = p; *q != '\0'; ++q) {
+    // XML 1.0 carries no control character but tab, line feed and carriage return, not even as a reference.
+    if (*q < 0x20 && *q != '\t') return "holds a control character (below 0x20, other than tab), which XML cannot carry";
+  }
+  if (!utf8) return nullptr;
+  while (*p != '\0') {
+    const unsigned char c = *p;
+    size_t more = 0;
+    uint32_t code = 0;
+    if (c < 0x80) {
+      ++p;
+      continue;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      more = 1;
+      code = c & 0x1Fu;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2;
+      code = c & 0x0Fu;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      more = 3;
+      code = c & 0x07u;
+    } else {
+      return "is not valid UTF-8 text";
+    }
+    for (size_t i = 1; i <= more; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return "is not valid UTF-8 text";
+      code = (code << 6) | (p[i] & 0x3Fu);
+    }
+    // Overlong forms, surrogates and what lies beyond U+10FFFF are no UTF-8.
+    if ((more == 2 && code < 0x800) || (more == 3 && (code < 0x10000 || code > 0x10FFFF)) ||
+        (code >= 0xD800 && code <= 0xDFFF)) {
+      return "is not valid UTF-8 text";
+    }
+    if (code == 0xFFFE || code == 0xFFFF) return "holds U+FFFE or U+FFFF, which XML cannot carry";
+    p += more + 1;
+  }
+  return nullptr;
 }

@@ -6,9 +6,12 @@
 #include "xml/xml_item.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 class FILE_c;
 class xml_base_reader_c;
+class zqtr_entry_c;
 
 class xml_special_characters_c {
  public:
@@ -68,6 +71,18 @@ class xml_element_sink_c {
 
 class xml_stream_reader_c;
 
+// Why the last load was refused, in words, and where: line and column from 1 (a column counts
+// characters) and the byte offset. set is false after a load that read.
+struct xml_load_problem_s {
+  bool set = false;
+  unsigned long line = 0;
+  unsigned long column = 0;
+  uint64_t offset = 0;
+  std::string reason;
+  // "line L, column C: reason" (the reason alone when the place is not known).
+  std::string text() const;
+};
+
 class xml_document_c {
  public:
   xml_document_c() = default;
@@ -99,6 +114,12 @@ class xml_document_c {
   // True when a text written into a document reads back as written: no byte 0xFF (the reader's
   // end of input) and no line end (read back as a blank).
   static bool is_storable_text(const char* text);
+  // Why a text cannot be written into a document as it stands, or null: a byte 0xFF, a line end,
+  // another control character XML cannot carry (below 0x20, tab excepted), and with utf8 a text
+  // that is not valid UTF-8 or holds a character XML cannot carry (U+FFFE, U+FFFF).
+  static const char* text_fault(const char* text, bool utf8);
+  // Why the last load failed and where.
+  const xml_load_problem_s& load_problem() const { return m_problem; }
 
   void write_declaration(utl_stream_c& out) const;
   void write_start(xml_node_c* node, utl_stream_c& out);
@@ -128,8 +149,13 @@ class xml_document_c {
   tree_c* m_tree = nullptr;
   xml_special_characters_c m_translator;
   xml_parse_space_c m_space;
+  xml_load_problem_s m_problem;
 
   bool _read_file_content(xml_base_reader_c& reader);
+  // Records the reader's refusal (or, read is true, a document without an element) in m_problem
+  // and the trace; returns read.
+  bool _note_problem(xml_base_reader_c& reader, bool read, bool streamed, zqtr_entry_c& tr);
+  bool _read_text(xml_stream_reader_c& reader, xml_element_sink_c* sink, zqtr_entry_c& tr);
 };
 
 #endif

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -53,6 +55,8 @@ xml_base_reader_c::~xml_base_reader_c() { std::free(m_tag); }
 
 void xml_base_reader_c::reset() {
   m_begin = m_next = m_end = nullptr;
+  m_window_offset = 0;
+  m_refusal = xml_refusal_s();
   std::memset(m_tag, 0, m_tag_used);
   m_tag_used = 0;
   m_tag_pos = 0;
@@ -69,10 +73,45 @@ bool xml_base_reader_c::_grow_tag() {
   return true;
 }
 
+bool xml_base_reader_c::_refuse(uint64_t offset, std::string reason) {
+  if (!m_refusal.refused) {
+    m_refusal.refused = true;
+    m_refusal.offset = offset;
+    m_refusal.reason = std::move(reason);
+  }
+  return false;
+}
+
+bool xml_base_reader_c::_refuse_end(const char* before) {
+  if (m_cut_in_tag) return _refuse(offset(), "the input ends inside a tag (no '>' after its '<')");
+  return _refuse(offset(), std::string("the input ends before ") + before);
+}
+
+void xml_base_reader_c::count_position(const unsigned char* bytes, size_t n, unsigned long& line,
+                                       unsigned long& column) {
+  for (size_t i = 0; i < n; ++i) {
+    if (bytes[i] == '\n') {
+      ++line;
+      column = 1;
+    } else if ((bytes[i] & 0xC0) != 0x80 && bytes[i] != '\r') {
+      ++column;  // a character's first byte (a UTF-8 continuation byte is none)
+    }
+  }
+}
+
+bool xml_base_reader_c::position_of(uint64_t offset, unsigned long& line, unsigned long& column) {
+  line = column = 1;
+  // A reader of one window (bytes or a text in memory) still has all of it.
+  if (m_window_offset != 0 || m_begin == nullptr || offset > static_cast<uint64_t>(m_end - m_begin)) return false;
+  count_position(m_begin, static_cast<size_t>(offset), line, column);
+  return true;
+}
+
 bool xml_base_reader_c::read_tag() {
   std::memset(m_tag, 0, m_tag_used);
   m_tag_used = 0;
   m_tag_pos = 0;
+  m_cut_in_tag = false;
   // Up to the '<' (a byte 0xFF first ends the input), a window at a time. What stands between
   // tags is mostly a line end and a few tabs: a plain loop finds the '<' soonest.
   for (;;) {
@@ -85,6 +124,8 @@ bool xml_base_reader_c::read_tag() {
     }
     m_next = at + 1;
     if (*at == XML_END_OF_INPUT) return false;  // the end of the input is read
+    m_tag_begin = m_window_offset + static_cast<uint64_t>(at - m_begin);
+    m_cut_in_tag = true;  // until its '>'
     break;
   }
   // Then the tag up to its '>', copied a window at a time: line ends become blanks, and a byte
@@ -124,6 +165,7 @@ bool xml_base_reader_c::read_tag() {
       break;
     }
   }
+  m_cut_in_tag = false;
   m_tag[m_tag_pos] = '\0';
   m_tag_used = m_tag_pos + 1;
   m_tag_pos = 0;
@@ -192,13 +234,38 @@ char* xml_base_reader_c::read_token(char delim, bool skip, bool quoted) {
   return nullptr;
 }
 
+namespace {
+
+const char k_double_quotes[] = "attribute values and the declaration take double quotes";
+
+}  // namespace
+
 bool xml_base_reader_c::read_declaration() {
-  if (!read_tag()) return false;
+  if (!read_tag()) return _refuse_end("the XML declaration <?xml version=\"1.0\"?>");
+  const uint64_t begin = m_tag_begin;
   char* space = std::strchr(m_tag, ' ');
-  if (space == nullptr) return false;
-  *space = '\0';
-  if (std::strcmp(m_tag, "?xml") != 0) return false;
+  if (space != nullptr) *space = '\0';
+  if (space == nullptr || std::strcmp(m_tag, "?xml") != 0) {
+    return _refuse(begin, "the document does not begin with the XML declaration <?xml version=\"1.0\"?>");
+  }
   m_tag_pos = static_cast<size_t>(space - m_tag) + 1;
+  // What made the declaration fail, where an attribute's value or name is at fault (the
+  // declaration is refused only at its end).
+  uint64_t fault_at = 0;
+  const char* fault = nullptr;
+  auto note = [&](size_t index, const char* why) {
+    if (fault == nullptr) {
+      fault = why;
+      fault_at = _tag_offset(index);
+    }
+  };
+  // A value that is not in double quotes: which fault it is.
+  auto note_value = [&]() {
+    const size_t at = m_tag_pos;
+    size_t p = at;
+    while (m_tag[p] != '\0' && is_blank(static_cast<unsigned char>(m_tag[p]))) ++p;
+    note(p, m_tag[p] == '\'' ? k_double_quotes : "a declaration attribute without a value in double quotes");
+  };
   for (;;) {
     skip_blanks();
     if (m_tag_pos >= m_tag_capacity || m_tag[m_tag_pos] == '\0') break;
@@ -207,6 +274,9 @@ bool xml_base_reader_c::read_declaration() {
       ++m_tag_pos;
     }
     if (m_tag[m_tag_pos] != '=') {
+      size_t p = m_tag_pos;
+      while (m_tag[p] != '\0' && is_blank(static_cast<unsigned char>(m_tag[p]))) ++p;
+      if (m_tag[p] == '=') note(p, "a blank before '=' in the declaration (it takes name=\"value\")");
       m_tag_pos = start;  // not an attribute: what is left is the declaration's end
       break;
     }
@@ -220,20 +290,39 @@ bool xml_base_reader_c::read_declaration() {
         m_document->set_version(m_tag + m_tag_pos + 1);
         m_tag_pos = static_cast<size_t>(close - m_tag) + 1;
       } else {
+        note_value();
         m_document->set_version(nullptr);
       }
     } else if (std::strcmp(name, "encoding") == 0) {
-      m_document->set_encoding(read_token('"', true, true));
+      const size_t at = m_tag_pos;
+      const char* value = read_token('"', true, true);
+      if (value == nullptr) {
+        m_tag_pos = at;
+        note_value();
+      }
+      m_document->set_encoding(value);
     } else if (std::strcmp(name, "standalone") == 0) {
-      m_document->set_standalone(read_token('"', true, true));
+      const size_t at = m_tag_pos;
+      const char* value = read_token('"', true, true);
+      if (value == nullptr) {
+        m_tag_pos = at;
+        note_value();
+      }
+      m_document->set_standalone(value);
     } else {
+      note(start, "the declaration takes version, encoding and standalone only");
       break;
     }
   }
-  if (m_document->version() == nullptr) return false;
+  if (m_document->version() == nullptr) {
+    return _refuse(fault != nullptr ? fault_at : begin, fault != nullptr ? fault : "the XML declaration has no version");
+  }
   skip_blanks();
+  const size_t rest_at = m_tag_pos;
   const char* rest = read_token('\0', true, false);
-  return rest != nullptr && std::strcmp(rest, "?") == 0;
+  if (rest != nullptr && std::strcmp(rest, "?") == 0) return true;
+  return _refuse(fault != nullptr ? fault_at : _tag_offset(rest_at),
+                 fault != nullptr ? fault : "the XML declaration does not end in \"?>\"");
 }
 
 bool xml_base_reader_c::read_element(xml_node_c* parent, bool skip_text) {
@@ -246,28 +335,42 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   if (depth >= xml_document_c::k_max_depth) {
     ZQTR_SCOPE(tr, "xml_base_reader_c::read_element", k_file);
     tr.print(ZQTR_FAIL, __LINE__, "XML elements are nested deeper than %u levels\n", xml_document_c::k_max_depth);
-    return false;
+    return _refuse(offset(), "elements are nested deeper than " + std::to_string(xml_document_c::k_max_depth) + " levels");
   }
-  if (at_tag_end() && !read_tag()) return false;
+  if (at_tag_end() && !read_tag()) {
+    if (parent == nullptr || parent->name == nullptr) return _refuse_end("the document's element");
+    return _refuse_end((std::string("the end tag </") + parent->name + ">").c_str());
+  }
   char* tag = m_tag + m_tag_pos;
+  const uint64_t tag_at = _tag_offset(m_tag_pos) - 1;
   const size_t length = std::strlen(tag);
   if (std::strncmp(tag, "!--", 3) == 0) {
     m_tag_pos += length;
-    return length >= 2 && std::strcmp(tag + length - 2, "--") == 0;
+    if (length >= 2 && std::strcmp(tag + length - 2, "--") == 0) return true;
+    return _refuse(tag_at, "a comment that holds '>' or does not end in \"-->\" (a tag ends at its first '>')");
   }
   if (length >= 10 && std::strncmp(tag, "![CDATA[", 8) == 0) {
     m_tag_pos += length;
-    return std::strcmp(tag + length - 2, "]]") == 0;
+    if (std::strcmp(tag + length - 2, "]]") == 0) return true;
+    return _refuse(tag_at, "a CDATA section that holds '>' or does not end in \"]]>\" (a tag ends at its first '>')");
   }
   if (tag[0] == '/') {
     ++m_tag_pos;
     const char* name = read_token('\0', true, false);
     if (parent == nullptr || name == nullptr || parent->name == nullptr || std::strcmp(name, parent->name) != 0) {
-      return false;
+      if (name == nullptr) return _refuse(tag_at, "an end tag that is not </NAME> (no blank may follow the name)");
+      if (parent == nullptr || parent->name == nullptr) {
+        return _refuse(tag_at, std::string("the end tag </") + name + "> closes no element");
+      }
+      return _refuse(tag_at, std::string("the end tag </") + name + "> does not close <" + parent->name + ">");
     }
     parent->closed = true;
+    if (m_observer != nullptr) m_observer->element_ended(tag_at, offset());
     return true;
   }
+  if (std::strncmp(tag, "!DOCTYPE", 8) == 0) return _refuse(tag_at, "a DOCTYPE, which this reader does not read");
+  if (tag[0] == '?') return _refuse(tag_at, "a processing instruction, which this reader does not read");
+  if (tag[0] == '!') return _refuse(tag_at, "a markup declaration, which this reader does not read");
   bool empty = false;
   if (length > 0 && tag[length - 1] == '/') {
     tag[length - 1] = '\0';
@@ -276,7 +379,12 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   const char* name = read_token('\0', true, false);
   if (name == nullptr) name = read_token(' ', true, false);
   if (name == nullptr) name = read_token('\t', true, false);
-  if (name == nullptr || !xml_document_c::validate_xml_name(name)) return false;
+  if (name == nullptr || !xml_document_c::validate_xml_name(name)) {
+    return _refuse(tag_at + 1, name == nullptr ? std::string("a tag without an element name")
+                                                : "<" + std::string(name) + "> has no element name this reader takes (a letter or '_', then letters, digits and _ - . : [ ])");
+  }
+  const uint64_t offset_after_tag = offset();
+  if (m_observer != nullptr) m_observer->element_started(name, tag_at, offset_after_tag, empty);
   xml_parse_space_c& space = m_document->parse_space();
   const bulk_arena_c::mark_s mark = space.arena.mark();
   xml_node_c* node = new (space.arena) xml_node_c(name, m_token_length, space);
@@ -299,12 +407,30 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   const bool views = m_sink != nullptr && m_sink->takes_attribute_views();
   m_views.clear();
   while (!at_tag_end()) {
+    const size_t attribute_at = m_tag_pos;
     const char* attribute = read_token('=', true, false);
-    if (attribute == nullptr || !xml_document_c::validate_xml_name(attribute)) return false;
+    if (attribute == nullptr || !xml_document_c::validate_xml_name(attribute)) {
+      return _refuse(_tag_offset(attribute_at), attribute == nullptr ? std::string("an attribute without '=' right after its name")
+                                                                     : attribute + std::string(" is no attribute name this reader takes"));
+    }
     const size_t attribute_length = m_token_length;
+    const size_t value_at = m_tag_pos;
     const char* read = read_token('"', true, true);
-    if (read == nullptr) return false;
+    if (read == nullptr) {
+      size_t p = value_at;
+      while (m_tag[p] != '\0' && is_blank(static_cast<unsigned char>(m_tag[p]))) ++p;
+      return _refuse(_tag_offset(p), m_tag[p] == '\'' ? std::string(k_double_quotes)
+                                                     : std::string("the value of ") + attribute + " is not in double quotes");
+    }
     size_t value_length = m_token_length;
+    if (m_observer != nullptr) {
+      const uint64_t value_begin = _tag_offset(static_cast<size_t>(read - m_tag));
+      const size_t raw_length = m_token_length;
+      const char* seen = m_translator.translate_from_xml(read, value_length);
+      m_observer->attribute_read(attribute, seen, value_length, _tag_offset(static_cast<size_t>(attribute - m_tag)),
+                                 value_begin, value_begin + raw_length);
+      value_length = raw_length;
+    }
     const char* value = m_translator.translate_from_xml(read, value_length);
     if (!views) {
       node->add_read_attr(attribute, attribute_length, value, value_length);
@@ -337,6 +463,7 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
       if (decoded == nullptr) return false;
       node->kind = xml_node_c::TEXT_ELEMENT;
       node->text << '\x01' << decoded;
+      if (m_observer != nullptr) m_observer->text_read(decoded);
     }
   }
   if (views) {
@@ -346,6 +473,7 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   }
   if (empty) {
     node->closed = true;
+    if (m_observer != nullptr) m_observer->element_ended(offset_after_tag, offset_after_tag);
     if (m_sink != nullptr) m_sink->element_ended();
     return true;
   }
@@ -372,6 +500,7 @@ bool xml_file_reader_c::_fill() {
   // Only a byte just read is ever given back, so the new window need not keep the old one's last.
   const size_t got = m_file.read(m_buffer.get(), m_capacity);
   if (got == 0 || got == static_cast<size_t>(-1)) return false;
+  if (m_begin != nullptr) m_window_offset += static_cast<uint64_t>(m_end - m_begin);
   m_begin = m_next = m_buffer.get();
   m_end = m_next + got;
   return true;
@@ -403,6 +532,29 @@ bool xml_file_reader_c::open_xml(const char* path) {
     return false;
   }
   return true;
+}
+
+bool xml_file_reader_c::position_of(uint64_t offset, unsigned long& line, unsigned long& column) {
+  line = column = 1;
+  // Only on a refusal: the file is read again from its start, the window kept as it was.
+  if (!m_file.is_open()) return false;
+  const uint64_t was = m_file.tell();
+  if (!m_file.seek(0)) return false;
+  std::unique_ptr<unsigned char[]> chunk(new unsigned char[k_chunk]);
+  uint64_t done = 0;
+  bool complete = true;
+  while (done < offset) {
+    const size_t wanted = offset - done < k_chunk ? static_cast<size_t>(offset - done) : k_chunk;
+    const size_t got = m_file.read(chunk.get(), wanted);
+    if (got == 0 || got == static_cast<size_t>(-1)) {
+      complete = false;
+      break;
+    }
+    count_position(chunk.get(), got, line, column);
+    done += got;
+  }
+  m_file.seek(was);
+  return complete;
 }
 
 // ---- xml_stream_reader_c

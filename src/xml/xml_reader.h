@@ -7,11 +7,38 @@
 #include "xml/xml_doc.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 // What read_char gives at the end of the input (a byte 0xFF in the input ends it too).
 constexpr unsigned char XML_END_OF_INPUT = 255;
+
+// Told where each element and attribute stands in the input (byte offsets from its first byte), as
+// the reader reads them: what an editor needs to change one value in a file's own text.
+class xml_source_observer_c {
+ public:
+  virtual ~xml_source_observer_c() = default;
+  // A start tag from its '<' to after its '>'; empty for a tag that ends in "/>".
+  virtual void element_started(const char* name, uint64_t tag_begin, uint64_t tag_end, bool empty) = 0;
+  // An attribute of the element last started: its name's first byte, its value as read (entities
+  // translated) and the value's bytes inside the quotes. A repeated name comes again.
+  virtual void attribute_read(const char* name, const char* value, size_t value_length, uint64_t name_begin,
+                              uint64_t value_begin, uint64_t value_end) = 0;
+  // The element's text as read (trimmed, entities translated).
+  virtual void text_read(const char* text) = 0;
+  // The element last started and not yet ended ends: its end tag from '<' to after '>' (for an
+  // empty element both are the start tag's end).
+  virtual void element_ended(uint64_t end_begin, uint64_t end_end) = 0;
+};
+
+// Why the reader refused its input, and where: the byte offset of the place, and the reason in words.
+struct xml_refusal_s {
+  bool refused = false;
+  uint64_t offset = 0;
+  std::string reason;
+};
 
 // The grammar reads its characters from a window of bytes that the input classes fill: a byte costs
 // a comparison, not a call.
@@ -33,6 +60,19 @@ class xml_base_reader_c {
   // With a sink the elements go to it as they are read, each gone at its end, and the document
   // gets no parse tree.
   void set_sink(xml_element_sink_c* sink) { m_sink = sink; }
+  void set_observer(xml_source_observer_c* observer) { m_observer = observer; }
+  bool has_sink() const { return m_sink != nullptr; }
+  // The first refusal of the grammar (none while the input reads).
+  const xml_refusal_s& refusal() const { return m_refusal; }
+  // Bytes of the input read so far.
+  uint64_t offset() const { return m_window_offset + static_cast<uint64_t>(m_next - m_begin); }
+  // Where the tag read last began (its '<').
+  uint64_t tag_begin() const { return m_tag_begin; }
+  // The line and column (from 1; a column counts characters, a tab one) of a byte offset; false
+  // when the input can no longer be read there.
+  virtual bool position_of(uint64_t offset, unsigned long& line, unsigned long& column);
+  // Advances line and column over n bytes of input.
+  static void count_position(const unsigned char* bytes, size_t n, unsigned long& line, unsigned long& column);
   bool read_tag();
   void skip_blanks();
   bool at_tag_end();
@@ -52,14 +92,27 @@ class xml_base_reader_c {
   const unsigned char* m_begin = nullptr;
   const unsigned char* m_next = nullptr;
   const unsigned char* m_end = nullptr;
+  // Bytes of the input before the window's first.
+  uint64_t m_window_offset = 0;
 
  private:
+  // Records the first refusal (offset and reason); false.
+  bool _refuse(uint64_t offset, std::string reason);
+  // The offset of a byte of the current tag (tag bytes stand one for one for the input's).
+  uint64_t _tag_offset(size_t index) const { return m_tag_begin + 1 + index; }
+  // The refusal of a read_tag that failed: the input ended before a tag or inside one.
+  bool _refuse_end(const char* before);
   unsigned char _read_after_fill() { return _fill() && m_next < m_end ? *m_next++ : XML_END_OF_INPUT; }
   bool _read_element(xml_node_c* parent, bool skip_text, unsigned depth);
   bool _grow_tag();
 
   xml_document_c* m_document;
   xml_element_sink_c* m_sink = nullptr;
+  xml_source_observer_c* m_observer = nullptr;
+  xml_refusal_s m_refusal;
+  uint64_t m_tag_begin = 0;
+  // Whether the last read_tag that failed had begun a tag.
+  bool m_cut_in_tag = false;
   char* m_tag;
   size_t m_tag_capacity = 512;
   size_t m_tag_pos = 0;
@@ -82,6 +135,8 @@ class xml_file_reader_c : public xml_base_reader_c {
   void reset() override;
 
   bool open_xml(const char* path);
+  // Reads the file again from its start up to offset.
+  bool position_of(uint64_t offset, unsigned long& line, unsigned long& column) override;
 
  protected:
   // Reads the next chunk: 4 KiB first, 64 KiB from then on.

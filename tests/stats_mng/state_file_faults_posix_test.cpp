@@ -3,6 +3,8 @@
 // interrupted still read the whole file.
 #include "stats_mng/stats_saver.h"
 
+#include "file/writer_lock.h"
+
 #include "support/system_call_faults.h"
 #include "support/temp_dir.h"
 #include "support/trace_capture.h"
@@ -80,6 +82,24 @@ TEST_F(state_file_faults_test, a_failed_write_keeps_the_old_file_and_reports_fai
 }
 
 // A rename refused for a moment (another process holding the old file) gets through on a later try.
+// A writer lock's name that its last holder deleted on close between a writer's look and its open
+// (the open finds no such file): the writer opens it anew instead of failing with "cannot be made"
+// (a scenario file's writer, unlike a state file's, has no missing directory to make and try again).
+TEST(writer_lock_faults_test, a_lock_name_gone_between_look_and_open_is_opened_anew) {
+  temp_dir_c dir;
+  const std::string path = dir.file("s.xml");
+  write_text_file(path + ".lock", "");  // the name is there when the writer looks
+  file_writer_lock_c lock;
+  utl_stream_c reason;
+  {
+    scoped_faults_c faults({{call_e::open, ENOENT, 1}});
+    EXPECT_TRUE(lock.acquire(path.c_str(), file_writer_lock_c::k_default_wait_ms, &reason)) << reason.c_str();
+    EXPECT_EQ(faults.failed(call_e::open), 1u) << faults.summary();
+  }
+  lock.release();
+  EXPECT_FALSE(file_exists(path + ".lock"));  // deleted on close as ever
+}
+
 TEST_F(state_file_faults_test, a_rename_refused_for_a_moment_gets_through) {
   {
     scoped_faults_c faults({{call_e::rename, EACCES, 3}});

@@ -474,7 +474,7 @@ TEST_F(stats_saver_test, a_name_a_state_file_cannot_hold_is_refused) {
     EXPECT_FALSE(saver.set_state(1, false));
     EXPECT_FALSE(saver.set_sync_state(1, true, 5));
     EXPECT_TRUE(capture.has(ZQTR_FAIL,
-                            "The scenario name holds a byte 0xFF or a line end, which a state file cannot hold: nothing is written."));
+                            "The scenario name holds a byte 0xFF, a line end or another control character, which a state file cannot hold: nothing is written."));
     EXPECT_FALSE(file_exists(state_file(dir)));
   }
   // What it can hold reads back as written, UTF-8 or not (a name in a single-byte code page).

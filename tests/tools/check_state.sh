@@ -37,7 +37,7 @@ expect 2 "" set-sync "$scen" true --scenario-id 4294967296
 expect 2 "" set-state "$scen" running --name $'line\nend'
 # A directory path that cannot name a directory exactly is a usage error too.
 expect 2 "" state "$scen$(printf '/.%.0s' $(seq 1 2100))"
-if [ ${#tool[@]} -eq 1 ]; then
+if [ "$tool_words" -eq 1 ]; then
   # A byte 0xFF (under an emulator the arguments arrive converted to UTF-16 already).
   expect 2 "" set-state "$scen" running --name $'x\xffy'
 fi
@@ -52,7 +52,7 @@ expected='<?xml version="1.0"?>
 	<Scenario HostIndex="1" ScenarioID="7" ScenarioName="Sample 7" State="Stop" IsSyncReplicated="True" IsSyncReplicatedTime="200"/>
 </stats_saver>'
 [ "$content" = "$expected" ] || fail "state file: [$content]"
-if [ ${#tool[@]} -eq 1 ]; then
+if [ "$tool_words" -eq 1 ]; then
   # A log directory others may write to, with a name planted where the log goes: the command answers
   # as before, says once on standard error why there is no log, and nothing planted is written
   # through or replaced. (Natively only: links made here are not reparse points to a Windows build

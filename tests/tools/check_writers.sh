@@ -7,7 +7,7 @@ source "$(dirname "$0")/tool_checks.sh"
 begin_checks "$@"
 mkdir -p "$work"
 native=yes
-[ ${#tool[@]} -gt 1 ] && native=no  # an emulator starts each process slowly: fewer rounds
+[ "$tool_words" -gt 1 ] && native=no  # an emulator starts each process slowly: fewer rounds
 rounds=5 pairs=20
 [ $native = no ] && rounds=2 pairs=6
 

@@ -1,12 +1,41 @@
 # Shared by the tool checks (sourced): the work directory and the tool command, a failure report,
 # and "expect".
 
-# begin_checks WORK COMMAND...: WORK (emptied) in "work", the tool with its emulator first in "tool".
+# begin_checks WORK COMMAND...: WORK (emptied) in "work", the tool with its emulator first in "tool"
+# ("tool_words": how many words that command has: 1 for the native tool). With STATS_MNG_KEEP_XML
+# set, each run of the tool keeps the XML files it made or changed below WORK there
+# (scripts/check-xml-outputs.sh reads them with a standard parser).
 begin_checks() {
   work=$1
   shift
   tool=("$@")
+  tool_words=$#
   rm -rf "$work"
+  if [ -n "${STATS_MNG_KEEP_XML:-}" ]; then tool=(keep_xml_written "$@"); fi
+}
+
+# Runs its arguments and copies each XML file below $work that the run made or changed to
+# $STATS_MNG_KEEP_XML; the run's exit status. The files the run before kept are copied again first:
+# one written from the tool's output by a pipeline's last command is complete only then.
+keep_xml_written() {
+  local before after rc word path copy
+  # hold writes no XML and is signalled by its process id: it runs as the tool itself.
+  for word in "$@"; do [ "$word" = hold ] && exec "$@"; done
+  local pending="$STATS_MNG_KEEP_XML/.pending.$$"
+  if [ -f "$pending" ]; then
+    while IFS=$'\t' read -r path copy; do [ -f "$path" ] && cp "$path" "$copy" 2>/dev/null; done < "$pending"
+    : > "$pending"
+  fi
+  before=$(find "$work" -name '*.xml' -type f -exec cksum {} + 2>/dev/null | sort)
+  "$@"
+  rc=$?
+  after=$(find "$work" -name '*.xml' -type f -exec cksum {} + 2>/dev/null | sort)
+  comm -13 <(printf '%s\n' "$before") <(printf '%s\n' "$after") | while read -r _ _ path; do
+    [ -n "$path" ] || continue
+    copy="$STATS_MNG_KEEP_XML/tool.$$.$RANDOM.$(basename "$path")"
+    cp "$path" "$copy" 2>/dev/null && printf '%s\t%s\n' "$path" "$copy" >> "$pending"
+  done
+  return $rc
 }
 
 fail() {

@@ -268,7 +268,9 @@ TEST(scenario_file_test, load_and_save) {
     const char* name;
     const char* content;
     const char* why;
-  } refused[] = {{"text.xml", "no XML at all", "it cannot be read as an XML document"},
+  } refused[] = {{"text.xml", "no XML at all",
+                  "it cannot be read as an XML document: line 1, column 14: the input ends before the XML declaration "
+                  "<?xml version=\"1.0\"?>"},
                  {"group.xml", "<?xml version=\"1.0\"?>\n<object label=\"Group\" id=\"8000\"/>\n", "it holds no Scenario object"},
                  {"missing.xml", nullptr, "there is no such file"},
                  {"bad\xff.xml", nullptr, "its name is not UTF-8 text"}};
@@ -343,17 +345,35 @@ TEST(scenario_file_test, a_held_file_keeps_other_writers_out_until_it_is_release
 }
 
 TEST_F(scenario_conf_test, texts_a_file_cannot_keep_are_refused) {
-  zqtr_capture_c capture;
-  xmc_value_c end_of_input("bad\xffname");
-  EXPECT_FALSE(m_conf->set_scenario_data(S_SCENARIO_NAME, end_of_input, false));
-  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Unable to set \"Scenario.ScenarioName\", the text holds a byte 0xFF or a line end"));
-  xmc_value_c line_end("two\nlines");
-  EXPECT_FALSE(m_conf->set_scenario_data(S_SCENARIO_NAME, line_end, false));
-  xmc_value_c list;
-  list.add_entry("a@x");
-  list.add_entry("b\r@y");
-  EXPECT_FALSE(m_conf->set_host_data(H_REPORT_EMAIL_TO, 2, list));
-  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Unable to set list strings, value \"b\r@y\" holds a byte 0xFF or a line end"));
+  // Each text an XML file cannot carry, refused with the field named and the fault in words.
+  const struct {
+    const char* text;
+    const char* fault;
+  } cases[] = {
+      {"bad\xffname", "holds a byte 0xFF"},
+      {"two\nlines", "holds a line end"},
+      {"a\x01" "c", "holds a control character (below 0x20, other than tab), which XML cannot carry"},
+      {"bell\x07", "holds a control character (below 0x20, other than tab), which XML cannot carry"},
+      {"caf\xe9", "is not valid UTF-8 text"},
+      {"\xc0\xaf", "is not valid UTF-8 text"},            // an overlong '/'
+      {"\xed\xa0\x80", "is not valid UTF-8 text"},        // a surrogate
+      {"x\xef\xbf\xbf", "holds U+FFFE or U+FFFF, which XML cannot carry"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    zqtr_capture_c capture;
+    xmc_value_c value(c.text);
+    EXPECT_FALSE(m_conf->set_scenario_data(S_SCENARIO_NAME, value, false));
+    EXPECT_TRUE(capture.has(ZQTR_FAIL, std::string("Unable to set \"Scenario.ScenarioName\", the text ") + c.fault));
+    xmc_value_c list;
+    list.add_entry("a@x");
+    list.add_entry(c.text);
+    EXPECT_FALSE(m_conf->set_host_data(H_REPORT_EMAIL_TO, 2, list));
+    EXPECT_TRUE(capture.has(ZQTR_FAIL, std::string("Unable to set list strings of \"EmailAddressTo\", an entry ") + c.fault));
+  }
+  // A tab, and any valid UTF-8 text, are written.
+  xmc_value_c fine("Gr\xc3\xbc\xc3\x9f\te \xf0\x9f\x98\x80");
+  EXPECT_TRUE(m_conf->set_scenario_data(S_SCENARIO_NAME, fine, false));
   xmc_value_c read;
-  EXPECT_EQ(text(m_conf->get_scenario_data(S_SCENARIO_NAME, read)), "Scenario");  // unchanged
+  EXPECT_EQ(text(m_conf->get_scenario_data(S_SCENARIO_NAME, read)), "Gr\xc3\xbc\xc3\x9f\te \xf0\x9f\x98\x80");
 }

@@ -178,6 +178,57 @@ TEST_F(xml_document_test, failures_say_what_failed) {
   EXPECT_TRUE(open_message);
 }
 
+// A refused document says where (line and column from 1, a column counting characters) and why,
+// the same from a file, from bytes and from a string, and in the trace log with the file's name.
+TEST_F(xml_document_test, a_refused_document_says_where_and_why) {
+  const struct {
+    const char* text;
+    const char* problem;
+  } cases[] = {
+      {"<?xml version='1.0' encoding='utf-8'?>\n<a/>", "line 1, column 15: attribute values and the declaration take double quotes"},
+      {"<?xml version=\"1.0\"?>\n<a>\n  <b x='1'/>\n</a>", "line 3, column 8: attribute values and the declaration take double quotes"},
+      {"<?xml version=\"1.0\"?>\n<!DOCTYPE a>\n<a/>", "line 2, column 1: a DOCTYPE, which this reader does not read"},
+      {"<?xml version=\"1.0\"?>\n<a>\n<?pi x?>\n</a>", "line 3, column 1: a processing instruction, which this reader does not read"},
+      {"<?xml version=\"1.0\"?>\n<a>\n\t<b>x</c>\n</a>", "line 3, column 6: the end tag </c> does not close <b>"},
+      {"<?xml version=\"1.0\"?>\n<a>\n<b/>", "line 3, column 5: the input ends before the end tag </a>"},
+      {"<?xml version=\"1.0\"?>\n<a x=\"1\"", "line 2, column 9: the input ends inside a tag (no '>' after its '<')"},
+      {"<?xml version=\"1.0\"?>\n<a>\n<!-- a > b -->\n</a>",
+       "line 3, column 1: a comment that holds '>' or does not end in \"-->\" (a tag ends at its first '>')"},
+      {"<?xml version=\"1.0\"?>\n<a t=\"\xc3\xa9\xe2\x82\xac\" u='1'/>", "line 2, column 13: attribute values and the declaration take double quotes"},
+      {"<?xml version=\"1.0\"?>\r\n<a>\r\n<!DOCTYPE a>\r\n</a>", "line 3, column 1: a DOCTYPE, which this reader does not read"},
+      {"<?xml version=\"1.0\" x?>\n<a/>", "line 1, column 21: the XML declaration does not end in \"?>\""},
+      {"<a/>", "line 1, column 1: the document does not begin with the XML declaration <?xml version=\"1.0\"?>"},
+      {"<?xml version=\"1.0\"?>\n<a><1b/></a>", "line 2, column 5: <1b> has no element name this reader takes (a letter or '_', then letters, digits and _ - . : [ ])"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    zqtr_capture_c capture;
+    xml_document_c from_file;
+    const std::string path = m_dir.file("refused" + std::to_string(++m_files) + ".xml");
+    write_text_file(path, c.text);
+    EXPECT_FALSE(from_file.load(path.c_str()));
+    EXPECT_EQ(from_file.load_problem().text(), c.problem);
+    EXPECT_TRUE(capture.has(ZQTR_FAIL, path + ", " + c.problem));
+    xml_document_c from_bytes;
+    EXPECT_FALSE(from_bytes.load_bytes(c.text, std::strlen(c.text)));
+    EXPECT_EQ(from_bytes.load_problem().text(), c.problem);
+    xml_document_c from_string;
+    EXPECT_FALSE(from_string.load_from_str(c.text));
+    EXPECT_EQ(from_string.load_problem().text(), c.problem);
+  }
+  // Nesting over the limit: the place of the first element too deep.
+  std::string deep = "<?xml version=\"1.0\"?>\n";
+  for (unsigned i = 0; i <= xml_document_c::k_max_depth; ++i) deep += "<a>";
+  xml_document_c doc;
+  EXPECT_FALSE(doc.load_bytes(deep.data(), deep.size()));
+  EXPECT_EQ(doc.load_problem().text(), "line 2, column " + std::to_string(3 * xml_document_c::k_max_depth + 1) +
+                                           ": elements are nested deeper than " + std::to_string(xml_document_c::k_max_depth) +
+                                           " levels");
+  // A document that reads has no problem, after one that did not.
+  EXPECT_TRUE(doc.load_bytes("<?xml version=\"1.0\"?><a/>", 25));
+  EXPECT_FALSE(doc.load_problem().set);
+}
+
 // The reason is the system's own error of the open, on every target (the runtime's errno is never
 // set by the system's file services on Windows).
 TEST_F(xml_document_test, a_failed_open_names_the_system_error) {

@@ -133,7 +133,7 @@ int existing_scenario(const std::string& given, std::string& standard, std::ostr
 // end is read back as a blank) is refused.
 bool name_can_be_stored(const std::string& name, std::ostream& err) {
   if (stats_saver_ex_c::is_storable_name(name.c_str())) return true;
-  err << "stats-mng: --name holds a byte 0xFF or a line end, which a state file cannot hold; nothing was written\n";
+  err << "stats-mng: --name holds a byte 0xFF, a line end or another control character, which a state file cannot hold; nothing was written\n";
   return false;
 }
 

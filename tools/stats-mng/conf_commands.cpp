@@ -11,6 +11,8 @@
 #include "utl/message.h"
 #include "utl/utl.h"
 #include "xmc/scenario_conf.h"
+#include "xmc/scenario_source_check.h"
+#include "xmc/scenario_text_edit.h"
 #include "xmc/xmc_enum.h"
 #include "xmc/xmc_item.h"
 #include "xmc/xmc_value.h"
@@ -127,9 +129,9 @@ long field_index(const std::string& field, bool host) {
               : conf_tables_n::index_of_path(scenario_data_table, k_scenario_data_count, field.c_str());
 }
 
-bool load_scenario(scenario_conf_c& conf, const std::string& file, std::ostream& err) {
+bool load_scenario(scenario_conf_c& conf, const std::string& file, std::ostream& err, std::string* bytes = nullptr) {
   utl_stream_c reason;
-  if (conf.load_file(file.c_str(), &reason)) return true;
+  if (conf.load_file(file.c_str(), &reason, bytes)) return true;
   err << "stats-mng: cannot load " << file << ": " << reason.c_str() << "\n";
   return false;
 }
@@ -156,8 +158,8 @@ namespace {
 // Loads the scenario file and finds the field's table index: 0, or the exit code (2 the file cannot
 // be loaded, 1 no such field; example goes into the hint).
 int open_field(scenario_conf_c& conf, const std::string& file, const std::string& field, bool host_field,
-               const char* example, long& index, std::ostream& err) {
-  if (!load_scenario(conf, file, err)) return 2;
+               const char* example, long& index, std::ostream& err, std::string* bytes = nullptr) {
+  if (!load_scenario(conf, file, err, bytes)) return 2;
   index = field_index(field, host_field);
   if (index >= 0) return 0;
   err << "stats-mng: " << field << " is no " << (host_field ? "host" : "scenario") << " field (Object.Label as the tables name it"
@@ -228,7 +230,9 @@ int write_field(const std::string& file, const std::string& field, const std::ve
     return 1;
   }
   long index = -1;
-  if (const int code = open_field(conf, file, field, !host.empty(), ";", index, err)) return code;
+  // The file's bytes as loaded: the change is written into them.
+  std::string bytes;
+  if (const int code = open_field(conf, file, field, !host.empty(), ";", index, err, &bytes)) return code;
   // A list field takes every VALUE as an entry; any other field exactly one.
   xmc_value_c current;
   if (host.empty()) {
@@ -265,7 +269,16 @@ int write_field(const std::string& file, const std::string& field, const std::ve
       return 1;
     }
   }
-  if (!conf.save_file(file.c_str(), &reason)) {
+  // Only the bytes of what changed are replaced in the file's own text, and the result is checked
+  // by loading it before it replaces the file; a change that cannot be written so is refused (the
+  // file is never written in another form instead).
+  std::string edited, why;
+  if (!scenario_text_edit_n::edited_text(conf, bytes, edited, why)) {
+    err << "stats-mng: cannot write the change into " << file << " in place: " << why << "; nothing was written\n";
+    return 2;
+  }
+  if (edited == bytes) return 0;  // the field held the value already
+  if (!conf.save_text(file.c_str(), edited.data(), edited.size(), &reason)) {
     err << "stats-mng: cannot save " << file << ": " << reason.c_str() << "\n";
     return 2;
   }
@@ -311,7 +324,8 @@ int record_in_roots(const std::string& file, const record_options_s& options, st
     used.name = name.lookup_status() == 0 ? name.as_string() : "";
   }
   if (!stats_saver_ex_c::is_storable_name(used.name.c_str())) {
-    err << "stats-mng: the scenario name holds a byte 0xFF or a line end, which a state file cannot hold; nothing was "
+    err << "stats-mng: the scenario name holds a byte 0xFF, a line end or another control character, which a state "
+           "file cannot hold; nothing was "
            "written\n";
     return 2;
   }
@@ -386,9 +400,13 @@ int validate_scenario(const std::string& file, const std::string& message_file, 
     err << "stats-mng: " << (message_file.empty() ? "built-in messages" : message_file) << ": " << p << "\n";
   }
   scenario_conf_c conf;
-  if (!load_scenario(conf, file, err)) return 2;
+  std::string bytes;
+  if (!load_scenario(conf, file, err, &bytes)) return 2;
   xmc_validity_c consistency, validity;
-  const bool consistent = conf.check_consistency(&consistency);
+  // The file's text first: what its load passed over (a repeated attribute, a reference kept as
+  // written), each with its line and column.
+  const bool text_clean = scenario_source_check_n::check(bytes, consistency);
+  const bool consistent = conf.check_consistency(&consistency) && text_clean;
   const bool valid = conf.check_xmc_validity(&validity);
   const bool clean = consistent && valid && consistency.count() == 0 && validity.count() == 0;
   if (!json) {
