@@ -125,15 +125,6 @@ bool scenario_conf_c::_host_flag(uint32_t index, uint64_t host) {
   return value.lookup_status() == 0 && is_true(value.as_string());
 }
 
-std::vector<uint64_t> scenario_conf_c::_hosts() const {
-  std::vector<uint64_t> hosts;
-  for (uint64_t host = host_index_tree_c::k_master; host != 0; host = m_host_tree->next_host_index(host)) {
-    host_index_node_s* node = m_host_tree->find(host);
-    if (node != nullptr && node->repl_node != nullptr) hosts.push_back(host);
-  }
-  return hosts;
-}
-
 // ---- consistency
 
 bool scenario_conf_c::check_consistency(xmc_validity_c* validity, const xml_item_c* item) {
@@ -210,6 +201,9 @@ bool scenario_conf_c::check_xmc_validity(xmc_validity_c* validity, const xml_ite
     if (typed != nullptr && !_check_general_validity(&findings, typed, descend)) ok = false;
     at = xmc_item_c::walk_next(at, root, descend && xmc_item_c::enters(at));
   }
+  // A host the tree could not place is a finding; the rules below see the placed hosts only.
+  if (!_check_host_tree(&findings)) ok = false;
+  if (!_host_tree_current()) return false;
   const bool has_hosts = m_host_tree->master()->repl_node != nullptr || m_host_tree->host_count() > 0;
   if (!has_hosts && m_config_mode != CONFIG_MODE_ASSESSMENT) {
     _add_path_finding(&findings, 2, ch_data_s::k_no_entry, 3, "Scenario.ReplNode", nullptr);
