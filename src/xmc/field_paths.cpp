@@ -6,6 +6,7 @@
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
 #include "xml/xml_doc.h"
+#include "xmc/number_ranges.h"
 
 #include <cstring>
 #include <string>
@@ -213,6 +214,7 @@ bool scenario_conf_c::set_data_by_path(const char* path, uint64_t host, xmc_valu
             tr.print(ZQTR_FAIL, __LINE__, "Unable to set \"%s\" = \"%s\", type doesn't fit\n", path, text.c_str());
             return false;
           }
+          if (!_number_in_range(number_ranges_n::of_item(field.item), text.c_str(), tr)) return false;
           (field.item != nullptr ? field.item : field.object)->set_attr(field.attribute, text.c_str());
         }
         // What the configuration read from its items follows them.
@@ -261,4 +263,12 @@ xmc_value_c& scenario_conf_c::get_host_data_by_path(const char* path, uint64_t h
     }
   }
   return get_host_data(static_cast<uint32_t>(index), host, value);
+}
+
+bool scenario_conf_c::_number_in_range(const number_range_s* range, const char* text, zqtr_entry_c& tr) {
+  if (range == nullptr || number_ranges_n::fits(*range, text)) return true;
+  char rule[128];
+  tr.print(ZQTR_FAIL, __LINE__, "Unable to set \"%s.%s\" = \"%s\", %s\n", range->object, range->label, text,
+           number_ranges_n::rule(*range, rule, sizeof rule));
+  return false;
 }

@@ -1,5 +1,7 @@
 #include "xmc/scenario_conf.h"
 
+#include "xmc/number_ranges.h"
+
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
 #include "file/file_manipulation.h"
@@ -307,6 +309,9 @@ bool scenario_conf_c::_write_field_traced(const field_s& field, const data_table
   if (!fits) {
     tr.print(ZQTR_FAIL, __LINE__, "Unable to set \"%s.%s\" = \"%s\", type doesn't fit\n",
              object_tag_table[entry.object_tag].label, entry.label, text.c_str());
+    return false;
+  }
+  if (!_number_in_range(number_ranges_n::of(object_tag_table[entry.object_tag].label, entry.label), text.c_str(), tr)) {
     return false;
   }
   (field.item != nullptr ? field.item : field.object)->set_attr(field.attribute, text.c_str());

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+struct number_range_s;
+
 // A service the scenario watches: its name, and how it is watched (the scenario's defaults unless
 // the entry says otherwise).
 struct service_entry_s {
@@ -267,6 +269,8 @@ class scenario_conf_c : public xmc_conf_c {
   // (why says which).
   enum path_named_e { NAMES_NOTHING, NAMES_NO_HOST, NAMES_TABLE_FIELD, NAMES_ITEM, NAMES_OBJECT };
   path_named_e _resolve_path(const char* path, uint64_t host, long& index, field_s& field, utl_stream_c& why);
+  // Whether text fits a ranged Number field (any text when range is null); false, traced, when not.
+  static bool _number_in_range(const number_range_s* range, const char* text, zqtr_entry_c& tr);
   // Refreshes mode, product, application and Assured Recovery from the scenario's items.
   void _read_basics();
   std::string _scenario_name();

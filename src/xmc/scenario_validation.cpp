@@ -2,6 +2,8 @@
 // settings make sense (values, limits, lists, and the rules across the scenario and its hosts).
 #include "xmc/scenario_conf.h"
 
+#include "xmc/number_ranges.h"
+
 #include "file/path_n.h"
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
@@ -321,6 +323,9 @@ bool scenario_conf_c::_check_general_validity(xmc_validity_c* validity, xmc_item
         code = 24;
       }
     }
+    // A field that names something of a fixed width holds only what fits it.
+    const number_range_s* range = type == TYPE_NUMBER && code == 0 ? number_ranges_n::of_item(item) : nullptr;
+    if (range != nullptr && val[0] != '\0' && !number_ranges_n::fits(*range, val)) code = 24;
     if (code == 0 && type == TYPE_MULTI_ENTRY && found.mandatory && item->first_item() == nullptr &&
         !(full_system && same_text(found.label, "VirtualMachineIPOnReplicainDNS"))) {
       code = 2;
@@ -328,7 +333,7 @@ bool scenario_conf_c::_check_general_validity(xmc_validity_c* validity, xmc_item
     }
     if (code == 0 && val[0] == '\0' && (found.mandatory || (type != TYPE_TEXT && type != TYPE_DEF_FULL_PATH))) {
       code = 5;
-      shown = "val";
+      shown = nullptr;  // the value is empty: there is none to show
     }
     if (code != 0) {
       _add_finding(validity, item, code, shown != nullptr && shown[0] != '\0' ? shown : nullptr);
