@@ -253,11 +253,12 @@ xmc_value_c& scenario_conf_c::get_host_data_by_path(const char* path, uint64_t h
     utl_stream_c why;
     const path_named_e named = _resolve_path(path, host == 0 ? host_index_tree_c::k_master : host, index, field, why);
     if (named != NAMES_TABLE_FIELD) {
+      // The table form only: any other path is no node with that property, unless the host is missing.
       value.set_lookup_status(1);
-      if (named == NAMES_ITEM) {
-        value.error_stream() << '\x01' << "Unable to find node with property " << (path == nullptr ? "" : path);
-      } else {
+      if (named == NAMES_NO_HOST) {
         value.error_stream() << '\x01' << why;
+      } else {
+        value.error_stream() << '\x01' << "Unable to find node with property " << (path == nullptr ? "" : path);
       }
       return value;
     }

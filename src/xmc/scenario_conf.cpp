@@ -121,7 +121,15 @@ void scenario_conf_c::_read_field(const field_s& field, xmc_value_c& value) {
       const char* val = xmc_item_c::attr_text(typed, "val");
       if (typed != nullptr && typed->is_data() && val != nullptr) entries.add(val);
     }
-    value.set_type_name(static_type_name(xmc_item_c::attr_text(field.item, "val")));
+    // The entry type is the item's val: a type or enumeration name, or the id of the entries'
+    // object (which the value keeps a copy of).
+    const char* entry_type = xmc_item_c::attr_text(field.item, "val");
+    const char* known = static_type_name(entry_type);
+    if (known != nullptr) {
+      value.set_type_name(known);
+    } else {
+      value.set_type_name_copy(entry_type);
+    }
   } else {
     value.set_text(xmc_item_c::attr_text(field.item, "val"));
     value.set_type_name(field.item->value_type() == TYPE_ENUM ? xmc_enum_c::enum_name(field.item->enum_index())

@@ -143,8 +143,10 @@ bool scenario_conf_c::check_consistency(xmc_validity_c* validity, const xml_item
     xmc_item_c* typed = xmc_item_c::cast(at);
     if (typed == nullptr) continue;
     if (typed->is_data()) {
+      // The attribute check traces what is wrong ("Superfluous attribute ..."); the pass reports
+      // the item once, with code 1 (the validity pass reports each attribute).
       data_content_s found;
-      if (!_check_data_content(&findings, typed, true, found)) {
+      if (!_check_data_content(nullptr, typed, true, found)) {
         _add_finding(&findings, typed, 1, nullptr);
         ok = false;
       }
@@ -284,12 +286,16 @@ bool scenario_conf_c::_check_general_validity(xmc_validity_c* validity, xmc_item
   }
   if (item->is_object()) {
     if (item->attr_count() == 0) return true;
+    // Its label and id: an empty or unknown attribute, no label, a label without id are findings.
+    bool ok = true;
+    uint32_t id = 0;
+    _check_object_content_get_name(item, validity, id, ok);
     if (is_false(xmc_item_c::attr_text(item, "status"))) descend = false;
     const char* label = xmc_item_c::attr_text(item, "label");
     if ((hyper_v || full_system) && label != nullptr && utl_n::ascii_compare_nocase(label, "VirtualNetworkMapping") == 0) {
       descend = false;
     }
-    return true;
+    return ok;
   }
   if (!item->is_data()) return true;
 
