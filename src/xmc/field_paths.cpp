@@ -195,6 +195,14 @@ bool scenario_conf_c::set_data_by_path(const char* path, uint64_t host, xmc_valu
     switch (_resolve_path(path, host, index, field, why)) {
       case NAMES_TABLE_FIELD: break;
       case NAMES_ITEM: {
+        // A host's number is written only as its host's field, where it is checked against the
+        // other hosts' (the scenario's path to the master's Index would skip that).
+        const number_range_s* range = number_ranges_n::of_item(field.item);
+        if (range != nullptr && std::strcmp(range->label, "Index") == 0) {
+          tr.print(ZQTR_FAIL, __LINE__, "Unable to set \"%s\", a host's Index is written as CommonHostProps.Index of its host\n",
+                   path);
+          return false;
+        }
         // An item no table names: written as the item it is.
         if (field.item != nullptr && field.item->value_type() == TYPE_MULTI_ENTRY) {
           if (!_recive_array_chars(field.item, value, false)) return false;

@@ -99,6 +99,15 @@ TEST(scenario_access_test, any_field_by_the_path_a_finding_prints) {
   EXPECT_FALSE(conf->set_data_by_path("Switchover.SendPing.HeartbeatTimeout", 0, words, false));
   EXPECT_FALSE(conf->set_data_by_path("RootDir#0.ID", 1, words, false));
   EXPECT_TRUE(capture.has(ZQTR_FAIL, "Unable to set \"RootDir#0.ID\" = \"many\", type doesn't fit"));
+  // The path a finding on a host left out prints reads from the scenario, but a host's number is
+  // written only as its host's field.
+  xmc_value_c five("5");
+  EXPECT_EQ(text(conf->get_data_by_path("ReplNode.CommonHostProps.Index", 0, value)), "1");
+  EXPECT_FALSE(conf->set_data_by_path("ReplNode.CommonHostProps.Index", 0, five, false));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Unable to set \"ReplNode.CommonHostProps.Index\", a host's Index is written as "
+                                     "CommonHostProps.Index of its host"));
+  EXPECT_TRUE(conf->set_data_by_path("ReplNode.CommonHostProps.Index", 2, five, false));  // the replica's own
+  EXPECT_EQ(text(conf->get_data_by_path("CommonHostProps.Index", 5, value)), "5");
 }
 
 TEST(scenario_access_test, a_fixed_group_field_is_written_only_when_forced) {
