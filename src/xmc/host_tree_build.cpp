@@ -2,6 +2,8 @@
 // build leaves out and why, the lookups of hosts by number, and a host's root directories.
 #include "xmc/scenario_conf.h"
 
+#include "xmc/number_ranges.h"
+
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
 
@@ -89,6 +91,11 @@ uint64_t scenario_conf_c::_build_host_tree(xmc_item_c* scenario_item) {
       continue;
     }
     const uint64_t index = static_cast<uint64_t>(n);
+    // Host numbers are written in decimal, as every other reader of the file takes them.
+    if (!number_ranges_n::fits(*number_ranges_n::of("CommonHostProps", "Index"), text)) {
+      leave_out("has the Index " + lost.index_text + ", which is not written in decimal");
+      continue;
+    }
     lost.claimed = index;
     if (index == host_index_tree_c::k_master) {
       host_index_node_s* master = m_host_tree->master();

@@ -61,6 +61,8 @@ TEST(host_tree_test, hosts_that_cannot_be_placed_are_left_out_reported_and_never
       {nullptr, "4294967294", false,
        {"ReplNode #2 of the file has the Index 4294967294, outside 1 to 4294967293" + left_out}, 0},
       {nullptr, "two", false, {"ReplNode #2 of the file has the Index \"two\", which is no number" + left_out}, 0},
+      {nullptr, "0x10", false, {"ReplNode #2 of the file has the Index 0x10, which is not written in decimal" + left_out},
+       0},
       {nullptr, "-", false, {"ReplNode #2 of the file has no CommonHostProps.Index" + left_out}, 0},
       {"0", nullptr, false,
        {"ReplNode #1 of the file has the Index 0, outside 1 to 4294967293" + left_out,
