@@ -301,6 +301,13 @@ bool stats_saver_ex_c::_for_each_root(uint64_t host_index, bool stop_at_failure,
   // The count comes from host 1, the directories from the given host; a host with fewer root
   // directories has only its own written.
   const size_t own = m_configuration == nullptr ? 0 : m_configuration->root_directory_count(host_index);
+  if (own == 0) {
+    // A host without a root directory (or one the scenario does not have) has nowhere to record.
+    ZQTR_SCOPE(tr, "stats_saver_ex_c::_for_each_root", k_file);
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Host %I64u has no root directory: its state is not written.",
+                static_cast<unsigned long long>(host_index));
+    return false;
+  }
   for (size_t i = 0; m_configuration != nullptr && i < m_configuration->root_directory_count(1) && i < own; ++i) {
     utl_stream_c root;
     if (!m_configuration->root_directory(host_index, i, root)) {

@@ -27,8 +27,9 @@ class generic_conf_c : public scenario_conf_c {
   bool _check_scen_data_tables(const data_table_entry_s* scenario = scenario_data_table,
                                size_t scenario_count = k_scenario_data_count,
                                const data_table_entry_s* host = host_data_table, size_t host_count = k_host_data_count);
-  // The root-directory step of the build. The template's root directories are checked here once
-  // the root-directory model exists; until then the step passes.
+  // The root-directory step of the build: the root-directory rules of the validity check run on
+  // the template's hosts without asking for paths (their number, ids and kinds); any finding fails
+  // the build.
   virtual bool _check_root_dirs(xmc_validity_c& validity);
 
   // A deep copy of the template object of a tag with the defaults of the product, application

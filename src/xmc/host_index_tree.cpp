@@ -42,12 +42,28 @@ host_index_node_s* host_index_tree_c::insert_host(uint64_t host_index, uint64_t 
   return node;
 }
 
+const lost_host_s* host_index_tree_c::lost_claiming(uint64_t host_index) const {
+  for (const lost_host_s& lost : m_lost) {
+    if (lost.claimed != 0 && lost.claimed == host_index) return &lost;
+  }
+  return nullptr;
+}
+
+const lost_host_s* host_index_tree_c::lost_of(const xmc_item_c* repl_node) const {
+  for (const lost_host_s& lost : m_lost) {
+    if (repl_node != nullptr && lost.repl_node == repl_node) return &lost;
+  }
+  return nullptr;
+}
+
 void host_index_tree_c::remove_all_but_root() {
+  m_lost.clear();
   if (root == nullptr) {
     attach(new host_index_node_s(k_master), nullptr, true);
     return;
   }
   delete_children(root);
   root->repl_node = nullptr;
+  root->position = 0;
   root->root_dirs.delete_all();
 }

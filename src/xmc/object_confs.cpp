@@ -150,13 +150,27 @@ bool cdp_conf_c::check_consistency(xmc_validity_c* validity, const xml_item_c* i
   return ok;
 }
 
+namespace {
+
+// A deep copy of item that keeps every element's text as well (an item's own copy leaves it out).
+xml_item_c* copy_with_text(const xml_item_c* item) {
+  xml_item_c* copy = new xml_item_c(*item, false);
+  if (item->text() != nullptr) copy->set_text(item->text());
+  for (const xml_item_c* child = item->first_item(); child != nullptr; child = child->next_item()) {
+    copy->append_child(copy_with_text(child));
+  }
+  return copy;
+}
+
+}  // namespace
+
 db_conf_c::db_conf_c(const xml_item_c* item) : conf_c(k_id) {
   if (item == nullptr || !same_text(item->name(), "object") || !same_text(xmc_item_c::attr_text(item, "id"), "6799")) {
     return;
   }
   // Through a document, so that nothing is shared with the item.
   xml_tree_ct<xml_item_c> source;
-  source.attach(new xml_item_c(*item, true), nullptr, true);
+  source.attach(copy_with_text(item), nullptr, true);
   xml_document_c doc;
   source.to_document(doc);
   m_tree.from_document(doc);

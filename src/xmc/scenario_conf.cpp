@@ -1,5 +1,7 @@
 #include "xmc/scenario_conf.h"
 
+#include "xmc/number_ranges.h"
+
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
 #include "file/file_manipulation.h"
@@ -22,105 +24,20 @@ bool is_repl_node(const xmc_item_c* item) {
   return item != nullptr && item->is_object() && label != nullptr && std::strcmp(label, "ReplNode") == 0;
 }
 
-// The host index a ReplNode states: the Index of its CommonHostProps; 0 when it has none.
-uint64_t stated_index(const xmc_item_c* repl_node) {
-  const xmc_item_c* props = nullptr;
-  for (xml_item_c* child = repl_node->first_item(); child != nullptr && props == nullptr; child = child->next_item()) {
-    const xmc_item_c* typed = xmc_item_c::cast(child);
-    const char* label = xmc_item_c::attr_text(typed, "label");
-    if (typed != nullptr && typed->is_object() && label != nullptr && std::strcmp(label, "CommonHostProps") == 0) {
-      props = typed;
-    }
-  }
-  const char* text = xmc_item_c::attr_text(xmc_conf_c::find_data(props, "Index"), "val");
-  int64_t n = 0;
-  if (text == nullptr || !mix_n::parse_formatted_integer_string(text, n) || n <= 0) return 0;
-  return static_cast<uint64_t>(n);
-}
-
 }  // namespace
 
 constexpr uint32_t scenario_conf_c::k_service_defaults[4];
 
 scenario_conf_c::scenario_conf_c(uint32_t id) : xmc_conf_c(id), m_host_tree(new host_index_tree_c) {
   for (size_t i = 0; i < 4; ++i) m_service_defaults[i] = k_service_defaults[i];
+  // The empty tree has no hosts, and the host tree says so.
+  m_hosts_of_tree = m_tree;
 }
 
 scenario_conf_c::~scenario_conf_c() {
   m_object_confs.delete_all();
   m_services.delete_all();
   delete m_host_tree;
-}
-
-uint64_t scenario_conf_c::_build_host_tree(xmc_item_c* scenario_item) {
-  ZQTR_SCOPE(tr, "scenario_conf_c::_build_host_tree", k_file);
-  m_host_tree->remove_all_but_root();
-  xmc_item_c* start = scenario_item != nullptr ? scenario_item : m_tree->root;
-  if (start == nullptr) return 0;
-  uint64_t found = 0;
-  // Pre-order over the configuration items, never into an external object's content.
-  for (xml_item_c* at = start; at != nullptr;) {
-    xmc_item_c* item = xmc_item_c::cast(at);
-    if (is_repl_node(item)) {
-      utl_stream_c path;
-      const uint64_t index = stated_index(item);
-      if (index == 0) {
-        tr.print(ZQTR_FAIL, __LINE__, "Unable to find property \"%s\" for node %s\n", "Index", item_path(item, path));
-      } else if (index == host_index_tree_c::k_master) {
-        if (m_host_tree->master()->repl_node == nullptr) {
-          m_host_tree->master()->repl_node = item;
-          ++found;
-        }
-      } else {
-        xmc_item_c* papa = nullptr;
-        for (generic_node_c* p = item->parent; p != nullptr && papa == nullptr; p = p->parent) {
-          if (is_repl_node(xmc_item_c::cast(p))) papa = xmc_item_c::cast(p);
-        }
-        const uint64_t papa_index = papa == nullptr ? 0 : stated_index(papa);
-        if (papa == nullptr) {
-          tr.print(ZQTR_FAIL, __LINE__, "Unable to find Papa for \"%s\", node %s\n", "ReplNode", item_path(item, path));
-        } else if (m_host_tree->insert_host(index, papa_index, item) == nullptr) {
-          tr.print(ZQTR_FAIL, __LINE__, "Unable to find next Papa for \"%s\", node %s\n", "ReplNode",
-                   item_path(item, path));
-        } else {
-          ++found;
-        }
-      }
-    }
-    at = xmc_item_c::walk_next(at, start, xmc_item_c::enters(at));
-  }
-  return found;
-}
-
-uint64_t scenario_conf_c::_build_root_dirs() {
-  uint64_t total = 0;
-  for (uint64_t index = host_index_tree_c::k_master; index != 0; index = m_host_tree->next_host_index(index)) {
-    host_index_node_s* node = m_host_tree->find(index);
-    node->root_dirs.delete_all();
-    xmc_item_c* props = nullptr;
-    for (xml_item_c* child = node->repl_node == nullptr ? nullptr : node->repl_node->first_item(); child != nullptr;
-         child = child->next_item()) {
-      xmc_item_c* typed = xmc_item_c::cast(child);
-      const char* label = xmc_item_c::attr_text(typed, "label");
-      if (props == nullptr && typed != nullptr && typed->is_object() && label != nullptr &&
-          std::strcmp(label, "CommonHostProps") == 0) {
-        props = typed;
-      }
-    }
-    if (props == nullptr) continue;
-    // The host's own RootDir objects: below its properties, never in another host.
-    for (xml_item_c* at = props->first_item(); at != nullptr;) {
-      xmc_item_c* item = xmc_item_c::cast(at);
-      const char* label = xmc_item_c::attr_text(item, "label");
-      const bool root_dir = item != nullptr && item->is_object() && label != nullptr && std::strcmp(label, "RootDir") == 0;
-      if (root_dir) {
-        node->root_dirs.append(new xmc_root_dir_c(item));
-        ++total;
-      }
-      at = xmc_item_c::walk_next(at, props, !root_dir && !is_repl_node(item) && xmc_item_c::enters(at));
-    }
-  }
-  return total;
 }
 
 // ---- data access
@@ -204,7 +121,15 @@ void scenario_conf_c::_read_field(const field_s& field, xmc_value_c& value) {
       const char* val = xmc_item_c::attr_text(typed, "val");
       if (typed != nullptr && typed->is_data() && val != nullptr) entries.add(val);
     }
-    value.set_type_name(static_type_name(xmc_item_c::attr_text(field.item, "val")));
+    // The entry type is the item's val: a type or enumeration name, or the id of the entries'
+    // object (which the value keeps a copy of).
+    const char* entry_type = xmc_item_c::attr_text(field.item, "val");
+    const char* known = static_type_name(entry_type);
+    if (known != nullptr) {
+      value.set_type_name(known);
+    } else {
+      value.set_type_name_copy(entry_type);
+    }
   } else {
     value.set_text(xmc_item_c::attr_text(field.item, "val"));
     value.set_type_name(field.item->value_type() == TYPE_ENUM ? xmc_enum_c::enum_name(field.item->enum_index())
@@ -246,7 +171,7 @@ xmc_value_c& scenario_conf_c::get_group_data(uint32_t index, xmc_value_c& value)
 }
 
 scenario_conf_c::host_start_e scenario_conf_c::_host_start(const data_table_entry_s& entry, uint64_t host,
-                                                           xmc_item_c*& start) const {
+                                                           xmc_item_c*& start, utl_stream_c* why) const {
   start = nullptr;
   if (host == k_manager) {
     // The manager has the scenario-level copies of the flagged fields only.
@@ -254,9 +179,24 @@ scenario_conf_c::host_start_e scenario_conf_c::_host_start(const data_table_entr
     start = m_tree->root;
     return HOST_FOUND;
   }
-  host_index_node_s* node = m_host_tree->find(host);
+  host_index_node_s* node = find_host(host, why);
   start = node == nullptr ? nullptr : node->repl_node;
   return start == nullptr ? HOST_MISSING : HOST_FOUND;
+}
+
+void scenario_conf_c::new_tree() {
+  single_writer_lock_c lock(m_scenario_lock);
+  xmc_conf_c::new_tree();
+  // Nothing made from the old tree may outlive it.
+  _build_host_tree();
+  m_services.delete_all();
+  thl_lock_c list_lock(m_object_confs_lock);
+  m_object_confs.delete_all();
+}
+
+bool scenario_conf_c::same_scenario(const scenario_conf_c& other) {
+  multi_reader_lock_c lock(m_scenario_lock);
+  return id() == other.id();
 }
 
 xmc_value_c& scenario_conf_c::get_host_data(uint32_t index, uint64_t host, xmc_value_c& value) {
@@ -271,7 +211,8 @@ xmc_value_c& scenario_conf_c::get_host_data(uint32_t index, uint64_t host, xmc_v
   const data_table_entry_s& entry = host_data_table[index];
   const char* owner = object_tag_table[entry.object_tag].label;
   xmc_item_c* start = nullptr;
-  switch (_host_start(entry, host, start)) {
+  utl_stream_c why;
+  switch (_host_start(entry, host, start, &why)) {
     case HOST_IRRELEVANT:
       value.set_lookup_status(1);
       value.error_stream() << '\x01' << "Node \"" << owner << "\" with property \"" << entry.label
@@ -279,7 +220,7 @@ xmc_value_c& scenario_conf_c::get_host_data(uint32_t index, uint64_t host, xmc_v
       return value;
     case HOST_MISSING:
       value.set_lookup_status(1);
-      value.error_stream() << '\x01' << "Unable to find host node with index " << static_cast<unsigned long long>(host);
+      value.error_stream() << '\x01' << why;
       return value;
     case HOST_FOUND: break;
   }
@@ -292,15 +233,6 @@ xmc_value_c& scenario_conf_c::get_host_data(uint32_t index, uint64_t host, xmc_v
     return value;
   }
   _read_field(field, value);
-  return value;
-}
-
-xmc_value_c& scenario_conf_c::get_host_data_by_path(const char* path, uint64_t host, xmc_value_c& value) {
-  const long index = conf_tables_n::index_of_path(host_data_table, k_host_data_count, path);
-  if (index >= 0) return get_host_data(static_cast<uint32_t>(index), host, value);
-  value.reset();
-  value.set_lookup_status(1);
-  value.error_stream() << '\x01' << "Unable to find node with property " << (path == nullptr ? "" : path);
   return value;
 }
 
@@ -389,6 +321,9 @@ bool scenario_conf_c::_write_field_traced(const field_s& field, const data_table
              object_tag_table[entry.object_tag].label, entry.label, text.c_str());
     return false;
   }
+  if (!_number_in_range(number_ranges_n::of(object_tag_table[entry.object_tag].label, entry.label), text.c_str(), tr)) {
+    return false;
+  }
   (field.item != nullptr ? field.item : field.object)->set_attr(field.attribute, text.c_str());
   return true;
 }
@@ -426,24 +361,20 @@ bool scenario_conf_c::set_group_data(uint32_t index, xmc_value_c& value, bool fo
   return _set_data(group_data_table, k_group_data_count, index, value, force, GROUP_DATA, tr);
 }
 
-bool scenario_conf_c::set_scenario_data_by_path(const char* path, xmc_value_c& value, bool force) {
-  const long index = conf_tables_n::index_of_path(scenario_data_table, k_scenario_data_count, path);
-  return index >= 0 && set_scenario_data(static_cast<uint32_t>(index), value, force);
-}
-
 bool scenario_conf_c::_set_host_data(uint32_t index, uint64_t host, xmc_value_c& value) {
   ZQTR_SCOPE(tr, "scenario_conf_c::set_host_data", k_file);
   if (index >= k_host_data_count || !_check_mixed_tree(nullptr)) return false;
   const data_table_entry_s& entry = host_data_table[index];
   const char* owner = object_tag_table[entry.object_tag].label;
   xmc_item_c* start = nullptr;
-  switch (_host_start(entry, host, start)) {
+  utl_stream_c why;
+  switch (_host_start(entry, host, start, &why)) {
     case HOST_IRRELEVANT:
       tr.print(ZQTR_FAIL, __LINE__, "Node \"%s\"  with property \"%s\"  is irrelevant for Manager Data\n", owner,
                entry.label);
       return false;
     case HOST_MISSING:
-      tr.print(ZQTR_FAIL, __LINE__, "Unable to find host node with index %ld\n", static_cast<long>(host));
+      tr.print(ZQTR_FAIL, __LINE__, "%s\n", why.c_str());
       return false;
     case HOST_FOUND: break;
   }
@@ -458,7 +389,17 @@ bool scenario_conf_c::_set_host_data(uint32_t index, uint64_t host, xmc_value_c&
     }
     return false;
   }
-  return _write_field(field, entry, value, HOST_DATA);
+  const bool index_field = entry.object_tag == TAG_COMMON_HOST_PROPS && std::strcmp(entry.label, "Index") == 0;
+  if (index_field && !_check_index_write(host, value.as_string(), tr)) return false;
+  if (!_write_field(field, entry, value, HOST_DATA)) return false;
+  if (index_field) {
+    // The host keeps its place in the tree under its new number.
+    int64_t n = 0;
+    mix_n::parse_formatted_integer_string(value.as_string(), n);
+    host_index_node_s* node = find_host(host, nullptr);
+    if (node != nullptr) node->host_index = static_cast<uint64_t>(n);
+  }
+  return true;
 }
 
 bool scenario_conf_c::set_host_data(uint32_t index, uint64_t host, xmc_value_c& value) {
@@ -476,8 +417,8 @@ bool scenario_conf_c::set_host_data_all(uint32_t index, xmc_value_c& value) {
        tag = object_tag_table[tag].parent) {
     if (tag == TAG_COMMON_HOST_PROPS) master_too = true;
   }
-  for (uint64_t host = host_index_tree_c::k_master; host != 0; host = m_host_tree->next_host_index(host)) {
-    if (host == host_index_tree_c::k_master && (!master_too || m_host_tree->master()->repl_node == nullptr)) continue;
+  for (uint64_t host : _hosts()) {
+    if (host == host_index_tree_c::k_master && !master_too) continue;
     if (!_set_host_data(index, host, value)) return false;
   }
   return true;
@@ -503,10 +444,11 @@ bool scenario_conf_c::reload_object(uint32_t tag, uint64_t host) {
       tr.print(ZQTR_FAIL, __LINE__, "Unable to reload Host object %s, host index must be set\n", label);
       return false;
     }
-    host_index_node_s* node = m_host_tree->find(host);
+    utl_stream_c why;
+    host_index_node_s* node = find_host(host, &why);
     start = node == nullptr ? nullptr : node->repl_node;
     if (start == nullptr) {
-      tr.print(ZQTR_FAIL, __LINE__, "Unable to find host node with index %ld\n", static_cast<long>(host));
+      tr.print(ZQTR_FAIL, __LINE__, "%s\n", why.c_str());
       return false;
     }
   }
@@ -527,6 +469,18 @@ bool scenario_conf_c::reload_object(uint32_t tag, uint64_t host) {
   _build_host_tree();
   _build_root_dirs();
   return true;
+}
+
+void scenario_conf_c::_read_basics() {
+  const xmc_item_c* scenario = m_tree == nullptr ? nullptr : m_tree->root;
+  auto position = [&](const char* label, uint32_t index, uint32_t none) {
+    const long p = xmc_enum_c::position_of(index, xmc_item_c::attr_text(find_data(scenario, label), "val"));
+    return p < 0 ? none : static_cast<uint32_t>(p);
+  };
+  m_config_mode = position("ConfigMode", ENUM_CONFIG_MODE, CONFIG_MODE_NONE);
+  m_product = position("Product", ENUM_PRODUCT, PRODUCT_NONE);
+  m_application = position("Application", ENUM_APPLICATION, APPLICATION_NONE);
+  m_assured_recovery = same_text(xmc_item_c::attr_text(find_data(scenario, "AssuredRecovery"), "val"), mix_n::True);
 }
 
 // ---- scenario files
@@ -575,14 +529,7 @@ bool scenario_conf_c::_load_document(xml_document_c& doc, const char* path, utl_
   m_host_tree->remove_all_but_root();
   delete m_tree;
   m_tree = tree;
-  auto position = [&](const char* label, uint32_t index, uint32_t none) {
-    const long p = xmc_enum_c::position_of(index, xmc_item_c::attr_text(find_data(scenario, label), "val"));
-    return p < 0 ? none : static_cast<uint32_t>(p);
-  };
-  m_config_mode = position("ConfigMode", ENUM_CONFIG_MODE, CONFIG_MODE_NONE);
-  m_product = position("Product", ENUM_PRODUCT, PRODUCT_NONE);
-  m_application = position("Application", ENUM_APPLICATION, APPLICATION_NONE);
-  m_assured_recovery = same_text(xmc_item_c::attr_text(find_data(scenario, "AssuredRecovery"), "val"), mix_n::True);
+  _read_basics();
   _build_host_tree();
   _build_root_dirs();
   _build_services();
@@ -868,7 +815,7 @@ bool scenario_conf_c::get_hyper_v_vm_network_mapping_list(std::vector<vm_network
            switchover ? 1 : 0, location);
   if (!_check_mixed_tree(nullptr)) return false;
   xmc_item_c* list = nullptr;
-  host_index_node_s* node = host == 0 ? nullptr : m_host_tree->find(host);
+  host_index_node_s* node = host == 0 ? nullptr : find_host(host, nullptr);
   if (node != nullptr && node->repl_node != nullptr) list = find_data_in_depth(node->repl_node, location);
   if (list == nullptr) list = find_data_in_depth(m_tree->root, location);
   if (list == nullptr) {

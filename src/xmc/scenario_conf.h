@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+struct number_range_s;
+
 // A service the scenario watches: its name, and how it is watched (the scenario's defaults unless
 // the entry says otherwise).
 struct service_entry_s {
@@ -73,6 +75,12 @@ class scenario_conf_c : public xmc_conf_c {
   // value, its lookup status is 1 and its error text says so.
   bool _check_mixed_tree(xmc_value_c* value) const;
 
+  // Deletes the tree and puts a new empty one in its place; the hosts, their root directories,
+  // the services and the object configurations made from the old tree go with it.
+  void new_tree() override;
+  // Whether other is the same scenario: equal ids (reader lock).
+  bool same_scenario(const scenario_conf_c& other);
+
   // Scenario fields by scenario_data_table index (reader lock). A field that cannot be read has
   // lookup status 1 and an error text. A list field fills the value's entries.
   xmc_value_c& get_scenario_data(uint32_t index, xmc_value_c& value);
@@ -82,6 +90,16 @@ class scenario_conf_c : public xmc_conf_c {
   bool set_scenario_data(uint32_t index, xmc_value_c& value, bool force);
   // The same for the first field whose "Object.Label" equals path, letter case ignored.
   bool set_scenario_data_by_path(const char* path, xmc_value_c& value, bool force);
+  // Any field by its path, as the tables name it ("Switchover.FromMasterPingIP") or as a finding
+  // names it: an object's label, then the labels of the titles and data items down to the field,
+  // each found in depth ("Switchover.SendPing.FromMasterPingIP"; titles may be left out), or
+  // "status"/"id" for the object's own attribute. A label may take "#N" to name the N-th (from 0)
+  // object of that label below the host ("RootDir#1.Path": root directory entry 1). host 0 is
+  // the scenario, other numbers as for host fields. A table field reads and writes as its indexed
+  // form does (fixed fields need force); any other field the path names is read and written as
+  // the item it is, its text fitting the item's type. Reader lock, writer lock.
+  xmc_value_c& get_data_by_path(const char* path, uint64_t host, xmc_value_c& value);
+  bool set_data_by_path(const char* path, uint64_t host, xmc_value_c& value, bool force);
   // Host fields by host_data_table index and host number (1 the master, k_manager the manager).
   xmc_value_c& get_host_data(uint32_t index, uint64_t host, xmc_value_c& value);
   xmc_value_c& get_host_data_by_path(const char* path, uint64_t host, xmc_value_c& value);
@@ -179,8 +197,23 @@ class scenario_conf_c : public xmc_conf_c {
 
   // Rebuilds the host tree from the ReplNode objects below scenario_item (the tree's root when
   // null), each by the Index of its CommonHostProps and below the host of its enclosing ReplNode.
-  // Returns the number of hosts found, the master included.
+  // A ReplNode that cannot be placed exactly (no Index, an Index outside 1 to k_max_host or
+  // repeating another's, the master's Index inside another host, a replica inside no placed host)
+  // is left out and recorded (host_tree().lost(), traced); the validity check reports each.
+  // Returns the number of hosts placed, the master included.
   uint64_t _build_host_tree(xmc_item_c* scenario_item = nullptr);
+
+  // The node of a host for a lookup (the caller holds the scenario lock, or the configuration is
+  // its own): null, with "Unable to find host node with index N" and why in why, when no placed
+  // host has the number, when a host the build left out states it too (the number names no single
+  // host), or when the tree was replaced or had items removed since the hosts were read.
+  host_index_node_s* find_host(uint64_t host, utl_stream_c* why) const;
+  // Whether the host tree was built from the tree as it stands.
+  bool _host_tree_current() const;
+  // Adds a finding (code 36, host 0, path ReplNode.CommonHostProps.Index, the Index as value, the
+  // reason as text) for each ReplNode the build left out, and one when the hosts were read from a
+  // tree that has been replaced since. False after any.
+  bool _check_host_tree(xmc_validity_c* validity) const;
 
   // Fills each host's root directories from the RootDir objects of its CommonHostProps (in
   // document order, bound to the tree). Returns the number read.
@@ -227,6 +260,24 @@ class scenario_conf_c : public xmc_conf_c {
   bool _scenario_flag(uint32_t index);
   bool _host_flag(uint32_t index, uint64_t host);
   std::vector<uint64_t> _hosts() const;
+  // The host of a finding's item: as host_of_item, but 0 inside a host the tree leaves out.
+  uint64_t _host_of_item(const xml_item_c* item) const override;
+  // Whether text may become the Index of host: the master keeps 1, another host a number no
+  // other host of the file states; false, traced, when not.
+  bool _check_index_write(uint64_t host, const char* text, zqtr_entry_c& tr) const;
+  // The item a path names below start (see get_data_by_path): field.item a data item, or the
+  // object with field.attribute "status"/"id"; an object named last leaves field.item null and
+  // field.attribute null. False when nothing is so named.
+  static bool _find_path(xmc_item_c* start, const char* path, field_s& field);
+  // What a path names for a host (0 the scenario; the caller holds a lock): a table field (index
+  // set), an item no table names (field set), an object, nothing, or a host that cannot be had
+  // (why says which).
+  enum path_named_e { NAMES_NOTHING, NAMES_NO_HOST, NAMES_TABLE_FIELD, NAMES_ITEM, NAMES_OBJECT };
+  path_named_e _resolve_path(const char* path, uint64_t host, long& index, field_s& field, utl_stream_c& why);
+  // Whether text fits a ranged Number field (any text when range is null); false, traced, when not.
+  static bool _number_in_range(const number_range_s* range, const char* text, zqtr_entry_c& tr);
+  // Refreshes mode, product, application and Assured Recovery from the scenario's items.
+  void _read_basics();
   std::string _scenario_name();
   // Takes a read document's Scenario (the root, or held by a ConfigDataHolder root); path names it
   // in messages.
@@ -238,13 +289,17 @@ class scenario_conf_c : public xmc_conf_c {
   // Where a host field is searched from: the host's ReplNode, or the tree's root for the manager
   // (flagged fields only).
   enum host_start_e { HOST_FOUND, HOST_IRRELEVANT, HOST_MISSING };
-  host_start_e _host_start(const data_table_entry_s& entry, uint64_t host, xmc_item_c*& start) const;
+  host_start_e _host_start(const data_table_entry_s& entry, uint64_t host, xmc_item_c*& start,
+                           utl_stream_c* why = nullptr) const;
 
   uint32_t m_config_mode = CONFIG_MODE_REGULAR;
   uint32_t m_product = PRODUCT_NONE;
   uint32_t m_application = APPLICATION_NONE;
   bool m_assured_recovery = false;
   host_index_tree_c* m_host_tree;
+  // The tree the hosts were read from and its count of deletions then.
+  const mixed_xmc_xml_tree_c* m_hosts_of_tree = nullptr;
+  uint64_t m_hosts_generation = 0;
   single_writer_multi_reader_c m_scenario_lock;
   bool m_lock_choice = false;
   single_writer_multi_reader_c m_group_lock;

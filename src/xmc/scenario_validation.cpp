@@ -2,6 +2,8 @@
 // settings make sense (values, limits, lists, and the rules across the scenario and its hosts).
 #include "xmc/scenario_conf.h"
 
+#include "xmc/number_ranges.h"
+
 #include "file/path_n.h"
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
@@ -125,15 +127,6 @@ bool scenario_conf_c::_host_flag(uint32_t index, uint64_t host) {
   return value.lookup_status() == 0 && is_true(value.as_string());
 }
 
-std::vector<uint64_t> scenario_conf_c::_hosts() const {
-  std::vector<uint64_t> hosts;
-  for (uint64_t host = host_index_tree_c::k_master; host != 0; host = m_host_tree->next_host_index(host)) {
-    host_index_node_s* node = m_host_tree->find(host);
-    if (node != nullptr && node->repl_node != nullptr) hosts.push_back(host);
-  }
-  return hosts;
-}
-
 // ---- consistency
 
 bool scenario_conf_c::check_consistency(xmc_validity_c* validity, const xml_item_c* item) {
@@ -150,8 +143,10 @@ bool scenario_conf_c::check_consistency(xmc_validity_c* validity, const xml_item
     xmc_item_c* typed = xmc_item_c::cast(at);
     if (typed == nullptr) continue;
     if (typed->is_data()) {
+      // The attribute check traces what is wrong ("Superfluous attribute ..."); the pass reports
+      // the item once, with code 1 (the validity pass reports each attribute).
       data_content_s found;
-      if (!_check_data_content(&findings, typed, true, found)) {
+      if (!_check_data_content(nullptr, typed, true, found)) {
         _add_finding(&findings, typed, 1, nullptr);
         ok = false;
       }
@@ -210,6 +205,9 @@ bool scenario_conf_c::check_xmc_validity(xmc_validity_c* validity, const xml_ite
     if (typed != nullptr && !_check_general_validity(&findings, typed, descend)) ok = false;
     at = xmc_item_c::walk_next(at, root, descend && xmc_item_c::enters(at));
   }
+  // A host the tree could not place is a finding; the rules below see the placed hosts only.
+  if (!_check_host_tree(&findings)) ok = false;
+  if (!_host_tree_current()) return false;
   const bool has_hosts = m_host_tree->master()->repl_node != nullptr || m_host_tree->host_count() > 0;
   if (!has_hosts && m_config_mode != CONFIG_MODE_ASSESSMENT) {
     _add_path_finding(&findings, 2, ch_data_s::k_no_entry, 3, "Scenario.ReplNode", nullptr);
@@ -288,12 +286,16 @@ bool scenario_conf_c::_check_general_validity(xmc_validity_c* validity, xmc_item
   }
   if (item->is_object()) {
     if (item->attr_count() == 0) return true;
+    // Its label and id: an empty or unknown attribute, no label, a label without id are findings.
+    bool ok = true;
+    uint32_t id = 0;
+    _check_object_content_get_name(item, validity, id, ok);
     if (is_false(xmc_item_c::attr_text(item, "status"))) descend = false;
     const char* label = xmc_item_c::attr_text(item, "label");
     if ((hyper_v || full_system) && label != nullptr && utl_n::ascii_compare_nocase(label, "VirtualNetworkMapping") == 0) {
       descend = false;
     }
-    return true;
+    return ok;
   }
   if (!item->is_data()) return true;
 
@@ -327,6 +329,9 @@ bool scenario_conf_c::_check_general_validity(xmc_validity_c* validity, xmc_item
         code = 24;
       }
     }
+    // A field that names something of a fixed width holds only what fits it.
+    const number_range_s* range = type == TYPE_NUMBER && code == 0 ? number_ranges_n::of_item(item) : nullptr;
+    if (range != nullptr && val[0] != '\0' && !number_ranges_n::fits(*range, val)) code = 24;
     if (code == 0 && type == TYPE_MULTI_ENTRY && found.mandatory && item->first_item() == nullptr &&
         !(full_system && same_text(found.label, "VirtualMachineIPOnReplicainDNS"))) {
       code = 2;
@@ -334,7 +339,7 @@ bool scenario_conf_c::_check_general_validity(xmc_validity_c* validity, xmc_item
     }
     if (code == 0 && val[0] == '\0' && (found.mandatory || (type != TYPE_TEXT && type != TYPE_DEF_FULL_PATH))) {
       code = 5;
-      shown = "val";
+      shown = nullptr;  // the value is empty: there is none to show
     }
     if (code != 0) {
       _add_finding(validity, item, code, shown != nullptr && shown[0] != '\0' ? shown : nullptr);

@@ -349,7 +349,7 @@ ch_data_s* xmc_conf_c::_add_finding(xmc_validity_c* validity, const xml_item_c* 
   if (validity == nullptr) return nullptr;
   utl_stream_c path;
   field_path(item, path);
-  return validity->add(host_of_item(item), entry_of_item(item), code, path.c_str(), value);
+  return validity->add(_host_of_item(item), entry_of_item(item), code, path.c_str(), value);
 }
 
 ch_data_s* xmc_conf_c::_add_scenario_finding(xmc_validity_c* validity, uint32_t index, uint32_t code,

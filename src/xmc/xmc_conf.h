@@ -102,6 +102,8 @@ class xmc_conf_c : public conf_c {
 
   // The host number of an item: the Index of its enclosing ReplNode's CommonHostProps; 0 outside.
   static uint64_t host_of_item(const xml_item_c* item);
+  // The host a finding of the item names (host_of_item unless the configuration knows better).
+  virtual uint64_t _host_of_item(const xml_item_c* item) const { return host_of_item(item); }
   // The position of the item's enclosing RootDir among its parent's RootDir objects; none outside.
   static uint64_t entry_of_item(const xml_item_c* item);
   // The dotted labels from the nearest enclosing object down to the item, appended to out.

@@ -91,10 +91,22 @@ class mixed_xmc_xml_tree_c : public xml_tree_ct<xmc_item_c> {
  public:
   mixed_xmc_xml_tree_c() = default;
 
+  // Every item the tree deletes (a load or clear replacing the root, a removal) counts: what
+  // points into the tree from outside (the host tree of a configuration) knows when it may no
+  // longer hold.
+  void delete_node(xmc_item_c* node) override {
+    ++m_deletions;
+    delete node;
+  }
+  uint64_t deletions() const { return m_deletions; }
+
  protected:
   // A document read into the tree replaces its root.
   bool _replaces_root() const override { return true; }
   bool _keeps_content_plain(xmc_item_c* item) const override { return item->is_external(); }
+
+ private:
+  uint64_t m_deletions = 0;
 };
 
 #endif

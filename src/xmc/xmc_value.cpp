@@ -4,6 +4,7 @@
 #include "xmc/xmc_enum.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -49,6 +50,16 @@ xmc_value_c::xmc_value_c(const char* text) { value_c::set_text(text); }
 
 xmc_value_c::xmc_value_c(const xmc_value_c& other) : value_c(other), m_type_name(other.m_type_name) {
   if (other.m_entries != nullptr) m_entries = new xmc_string_array_c(*other.m_entries);
+  if (other.m_type_name == other.m_type_copy) set_type_name_copy(other.m_type_copy);
+}
+
+void xmc_value_c::set_type_name_copy(const char* name) {
+  if (name == nullptr) {
+    m_type_name = nullptr;
+    return;
+  }
+  std::snprintf(m_type_copy, sizeof m_type_copy, "%s", name);
+  m_type_name = m_type_copy;
 }
 
 xmc_value_c& xmc_value_c::operator=(const xmc_value_c& other) {
@@ -61,6 +72,7 @@ xmc_value_c& xmc_value_c::operator=(const xmc_value_c& other) {
     m_entries = nullptr;
   }
   m_type_name = other.m_type_name;
+  if (other.m_type_name == other.m_type_copy) set_type_name_copy(other.m_type_copy);
   m_lookup_status = 0;
   empty(m_error_text);
   return *this;

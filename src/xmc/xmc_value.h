@@ -95,6 +95,9 @@ class xmc_value_c : public value_c {
   // The name of the value's type or enumeration (a static text), or null.
   const char* type_name() const { return m_type_name; }
   void set_type_name(const char* name) { m_type_name = name; }
+  // A type name the value keeps a copy of (a list's entry type given as an object id, "5500"): at
+  // most 23 bytes are kept.
+  void set_type_name_copy(const char* name);
   // The position of the text in enumeration index, as the getters give it.
   uint32_t as_enum(uint32_t index);
 
@@ -110,6 +113,7 @@ class xmc_value_c : public value_c {
   utl_stream_c m_error_text;
   int64_t m_lookup_status = 0;
   const char* m_type_name = nullptr;
+  char m_type_copy[24] = {};  // what m_type_name points at after set_type_name_copy
 };
 
 #endif

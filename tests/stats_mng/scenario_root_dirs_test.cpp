@@ -69,6 +69,12 @@ TEST(scenario_root_dirs_test, states_go_to_every_root_directory_of_a_host) {
   EXPECT_FALSE(saver.set_state(2, true));
   EXPECT_FALSE(saver.set_sync_state(2, true, 100));
   EXPECT_TRUE(capture.has(ZQTR_FAIL, "Root directory 0 of host 2 has no path: its state is not written."));
-  // A host the scenario does not have has nothing to write.
-  EXPECT_TRUE(saver.set_state(9, true));
+  // A host the scenario does not have has nowhere to record its state: that is no success either.
+  for (uint64_t host : {uint64_t{9}, uint64_t{0}}) {
+    SCOPED_TRACE(host);
+    zqtr_capture_c none;
+    EXPECT_FALSE(saver.set_state(host, true));
+    EXPECT_FALSE(saver.set_sync_state(host, true, 100));
+    EXPECT_TRUE(none.has(ZQTR_FAIL, "Host " + std::to_string(host) + " has no root directory: its state is not written."));
+  }
 }

@@ -87,7 +87,7 @@ out=$("${tool[@]}" validate "$valid" 2>/dev/null | tr -d '\r'; exit "${PIPESTATU
 rc=$?
 [ "$rc" = 1 ] || fail "validate of the bare default exited with $rc"
 case "$out" in
-  *"Master, CommonHostProps.IP=>val, The value is empty"*"Replica #2, Root directory #0, RootDir, A required setting is missing or not set"*) ;;
+  *"Master, CommonHostProps.IP, The value is empty"*"Replica #2, Root directory #0, RootDir, A required setting is missing or not set"*) ;;
   *) fail "validate of the bare default printed [$out]" ;;
 esac
 for field in "CommonHostProps.IP 192.0.2.1 --host 1" "CommonHostProps.IP 192.0.2.2 --host 2" \

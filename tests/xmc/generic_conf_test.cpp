@@ -441,3 +441,25 @@ TEST(held_records_test, records_traced_before_a_log_directory_reach_the_first_lo
   EXPECT_TRUE(zqtr_held_records().empty());
   zqtr_reset();
 }
+
+TEST(generic_conf_test, root_directory_findings_of_the_template_fail_the_build) {
+  // The replica's root directory (the third RootDir of the template: after the definition and the
+  // master's) gets another id than the master's, then a second root directory of the master.
+  const std::string text = embedded();
+  size_t replica_root = 0;
+  for (int i = 0; i < 3; ++i) replica_root = text.find("<object label=\"RootDir\"", replica_root + 1);
+  ASSERT_NE(replica_root, std::string::npos);
+  const std::string id_item = "<data label=\"ID\" val=\"0\"";
+  const size_t id_at = text.find(id_item, replica_root);
+  ASSERT_NE(id_at, std::string::npos);
+  std::string other_id = text;
+  other_id.replace(id_at, id_item.size(), "<data label=\"ID\" val=\"5\"");
+  build_s b = build(other_id);
+  EXPECT_EQ(b.conf, nullptr);
+  EXPECT_TRUE(b.has("\nContent of generic xml file is found to be inconsistent"));
+  bool finding_traced = false;
+  for (const std::string& t : b.traced) finding_traced = finding_traced || t.find("RootDir") != std::string::npos;
+  EXPECT_TRUE(finding_traced);
+  // The template as it is builds.
+  EXPECT_NE(build(text).conf, nullptr);
+}

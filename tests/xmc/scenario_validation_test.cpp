@@ -408,9 +408,44 @@ TEST_F(validation_test, consistency_of_items_and_external_content) {
   xmc_validity_c findings;
   zqtr_capture_c capture;
   EXPECT_FALSE(conf->check_consistency(&findings));
-  const std::vector<std::string> found = keys(findings);
-  EXPECT_TRUE(has(found, "0/-/6/Switchover.HostName"));
-  EXPECT_TRUE(has(found, "0/-/1/Switchover.HostName"));
+  // One finding for the item in each pass: code 1 in consistency (the trace names the attribute),
+  // code 6 with the attribute's name in validity.
+  EXPECT_EQ(keys(findings), std::vector<std::string>{"0/-/1/Switchover.HostName"});
+  bool traced = false;
+  for (const std::string& text : capture.texts()) {
+    traced = traced || (text.rfind("Superfluous attribute \"colour = red\" of data item \"", 0) == 0 &&
+                        text.find("HostName") != std::string::npos);
+  }
+  EXPECT_TRUE(traced);
+  {
+    xmc_validity_c validity;
+    EXPECT_FALSE(conf->check_xmc_validity(&validity));
+    EXPECT_EQ(keys(validity), std::vector<std::string>{"0/-/6/Switchover.HostName"});
+    EXPECT_STREQ(validity.at(0)->value.c_str(), "colour");
+  }
+  make();
+
+  // Objects: the validity pass reads their label and id too (code 7 without label, 8 without id).
+  {
+    const struct {
+      const char* label;
+      const char* id;
+      uint32_t code;
+    } objects[] = {{nullptr, "77", 7}, {"Odd", nullptr, 8}};
+    for (const auto& o : objects) {
+      SCOPED_TRACE(o.code);
+      make();
+      xmc_item_c* object = xmc_item_c::add_xmc_child("object", xmc_conf_c::find_object(conf->tree()->root, "Switchover"));
+      if (o.label != nullptr) object->set_attr("label", o.label);
+      if (o.id != nullptr) object->set_attr("id", o.id);
+      object->set_attr("status", "True");
+      xmc_validity_c validity;
+      EXPECT_FALSE(conf->check_xmc_validity(&validity));
+      size_t with_code = 0;
+      for (uint64_t i = 0; i < validity.count(); ++i) with_code += validity.at(i)->code == o.code;
+      EXPECT_EQ(with_code, 1u);
+    }
+  }
   make();
 
   // External content: a CDP item without its database name, and an id nothing creates.
@@ -600,12 +635,19 @@ TEST(object_conf_test, database_object_copies_only_its_own_id) {
   xml_item_c* table = new xml_item_c("table");
   table->set_attr("name", "orders");
   item->append_child(table);
+  xml_item_c* conn = new xml_item_c("conn");
+  conn->set_text("Server=x");
+  table->append_child(conn);
   db_conf_c db(item.get());
   ASSERT_NE(db.tree().root, nullptr);
   table->set_attr("name", "changed");  // the configuration holds its own copy
+  conn->set_text("Server=y");
   std::unique_ptr<xml_item_c> built(db.build_item());
   ASSERT_NE(built->first_item(), nullptr);
   EXPECT_STREQ(xmc_item_c::attr_text(built->first_item(), "name"), "orders");
+  // The elements keep their text.
+  ASSERT_NE(built->first_item()->first_item(), nullptr);
+  EXPECT_STREQ(built->first_item()->first_item()->text(), "Server=x");
   EXPECT_STREQ(xmc_item_c::attr_text(built.get(), "label"), "db");
 
   item->set_attr("id", "6798");
@@ -613,4 +655,56 @@ TEST(object_conf_test, database_object_copies_only_its_own_id) {
   EXPECT_EQ(other.tree().root, nullptr);
   std::unique_ptr<xml_item_c> empty(other.build_item());
   EXPECT_EQ(empty->first_item(), nullptr);
+}
+
+TEST_F(validation_test, shadow_copies_count_as_recovery_settings_only_when_integrated) {
+  make(PRODUCT_HA, 0, true);
+  add_replica();
+  // Assured Recovery itself off on both replicas: only the shadow copies remain.
+  set_host("AssuredRecoveryObj.status", 2, "False");
+  set_host("AssuredRecoveryObj.status", 3, "False");
+  set_host("AssuredRecoveryObj.ShadowCopy", 2, "True");
+  set_host("Suspend.OffLineShadowCopy", 3, "True");
+  const std::vector<std::string> alone = validate();
+  EXPECT_EQ(count_code(alone, 21), 0u);
+  set_scenario("Scenario.VeldraIntegrated", "True", true);
+  const std::vector<std::string> integrated = validate();
+  EXPECT_TRUE(has(integrated, "2/-/21/AssuredRecoveryObj.ShadowCopy"));
+  EXPECT_TRUE(has(integrated, "3/-/21/Suspend.OffLineShadowCopy"));
+  EXPECT_EQ(count_code(integrated, 21), 2u);
+  // One host with a shadow copy is fine.
+  set_host("Suspend.OffLineShadowCopy", 3, "False");
+  EXPECT_EQ(count_code(validate(), 21), 0u);
+}
+
+TEST_F(validation_test, children_are_checked_only_when_their_parent_has_the_value_they_need) {
+  make();
+  xmc_item_c* veldra = xmc_conf_c::find_data(conf->tree()->root, "VeldraIntegrated");
+  ASSERT_NE(veldra, nullptr);
+  xmc_item_c* probe = xmc_item_c::add_xmc_child("data", veldra);
+  probe->set_attr("label", "Probe");
+  probe->set_attr("val", "many");
+  probe->set_attr("type", "Number");
+  // check_kids_if_val "True" and the value False: the children are skipped.
+  EXPECT_EQ(validate(), std::vector<std::string>{});
+  set_scenario("Scenario.VeldraIntegrated", "True", true);
+  const std::vector<std::string> checked = validate();
+  EXPECT_EQ(checked, std::vector<std::string>{"0/-/12/Scenario.VeldraIntegrated.Probe"});
+}
+
+TEST_F(validation_test, numbers_at_and_beyond_both_limits) {
+  make();
+  xmc_item_c* heartbeat =
+      xmc_conf_c::find_data(xmc_conf_c::find_object(conf->tree()->root, "Switchover"), "HeartbeatTimeout");
+  ASSERT_NE(heartbeat, nullptr);
+  set_scenario("Switchover.IsAliveTimeout", "300000");
+  const struct {
+    const char* val;
+    bool outside;
+  } cases[] = {{"3", false}, {"2", true}, {"86400", false}, {"86401", true}, {"9223372036854775808", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.val);
+    heartbeat->set_attr("val", c.val);
+    EXPECT_EQ(has(validate(), "0/-/24/Switchover.HeartbeatTimeout"), c.outside);
+  }
 }

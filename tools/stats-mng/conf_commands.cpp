@@ -10,6 +10,7 @@
 #include "xmc/generic_template.h"
 #include "utl/message.h"
 #include "utl/utl.h"
+#include "xmc/number_ranges.h"
 #include "xmc/scenario_conf.h"
 #include "xmc/scenario_source_check.h"
 #include "xmc/scenario_text_edit.h"
@@ -160,11 +161,17 @@ namespace {
 int open_field(scenario_conf_c& conf, const std::string& file, const std::string& field, bool host_field,
                const char* example, long& index, std::ostream& err, std::string* bytes = nullptr) {
   if (!load_scenario(conf, file, err, bytes)) return 2;
+  // Any other path is read as a finding prints it (index -1); the library says when nothing is so named.
   index = field_index(field, host_field);
-  if (index >= 0) return 0;
-  err << "stats-mng: " << field << " is no " << (host_field ? "host" : "scenario") << " field (Object.Label as the tables name it"
-      << example << " host fields need --host)\n";
-  return 1;
+  (void)example;
+  return 0;
+}
+
+// What get and set say of a path that names no field.
+void no_field(const std::string& field, bool host_field, std::ostream& err) {
+  err << "stats-mng: " << field << " is no " << (host_field ? "host" : "scenario")
+      << " field (Object.Label as the tables name it, e.g. Switchover.HeartbeatTimeout, or the path a finding of "
+         "validate prints; host fields need --host)\n";
 }
 
 }  // namespace
@@ -182,13 +189,16 @@ int print_field(const std::string& file, const std::string& field, const std::st
     return code;
   }
   xmc_value_c value;
-  if (host.empty()) {
+  if (index < 0) {
+    conf.get_data_by_path(field.c_str(), host.empty() ? 0 : number, value);
+  } else if (host.empty()) {
     conf.get_scenario_data(static_cast<uint32_t>(index), value);
   } else {
     conf.get_host_data(static_cast<uint32_t>(index), number, value);
   }
   if (value.lookup_status() != 0) {
     err << "stats-mng: " << value.error_text() << "\n";
+    if (index < 0) no_field(field, !host.empty(), err);
     return 1;
   }
   if (json) {
@@ -235,7 +245,18 @@ int write_field(const std::string& file, const std::string& field, const std::ve
   if (const int code = open_field(conf, file, field, !host.empty(), ";", index, err, &bytes)) return code;
   // A list field takes every VALUE as an entry; any other field exactly one.
   xmc_value_c current;
-  if (host.empty()) {
+  if (index < 0 && all) {
+    err << "stats-mng: --host all takes a field as the tables name it, not " << field << "\n";
+    return 1;
+  }
+  if (index < 0) {
+    conf.get_data_by_path(field.c_str(), host.empty() ? 0 : number, current);
+    if (current.lookup_status() != 0) {
+      err << "stats-mng: " << current.error_text() << "\n";
+      no_field(field, !host.empty(), err);
+      return 1;
+    }
+  } else if (host.empty()) {
     conf.get_scenario_data(static_cast<uint32_t>(index), current);
   } else {
     conf.get_host_data(static_cast<uint32_t>(index), all ? host_index_tree_c::k_master : number, current);
@@ -255,7 +276,9 @@ int write_field(const std::string& file, const std::string& field, const std::ve
   bool written = false;
   {
     zqtr_capture_c capture(ZQTR_FAIL);
-    if (host.empty()) {
+    if (index < 0) {
+      written = conf.set_data_by_path(field.c_str(), host.empty() ? 0 : number, value, force);
+    } else if (host.empty()) {
       written = conf.set_scenario_data(static_cast<uint32_t>(index), value, force);
     } else if (all) {
       written = conf.set_host_data_all(static_cast<uint32_t>(index), value);
@@ -288,9 +311,15 @@ int write_field(const std::string& file, const std::string& field, const std::ve
 int print_roots(const std::string& file, uint64_t host, std::ostream& out, std::ostream& err) {
   scenario_conf_c conf;
   if (!load_scenario(conf, file, err)) return 2;
-  host_index_node_s* node = conf.host_tree().find(host);
-  if (node == nullptr || node->repl_node == nullptr) {
-    err << "stats-mng: " << file << " has no host " << static_cast<unsigned long long>(host) << "\n";
+  utl_stream_c why;
+  host_index_node_s* node = conf.find_host(host, &why);
+  if (node == nullptr) {
+    // A host the file states but the host tree could not place is named with the reason.
+    err << "stats-mng: " << file << " has no host " << static_cast<unsigned long long>(host);
+    const std::string reason = why.c_str();
+    const size_t colon = reason.find(": ");
+    if (colon != std::string::npos) err << " (" << reason.substr(colon + 2) << ")";
+    err << "\n";
     return 1;
   }
   for (size_t i = 0; i < node->root_dirs.count(); ++i) {
@@ -313,8 +342,21 @@ int record_in_roots(const std::string& file, const record_options_s& options, st
     conf.get_scenario_data(static_cast<uint32_t>(conf_tables_n::index_of_path(scenario_data_table, k_scenario_data_count,
                                                                               "Scenario.ScenarioID")),
                            id);
-    const int64_t number = id.lookup_status() == 0 ? id.as_int64() : 0;
-    used.scenario_id = number > 0 && number <= UINT32_MAX ? static_cast<uint32_t>(number) : 0;
+    // An id the state file cannot hold is refused, never recorded as another.
+    const number_range_s* range = number_ranges_n::of("Scenario", "ScenarioID");
+    const std::string text = id.lookup_status() == 0 ? id.as_string() : "";
+    if (id.lookup_status() != 0 || !number_ranges_n::fits(*range, text.c_str())) {
+      char rule[128];
+      err << "stats-mng: " << file << ": Scenario.ScenarioID ";
+      if (id.lookup_status() != 0) {
+        err << "cannot be read (" << id.error_text() << ")";
+      } else {
+        err << "\"" << text << "\" cannot be recorded, " << number_ranges_n::rule(*range, rule, sizeof rule);
+      }
+      err << "; nothing was written\n";
+      return 2;
+    }
+    used.scenario_id = static_cast<uint32_t>(std::stoull(text));
   }
   if (!used.name_given) {
     xmc_value_c name;
