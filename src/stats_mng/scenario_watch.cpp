@@ -224,42 +224,44 @@ bool scenario_watcher_c::_walk(std::vector<std::string>& scenarios, std::vector<
   return true;
 }
 
-void scenario_watcher_c::_watch(const std::string& directory, bool state, std::set<std::string>& needed) {
+bool scenario_watcher_c::_watch(const std::string& directory, bool state, std::set<std::string>& needed) {
   const std::string key = (state ? "S:" : "E:") + directory;
-  if (!needed.insert(key).second || m_polling || m_watched.count(key) != 0) return;
+  if (!needed.insert(key).second || m_polling || m_watched.count(key) != 0) return false;
   if (m_options.watch_limit != 0 && m_notifier->count() >= m_options.watch_limit) {
     _fall_back("cannot watch " + directory + ": the limit of " + std::to_string(m_options.watch_limit) +
                " watched directories is reached");
-    return;
+    return false;
   }
   std::string why;
   switch (m_notifier->add(directory, state ? change_notifier_c::WATCH_STATE : change_notifier_c::WATCH_ENTRIES, why)) {
-    case change_notifier_c::ADDED: m_watched.insert(key); break;
+    case change_notifier_c::ADDED: m_watched.insert(key); return true;
     case change_notifier_c::MISSING: break;  // its making is heard from the directory above
     case change_notifier_c::EXHAUSTED:
     case change_notifier_c::REFUSED: _fall_back(why); break;
   }
+  return false;
 }
 
-void scenario_watcher_c::_watch_all(const std::vector<std::string>& walked) {
-  if (m_polling) return;
+size_t scenario_watcher_c::_watch_all(const std::vector<std::string>& walked, const std::vector<std::string>& scenarios) {
+  if (m_polling) return 0;
   std::set<std::string> needed;
+  size_t added = 0;
   // Every directory walked hears of directories (and state directories) coming and going; every
   // scenario's state directory and its parent's hear of the state files.
-  for (const std::string& dir : walked) _watch(dir, false, needed);
-  for (const auto& reading : m_readings) {
-    _watch(state_dir_of(reading.first), true, needed);
-    const std::string parent = parent_of(reading.first);
+  for (const std::string& dir : walked) added += _watch(dir, false, needed) ? 1 : 0;
+  for (const std::string& scenario : scenarios) {
+    added += _watch(state_dir_of(scenario), true, needed) ? 1 : 0;
+    const std::string parent = parent_of(scenario);
     if (parent.empty()) continue;
-    _watch(parent, false, needed);
-    _watch(state_dir_of(parent), true, needed);
+    added += _watch(parent, false, needed) ? 1 : 0;
+    added += _watch(state_dir_of(parent), true, needed) ? 1 : 0;
   }
   if (m_single) {
-    _watch(state_dir_of(m_single_dir), true, needed);
+    added += _watch(state_dir_of(m_single_dir), true, needed) ? 1 : 0;
     const std::string parent = parent_of(m_single_dir);
-    if (!parent.empty()) _watch(state_dir_of(parent), true, needed);
+    if (!parent.empty()) added += _watch(state_dir_of(parent), true, needed) ? 1 : 0;
   }
-  if (m_polling) return;
+  if (m_polling) return 0;
   // What is no longer needed (a scenario that went) is let go.
   for (auto it = m_watched.begin(); it != m_watched.end();) {
     if (needed.count(*it) == 0) {
@@ -268,6 +270,18 @@ void scenario_watcher_c::_watch_all(const std::vector<std::string>& walked) {
     } else {
       ++it;
     }
+  }
+  return added;
+}
+
+bool scenario_watcher_c::_walk_and_watch(std::vector<std::string>& scenarios, std::string& error) {
+  // A directory made between the walk and its watch would be missed: walked again until every
+  // directory walked was watched before it was looked into.
+  for (int pass = 0;; ++pass) {
+    std::vector<std::string> walked;
+    scenarios.clear();
+    if (!_walk(scenarios, walked, error)) return false;
+    if (_watch_all(walked, scenarios) == 0 || m_polling || pass == 3) return true;
   }
 }
 
@@ -282,11 +296,10 @@ bool scenario_watcher_c::start(const std::vector<std::string>& roots, unsigned d
   } else {
     m_polling = true;
   }
-  std::vector<std::string> scenarios, walked;
-  if (!_walk(scenarios, walked, error)) return false;
   // Watched before the first reading: a change made while it reads is heard afterwards.
+  std::vector<std::string> scenarios;
+  if (!_walk_and_watch(scenarios, error)) return false;
   for (const std::string& dir : scenarios) m_readings[dir].directory = dir;
-  _watch_all(walked);
   const auto started = clock::now();
   scenario_lister_c lister;
   const int64_t seen = scenario_watch_n::now_ms();
@@ -320,10 +333,8 @@ bool scenario_watcher_c::start_one(const std::string& directory, std::string& er
   } else {
     m_polling = true;
   }
-  std::vector<std::string> scenarios, walked;
-  _walk(scenarios, walked, error);
-  m_readings[directory].directory = directory;
-  _watch_all(walked);
+  std::vector<std::string> scenarios;
+  _walk_and_watch(scenarios, error);
   scenario_lister_c lister;
   m_readings[directory] = lister.read(directory);
   ++m_reads;
@@ -365,9 +376,9 @@ void scenario_watcher_c::_read_again(const std::vector<std::string>& directories
 }
 
 void scenario_watcher_c::_rescan(const std::vector<std::string>& dirty, std::vector<scenario_change_s>& out) {
-  std::vector<std::string> scenarios, walked;
+  std::vector<std::string> scenarios;
   std::string error;
-  if (!_walk(scenarios, walked, error)) {
+  if (!_walk_and_watch(scenarios, error)) {
     // A root that went: every scenario below it went with it.
     _note("cannot look into " + error);
     scenarios.clear();
@@ -396,7 +407,6 @@ void scenario_watcher_c::_rescan(const std::vector<std::string>& dirty, std::vec
     m_readings[dir] = now;
   }
   _index_children();
-  _watch_all(walked);
 }
 
 void scenario_watcher_c::_poll(std::vector<scenario_change_s>& out) {

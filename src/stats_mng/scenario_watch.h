@@ -113,8 +113,9 @@ class scenario_watcher_c {
   void _note(const std::string& note);
   void _fall_back(const std::string& why);
   bool _walk(std::vector<std::string>& scenarios, std::vector<std::string>& walked, std::string& error);
-  void _watch_all(const std::vector<std::string>& walked);
-  void _watch(const std::string& directory, bool state, std::set<std::string>& needed);
+  size_t _watch_all(const std::vector<std::string>& walked, const std::vector<std::string>& scenarios);
+  bool _watch(const std::string& directory, bool state, std::set<std::string>& needed);
+  bool _walk_and_watch(std::vector<std::string>& scenarios, std::string& error);
   bool _exists(const std::string& directory) const;
   void _read_again(const std::vector<std::string>& directories, std::vector<scenario_change_s>& out);
   void _rescan(const std::vector<std::string>& dirty, std::vector<scenario_change_s>& out);
