@@ -199,5 +199,22 @@ assert times == sorted(times) and all(t.endswith("Z") and len(t) == 24 for t in 
 assert seen[0]["before"] == {"state": "Stop", "state_index": 1}, seen[0]
 print("watch --json printed the 20 changes in order, each once")
 PY
+# Without inotify watches to spare, wait polls, says so, and still ends when the state is recorded.
+# The limit is lowered in a user namespace of this check's own (the machine's is left alone).
+if [ ${#tool[@]} = 1 ] && unshare -U -r sh -c 'echo 1 > /proc/sys/user/max_inotify_watches' 2>/dev/null; then
+  unshare -U -r sh -c 'echo 1 > /proc/sys/user/max_inotify_watches && exec "$@"' sh "${tool[@]}" \
+    wait "$work/s" --for state=Stop --timeout 60 >"$work/poll.out" 2>"$work/poll.err" &
+  holder=$!
+  sleep 1
+  "${tool[@]}" set-state "$work/s" stop >/dev/null 2>&1 || fail "set-state s stop failed"
+  wait "$holder"
+  rc=$?
+  holder=
+  [ "$rc" = 0 ] && [ "$(cat "$work/poll.out")" = Stop ] || fail "the polling wait gave rc=$rc [$(cat "$work/poll.out")]"
+  grep -q '^stats-mng: change notification is not available (cannot watch .*: the limit of inotify watches is reached (fs.inotify.max_user_watches)): polling instead$' \
+    "$work/poll.err" || fail "the polling wait did not say why: $(cat "$work/poll.err")"
+else
+  echo "the polling fall-back was not checked: no user namespace to lower the inotify limit in"
+fi
 rm -rf "$work"
 echo "wait and watch checks passed"
