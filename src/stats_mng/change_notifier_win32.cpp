@@ -11,8 +11,11 @@
 
 namespace {
 
-constexpr DWORD k_filter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_ATTRIBUTES |
-                           FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
+// Entries: names made, removed or renamed (not the times of the directories below, which change with
+// every file written in them). A state directory: its files' sizes, times and attributes too.
+constexpr DWORD k_entry_filter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
+constexpr DWORD k_state_filter =
+    k_entry_filter | FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
 
 class win32_notifier_c : public change_notifier_c {
  public:
@@ -20,7 +23,7 @@ class win32_notifier_c : public change_notifier_c {
     for (auto& watched : m_handles) FindCloseChangeNotification(watched.second);
   }
 
-  add_result_e add(const std::string& directory, watch_kind_e, std::string& why) override {
+  add_result_e add(const std::string& directory, watch_kind_e kind, std::string& why) override {
     if (m_handles.count(directory) != 0) return ADDED;
     if (m_handles.size() >= MAXIMUM_WAIT_OBJECTS) {
       why = "cannot watch " + directory + ": a wait takes at most " + std::to_string(MAXIMUM_WAIT_OBJECTS) +
@@ -29,7 +32,7 @@ class win32_notifier_c : public change_notifier_c {
     }
     std::vector<wchar_t> wide(PATH_BUFFER_SIZE);
     path_n::path_to_wide_char_path(directory.c_str(), wide.data(), true);
-    const HANDLE handle = FindFirstChangeNotificationW(wide.data(), FALSE, k_filter);
+    const HANDLE handle = FindFirstChangeNotificationW(wide.data(), FALSE, kind == WATCH_STATE ? k_state_filter : k_entry_filter);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       why = "cannot watch " + directory + ": error " + std::to_string(error);
@@ -61,7 +64,7 @@ class win32_notifier_c : public change_notifier_c {
     }
     DWORD result = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, timeout);
     if (result == WAIT_TIMEOUT) return true;
-    if (result == WAIT_FAILED) {
+    if (result == WAIT_FAILED || result >= WAIT_OBJECT_0 + handles.size()) {
       why = "cannot wait for changes: error " + std::to_string(GetLastError());
       return false;
     }

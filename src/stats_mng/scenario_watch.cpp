@@ -203,11 +203,14 @@ bool scenario_watcher_c::_walk(std::vector<std::string>& scenarios, std::vector<
   }
   scenario_lister_c lister;
   m_deep_dirs.clear();
+  bool all = true;
   for (const std::string& root : m_roots) {
     const size_t first = walked.size();
-    if (!lister.find(root, m_depth, scenarios, error, &walked)) {
-      error = root + ": " + error;
-      return false;
+    std::string why;
+    if (!lister.find(root, m_depth, scenarios, why, &walked)) {
+      error = root + ": " + why;
+      all = false;
+      continue;
     }
     // The level of each directory below the root: those above the deepest level may hold more.
     const std::string prefix = walked[first] + (walked[first].back() == '/' ? "" : "/");
@@ -221,7 +224,7 @@ bool scenario_watcher_c::_walk(std::vector<std::string>& scenarios, std::vector<
   for (const std::string& skipped : lister.skipped) _note("passed over " + skipped);
   std::sort(scenarios.begin(), scenarios.end());
   scenarios.erase(std::unique(scenarios.begin(), scenarios.end()), scenarios.end());
-  return true;
+  return all;
 }
 
 bool scenario_watcher_c::_watch(const std::string& directory, bool state, std::set<std::string>& needed) {
@@ -280,8 +283,10 @@ bool scenario_watcher_c::_walk_and_watch(std::vector<std::string>& scenarios, st
   for (int pass = 0;; ++pass) {
     std::vector<std::string> walked;
     scenarios.clear();
-    if (!_walk(scenarios, walked, error)) return false;
-    if (_watch_all(walked, scenarios) == 0 || m_polling || pass == 3) return true;
+    const bool all = _walk(scenarios, walked, error);
+    const size_t added = _watch_all(walked, scenarios);
+    if (!all) return false;
+    if (added == 0 || m_polling || pass == 3) return true;
   }
 }
 
@@ -379,9 +384,9 @@ void scenario_watcher_c::_rescan(const std::vector<std::string>& dirty, std::vec
   std::vector<std::string> scenarios;
   std::string error;
   if (!_walk_and_watch(scenarios, error)) {
-    // A root that went: every scenario below it went with it.
-    _note("cannot look into " + error);
-    scenarios.clear();
+    // A root that went: every scenario below it went with it, and nothing is heard of its coming
+    // back but by looking again.
+    _fall_back("cannot look into " + error);
   }
   const int64_t seen = scenario_watch_n::now_ms();
   std::vector<scenario_report_s> before, after;

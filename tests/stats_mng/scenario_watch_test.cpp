@@ -383,3 +383,31 @@ TEST_F(scenario_watcher_test, a_root_that_is_no_directory_is_refused) {
     EXPECT_EQ(error, m_dir.file(c.name) + ": " + c.error);
   }
 }
+
+TEST_F(scenario_watcher_test, a_root_that_goes_takes_only_its_own_scenarios) {
+  const std::string a = make_scenario(m_dir.file("one/a"));
+  const std::string b = make_scenario(m_dir.file("two/b"));
+  scenario_watcher_c::options_s options = no_recheck();
+  options.poll_ms = 50;
+  scenario_watcher_c watcher(options);
+  std::string error;
+  ASSERT_TRUE(watcher.start({m_dir.file("one"), m_dir.file("two")}, 1, error)) << error;
+  if (watcher.polling()) GTEST_SKIP() << "no change notification here";
+  fs::rename(fs::u8path(m_dir.file("one")), fs::u8path(m_dir.file("elsewhere")));
+  std::vector<scenario_change_s> changes = next_changes(watcher);
+  ASSERT_EQ(kinds(changes), std::vector<scenario_change_s::kind_e>{kind::GONE});
+  EXPECT_EQ(changes[0].after.directory, a);
+  // Nothing would say that it came back: the watcher looks again and again instead, and says so.
+  EXPECT_TRUE(watcher.polling());
+  EXPECT_EQ(watcher.take_notes(), std::vector<std::string>{"change notification is not available (cannot look into " +
+                                                           m_dir.file("one") +
+                                                           ": there is no such directory): polling instead"});
+  ASSERT_TRUE(record(b, true));
+  changes = next_changes(watcher);
+  ASSERT_EQ(kinds(changes), std::vector<scenario_change_s::kind_e>{kind::STATE});
+  EXPECT_EQ(changes[0].after.directory, b);
+  fs::rename(fs::u8path(m_dir.file("elsewhere")), fs::u8path(m_dir.file("one")));
+  changes = next_changes(watcher);
+  ASSERT_EQ(kinds(changes), std::vector<scenario_change_s::kind_e>{kind::APPEARED});
+  EXPECT_EQ(changes[0].after.directory, a);
+}
