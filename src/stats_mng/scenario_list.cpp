@@ -53,7 +53,7 @@ bool read_state_file(const std::string& path, stats_saver_ex_c::state_reading_s&
 }  // namespace
 
 bool scenario_lister_c::find(const std::string& root, unsigned depth, std::vector<std::string>& out,
-                             std::string& error) {
+                             std::string& error, std::vector<std::string>* walked) {
   std::error_code ec;
   // Absolute, so that a listing names each scenario the same way wherever it was asked from.
   fs::path start = fs::u8path(root);
@@ -68,6 +68,7 @@ bool scenario_lister_c::find(const std::string& root, unsigned depth, std::vecto
     if (!fs::exists(start, ec)) error = "there is no such directory";
     return false;
   }
+  if (walked != nullptr) walked->push_back(start.generic_u8string());
   // Breadth by breadth, each level's directories in one pass.
   std::vector<fs::path> level{start};
   for (unsigned d = 1; d <= depth && !level.empty(); ++d) {
@@ -78,6 +79,7 @@ bool scenario_lister_c::find(const std::string& root, unsigned depth, std::vecto
         const fs::directory_entry& entry = *it;
         std::error_code entry_ec;
         if (!entry.is_directory(entry_ec) || entry.path().filename() == STATE_DIRECTORY_NAME) continue;
+        if (walked != nullptr) walked->push_back(entry.path().generic_u8string());
         const fs::path state_dir = entry.path() / STATE_DIRECTORY_NAME;
         const fs::file_status status = fs::status(state_dir, entry_ec);
         if (entry_ec && entry_ec != std::errc::no_such_file_or_directory) {

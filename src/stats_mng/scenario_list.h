@@ -32,7 +32,11 @@ class scenario_lister_c {
   // root: absolute, each under its real path (a symbolic link to a scenario is the scenario, listed
   // once), in byte order. Links are not followed down. False, with error filled, when root is no
   // directory that can be read; a directory below it that cannot be looked into is named in skipped.
-  bool find(const std::string& root, unsigned depth, std::vector<std::string>& out, std::string& error);
+  // With walked, also every directory looked at on the way (the root's real path and each directory
+  // from one to depth levels below it, state directories left out), in the order met: a watcher
+  // watches them for scenarios that come and go.
+  bool find(const std::string& root, unsigned depth, std::vector<std::string>& out, std::string& error,
+            std::vector<std::string>* walked = nullptr);
   // What the scenario's lock and state files say; the parent directory's state file, read once per
   // parent for all its scenarios, counts as the exports count it. Whatever could not be asked is
   // said in error, and not answered.

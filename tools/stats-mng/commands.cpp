@@ -103,9 +103,8 @@ std::string absolute_directory(const std::string& dir) {
   return here.u8string() + "/" + dir;
 }
 
-// The standard form of a scenario directory. 0 when it exists; with a message, 2 (a usage error) for
-// a path that cannot name a directory exactly (not UTF-8, too long, no standard form) and
-// EXIT_NO_SCENARIO when it does not exist.
+}  // namespace
+
 int existing_scenario(const std::string& given, std::string& standard, std::ostream& err) {
   char buffer[PATH_BUFFER_SIZE] = {};
   const std::string dir = absolute_directory(given);
@@ -128,6 +127,8 @@ int existing_scenario(const std::string& given, std::string& standard, std::ostr
   }
   return 0;
 }
+
+namespace {
 
 // A name the state file would not give back as written (a byte 0xFF ends the reader's input, a line
 // end is read back as a blank) is refused.

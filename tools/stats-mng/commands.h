@@ -35,6 +35,11 @@ constexpr int EXIT_ACTIVE = 0;
 constexpr int EXIT_INACTIVE = 3;
 constexpr int EXIT_NO_SCENARIO = 4;
 
+// The standard form of a scenario directory (a relative one made absolute). 0 when it exists; with a
+// message, 2 (a usage error) for a path that cannot name a directory exactly (not UTF-8, too long, no
+// standard form) and EXIT_NO_SCENARIO when it does not exist.
+int existing_scenario(const std::string& given, std::string& standard, std::ostream& err);
+
 // Asks whether an engine holds the scenario in dir; prints "active" or "inactive". Returns
 // EXIT_ACTIVE, EXIT_INACTIVE, or EXIT_NO_SCENARIO (with a message on err) when dir does not exist.
 int ask_engine_active(const std::string& dir, bool json, std::ostream& out, std::ostream& err);
@@ -123,6 +128,26 @@ enum list_format_e { LIST_TABLE, LIST_JSON, LIST_METRICS };
 // file could not be written), EXIT_NO_SCENARIO when a root is no directory.
 int list_scenarios(const std::vector<std::string>& roots, unsigned depth, list_format_e format, const std::string& write,
                    std::ostream& out, std::ostream& err);
+
+// stats-mng wait: waits until the scenario in dir meets a condition (engine=active|inactive,
+// state=Running|Stop|Sync, synced=true|false), for at most timeout_seconds (negative: for ever), and
+// prints what it saw (with json an object as `state --json` prints, with the engine and the
+// synchronisation). Returns 0 when the condition holds, 1 when the time passed first, 2 for a bad
+// condition or path, EXIT_NO_SCENARIO when dir does not exist (or went away while waited for).
+int wait_for_condition(const std::string& dir, const std::string& condition, double timeout_seconds, bool json,
+                       std::ostream& out, std::ostream& err);
+// stats-mng watch: prints every scenario below the roots with its state, then a line per change
+// (with json, JSON Lines) until interrupted. Returns 0 after an interrupt, 1 when the output cannot
+// be written, EXIT_NO_SCENARIO when a root is no directory.
+int watch_scenarios(const std::vector<std::string>& roots, unsigned depth, bool json, std::ostream& out,
+                    std::ostream& err);
+// A validator of wait's --for.
+std::function<std::string(std::string&)> condition_validator();
+
+// Seconds since 1970 as a UTC date, "2026-12-06T18:00:00Z"; empty for 0.
+std::string utc_date(int64_t seconds);
+// A text for a terminal: valid UTF-8, control characters shown as \xNN.
+std::string printable(const std::string& text);
 
 // One JSON object on one line (texts that are not UTF-8 are replaced, not refused).
 void print_json(std::ostream& out, const nlohmann::ordered_json& object);

@@ -13,8 +13,6 @@
 
 namespace stats_mng_tool_n {
 
-namespace {
-
 // Seconds since 1970 as a UTC date, "2026-12-06T18:00:00Z"; empty for 0 and for the times past the
 // year 9999 (or before the year 1), which the ISO form does not write.
 std::string utc_date(int64_t seconds) {
@@ -23,10 +21,10 @@ std::string utc_date(int64_t seconds) {
   return text;
 }
 
-const char* state_name(const scenario_report_s& r) { return k_state_names[r.state_index < 4 ? r.state_index : 3]; }
+static const char* state_name(const scenario_report_s& r) { return k_state_names[r.state_index < 4 ? r.state_index : 3]; }
 
 // The text with every byte that is no part of a UTF-8 character replaced by U+FFFD.
-std::string valid_utf8(const std::string& text) {
+static std::string valid_utf8(const std::string& text) {
   std::string out;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
   const unsigned char* end = p + text.size();
@@ -71,6 +69,8 @@ std::string printable(const std::string& text) {
   }
   return out;
 }
+
+namespace {
 
 // A label value of the exposition format: UTF-8, backslash, double quote and line feed escaped.
 std::string label_value(const std::string& text) {

@@ -271,6 +271,48 @@ int main(int argc, char** argv) {
       "Exit status: 0 when every scenario was read, 1 when any was not (or the output could not be written), 4 "
       "when a ROOT is no directory.");
 
+  std::string wait_condition;
+  double wait_timeout = -1;
+  CLI::App* wait_cmd = app.add_subcommand("wait", "Wait until a scenario meets a condition");
+  wait_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
+  wait_cmd->add_option("--for", wait_condition,
+                       "engine=active|inactive, state=Running|Stop|Sync or synced=true|false (any letter case)")
+      ->type_name("COND")
+      ->required()
+      ->check(CLI::Validator(stats_mng_tool_n::condition_validator(), "COND"));
+  wait_cmd->add_option("--timeout", wait_timeout, "Give up after this many seconds (at most 1e9; for ever by default)")
+      ->type_name("SECONDS")
+      ->check(CLI::Validator(stats_mng_tool_n::seconds_validator(), "0 to 1e9"));
+  wait_cmd->add_flag("--json", json,
+                     "Print a JSON object: directory, state, index and read as `state --json` prints them, with "
+                     "active, synced, the condition and whether it was met");
+  wait_cmd->footer(
+      "Returns as soon as the condition holds, at once when it already does. Reads as `list` reads: nothing is "
+      "created or written, the lock is asked with a momentary read-only probe. Woken by the system's change "
+      "notification on the scenario's and its parent's state directories; an engine that dies holding the "
+      "lock is seen at its lock file's close, and a re-check every second is the safety net. Without "
+      "notification it polls (and says so on standard error). Prints what it saw last: active or inactive, the "
+      "state, or true or false.\n"
+      "Exit status: 0 when the condition holds, 1 when the time passed first, 2 for usage, 4 when DIR does not "
+      "exist (or went away).");
+
+  std::vector<std::string> watch_roots;
+  unsigned watch_depth = 1;
+  CLI::App* watch_cmd = app.add_subcommand("watch", "Print every change of the scenarios below some directories");
+  watch_cmd->add_option("ROOT", watch_roots, "A directory holding scenario directories")->required();
+  watch_cmd->add_option("--depth", watch_depth, "How many levels below each ROOT to look (1)")
+      ->type_name("N")
+      ->check(CLI::Range(1u, 64u));
+  watch_cmd->add_flag("--json", json, "Print one JSON object per line (JSON Lines)");
+  watch_cmd->footer(
+      "First a line per scenario with its current state (change \"current\"), then one line per change, with "
+      "the time it was seen: a scenario appeared or went away, its reading failed or recovered (read), an "
+      "engine took or dropped it (engine), its state and index changed (state), whether or when its "
+      "synchronisation was recorded as replicated changed (sync). Scenarios are found as `list` finds them and "
+      "read as it reads them; nothing is written. Runs until interrupted (Ctrl-C, SIGINT, SIGTERM). Changes "
+      "faster than they can be read may be seen as one.\n"
+      "Exit status: 0 after an interrupt, 1 when the output cannot be written, 4 when a ROOT is no directory.");
+
   std::string validate_messages;
   CLI::App* validate_cmd = app.add_subcommand("validate", "Check a scenario file as an engine does before it runs it");
   validate_cmd->add_option("FILE", conf_file, "The scenario file")->required();
@@ -365,6 +407,10 @@ int main(int argc, char** argv) {
         list_metrics ? stats_mng_tool_n::LIST_METRICS : json ? stats_mng_tool_n::LIST_JSON : stats_mng_tool_n::LIST_TABLE;
     return stats_mng_tool_n::list_scenarios(list_roots, list_depth, format, list_write, std::cout, std::cerr);
   }
+  if (wait_cmd->parsed()) {
+    return stats_mng_tool_n::wait_for_condition(scenario_dir, wait_condition, wait_timeout, json, std::cout, std::cerr);
+  }
+  if (watch_cmd->parsed()) return stats_mng_tool_n::watch_scenarios(watch_roots, watch_depth, json, std::cout, std::cerr);
   if (validate_cmd->parsed()) {
     return stats_mng_tool_n::validate_scenario(conf_file, validate_messages, json, std::cout, std::cerr);
   }
