@@ -115,6 +115,10 @@ checks() {
 setting=tool
 [ "$(stats-mng --complete set x y --host=m)" = "--host=manager" ] || fail "--host=m gave $(stats-mng --complete set x y --host=m)"
 [ "$(stats-mng --complete state '')" = "@dir" ] || fail "state DIR gave $(stats-mng --complete state '')"
+# Words that are no command, option or text: nothing offered, no failure.
+out=$(stats-mng --complete $'\xff\xfe' --no-such-option '' 2>&1) && [ -z "$out" ] || fail "bytes that are no UTF-8 gave [$out]"
+out=$(stats-mng --complete set-state "$(head -c 5000 /dev/zero | tr '\0' x)" '' 2>&1) && [ "$out" = $'running\nstop' ] ||
+  fail "a 5000-byte DIR gave [$out]"
 
 framework=/usr/share/bash-completion/bash_completion
 if [ -r "$framework" ]; then
