@@ -32,6 +32,11 @@ names_in_help() {
 
 mapfile -t commands < <(names_in_help "$("$tool" --help)" "Subcommands:")
 [ ${#commands[@]} -ge 16 ] || fail "the help lists only ${#commands[@]} commands"
+# The same commands as the tool's own definitions (a command listed under another heading of the
+# help would be missing from the page).
+defined=$("$tool" --complete '' | sort)
+[ "$(printf '%s\n' "${commands[@]}" | sort)" = "$defined" ] ||
+  fail "the help lists [${commands[*]}], the tool defines [$(echo $defined)]"
 exit_section=$(awk '/^\.SH EXIT STATUS/ { on = 1; next } on && /^\.SH/ { on = 0 } on' "$page" | plain)
 
 for command in "${commands[@]}"; do
