@@ -82,4 +82,14 @@ if [[ " ${presets[*]} " == *" default "* ]]; then
   echo "== benchmark smoke run: trace cost"
   build/default/bench/trace_bench --benchmark_min_time=0.05 || status=1
 fi
+
+# The packages users install: the Debian package from the native build, the zip from the Windows one.
+package_presets=()
+for preset in default mingw; do
+  [[ " ${presets[*]} " == *" $preset "* ]] && package_presets+=("$preset")
+done
+if [ ${#package_presets[@]} -gt 0 ]; then
+  echo "== packages: ${package_presets[*]}"
+  scripts/check-packages.sh "${package_presets[@]}" || status=1
+fi
 exit $status

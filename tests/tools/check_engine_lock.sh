@@ -29,7 +29,10 @@ wait "$holder" || fail "hold exited non-zero"
 grep -q '^released ' "$work/hold.out" || fail "hold did not report the release"
 expect 3 inactive active "$work/scenario"
 
-# Held until killed: the lock goes with the process.
+# Held until killed: the lock goes with the process. The first holder's output is removed first:
+# the background shell empties the file only when it runs, and the wait below must not read the
+# first holder's "holding" line before that.
+rm -f "$work/hold.out"
 "${tool[@]}" hold "$work/scenario" >"$work/hold.out" 2>&1 &
 holder=$!
 wait_for_holding || fail "hold did not report holding: $(cat "$work/hold.out")"

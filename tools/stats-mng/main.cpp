@@ -1,6 +1,7 @@
 // stats-mng: ask about and record the state of replication scenarios from the command line.
 #include "arguments.h"
 #include "commands.h"
+#include "completion.h"
 
 #include "platform/trc/zqtr.h"
 #include "stats_mng/stats_mng.h"
@@ -53,7 +54,12 @@ int main(int argc, char** argv) {
       "stats-mng: questions about the recorded state of replication scenarios, and the path forms the "
       "stats_mng library uses.\n"
       "Paths may use '\\' or '/' as separators."};
+  // The name in usage lines (and in the manual page made from them), whatever path started it.
+  app.name("stats-mng");
   app.set_version_flag("--version", std::string("stats-mng ") + STATS_MNG_VERSION);
+  app.footer("Run stats-mng COMMAND --help for a command's arguments and exit status.\n"
+             "Exit status: 2 for every usage error (an unknown command or option, a missing or malformed "
+             "argument), with what is wrong on standard error; 0 for --help and --version.");
   app.require_subcommand(1);
   // Arguments beginning with '/' are paths, never options, on Windows too.
   app.allow_windows_style_options(false);
@@ -132,12 +138,12 @@ int main(int argc, char** argv) {
   std::string state_config;
   set_state_cmd->add_option("DIR", scenario_dir, "The scenario directory (or --config)");
   // DIR is left out with --config: the one positional then is the state, checked after parsing.
-  set_state_cmd->add_option("STATE", running_text, "running or stop (required)");
+  set_state_cmd->add_option("STATE", running_text, "running or stop (required)")->type_name("running|stop");
   std::string synced_text;
   int64_t sync_time = static_cast<int64_t>(std::time(nullptr));
   CLI::App* set_sync_cmd = app.add_subcommand("set-sync", "Record whether a scenario's synchronisation was replicated");
   set_sync_cmd->add_option("DIR", scenario_dir, "The scenario directory (or --config)");
-  set_sync_cmd->add_option("SYNCED", synced_text, "true or false (required)");
+  set_sync_cmd->add_option("SYNCED", synced_text, "true or false (required)")->type_name("true|false");
   set_sync_cmd->add_option("--time", sync_time, "The time recorded with it (seconds since 1970; now by default)")
       ->type_name("T");
   for (CLI::App* cmd : {set_state_cmd, set_sync_cmd}) {
@@ -339,6 +345,11 @@ int main(int argc, char** argv) {
       ->type_name("N")
       ->check(CLI::Validator(stats_mng_tool_n::unsigned_validator(UINT32_MAX), "N"));
   roots_cmd->footer("Exit status: 0 printed, 1 when the file has no such host, 2 when FILE cannot be loaded.");
+
+  // A shell's completion asks what may come next (every command and option is defined by now).
+  if (argc > 1 && std::string(argv[1]) == stats_mng_tool_n::k_complete_option) {
+    return stats_mng_tool_n::complete_command_line(app, std::vector<std::string>(argv + 2, argv + argc), std::cout);
+  }
 
   try {
     app.parse(argc, argv);
