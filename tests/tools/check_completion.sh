@@ -78,6 +78,7 @@ checks() {
   expect_completion "stats-mng fits Number " # any number
   expect_completion "stats-mng default-object --product " Dr Ha Cd Rw
   expect_completion "stats-mng default-object RootD" RootDir
+  expect_completion "stats-mng wait scen1 --for eng" engine=active engine=inactive
 
   # Every type the completion offers is one fits takes (exit 0 or 1, never 2 for an unknown type),
   # and every object tag one default-object knows.

@@ -99,6 +99,11 @@ const table_words_s k_table_words[] = {
     {"default-object", "--application", [](const line_state_s&) { return enumeration_items(ENUM_APPLICATION); }},
     {"get", "FIELD", field_paths},
     {"set", "FIELD", field_paths},
+    {"wait", "--for",
+     [](const line_state_s&) {
+       return std::vector<std::string>{"engine=active", "engine=inactive", "state=Running", "state=Stop",
+                                       "state=Sync",    "synced=true",     "synced=false"};
+     }},
 };
 
 // A positional left out when an option stands in for it: the state commands take --config FILE
