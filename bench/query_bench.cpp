@@ -5,6 +5,9 @@
 // - get_scenario_state_index and is_sync_replicated: stat of the directory, then open, read and
 //   close of both state files (the scenario's own and its parent directory's); and that floor with
 //   the least share-mode check per file (a read registered, a denying holder looked for).
+// And a state write (load, change, replace) beside the writer lock it now runs under, taken and let
+// go alone: what the lock adds to each write.
+#include "file/writer_lock.h"
 #include "stats_mng/stats_mng.h"
 #include "stats_mng/stats_saver.h"
 #include "stats_mng/stats_saver_lock.h"
@@ -207,5 +210,28 @@ void BM_is_sync_replicated(benchmark::State& state) {
 BENCHMARK(BM_is_sync_replicated);
 
 }  // namespace
+
+// A state write as an engine makes it: the writer lock, the load, the change and the replacement.
+void BM_state_write(benchmark::State& state) {
+  scenario_c scenario;
+  stats_saver_ex_c saver(nullptr, 7, scenario.child().c_str(), ".mw_zq_prefix", "bench", false);
+  bool running = false;
+  for (auto _ : state) {
+    running = !running;
+    if (!saver.set_state(1, running)) state.SkipWithError("the state write failed");
+  }
+}
+BENCHMARK(BM_state_write);
+
+// The writer lock alone, taken and let go (made and removed: it is deleted on close).
+void BM_writer_lock_take_and_release(benchmark::State& state) {
+  scenario_c scenario;
+  const std::string file = scenario.child_state();
+  for (auto _ : state) {
+    file_writer_lock_c lock;
+    if (!lock.acquire(file.c_str(), 0)) state.SkipWithError("the lock was refused");
+  }
+}
+BENCHMARK(BM_writer_lock_take_and_release);
 
 BENCHMARK_MAIN();

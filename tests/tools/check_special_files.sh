@@ -14,7 +14,7 @@ expect_failure() {
   local want_rc=$1 want_err=$2
   shift 2
   local err rc
-  err=$(timeout 60 "${tool[@]}" "$@" 2>&1 >/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+  err=$(timeout 60 "${tool_command[@]}" "$@" 2>&1 >/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
   rc=$?
   [ "$rc" = "$want_rc" ] || fail "$* gave rc=$rc, wanted $want_rc [$err]"
   case "$err" in *"$want_err"*) ;; *) fail "$* said [$err], wanted [$want_err]" ;; esac
@@ -45,7 +45,7 @@ expect_failure 1 "cannot take the writer lock" hold "$linked" --seconds 1
 wait "$holder" || fail "hold through a link exited non-zero"
 holder=
 [ -L "$linked/.mw_zq_prefix/state.lock" ] || fail "the link in the lock file's place was replaced"
-if [ ${#tool[@]} -eq 1 ]; then
+if [ "$tool_words" -eq 1 ]; then
   # (A Windows build under an emulator does not see the host's links as links: it opens the file
   # they lead to as its own lock file, which an engine empties.)
   [ "$(cat "$work/elsewhere/lock")" = kept ] || fail "the file the lock's link leads to was changed"
@@ -87,7 +87,7 @@ for dir in "$pipe_lock" "$device_lock"; do
 done
 
 # The listing: what it could not ask shows as unread, the same on both builds.
-out=$(timeout 120 "${tool[@]}" list --json "$root" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+out=$(timeout 120 "${tool_command[@]}" list --json "$root" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
 rc=$?
 [ "$rc" = 1 ] || fail "list gave rc=$rc [$out]"
 for name in piped endless; do

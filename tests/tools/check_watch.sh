@@ -43,7 +43,7 @@ for d in a b c; do
   "${tool[@]}" set-state "$work/root/$d" stop >/dev/null 2>&1 || fail "set-state $d failed"
 done
 
-"$py" - "$work" "${STATS_MNG_SANITIZED:-0}" "${tool[@]}" <<'PY' || fail "the timed and watched checks failed (above)"
+"$py" - "$work" "${STATS_MNG_SANITIZED:-0}" "${tool_command[@]}" <<'PY' || fail "the timed and watched checks failed (above)"
 import json, os, signal, subprocess, sys, time
 
 work, sanitized, tool = sys.argv[1], sys.argv[2] == "1", sys.argv[3:]
@@ -204,8 +204,8 @@ print("watch --json printed the 20 changes in order, each once")
 PY
 # Without inotify watches to spare, wait polls, says so, and still ends when the state is recorded.
 # The limit is lowered in a user namespace of this check's own (the machine's is left alone).
-if [ ${#tool[@]} = 1 ] && unshare -U -r sh -c 'echo 1 > /proc/sys/user/max_inotify_watches' 2>/dev/null; then
-  unshare -U -r sh -c 'echo 1 > /proc/sys/user/max_inotify_watches && exec "$@"' sh "${tool[@]}" \
+if [ "$tool_words" = 1 ] && unshare -U -r sh -c 'echo 1 > /proc/sys/user/max_inotify_watches' 2>/dev/null; then
+  unshare -U -r sh -c 'echo 1 > /proc/sys/user/max_inotify_watches && exec "$@"' sh "${tool_command[@]}" \
     wait "$work/s" --for state=Stop --timeout 60 >"$work/poll.out" 2>"$work/poll.err" &
   holder=$!
   sleep 1
@@ -216,7 +216,7 @@ if [ ${#tool[@]} = 1 ] && unshare -U -r sh -c 'echo 1 > /proc/sys/user/max_inoti
   [ "$rc" = 0 ] && [ "$(cat "$work/poll.out")" = Stop ] || fail "the polling wait gave rc=$rc [$(cat "$work/poll.out")]"
   grep -q '^stats-mng: change notification is not available (cannot watch .*: the limit of inotify watches is reached (fs.inotify.max_user_watches)): polling instead$' \
     "$work/poll.err" || fail "the polling wait did not say why: $(cat "$work/poll.err")"
-elif [ ${#tool[@]} != 1 ]; then
+elif [ "$tool_words" != 1 ]; then
   echo "the polling fall-back was not checked: the tool runs under an emulator"
 else
   echo "the polling fall-back was not checked: no user namespace to lower the inotify limit in"

@@ -15,7 +15,7 @@ fi
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work"
 
-/usr/bin/python3 - "$work" "${STATS_MNG_SANITIZED:-0}" "${tool[@]}" <<'PY' || fail "the watch of 10,000 scenarios failed (above)"
+/usr/bin/python3 - "$work" "${STATS_MNG_SANITIZED:-0}" "${tool_command[@]}" <<'PY' || fail "the watch of 10,000 scenarios failed (above)"
 import os, subprocess, sys, time
 
 work, sanitized, tool = sys.argv[1], sys.argv[2] == "1", sys.argv[3:]

@@ -4,11 +4,13 @@
 # begin_checks WORK COMMAND...: WORK (emptied) in "work", the tool with its emulator first in "tool"
 # ("tool_words": how many words that command has: 1 for the native tool). With STATS_MNG_KEEP_XML
 # set, each run of the tool keeps the XML files it made or changed below WORK there
-# (scripts/check-xml-outputs.sh reads them with a standard parser).
+# (scripts/check-xml-outputs.sh reads them with a standard parser); "tool_command" is the command
+# itself, for what runs it as a program of its own (timeout, a script of another language).
 begin_checks() {
   work=$1
   shift
   tool=("$@")
+  tool_command=("$@")
   tool_words=$#
   rm -rf "$work"
   if [ -n "${STATS_MNG_KEEP_XML:-}" ]; then tool=(keep_xml_written "$@"); fi
