@@ -9,6 +9,13 @@ scen="$work/scenarios/7"
 
 expect 4 "" state "$work/missing"
 expect 1 Unknown state "$scen"
+# The reason is given, not a log nobody asked for.
+err=$("${tool[@]}" state "$scen" 2>&1 >/dev/null | tr -d '\r')
+case "$err" in
+  *"no state is recorded for "*"7: File "*"stats.xml does not exist; File "*"stats.xml does not exist") ;;
+  *) fail "state without a state file said [$err]" ;;
+esac
+case "$err" in *"trace log"*) fail "state points at a log nobody asked for: [$err]" ;; esac
 expect 3 false synced "$scen"
 expect 0 "" set-state "$scen" running --scenario-id 7 --name "Sample 7"
 expect 0 Running state "$scen"

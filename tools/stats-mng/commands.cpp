@@ -151,6 +151,16 @@ void print_failures(const zqtr_capture_c& capture, std::ostream& err) {
   if (!texts.empty()) err << "stats-mng: " << texts.back() << "\n";
 }
 
+std::string failure_reasons(const zqtr_capture_c& capture, const std::string& fallback) {
+  std::string reasons;
+  for (std::string text : capture.texts()) {
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+    if (text.empty()) continue;
+    reasons += (reasons.empty() ? "" : "; ") + text;
+  }
+  return reasons.empty() ? fallback : reasons;
+}
+
 // One JSON object on one line (the directory is UTF-8: a path that is not was refused before).
 void print_json(std::ostream& out, const nlohmann::ordered_json& object) {
   out << object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
@@ -172,6 +182,7 @@ int print_state(const std::string& dir, bool json, std::ostream& out, std::ostre
   std::string standard;
   if (const int code = existing_scenario(dir, standard, err)) return code;
   unsigned index = STATE_UNKNOWN;
+  zqtr_capture_c capture(ZQTR_FAIL);
   const bool read = get_scenario_state_index(standard.c_str(), &index);
   const char* name = k_state_names[index > STATE_UNKNOWN ? STATE_UNKNOWN : index];
   if (json) {
@@ -179,7 +190,10 @@ int print_state(const std::string& dir, bool json, std::ostream& out, std::ostre
   } else {
     out << name << '\n';
   }
-  if (!read) err << "stats-mng: no state is recorded for " << standard << " (see the trace log for why)\n";
+  if (!read) {
+    err << "stats-mng: no state is recorded for " << standard << ": "
+        << failure_reasons(capture, "neither its state file nor its parent directory's holds one") << "\n";
+  }
   return read ? 0 : 1;
 }
 

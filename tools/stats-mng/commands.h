@@ -16,6 +16,11 @@ namespace stats_mng_tool_n {
 // The library's last failure record that a capture took, on err.
 void print_failures(const zqtr_capture_c& capture, std::ostream& err);
 
+// What the library's failure records that a capture took say, joined with "; " (each without its
+// final full stop), for a message that gives the reason itself instead of pointing at a log;
+// fallback when there is none.
+std::string failure_reasons(const zqtr_capture_c& capture, const std::string& fallback);
+
 // Prints the standard form of each path, one per line. A path that has none is reported on err
 // and the others are still printed. Returns the exit code: 0, or 1 when any path failed.
 int print_standard_paths(const std::vector<std::string>& paths, bool keep_prefix, std::ostream& out,

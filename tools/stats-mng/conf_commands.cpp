@@ -102,7 +102,8 @@ int print_default_object(const std::string& tag_text, const std::string* product
     c.value = static_cast<uint32_t>(position);
   }
   if (generic_conf_instance == nullptr) {
-    err << "stats-mng: the generic configurator could not be built (see the trace log)\n";
+    err << "stats-mng: the generic configurator could not be built from the library's embedded template when "
+           "the library loaded (--log-dir DIR writes the reasons to DIR/stats_mng.log)\n";
     return 1;
   }
   xmc_item_c* object =
@@ -448,6 +449,7 @@ int validate_scenario(const std::string& file, const std::string& message_file, 
   // The file's text first: what its load passed over (a repeated attribute, a reference kept as
   // written), each with its line and column.
   const bool text_clean = scenario_source_check_n::check(bytes, consistency);
+  zqtr_capture_c capture(ZQTR_FAIL);
   const bool consistent = conf.check_consistency(&consistency) && text_clean;
   const bool valid = conf.check_xmc_validity(&validity);
   const bool clean = consistent && valid && consistency.count() == 0 && validity.count() == 0;
@@ -457,7 +459,8 @@ int validate_scenario(const std::string& file, const std::string& message_file, 
     validity.to_text(text);
     out << text.c_str();
     if (!clean && consistency.count() == 0 && validity.count() == 0) {
-      err << "stats-mng: " << file << " did not pass its checks (the trace log says why)\n";
+      err << "stats-mng: " << file << " did not pass its checks: "
+          << failure_reasons(capture, "the checks stopped without a finding") << "\n";
     }
     return clean ? 0 : 1;
   }

@@ -3,6 +3,7 @@
 #include "commands.h"
 
 #include "file/file_manipulation.h"
+#include "platform/trc/zqtr.h"
 #include "stats_mng/scenario_list.h"
 #include "utl/time_span.h"
 
@@ -201,8 +202,10 @@ int list_scenarios(const std::vector<std::string>& roots, unsigned depth, list_f
   }
   if (!write.empty()) {
     const std::string content = text.str();
+    zqtr_capture_c capture(ZQTR_FAIL);
     if (!file_manipulation_n::replace_file_contents(write.c_str(), content.data(), content.size())) {
-      err << "stats-mng: cannot write " << write << " (see the trace log)\n";
+      err << "stats-mng: cannot write " << write << ": " << failure_reasons(capture, "the file could not be replaced")
+          << "\n";
       return 1;
     }
   } else {
