@@ -108,6 +108,15 @@ printf 'not xml' > "$work/broken.xml"
 expect 2 "" validate "$work/broken.xml"
 : > "$work/empty.xml"
 expect 2 "" validate "$work/empty.xml"
+# With --json a failure is one JSON object on standard output too, with the same exit status.
+for case in "$work/broken.xml" "$work/missing.xml" "--messages $work/missing.txt $valid"; do
+  # shellcheck disable=SC2086
+  out=$("${tool[@]}" validate --json $case 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+  rc=$?
+  [ "$rc" = 2 ] || fail "validate --json $case gave rc=$rc [$out]"
+  printf '%s' "$out" | python3 -c 'import json,sys; d=json.load(sys.stdin); assert d["error"] and d["file"], d' \
+    || fail "validate --json $case printed no JSON failure: [$out]"
+done
 expect 2 "" validate "$work/missing.xml"
 # Hostile files: a nesting far too deep, and a file far bigger than any scenario (sparse, made at once).
 { printf '<?xml version="1.0"?>\n<object label="Scenario" id="1000">'

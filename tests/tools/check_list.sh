@@ -97,6 +97,7 @@ grep -q '^stats_mng_engine_active{directory=".*/root/b/*"} 1$' "$work/scrape.pro
   || fail "the written metrics lack b: $(cat "$work/scrape.prom")"
 ls "$work" | grep -q '\.tmp$' && fail "a temporary file was left beside the metrics"
 expect 2 "" list "$work/root" --write "$work/x.prom"   # --write needs --metrics
+expect 2 "" list "$work/root" --metrics --write ""   # an empty name is no file (not standard output)
 expect 4 "" list "$work/missing"
 expect 4 "" list "$work/root/a/.mw_zq_prefix/stats.xml"
 

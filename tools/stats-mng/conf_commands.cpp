@@ -19,6 +19,8 @@
 #include "xmc/xmc_value.h"
 
 #include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
 
 extern const char* const validation_messages_text;
 
@@ -435,16 +437,29 @@ int validate_scenario(const std::string& file, const std::string& message_file, 
   std::vector<std::string> problems;
   const long loaded = message_file.empty() ? message_store_c::load_text(validation_messages_text, problems)
                                            : message_store_c::load_file(message_file, problems);
+  // With --json a failure is a JSON object too, so that a pipeline's parser gets one.
+  auto json_failure = [&](const std::string& error) {
+    if (json) print_json(out, {{"file", file}, {"error", error}});
+    return 2;
+  };
   if (loaded < 0) {
     err << "stats-mng: cannot read the message file " << message_file << "\n";
-    return 2;
+    return json_failure("cannot read the message file " + message_file);
   }
   for (const std::string& p : problems) {
     err << "stats-mng: " << (message_file.empty() ? "built-in messages" : message_file) << ": " << p << "\n";
   }
   scenario_conf_c conf;
   std::string bytes;
-  if (!load_scenario(conf, file, err, &bytes)) return 2;
+  std::ostringstream load_error;
+  if (!load_scenario(conf, file, load_error, &bytes)) {
+    err << load_error.str();
+    std::string error = load_error.str();
+    const std::string prefix = "stats-mng: ";
+    if (error.compare(0, prefix.size(), prefix) == 0) error.erase(0, prefix.size());
+    while (!error.empty() && error.back() == '\n') error.pop_back();
+    return json_failure(error);
+  }
   xmc_validity_c consistency, validity;
   // The file's text first: what its load passed over (a repeated attribute, a reference kept as
   // written), each with its line and column.

@@ -266,7 +266,10 @@ int main(int argc, char** argv) {
                        "With --metrics: replace FILE with the output in one step (a new file beside it, then one "
                        "rename), so a scraper never reads half of it")
       ->type_name("FILE")
-      ->needs(list_metrics_option);
+      ->needs(list_metrics_option)
+      ->check(CLI::Validator(
+          [](std::string& value) { return value.empty() ? std::string("an empty name names no file") : std::string(); },
+          "FILE"));
   list_cmd->footer(
       "A scenario directory is one holding the hidden state directory .mw_zq_prefix. Each is listed with "
       "whether an engine holds its lock, its recorded state (Running, Stop, Sync, Unknown) and index, and "
