@@ -16,6 +16,12 @@ bool is_disk(HANDLE handle);
 // the answer an open of such a name gives on POSIX. A disk file's handle is returned as it is.
 HANDLE refuse_unless_disk(HANDLE handle);
 
+// After a handle opened by that name was closed: whether the name is still a disk file, false with
+// the last error set (ERROR_NOT_SUPPORTED for a pipe, device or directory, the lookup's own error
+// otherwise). For a check that must not hold the file open while it asks. On POSIX the open was
+// refused already, so this asks nothing there.
+bool names_a_disk_file(const wchar_t* wide_path);
+
 }  // namespace opened_kind_n
 
 #endif

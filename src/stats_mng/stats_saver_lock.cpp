@@ -115,10 +115,15 @@ stats_saver_lock_c::probe_e stats_saver_lock_c::probe() {
   // refused, so it holds it for as short a time as it can.
   wchar_t wide[PATH_BUFFER_SIZE];
   path_n::path_to_wide_char_path(m_lock_file_path.c_str(), wide, true);
-  HANDLE handle = opened_kind_n::refuse_unless_disk(
-      CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  HANDLE handle = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle != INVALID_HANDLE_VALUE) {
     CloseHandle(handle);
+    // What was opened is asked after the close, not while an engine's open would be refused: a pipe
+    // or a device (where the system lets one be opened by a file's name) holds no engine's lock.
+    if (!opened_kind_n::names_a_disk_file(wide)) {
+      m_error = GetLastError();
+      return PROBE_ERROR;
+    }
     m_error = 0;
     return PROBE_FREE;
   }
