@@ -32,9 +32,9 @@ complete_line() {
   COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
   COMP_TYPE=9 COMP_KEY=9
   COMPREPLY=()
-  local spec function
-  spec=$(complete -p stats-mng 2>/dev/null) || { echo "<no completion registered>"; return; }
-  function=$(sed -n 's/.*-F \([^ ]*\) .*/\1/p' <<<"$spec")
+  local registered function
+  registered=$(complete -p stats-mng 2>/dev/null) || { echo "<no completion registered>"; return; }
+  function=$(sed -n 's/.*-F \([^ ]*\) .*/\1/p' <<<"$registered")
   "$function" stats-mng "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
   [ ${#COMPREPLY[@]} -gt 0 ] && printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort
 }
@@ -50,9 +50,9 @@ expect_completion() {
 }
 
 checks() {
-  local spec
-  spec=$(complete -p stats-mng 2>&1)
-  [[ $spec == *"-F _stats_mng stats-mng" ]] || fail "complete -p: $spec"
+  local registered
+  registered=$(complete -p stats-mng 2>&1)
+  [[ $registered == *"-F _stats_mng stats-mng" ]] || fail "complete -p: $registered"
 
   # Every command the tool's help lists, and nothing else, without a list kept in the script.
   local commands

@@ -6,15 +6,6 @@ source "$(dirname "$0")/tool_checks.sh"
 begin_checks "$@"
 mkdir -p "$work/scenario"
 
-wait_for_holding() {
-  for _ in $(seq 1 300); do
-    grep -q '^holding ' "$work/hold.out" 2>/dev/null && return 0
-    kill -0 "$holder" 2>/dev/null || return 1
-    sleep 0.05
-  done
-  return 1
-}
-
 expect 4 "" active "$work/missing"
 expect 3 inactive active "$work/scenario"
 

@@ -40,6 +40,17 @@ keep_xml_written() {
   return $rc
 }
 
+# wait_for_holding: true once the holder in the background (process "$holder", its output in
+# "$work/hold.out") says it holds its lock; false when it ended first or took 15 s.
+wait_for_holding() {
+  for _ in $(seq 1 300); do
+    grep -q '^holding ' "$work/hold.out" 2>/dev/null && return 0
+    kill -0 "$holder" 2>/dev/null || return 1
+    sleep 0.05
+  done
+  return 1
+}
+
 fail() {
   echo "FAIL: $*" >&2
   if [ -n "${holder:-}" ]; then kill -9 "$holder" 2>/dev/null; fi

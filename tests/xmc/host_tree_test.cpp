@@ -1,6 +1,7 @@
 // The host tree of a scenario configuration when its ReplNode objects cannot all be placed: what
 // the build leaves out and says, what the validity check reports, and that every lookup of a host
 // left out says so instead of answering for another host; and a tree replaced under the hosts.
+#include "default_scenario.h"
 #include "xmc/generic_conf.h"
 #include "xmc/scenario_conf.h"
 
@@ -12,25 +13,9 @@
 #include <string>
 #include <vector>
 
+using namespace xmc_test_n;
+
 namespace {
-
-uint32_t host_field(const char* path) {
-  const long index = conf_tables_n::index_of_path(host_data_table, k_host_data_count, path);
-  EXPECT_GE(index, 0) << path;
-  return static_cast<uint32_t>(index);
-}
-
-// The configurator's default scenario (Ha, FileServer): the master's ReplNode with the replica's
-// nested in it.
-std::unique_ptr<scenario_conf_c> make_scenario() {
-  auto conf = std::make_unique<scenario_conf_c>(1000);
-  conf->tree()->attach(generic_conf_instance->new_default_object(TAG_SCENARIO, PRODUCT_HA, 0, false), nullptr, true);
-  conf->set_product(PRODUCT_HA);
-  conf->set_application(0);
-  conf->_build_host_tree();
-  conf->_build_root_dirs();
-  return conf;
-}
 
 xmc_item_c* index_item(xmc_item_c* repl_node) {
   return xmc_conf_c::find_data(xmc_conf_c::find_object(repl_node, "CommonHostProps"), "Index");

@@ -1,5 +1,6 @@
 // Number fields that name something of a fixed width: what the setters, the path writes and the
 // validity check let them hold.
+#include "default_scenario.h"
 #include "xmc/generic_conf.h"
 #include "xmc/number_ranges.h"
 #include "xmc/scenario_conf.h"
@@ -11,23 +12,9 @@
 #include <memory>
 #include <string>
 
+using namespace xmc_test_n;
+
 namespace {
-
-std::unique_ptr<scenario_conf_c> make_scenario() {
-  auto conf = std::make_unique<scenario_conf_c>(1000);
-  conf->tree()->attach(generic_conf_instance->new_default_object(TAG_SCENARIO, PRODUCT_HA, 0, false), nullptr, true);
-  conf->set_product(PRODUCT_HA);
-  conf->set_application(0);
-  conf->_build_host_tree();
-  conf->_build_root_dirs();
-  return conf;
-}
-
-uint32_t scenario_field(const char* path) {
-  const long index = conf_tables_n::index_of_path(scenario_data_table, k_scenario_data_count, path);
-  EXPECT_GE(index, 0) << path;
-  return static_cast<uint32_t>(index);
-}
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 // The data access of a scenario configuration through paths, group fields, reloaded objects and
 // list fields' type names.
+#include "default_scenario.h"
 #include "xmc/generic_conf.h"
 #include "xmc/scenario_conf.h"
 
@@ -10,17 +11,9 @@
 #include <memory>
 #include <string>
 
-namespace {
+using namespace xmc_test_n;
 
-std::unique_ptr<scenario_conf_c> make_scenario(uint32_t id = 1000) {
-  auto conf = std::make_unique<scenario_conf_c>(id);
-  conf->tree()->attach(generic_conf_instance->new_default_object(TAG_SCENARIO, PRODUCT_HA, 0, false), nullptr, true);
-  conf->set_product(PRODUCT_HA);
-  conf->set_application(0);
-  conf->_build_host_tree();
-  conf->_build_root_dirs();
-  return conf;
-}
+namespace {
 
 long index_of(const data_table_entry_s* table, size_t count, const char* path) {
   const long index = conf_tables_n::index_of_path(table, count, path);

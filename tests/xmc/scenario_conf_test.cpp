@@ -1,3 +1,4 @@
+#include "default_scenario.h"
 #include "xmc/generic_conf.h"
 #include "xmc/scenario_conf.h"
 
@@ -12,6 +13,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+using namespace xmc_test_n;
 
 namespace {
 
@@ -32,18 +35,6 @@ enum : uint32_t {
   H_REPORT_EMAIL_TO = 81,
   G_GROUP_NAME = 2,
 };
-
-// A scenario made from the configurator's default (Ha, FileServer): master and one replica.
-std::unique_ptr<scenario_conf_c> make_scenario() {
-  auto conf = std::make_unique<scenario_conf_c>(1000);
-  xmc_item_c* root = generic_conf_instance->new_default_object(TAG_SCENARIO, PRODUCT_HA, 0, false);
-  conf->tree()->attach(root, nullptr, true);
-  conf->set_product(PRODUCT_HA);
-  conf->set_application(0);
-  conf->_build_host_tree();
-  conf->_build_root_dirs();
-  return conf;
-}
 
 std::string text(xmc_value_c& value) { return value.as_string(); }
 

@@ -2,6 +2,7 @@
 // entries) differ afterwards, whatever else the file holds (comments, CDATA, its declaration, line
 // ends, entity spellings, indentation); the result loads to the changed configuration; an edit
 // that cannot be made so is refused and nothing is written.
+#include "default_scenario.h"
 #include "xmc/scenario_text_edit.h"
 
 #include "platform/trc/zqtr.h"
@@ -20,19 +21,9 @@
 #include <string>
 #include <vector>
 
+using namespace xmc_test_n;
+
 namespace {
-
-uint32_t scenario_field(const char* path) {
-  const long index = conf_tables_n::index_of_path(scenario_data_table, k_scenario_data_count, path);
-  EXPECT_GE(index, 0) << path;
-  return static_cast<uint32_t>(index);
-}
-
-uint32_t host_field(const char* path) {
-  const long index = conf_tables_n::index_of_path(host_data_table, k_host_data_count, path);
-  EXPECT_GE(index, 0) << path;
-  return static_cast<uint32_t>(index);
-}
 
 // The library's own form of the default scenario (Ha, FileServer: a master and one replica).
 std::string library_form() {

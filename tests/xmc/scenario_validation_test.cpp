@@ -1,5 +1,6 @@
 // The consistency and validity checks of a scenario configuration, and the object configurations
 // of its external content.
+#include "default_scenario.h"
 #include "xmc/generic_conf.h"
 #include "xmc/object_confs.h"
 #include "xmc/scenario_conf.h"
@@ -15,19 +16,9 @@
 #include <utility>
 #include <vector>
 
+using namespace xmc_test_n;
+
 namespace {
-
-uint32_t scenario_field(const char* path) {
-  const long index = conf_tables_n::index_of_path(scenario_data_table, k_scenario_data_count, path);
-  EXPECT_GE(index, 0) << path;
-  return static_cast<uint32_t>(index);
-}
-
-uint32_t host_field(const char* path) {
-  const long index = conf_tables_n::index_of_path(host_data_table, k_host_data_count, path);
-  EXPECT_GE(index, 0) << path;
-  return static_cast<uint32_t>(index);
-}
 
 // A finding as "host/entry/code/path" (entry "-" for none).
 std::string key(const ch_data_s& f) {

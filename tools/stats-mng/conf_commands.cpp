@@ -19,7 +19,6 @@
 #include "xmc/xmc_value.h"
 
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 
 extern const char* const validation_messages_text;
@@ -133,10 +132,18 @@ long field_index(const std::string& field, bool host) {
               : conf_tables_n::index_of_path(scenario_data_table, k_scenario_data_count, field.c_str());
 }
 
-bool load_scenario(scenario_conf_c& conf, const std::string& file, std::ostream& err, std::string* bytes = nullptr) {
+// Loads FILE; false with error ("cannot load FILE: why") when it cannot be.
+bool load_scenario(scenario_conf_c& conf, const std::string& file, std::string& error, std::string* bytes) {
   utl_stream_c reason;
   if (conf.load_file(file.c_str(), &reason, bytes)) return true;
-  err << "stats-mng: cannot load " << file << ": " << reason.c_str() << "\n";
+  error = "cannot load " + file + ": " + reason.c_str();
+  return false;
+}
+
+bool load_scenario(scenario_conf_c& conf, const std::string& file, std::ostream& err, std::string* bytes = nullptr) {
+  std::string error;
+  if (load_scenario(conf, file, error, bytes)) return true;
+  err << "stats-mng: " << error << "\n";
   return false;
 }
 
@@ -451,14 +458,10 @@ int validate_scenario(const std::string& file, const std::string& message_file, 
   }
   scenario_conf_c conf;
   std::string bytes;
-  std::ostringstream load_error;
+  std::string load_error;
   if (!load_scenario(conf, file, load_error, &bytes)) {
-    err << load_error.str();
-    std::string error = load_error.str();
-    const std::string prefix = "stats-mng: ";
-    if (error.compare(0, prefix.size(), prefix) == 0) error.erase(0, prefix.size());
-    while (!error.empty() && error.back() == '\n') error.pop_back();
-    return json_failure(error);
+    err << "stats-mng: " << load_error << "\n";
+    return json_failure(load_error);
   }
   xmc_validity_c consistency, validity;
   // The file's text first: what its load passed over (a repeated attribute, a reference kept as

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Links, pipes and devices where a scenario's lock file or state file belongs, with the same answers
 # from either build (the Windows one under its emulator meets them as the host made them).
-# Usage: check_special_files.sh WORK_DIR COMMAND...   (COMMAND: the tool, with its emulator first)
+# Usage: check_pipes_and_links.sh WORK_DIR COMMAND...   (COMMAND: the tool, with its emulator first)
 set -u
 source "$(dirname "$0")/tool_checks.sh"
 begin_checks "$@"
@@ -21,15 +21,6 @@ expect_failure() {
 }
 
 scenario() { mkdir -p "$root/$1/.mw_zq_prefix"; echo "$root/$1"; }
-
-wait_for_holding() {
-  for _ in $(seq 1 300); do
-    grep -q '^holding ' "$work/hold.out" 2>/dev/null && return 0
-    kill -0 "$holder" 2>/dev/null || return 1
-    sleep 0.05
-  done
-  return 1
-}
 
 # A lock file that is a link: followed, so that the engine holds the file it leads to and a second
 # engine meets it there. The file is not emptied, and the link stays a link.
@@ -109,4 +100,4 @@ for name in linked dangling; do
   esac
 done
 rm -rf "$work"
-echo "special file checks passed"
+echo "pipe, device and link checks passed"
