@@ -43,9 +43,10 @@ STATS_MNG_API bool set_trc_file_log_path(const char* trace_settings_file, const 
  * scenario's lock file (".mw_zq_prefix/state.lock") open as writer.
  *
  * The scenario directory must exist (false otherwise). Asking creates the hidden state directory
- * ".mw_zq_prefix" when it is missing, and empties the lock file when no engine holds it (the
- * question is asked by opening it as writer). False as well when the lock file does not exist or
- * cannot be opened for reading; the trace log tells which.
+ * ".mw_zq_prefix" when it is missing, and writes nothing else: the lock file is opened for reading
+ * for a moment (an engine's open for writing refuses that open), never created, emptied or
+ * written. False as well when the lock file does not exist or cannot be opened for reading; the
+ * trace log tells which.
  */
 STATS_MNG_API bool is_engine_active_for_scenario(const char* scenario_dir);
 

@@ -103,5 +103,73 @@ expect 4 "" list "$work/root/a/.mw_zq_prefix/stats.xml"
 
 kill "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
+
+# Names no terminal or parser takes as they are (bytes that are no UTF-8, control characters, quotes,
+# backslashes, and a name that reads like an escape): each is shown in its escaped form, which gives
+# the name back, and every output form parses with one row or series per directory. (Built for Linux
+# only: the Windows build sees the emulator's idea of such names.)
+if [ "$tool_words" = 1 ]; then
+  names="$work/names"
+  for name in $'a\xfe' $'a\xff' 'a\xfe' $'tab\there' $'new\nline' 'quote"d' 'back\\slash' 'back\\\\slash' $'\xe9t\xe9' 'plain'; do
+    mkdir -p "$names/$name/.mw_zq_prefix"
+  done
+  "${tool[@]}" list "$names" --json >"$work/names.json" 2>/dev/null
+  "${tool[@]}" list "$names" --metrics >"$work/names.prom" 2>/dev/null
+  "${tool[@]}" list "$names" >"$work/names.txt" 2>/dev/null
+  "$py" - "$names" "$work/names.json" "$work/names.prom" "$work/names.txt" <<'PY' || fail "names that need escaping are not listed one each, reversibly"
+import json, os, re, sys
+from prometheus_client.parser import text_string_to_metric_families
+root = os.fsencode(sys.argv[1])
+real = sorted(os.listdir(root))
+
+def unescape(text):
+    out, i = bytearray(), 0
+    while i < len(text):
+        if text.startswith("\\\\", i):
+            out += b"\\"; i += 2
+        elif re.match(r"\\x[0-9A-F]{2}", text[i:i + 4]):
+            out.append(int(text[i + 2:i + 4], 16)); i += 4
+        else:
+            assert text[i] != "\\", text
+            out += text[i].encode("utf-8"); i += 1
+    return bytes(out)
+
+rows = json.load(open(sys.argv[2], encoding="utf-8"))
+assert len(rows) == len(real), (len(rows), len(real))
+listed = [unescape(r["directory"]) for r in rows]
+assert sorted(os.path.basename(d) for d in listed) == real, listed
+assert all(d.startswith(root) for d in listed), listed
+
+series = {}
+for family in text_string_to_metric_families(open(sys.argv[3], encoding="utf-8").read()):
+    for s in family.samples:
+        key = (s.name, s.labels["directory"])
+        assert key not in series, key   # one series per directory
+        series[key] = s.value
+read = sorted(unescape(d) for (n, d) in series if n == "stats_mng_scenario_read")
+assert read == sorted(listed), read
+
+table = open(sys.argv[4], encoding="utf-8").read()
+assert not re.search(r"[\x00-\x08\x0b-\x1f\x7f]", table), "a control character reached the table"
+lines = table.splitlines()
+assert len(lines) == len(real) + 1, lines
+assert sorted(unescape(line.split("  ")[0]) for line in lines[1:]) == sorted(listed), lines
+PY
+  # Columns line up on a terminal whatever the characters take: wide, combining, four-byte.
+  wide="$work/wide"
+  for name in 'x' '中文名' $'e\xcc\x81e' '😀'; do mkdir -p "$wide/$name/.mw_zq_prefix"; done
+  "${tool[@]}" list "$wide" >"$work/wide.txt" 2>/dev/null
+  "$py" - "$work/wide.txt" <<'PY' || fail "the table's columns do not line up: $(cat "$work/wide.txt")"
+import sys, unicodedata
+def width(text):
+    return sum(0 if unicodedata.combining(c) else 2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in text)
+lines = open(sys.argv[1], encoding="utf-8").read().splitlines()
+starts = set()
+for line in lines:
+    at = line.index("ENGINE") if line.startswith("DIRECTORY") else line.index(" inactive") + 1
+    starts.add(width(line[:at]))
+assert len(starts) == 1, (starts, lines)
+PY
+fi
 rm -rf "$work"
 echo "list checks passed"

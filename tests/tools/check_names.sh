@@ -21,7 +21,7 @@ for row in "${names[@]}"; do
   name=${row#*|}
   mkdir -p "$dir"
   expect 0 "" set-state "$dir" running --scenario-id 7 --name "$name"
-  expect 0 "{\"directory\":\"$dir\",\"state\":\"Running\",\"index\":0,\"read\":true}" state --json "$dir"
+  expect 0 "{\"directory\":\"$dir\",\"state\":\"Running\",\"index\":0,\"read\":true,\"recorded\":true}" state --json "$dir"
   grep -qF "ScenarioName=\"$name\"" "$dir/.mw_zq_prefix/stats.xml" \
     || fail "the state file of $dir holds [$(cat "$dir/.mw_zq_prefix/stats.xml")], not the name [$name]"
   expect 0 "" set-sync "$dir" true --time 33000000000
@@ -35,7 +35,7 @@ out=$("${tool[@]}" list --json "$root" 2>/dev/null | tr -d '\r'; exit "${PIPESTA
 rc=$?
 [ "$rc" = 0 ] || fail "list --json gave rc=$rc [$out]"
 listed=$(printf '%s' "$out" | sed -e 's/"directory":"[^"]*scenarios\//"directory":"/g')
-wanted='[{"directory":"plain","read":true,"engine_active":false,"state":"Running","state_index":0,"synced":true,"sync_time":33000000000,"sync_date":"3015-09-24T10:40:00Z"},{"directory":"été","read":true,"engine_active":false,"state":"Running","state_index":0,"synced":true,"sync_time":33000000000,"sync_date":"3015-09-24T10:40:00Z"},{"directory":"ω中 😀","read":true,"engine_active":false,"state":"Running","state_index":0,"synced":true,"sync_time":33000000000,"sync_date":"3015-09-24T10:40:00Z"},{"directory":"𝄞 music","read":true,"engine_active":false,"state":"Running","state_index":0,"synced":true,"sync_time":33000000000,"sync_date":"3015-09-24T10:40:00Z"}]'
+wanted='[{"directory":"plain","read":true,"engine_active":false,"recorded":true,"state":"Running","state_index":0,"synced":true,"sync_time":33000000000,"sync_date":"3015-09-24T10:40:00Z"},{"directory":"été","read":true,"engine_active":false,"recorded":true,"state":"Running","state_index":0,"synced":true,"sync_time":33000000000,"sync_date":"3015-09-24T10:40:00Z"},{"directory":"ω中 😀","read":true,"engine_active":false,"recorded":true,"state":"Running","state_index":0,"synced":true,"sync_time":33000000000,"sync_date":"3015-09-24T10:40:00Z"},{"directory":"𝄞 music","read":true,"engine_active":false,"recorded":true,"state":"Running","state_index":0,"synced":true,"sync_time":33000000000,"sync_date":"3015-09-24T10:40:00Z"}]'
 [ "$listed" = "$wanted" ] || fail "list --json printed [$listed], wanted [$wanted]"
 
 # Dates: the last second the ISO form writes, and the first it does not (null, the time still given).

@@ -74,21 +74,23 @@ refuse_text() {
   "${tool[@]}" set "$work/refuse.xml" "$field" "$value" "$@" >/dev/null 2>"$work/stderr"
   local rc=$?
   [ "$rc" = 1 ] || fail "$name: set exited with $rc"
-  grep -qF "$why" "$work/stderr" || fail "$name: standard error [$(cat "$work/stderr")], wanted [$why]"
+  # One line: the file, the field, then the library's reason.
+  grep -qxF "stats-mng: $work/refuse.xml: $field: $why" "$work/stderr" \
+    || fail "$name: standard error [$(cat "$work/stderr")], wanted [stats-mng: $work/refuse.xml: $field: $why]"
   cmp -s "$work/refuse.xml" "$work/operator.xml" || fail "$name: the file changed"
 }
 refuse_text "control character" Scenario.ScenarioComment $'a\x01c' \
-  'stats-mng: Unable to set "Scenario.ScenarioComment", the text holds a control character (below 0x20, other than tab), which XML cannot carry'
+  'Unable to set "Scenario.ScenarioComment", the text holds a control character (below 0x20, other than tab), which XML cannot carry'
 refuse_text "escape character" Scenario.ScenarioName $'\x1b[31mred' \
-  'stats-mng: Unable to set "Scenario.ScenarioName", the text holds a control character (below 0x20, other than tab), which XML cannot carry'
+  'Unable to set "Scenario.ScenarioName", the text holds a control character (below 0x20, other than tab), which XML cannot carry'
 refuse_text "list entry with a control character" ReportNotifyEmail.EmailAddressTo $'b\x02@example.invalid' \
-  'stats-mng: Unable to set list strings of "EmailAddressTo", an entry holds a control character (below 0x20, other than tab), which XML cannot carry' --host 2
+  'Unable to set list strings of "EmailAddressTo", an entry holds a control character (below 0x20, other than tab), which XML cannot carry' --host 2
 if [ "$tool_words" -eq 1 ]; then
   # (Natively only: a Windows command line carries characters, not bytes.)
   refuse_text "Latin-1 byte" Scenario.ScenarioComment $'caf\xe9' \
-    'stats-mng: Unable to set "Scenario.ScenarioComment", the text is not valid UTF-8 text'
+    'Unable to set "Scenario.ScenarioComment", the text is not valid UTF-8 text'
   refuse_text "surrogate" Scenario.ScenarioComment $'\xed\xa0\x80' \
-    'stats-mng: Unable to set "Scenario.ScenarioComment", the text is not valid UTF-8 text'
+    'Unable to set "Scenario.ScenarioComment", the text is not valid UTF-8 text'
 fi
 
 # Files the reader refuses: where and why, on standard error and in the trace log.

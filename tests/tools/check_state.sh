@@ -25,7 +25,7 @@ expect 0 "" set-state "$scen" running  # kept: a run is not recorded while synch
 expect 0 Sync state "$scen"
 expect 0 "" set-sync "$scen" true --time 200
 expect 0 true synced "$scen"
-expect 0 "{\"directory\":\"$scen\",\"state\":\"Running\",\"index\":0,\"read\":true}" state --json "$scen"
+expect 0 "{\"directory\":\"$scen\",\"state\":\"Running\",\"index\":0,\"read\":true,\"recorded\":true}" state --json "$scen"
 expect 0 "" set-state "$scen" stop
 expect 0 Stop state "$scen"
 # Relative forms name directories below the current one.

@@ -33,8 +33,8 @@ out=$("${tool[@]}" wait "$work/s" --for engine=inactive --json 2>/dev/null | tr 
 "$py" -c '
 import json, sys
 o = json.loads(sys.argv[1])
-assert list(o) == ["directory", "state", "index", "read", "active", "synced", "condition", "met"], o
-assert o["state"] == "Stop" and o["index"] == 1 and o["read"] is True and o["active"] is False, o
+assert list(o) == ["directory", "state", "index", "read", "recorded", "active", "synced", "condition", "met"], o
+assert o["state"] == "Stop" and o["index"] == 1 and o["read"] is True and o["recorded"] is True and o["active"] is False, o
 assert o["synced"] is False and o["condition"] == "engine=inactive" and o["met"] is True, o
 assert o["directory"].rstrip("/").endswith("/s"), o
 ' "$out" || fail "wait --json printed [$out]"

@@ -2,6 +2,8 @@
 
 #include "file/file_manipulation.h"
 #include "file/path_n.h"
+#include "shown_text.h"
+#include "stats_mng/scenario_list.h"
 #include "stats_mng/stats_mng.h"
 #include "stats_mng/stats_saver.h"
 #include "stats_mng/stats_saver_lock.h"
@@ -21,6 +23,7 @@
 #include <csignal>
 #include <cctype>
 #include <filesystem>
+#include <streambuf>
 #include <thread>
 #include <vector>
 
@@ -125,6 +128,14 @@ int existing_scenario(const std::string& given, std::string& standard, std::ostr
     err << "stats-mng: the scenario directory " << standard << " does not exist\n";
     return EXIT_NO_SCENARIO;
   }
+  // A file is no scenario: the questions would answer for a state directory that cannot be there.
+  wchar_t wide[PATH_BUFFER_SIZE];
+  path_n::path_to_wide_char_path(buffer, wide, true);
+  const DWORD attributes = GetFileAttributesW(wide);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    err << "stats-mng: " << standard << " is no scenario directory: it is a file\n";
+    return EXIT_NO_SCENARIO;
+  }
   return 0;
 }
 
@@ -144,13 +155,6 @@ extern "C" void on_interrupt(int) { g_interrupted = 1; }
 
 }  // namespace
 
-void print_failures(const zqtr_capture_c& capture, std::ostream& err) {
-  // The last failure is the one that stopped the operation (what came before it was passed over,
-  // such as a state file not there yet).
-  const std::vector<std::string> texts = capture.texts();
-  if (!texts.empty()) err << "stats-mng: " << texts.back() << "\n";
-}
-
 std::string failure_reasons(const zqtr_capture_c& capture, const std::string& fallback) {
   std::string reasons;
   for (std::string text : capture.texts()) {
@@ -164,6 +168,65 @@ std::string failure_reasons(const zqtr_capture_c& capture, const std::string& fa
 // One JSON object on one line (the directory is UTF-8: a path that is not was refused before).
 void print_json(std::ostream& out, const nlohmann::ordered_json& object) {
   out << object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
+namespace {
+
+// Passes what is written on to another stream's buffer, noting whether anything was and keeping the
+// last complete line.
+class passing_buffer_c : public std::streambuf {
+ public:
+  explicit passing_buffer_c(std::streambuf* target) : m_target(target) {}
+  bool written() const { return m_written; }
+  const std::string& last_line() const { return m_last_line; }
+
+ protected:
+  int overflow(int c) override {
+    if (c == traits_type::eof()) return traits_type::not_eof(c);
+    const char ch = static_cast<char>(c);
+    return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+  }
+  std::streamsize xsputn(const char* text, std::streamsize count) override {
+    m_written = m_written || count > 0;
+    for (std::streamsize i = 0; i < count; ++i) {
+      if (text[i] != '\n') {
+        m_line += text[i];
+      } else if (!m_line.empty()) {
+        m_last_line.swap(m_line);
+        m_line.clear();
+      }
+    }
+    return m_target->sputn(text, count);
+  }
+  int sync() override { return m_target->pubsync(); }
+
+ private:
+  std::streambuf* m_target;
+  bool m_written = false;
+  std::string m_line;
+  std::string m_last_line;
+};
+
+}  // namespace
+
+int with_json_failure(bool json, const nlohmann::ordered_json& subject, std::ostream& out, std::ostream& err,
+                      const std::function<int(std::ostream& out, std::ostream& err)>& command) {
+  if (!json) return command(out, err);
+  passing_buffer_c out_buffer(out.rdbuf());
+  passing_buffer_c err_buffer(err.rdbuf());
+  std::ostream passed_out(&out_buffer);
+  std::ostream passed_err(&err_buffer);
+  const int code = command(passed_out, passed_err);
+  passed_out.flush();
+  passed_err.flush();
+  if (code == 0 || out_buffer.written()) return code;
+  std::string error = err_buffer.last_line();
+  const std::string own_name = "stats-mng: ";
+  if (error.compare(0, own_name.size(), own_name) == 0) error.erase(0, own_name.size());
+  nlohmann::ordered_json failure = subject;
+  failure["error"] = error.empty() ? std::string("the command failed with exit status ") + std::to_string(code) : error;
+  print_json(out, failure);
+  return code;
 }
 
 int ask_engine_active(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
@@ -182,19 +245,35 @@ int print_state(const std::string& dir, bool json, std::ostream& out, std::ostre
   std::string standard;
   if (const int code = existing_scenario(dir, standard, err)) return code;
   unsigned index = STATE_UNKNOWN;
-  zqtr_capture_c capture(ZQTR_FAIL);
-  const bool read = get_scenario_state_index(standard.c_str(), &index);
+  bool recorded = false;
+  std::string reasons;
+  {
+    zqtr_capture_c capture(ZQTR_FAIL);
+    recorded = get_scenario_state_index(standard.c_str(), &index);
+    reasons = failure_reasons(capture, "neither its state file nor its parent directory's holds one");
+  }
   const char* name = k_state_names[index > STATE_UNKNOWN ? STATE_UNKNOWN : index];
+  // "read" says, as in `list`, whether the state files could be read (no file at all is an answer:
+  // nothing recorded); the listing's reading tells that apart from a file that could not be read.
+  bool read = recorded;
+  std::string error;
+  if (!recorded) {
+    const scenario_report_s report = scenario_lister_c().read(standard);
+    read = report.state_known;
+    if (!read) error = report.error;
+  }
   if (json) {
-    print_json(out, {{"directory", standard}, {"state", name}, {"index", index}, {"read", read}});
+    nlohmann::ordered_json answer = {
+        {"directory", standard}, {"state", name}, {"index", index}, {"read", read}, {"recorded", recorded}};
+    if (!read) answer["error"] = printable(error);
+    print_json(out, answer);
   } else {
     out << name << '\n';
   }
-  if (!read) {
-    err << "stats-mng: no state is recorded for " << standard << ": "
-        << failure_reasons(capture, "neither its state file nor its parent directory's holds one") << "\n";
+  if (!recorded) {
+    err << "stats-mng: no state is recorded for " << standard << ": " << reasons << "\n";
   }
-  return read ? 0 : 1;
+  return recorded ? 0 : 1;
 }
 
 int print_synced(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
@@ -217,8 +296,8 @@ int record_state(const std::string& dir, bool running, const record_options_s& o
                          false);
   zqtr_capture_c capture(ZQTR_FAIL);
   if (saver.set_state(options.host, running)) return 0;
-  print_failures(capture, err);
-  err << "stats-mng: the state file of " << standard << " could not be written\n";
+  err << "stats-mng: the state file of " << standard << " could not be written: "
+      << failure_reasons(capture, "the saver gave no reason") << "\n";
   return 1;
 }
 
@@ -230,8 +309,8 @@ int record_sync(const std::string& dir, bool synced, int64_t time, const record_
                          false);
   zqtr_capture_c capture(ZQTR_FAIL);
   if (saver.set_sync_state(options.host, synced, time)) return 0;
-  print_failures(capture, err);
-  err << "stats-mng: the state file of " << standard << " could not be written\n";
+  err << "stats-mng: the state file of " << standard << " could not be written: "
+      << failure_reasons(capture, "the saver gave no reason") << "\n";
   return 1;
 }
 

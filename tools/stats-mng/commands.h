@@ -13,9 +13,6 @@ class zqtr_capture_c;
 
 namespace stats_mng_tool_n {
 
-// The library's last failure record that a capture took, on err.
-void print_failures(const zqtr_capture_c& capture, std::ostream& err);
-
 // What the library's failure records that a capture took say, joined with "; " (each without its
 // final full stop), for a message that gives the reason itself instead of pointing at a log;
 // fallback when there is none.
@@ -151,11 +148,17 @@ std::function<std::string(std::string&)> condition_validator();
 
 // Seconds since 1970 as a UTC date, "2026-12-06T18:00:00Z"; empty for 0.
 std::string utc_date(int64_t seconds);
-// A text for a terminal: valid UTF-8, control characters shown as \xNN.
-std::string printable(const std::string& text);
 
 // One JSON object on one line (texts that are not UTF-8 are replaced, not refused).
 void print_json(std::ostream& out, const nlohmann::ordered_json& object);
+
+// Runs a command that may print JSON. With json, a command that ends with a failure (exit status not
+// 0) before it printed anything on out prints one JSON object there instead: subject (what it was
+// asked about, such as {"directory": DIR}) with "error", the last line the command wrote on err
+// without the tool's name, so that a pipeline's parser always gets JSON. Every line still reaches
+// err as the command writes it. Returns the command's exit status.
+int with_json_failure(bool json, const nlohmann::ordered_json& subject, std::ostream& out, std::ostream& err,
+                      const std::function<int(std::ostream& out, std::ostream& err)>& command);
 
 // Applies --drive NAME=DIR options; false (with a message on err) for a bad one.
 bool map_drives(const std::vector<std::string>& mappings, std::ostream& err);

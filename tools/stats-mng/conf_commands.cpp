@@ -1,5 +1,6 @@
 // The stats-mng commands about the scenario configuration model.
 #include "commands.h"
+#include "shown_text.h"
 
 #include "file/file_manipulation.h"
 #include "platform/thl/mix.h"
@@ -167,21 +168,41 @@ bool host_number(const std::string& host, uint64_t& number) {
 namespace {
 
 // Loads the scenario file and finds the field's table index: 0, or the exit code (2 the file cannot
-// be loaded, 1 no such field; example goes into the hint).
-int open_field(scenario_conf_c& conf, const std::string& file, const std::string& field, bool host_field,
-               const char* example, long& index, std::ostream& err, std::string* bytes = nullptr) {
+// be loaded).
+int open_field(scenario_conf_c& conf, const std::string& file, const std::string& field, bool host_field, long& index,
+               std::ostream& err, std::string* bytes = nullptr) {
   if (!load_scenario(conf, file, err, bytes)) return 2;
   // Any other path is read as a finding prints it (index -1); the library says when nothing is so named.
   index = field_index(field, host_field);
-  (void)example;
   return 0;
 }
 
-// What get and set say of a path that names no field.
-void no_field(const std::string& field, bool host_field, std::ostream& err) {
-  err << "stats-mng: " << field << " is no " << (host_field ? "host" : "scenario")
-      << " field (Object.Label as the tables name it, e.g. Switchover.HeartbeatTimeout, or the path a finding of "
-         "validate prints; host fields need --host)\n";
+// Why a field of the file could not be read or written, on one line: the wrong kind of field for
+// --host (with what to do instead), a host the file does not have, or the library's own reason with
+// an example of the field names it takes.
+void field_failure(const scenario_conf_c& conf, const std::string& file, const std::string& field,
+                   const std::string& host, uint64_t number, const std::string& reason, std::ostream& err) {
+  const bool host_field = !host.empty();
+  err << "stats-mng: " << file << ": ";
+  const bool own_kind = field_index(field, host_field) >= 0;
+  if (!own_kind && field_index(field, !host_field) >= 0) {
+    err << field << (host_field ? " is a scenario field: leave out --host"
+                                : " is a host field: give --host N (1 the master) or --host manager")
+        << "\n";
+    return;
+  }
+  if (host_field && number != scenario_conf_c::k_manager && utl_n::ascii_compare_nocase(host.c_str(), "all") != 0 &&
+      conf.find_host(number, nullptr) == nullptr) {
+    err << "the file has no host " << static_cast<unsigned long long>(number) << "\n";
+    return;
+  }
+  err << field << ": " << reason;
+  if (!own_kind) {
+    err << " (" << (host_field ? "a host field" : "a scenario field") << " is Object.Label as the tables name it, e.g. "
+        << (host_field ? "CommonHostProps.Port" : "Switchover.HeartbeatTimeout")
+        << ", or the path a finding of validate prints)";
+  }
+  err << "\n";
 }
 
 }  // namespace
@@ -195,9 +216,7 @@ int print_field(const std::string& file, const std::string& field, const std::st
   }
   scenario_conf_c conf;
   long index = -1;
-  if (const int code = open_field(conf, file, field, !host.empty(), ", e.g. Switchover.HeartbeatTimeout;", index, err)) {
-    return code;
-  }
+  if (const int code = open_field(conf, file, field, !host.empty(), index, err)) return code;
   xmc_value_c value;
   if (index < 0) {
     conf.get_data_by_path(field.c_str(), host.empty() ? 0 : number, value);
@@ -207,8 +226,7 @@ int print_field(const std::string& file, const std::string& field, const std::st
     conf.get_host_data(static_cast<uint32_t>(index), number, value);
   }
   if (value.lookup_status() != 0) {
-    err << "stats-mng: " << value.error_text() << "\n";
-    if (index < 0) no_field(field, !host.empty(), err);
+    field_failure(conf, file, field, host, number, value.error_text(), err);
     return 1;
   }
   if (json) {
@@ -226,9 +244,11 @@ int print_field(const std::string& file, const std::string& field, const std::st
     if (value.type_name() != nullptr) answer["type"] = value.type_name();
     print_json(out, answer);
   } else if (value.entries() != nullptr) {
-    for (size_t i = 0; i < value.entries()->count(); ++i) out << value.entries()->at(i) << "\n";
+    // A terminal gets no control character from the file (a line end in an entry would make two
+    // entries of it); --json gives the exact value.
+    for (size_t i = 0; i < value.entries()->count(); ++i) out << printable(value.entries()->at(i)) << "\n";
   } else {
-    out << value.as_string() << "\n";
+    out << printable(value.as_string()) << "\n";
   }
   return 0;
 }
@@ -252,7 +272,7 @@ int write_field(const std::string& file, const std::string& field, const std::ve
   long index = -1;
   // The file's bytes as loaded: the change is written into them.
   std::string bytes;
-  if (const int code = open_field(conf, file, field, !host.empty(), ";", index, err, &bytes)) return code;
+  if (const int code = open_field(conf, file, field, !host.empty(), index, err, &bytes)) return code;
   // A list field takes every VALUE as an entry; any other field exactly one.
   xmc_value_c current;
   if (index < 0 && all) {
@@ -262,8 +282,7 @@ int write_field(const std::string& file, const std::string& field, const std::ve
   if (index < 0) {
     conf.get_data_by_path(field.c_str(), host.empty() ? 0 : number, current);
     if (current.lookup_status() != 0) {
-      err << "stats-mng: " << current.error_text() << "\n";
-      no_field(field, !host.empty(), err);
+      field_failure(conf, file, field, host, number, current.error_text(), err);
       return 1;
     }
   } else if (host.empty()) {
@@ -296,9 +315,10 @@ int write_field(const std::string& file, const std::string& field, const std::ve
       written = conf.set_host_data(static_cast<uint32_t>(index), number, value);
     }
     if (!written) {
-      // The library's own reason.
-      for (const std::string& reason : capture.texts()) err << "stats-mng: " << reason << "\n";
-      if (capture.texts().empty()) err << "stats-mng: " << field << " was not written\n";
+      // The library's own reason, on one line with the file and the field.
+      std::string reason = failure_reasons(capture, "the library refused it");
+      if (!force && reason.find("fixed") != std::string::npos) reason += " (--force writes a fixed field)";
+      field_failure(conf, file, field, host, number, reason, err);
       return 1;
     }
   }
@@ -381,6 +401,11 @@ int record_in_roots(const std::string& file, const record_options_s& options, st
            "written\n";
     return 2;
   }
+  if (conf.find_host(used.host, nullptr) == nullptr) {
+    err << "stats-mng: " << file << " has no host " << static_cast<unsigned long long>(used.host)
+        << "; nothing was written\n";
+    return 1;
+  }
   scenario_root_directories_c roots(conf);
   if (roots.root_directory_count(used.host) == 0) {
     err << "stats-mng: host " << static_cast<unsigned long long>(used.host) << " of " << file
@@ -419,9 +444,10 @@ int record_in_roots(const std::string& file, const record_options_s& options, st
     return 1;
   }
   if (all_written) return 0;
-  print_failures(capture, err);
-  err << "stats-mng: the state file of a root directory of host " << static_cast<unsigned long long>(used.host)
-      << " could not be written\n";
+  // The saver's reasons name the root directory or the state file that failed.
+  err << "stats-mng: " << file << ": the state of host " << static_cast<unsigned long long>(used.host)
+      << " was not written into every root directory: " << failure_reasons(capture, "the saver gave no reason")
+      << "\n";
   return 1;
 }
 
@@ -444,25 +470,17 @@ int validate_scenario(const std::string& file, const std::string& message_file, 
   std::vector<std::string> problems;
   const long loaded = message_file.empty() ? message_store_c::load_text(validation_messages_text, problems)
                                            : message_store_c::load_file(message_file, problems);
-  // With --json a failure is a JSON object too, so that a pipeline's parser gets one.
-  auto json_failure = [&](const std::string& error) {
-    if (json) print_json(out, {{"file", file}, {"error", error}});
-    return 2;
-  };
+  // (With --json, the caller turns a failure's line into a JSON object.)
   if (loaded < 0) {
     err << "stats-mng: cannot read the message file " << message_file << "\n";
-    return json_failure("cannot read the message file " + message_file);
+    return 2;
   }
   for (const std::string& p : problems) {
     err << "stats-mng: " << (message_file.empty() ? "built-in messages" : message_file) << ": " << p << "\n";
   }
   scenario_conf_c conf;
   std::string bytes;
-  std::string load_error;
-  if (!load_scenario(conf, file, load_error, &bytes)) {
-    err << "stats-mng: " << load_error << "\n";
-    return json_failure(load_error);
-  }
+  if (!load_scenario(conf, file, err, &bytes)) return 2;
   xmc_validity_c consistency, validity;
   // The file's text first: what its load passed over (a repeated attribute, a reference kept as
   // written), each with its line and column.
@@ -472,10 +490,15 @@ int validate_scenario(const std::string& file, const std::string& message_file, 
   const bool valid = conf.check_xmc_validity(&validity);
   const bool clean = consistent && valid && consistency.count() == 0 && validity.count() == 0;
   if (!json) {
-    utl_stream_c text;
-    consistency.to_text(text);
-    validity.to_text(text);
-    out << text.c_str();
+    // A finding a line: a line end or a control character in a value is shown escaped.
+    for (xmc_validity_c* pass : {&consistency, &validity}) {
+      for (uint64_t i = 0; i < pass->count(); ++i) {
+        utl_stream_c shown;
+        std::string text = pass->at(i)->to_text(shown);
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        out << printable(text) << '\n';
+      }
+    }
     if (!clean && consistency.count() == 0 && validity.count() == 0) {
       err << "stats-mng: " << file << " did not pass its checks: "
           << failure_reasons(capture, "the checks stopped without a finding") << "\n";

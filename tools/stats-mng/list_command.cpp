@@ -1,6 +1,7 @@
 // stats-mng list: every scenario below some directories, for a person at a terminal, for a program
 // (JSON) or for a metrics scraper (the text exposition format).
 #include "commands.h"
+#include "shown_text.h"
 
 #include "file/file_manipulation.h"
 #include "platform/trc/zqtr.h"
@@ -24,65 +25,17 @@ std::string utc_date(int64_t seconds) {
 
 static const char* state_name(const scenario_report_s& r) { return k_state_names[r.state_index < 4 ? r.state_index : 3]; }
 
-// The text with every byte that is no part of a UTF-8 character replaced by U+FFFD.
-static std::string valid_utf8(const std::string& text) {
-  std::string out;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
-  const unsigned char* end = p + text.size();
-  while (p < end) {
-    size_t n = 0;
-    uint32_t c = *p;
-    if (c < 0x80) {
-      n = 1;
-    } else if ((c & 0xE0) == 0xC0 && c >= 0xC2) {
-      n = 2;
-    } else if ((c & 0xF0) == 0xE0) {
-      n = 3;
-    } else if ((c & 0xF8) == 0xF0 && c <= 0xF4) {
-      n = 4;
-    }
-    bool ok = n > 0 && static_cast<size_t>(end - p) >= n;
-    for (size_t i = 1; ok && i < n; ++i) ok = (p[i] & 0xC0) == 0x80;
-    if (ok && n == 3) ok = !(c == 0xE0 && p[1] < 0xA0) && !(c == 0xED && p[1] >= 0xA0);  // overlong, surrogates
-    if (ok && n == 4) ok = !(c == 0xF0 && p[1] < 0x90) && !(c == 0xF4 && p[1] >= 0x90);
-    if (ok) {
-      out.append(reinterpret_cast<const char*>(p), n);
-      p += n;
-    } else {
-      out += "\xEF\xBF\xBD";
-      ++p;
-    }
-  }
-  return out;
-}
-
-// For a terminal: valid UTF-8, control characters shown as \xNN (a line end in a name splits no row).
-std::string printable(const std::string& text) {
-  std::string out;
-  for (char c : valid_utf8(text)) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 namespace {
 
-// A label value of the exposition format: UTF-8, backslash, double quote and line feed escaped.
+// A label value of the exposition format: the directory's escaped name (UTF-8, no control
+// character), with backslash and double quote escaped as the format wants.
 std::string label_value(const std::string& text) {
   std::string out;
-  for (char c : valid_utf8(text)) {
+  for (char c : escaped_name(text)) {
     if (c == '\\') {
       out += "\\\\";
     } else if (c == '"') {
       out += "\\\"";
-    } else if (c == '\n') {
-      out += "\\n";
     } else {
       out += c;
     }
@@ -97,21 +50,21 @@ void print_table(const std::vector<scenario_report_s>& reports, std::ostream& ou
     // What could not be asked shows as "?", never as an answer.
     const bool state = r.state_known;
     const std::string date = state && r.sync_time > 0 ? utc_date(r.sync_time) : "";
-    rows.push_back({printable(r.directory), !r.engine_known ? "?" : r.engine_active ? "active" : "inactive",
+    rows.push_back({escaped_name(r.directory), !r.engine_known ? "?" : r.engine_active ? "active" : "inactive",
                     state ? state_name(r) : "?", state ? std::to_string(r.state_index) : "?",
                     !state ? "?" : r.synced ? "true" : "false", state && r.sync_time > 0 ? std::to_string(r.sync_time) : "-",
                     date.empty() ? "-" : date, r.read ? "" : "not read: " + printable(r.error)});
   }
   size_t widths[8];
   for (size_t c = 0; c < 8; ++c) {
-    widths[c] = std::string(headers[c]).size();
-    for (const auto& row : rows) widths[c] = std::max(widths[c], row[c].size());
+    widths[c] = display_width(headers[c]);
+    for (const auto& row : rows) widths[c] = std::max(widths[c], display_width(row[c]));
   }
   auto line = [&](const std::vector<std::string>& cells) {
     std::string text;
     for (size_t c = 0; c < 8; ++c) {
       text += cells[c];
-      if (c + 1 < 8) text += std::string(widths[c] - cells[c].size() + 2, ' ');
+      if (c + 1 < 8) text += std::string(widths[c] - display_width(cells[c]) + 2, ' ');
     }
     while (!text.empty() && text.back() == ' ') text.pop_back();
     out << text << '\n';
@@ -124,12 +77,13 @@ void print_json_list(const std::vector<scenario_report_s>& reports, std::ostream
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const scenario_report_s& r : reports) {
     nlohmann::ordered_json entry;
-    entry["directory"] = r.directory;
+    entry["directory"] = escaped_name(r.directory);
     entry["read"] = r.read;
-    if (!r.read) entry["error"] = r.error;
+    if (!r.read) entry["error"] = printable(r.error);
     // What could not be asked is null, never an answer.
     const nlohmann::ordered_json none;
     entry["engine_active"] = r.engine_known ? nlohmann::ordered_json(r.engine_active) : none;
+    entry["recorded"] = r.state_known ? nlohmann::ordered_json(r.state_recorded) : none;
     entry["state"] = r.state_known ? nlohmann::ordered_json(state_name(r)) : none;
     entry["state_index"] = r.state_known ? nlohmann::ordered_json(r.state_index) : none;
     entry["synced"] = r.state_known ? nlohmann::ordered_json(r.synced) : none;
@@ -216,7 +170,7 @@ int list_scenarios(const std::vector<std::string>& roots, unsigned depth, list_f
     }
   }
   for (const scenario_report_s& r : reports) {
-    if (!r.read) err << "stats-mng: " << printable(r.directory) << " was not read: " << printable(r.error) << "\n";
+    if (!r.read) err << "stats-mng: " << escaped_name(r.directory) << " was not read: " << printable(r.error) << "\n";
   }
   return all_read ? 0 : 1;
 }

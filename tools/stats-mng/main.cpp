@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <ctime>
 #include <iostream>
 
@@ -111,8 +112,8 @@ int main(int argc, char** argv) {
   active_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
   active_cmd->footer(
       "Prints \"active\" when an engine holds the scenario's lock file (DIR/.mw_zq_prefix/state.lock) open as "
-      "writer, \"inactive\" otherwise. Asking creates the hidden state directory when it is missing and empties "
-      "a lock file that nobody holds.\n"
+      "writer, \"inactive\" otherwise. Asking opens the lock file for reading for a moment and never creates, "
+      "empties or writes it; the one thing it may make is the hidden state directory, when DIR has none.\n"
       "Exit status: 0 active, 3 inactive, 4 when DIR does not exist.");
 
   bool json = false;
@@ -120,7 +121,8 @@ int main(int argc, char** argv) {
 
   CLI::App* state_cmd = app.add_subcommand("state", "Print the recorded state of a scenario");
   state_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
-  state_cmd->add_flag("--json", json, "Print a JSON object: directory, state, index (0..3) and whether one was read");
+  state_cmd->add_flag("--json", json, "Print a JSON object: directory, state, index (0..3), read (the state files could be read) and "
+                     "recorded (one holds a state)");
   state_cmd->footer(
       "Reads DIR/.mw_zq_prefix/stats.xml and the parent directory's state file; the one with the later "
       "IsSyncReplicatedTime wins. Prints Running, Stop, Sync or Unknown.\n"
@@ -371,9 +373,28 @@ int main(int argc, char** argv) {
 
   if (!stats_mng_tool_n::map_drives(drives, std::cerr)) return 2;
 
-  if (active_cmd->parsed()) return stats_mng_tool_n::ask_engine_active(scenario_dir, json, std::cout, std::cerr);
-  if (state_cmd->parsed()) return stats_mng_tool_n::print_state(scenario_dir, json, std::cout, std::cerr);
-  if (synced_cmd->parsed()) return stats_mng_tool_n::print_synced(scenario_dir, json, std::cout, std::cerr);
+  using stats_mng_tool_n::with_json_failure;
+  using command_f = std::function<int(std::ostream&, std::ostream&)>;
+  // With --json a failure prints a JSON object too, naming what the command was asked about.
+  const nlohmann::ordered_json about_dir = {{"directory", scenario_dir}};
+  auto json_command = [&](const nlohmann::ordered_json& subject, const command_f& command) {
+    return with_json_failure(json, subject, std::cout, std::cerr, command);
+  };
+  if (active_cmd->parsed()) {
+    return json_command(about_dir, [&](std::ostream& out, std::ostream& err) {
+      return stats_mng_tool_n::ask_engine_active(scenario_dir, json, out, err);
+    });
+  }
+  if (state_cmd->parsed()) {
+    return json_command(about_dir, [&](std::ostream& out, std::ostream& err) {
+      return stats_mng_tool_n::print_state(scenario_dir, json, out, err);
+    });
+  }
+  if (synced_cmd->parsed()) {
+    return json_command(about_dir, [&](std::ostream& out, std::ostream& err) {
+      return stats_mng_tool_n::print_synced(scenario_dir, json, out, err);
+    });
+  }
   for (CLI::App* cmd : {set_state_cmd, set_sync_cmd}) {
     if (!cmd->parsed()) continue;
     std::string& value = cmd == set_state_cmd ? running_text : synced_text;
@@ -411,7 +432,11 @@ int main(int argc, char** argv) {
   }
   if (hold_cmd->parsed()) return stats_mng_tool_n::hold_engine_lock(scenario_dir, hold_seconds, std::cout, std::cerr);
   if (get_cmd->parsed()) {
-    return stats_mng_tool_n::print_field(conf_file, conf_field, conf_host, json, std::cout, std::cerr);
+    nlohmann::ordered_json subject = {{"file", conf_file}, {"field", conf_field}};
+    if (!conf_host.empty()) subject["host"] = conf_host;
+    return json_command(subject, [&](std::ostream& out, std::ostream& err) {
+      return stats_mng_tool_n::print_field(conf_file, conf_field, conf_host, json, out, err);
+    });
   }
   if (set_cmd->parsed()) {
     return stats_mng_tool_n::write_field(conf_file, conf_field, conf_values, conf_host, conf_force, std::cerr);
@@ -419,14 +444,24 @@ int main(int argc, char** argv) {
   if (list_cmd->parsed()) {
     const stats_mng_tool_n::list_format_e format =
         list_metrics ? stats_mng_tool_n::LIST_METRICS : json ? stats_mng_tool_n::LIST_JSON : stats_mng_tool_n::LIST_TABLE;
-    return stats_mng_tool_n::list_scenarios(list_roots, list_depth, format, list_write, std::cout, std::cerr);
+    return json_command({{"roots", list_roots}}, [&](std::ostream& out, std::ostream& err) {
+      return stats_mng_tool_n::list_scenarios(list_roots, list_depth, format, list_write, out, err);
+    });
   }
   if (wait_cmd->parsed()) {
-    return stats_mng_tool_n::wait_for_condition(scenario_dir, wait_condition, wait_timeout, json, std::cout, std::cerr);
+    return json_command(about_dir, [&](std::ostream& out, std::ostream& err) {
+      return stats_mng_tool_n::wait_for_condition(scenario_dir, wait_condition, wait_timeout, json, out, err);
+    });
   }
-  if (watch_cmd->parsed()) return stats_mng_tool_n::watch_scenarios(watch_roots, watch_depth, json, std::cout, std::cerr);
+  if (watch_cmd->parsed()) {
+    return json_command({{"roots", watch_roots}}, [&](std::ostream& out, std::ostream& err) {
+      return stats_mng_tool_n::watch_scenarios(watch_roots, watch_depth, json, out, err);
+    });
+  }
   if (validate_cmd->parsed()) {
-    return stats_mng_tool_n::validate_scenario(conf_file, validate_messages, json, std::cout, std::cerr);
+    return json_command({{"file", conf_file}}, [&](std::ostream& out, std::ostream& err) {
+      return stats_mng_tool_n::validate_scenario(conf_file, validate_messages, json, out, err);
+    });
   }
   if (roots_cmd->parsed()) return stats_mng_tool_n::print_roots(conf_file, roots_host, std::cout, std::cerr);
   if (template_cmd->parsed()) return stats_mng_tool_n::print_template(std::cout);

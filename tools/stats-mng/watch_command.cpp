@@ -1,5 +1,6 @@
 // stats-mng wait and stats-mng watch: the watcher of the library says what changed; this prints it.
 #include "commands.h"
+#include "shown_text.h"
 
 #include "stats_mng/scenario_watch.h"
 #include "stats_mng/stats_saver.h"
@@ -42,8 +43,9 @@ std::string sync_text(const scenario_report_s& r) {
 void reading_json(const scenario_report_s& r, nlohmann::ordered_json& entry) {
   const nlohmann::ordered_json none;
   entry["read"] = r.read;
-  if (!r.read) entry["error"] = r.error;
+  if (!r.read) entry["error"] = printable(r.error);
   entry["engine_active"] = r.engine_known ? nlohmann::ordered_json(r.engine_active) : none;
+  entry["recorded"] = r.state_known ? nlohmann::ordered_json(r.state_recorded) : none;
   entry["state"] = r.state_known ? nlohmann::ordered_json(state_name(r.state_index)) : none;
   entry["state_index"] = r.state_known ? nlohmann::ordered_json(r.state_index) : none;
   entry["synced"] = r.state_known ? nlohmann::ordered_json(r.synced) : none;
@@ -56,14 +58,14 @@ void print_change(const scenario_change_s& c, bool json, std::ostream& out) {
     nlohmann::ordered_json entry;
     entry["time"] = utc_time_ms(c.seen_ms);
     entry["change"] = change_kind_name(c.kind);
-    entry["directory"] = r.directory;
+    entry["directory"] = escaped_name(r.directory);
     reading_json(r, entry);
     // What it was before, for the answers that changed.
     nlohmann::ordered_json before;
     switch (c.kind) {
       case scenario_change_s::READ:
         before["read"] = c.before.read;
-        if (!c.before.read) before["error"] = c.before.error;
+        if (!c.before.read) before["error"] = printable(c.before.error);
         break;
       case scenario_change_s::ENGINE: before["engine_active"] = c.before.engine_active; break;
       case scenario_change_s::STATE:
@@ -80,7 +82,7 @@ void print_change(const scenario_change_s& c, bool json, std::ostream& out) {
     print_json(out, entry);
     return;
   }
-  out << utc_time_ms(c.seen_ms) << ' ' << printable(r.directory) << ' ' << change_kind_name(c.kind);
+  out << utc_time_ms(c.seen_ms) << ' ' << escaped_name(r.directory) << ' ' << change_kind_name(c.kind);
   switch (c.kind) {
     case scenario_change_s::CURRENT:
     case scenario_change_s::APPEARED:
@@ -150,7 +152,9 @@ int wait_for_condition(const std::string& dir, const std::string& condition_text
         entry["directory"] = standard;
         entry["state"] = r.state_known ? nlohmann::ordered_json(state_name(r.state_index)) : none;
         entry["index"] = r.state_known ? nlohmann::ordered_json(r.state_index) : none;
-        entry["read"] = r.state_recorded;
+        entry["read"] = r.read;
+        entry["recorded"] = r.state_known ? nlohmann::ordered_json(r.state_recorded) : none;
+        if (!r.read) entry["error"] = printable(r.error);
         entry["active"] = r.engine_known ? nlohmann::ordered_json(r.engine_active) : none;
         entry["synced"] = r.state_known ? nlohmann::ordered_json(r.synced) : none;
         entry["condition"] = condition_text;

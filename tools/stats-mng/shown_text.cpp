@@ -1,0 +1,134 @@
+#include "shown_text.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace stats_mng_tool_n {
+
+namespace {
+
+// The length of the UTF-8 character at p (1 to 4), 0 when the byte there starts none (a stray
+// continuation byte, an overlong form, a surrogate, a code point past U+10FFFF, a cut sequence).
+size_t character_length(const unsigned char* p, const unsigned char* end, uint32_t& code) {
+  const uint32_t c = *p;
+  size_t n = 0;
+  if (c < 0x80) {
+    code = c;
+    return 1;
+  }
+  if ((c & 0xE0) == 0xC0 && c >= 0xC2) {
+    n = 2;
+    code = c & 0x1F;
+  } else if ((c & 0xF0) == 0xE0) {
+    n = 3;
+    code = c & 0x0F;
+  } else if ((c & 0xF8) == 0xF0 && c <= 0xF4) {
+    n = 4;
+    code = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (static_cast<size_t>(end - p) < n) return 0;
+  for (size_t i = 1; i < n; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (p[i] & 0x3F);
+  }
+  if (n == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) return 0;
+  if (n == 4 && (code < 0x10000 || code > 0x10FFFF)) return 0;
+  return n;
+}
+
+void append_hex(std::string& out, unsigned char byte) {
+  char hex[5];
+  std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(byte));
+  out += hex;
+}
+
+std::string shown(const std::string& text, bool double_backslashes) {
+  std::string out;
+  out.reserve(text.size());
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
+  while (p < end) {
+    uint32_t code = 0;
+    const size_t n = character_length(p, end, code);
+    if (n == 0 || code < 0x20 || code == 0x7F) {
+      append_hex(out, *p);
+      ++p;
+      continue;
+    }
+    if (code == '\\' && double_backslashes) out += '\\';
+    out.append(reinterpret_cast<const char*>(p), n);
+    p += n;
+  }
+  return out;
+}
+
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Combining marks and zero-width characters: no column of their own.
+bool is_zero_width(uint32_t c) {
+  return (c >= 0x0300 && c <= 0x036F) || (c >= 0x0483 && c <= 0x0489) || (c >= 0x0591 && c <= 0x05BD) ||
+         (c >= 0x0610 && c <= 0x061A) || (c >= 0x064B && c <= 0x065F) || (c >= 0x0E31 && c <= 0x0E3A && c != 0x0E32 && c != 0x0E33) ||
+         (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x1DC0 && c <= 0x1DFF) || (c >= 0x200B && c <= 0x200F) ||
+         (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0xFE20 && c <= 0xFE2F) || c == 0xFEFF;
+}
+
+// East Asian wide and full-width characters and the emoji blocks: two columns.
+bool is_wide(uint32_t c) {
+  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) || (c >= 0x3041 && c <= 0x33FF) ||
+         (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+         (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+         (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+}  // namespace
+
+std::string printable(const std::string& text) { return shown(text, false); }
+
+std::string escaped_name(const std::string& name) { return shown(name, true); }
+
+bool unescaped_name(const std::string& text, std::string& name) {
+  name.clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      name += text[i];
+      continue;
+    }
+    if (i + 1 < text.size() && text[i + 1] == '\\') {
+      name += '\\';
+      ++i;
+    } else if (i + 3 < text.size() && text[i + 1] == 'x' && hex_value(text[i + 2]) >= 0 && hex_value(text[i + 3]) >= 0) {
+      name += static_cast<char>(hex_value(text[i + 2]) * 16 + hex_value(text[i + 3]));
+      i += 3;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+size_t display_width(const std::string& text) {
+  size_t width = 0;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
+  while (p < end) {
+    uint32_t code = 0;
+    size_t n = character_length(p, end, code);
+    if (n == 0) {
+      n = 1;
+      code = 0xFFFD;  // a terminal shows a stray byte as one replacement character
+    }
+    width += is_zero_width(code) ? 0 : is_wide(code) ? 2 : 1;
+    p += n;
+  }
+  return width;
+}
+
+}  // namespace stats_mng_tool_n
