@@ -14,14 +14,19 @@ namespace {
 const char* k_file = "writer_lock";
 
 // The answers that mean "another writer has it now": its exclusive open refuses ours (32), its name
-// is being deleted as it lets go (5, a delete pending; also a plain refusal, which then persists and
-// fails when the wait is over), or the share check's gate was busy (1460).
+// is being deleted as it lets go (5, a delete pending; a refusal that lasts is permission, below), or
+// the share check's gate was busy (1460).
 bool is_busy(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_TIMEOUT ||
          error == ERROR_LOCK_VIOLATION;
 }
 
 bool is_missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// "Access denied" is a holder's name being deleted as it lets go (a delete pending, gone in a moment)
+// or permission, which no waiting changes: a refusal that lasts this long without another answer
+// between is taken for permission.
+constexpr unsigned k_denied_for_good_ms = 200;
 
 }  // namespace
 
@@ -33,6 +38,8 @@ bool file_writer_lock_c::acquire(const char* path, unsigned wait_ms, utl_stream_
   std::unique_ptr<wchar_t[]> wide = path_n::wide_path(m_lock_path.c_str(), true);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
   DWORD error = ERROR_SUCCESS;
+  bool busy = true;
+  auto denied_since = std::chrono::steady_clock::now();
   for (unsigned attempt = 0;; ++attempt) {
     m_handle = opened_kind_n::refuse_unless_disk(CreateFileW(wide.get(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
                                                              nullptr, OPEN_ALWAYS,
@@ -42,14 +49,21 @@ bool file_writer_lock_c::acquire(const char* path, unsigned wait_ms, utl_stream_
     // "No such file" from an open that makes the file when missing: the last holder's name went
     // (deleted on its close) between the open and its share check. The next open makes it anew.
     const bool gone = error == ERROR_FILE_NOT_FOUND;
-    if ((!is_busy(error) && !gone) || std::chrono::steady_clock::now() >= deadline) break;
+    const auto now = std::chrono::steady_clock::now();
+    if (error != ERROR_ACCESS_DENIED) {
+      denied_since = now;
+    } else if (now - denied_since >= std::chrono::milliseconds(k_denied_for_good_ms)) {
+      busy = false;
+      break;
+    }
+    if ((!is_busy(error) && !gone) || now >= deadline) break;
     // A change takes a millisecond or two: look often at first, then less.
     mix_n::sleep(attempt < 20 ? 1 : attempt < 100 ? 5 : 20);
   }
   utl_stream_c text;
   utl_n::get_error_text(text, static_cast<int>(error));
   utl_stream_c message;
-  if (is_busy(error)) {
+  if (busy && is_busy(error)) {
     message << "another writer of " << path << " held its lock " << m_lock_path << " for more than "
             << wait_ms / 1000 << "." << (wait_ms % 1000) / 100 << " s (" << text << ")";
   } else {

@@ -100,6 +100,33 @@ TEST(writer_lock_faults_test, a_lock_name_gone_between_look_and_open_is_opened_a
   EXPECT_FALSE(file_exists(path + ".lock"));  // deleted on close as ever
 }
 
+// A lock file that cannot be made or opened for want of permission is no other writer: the writer
+// gives up after a short look (a delete pending passes in a moment, permission does not) and says the
+// lock cannot be made, instead of waiting out its whole wait and blaming another writer. A refusal
+// for a moment, as a delete pending gives, is still waited through.
+TEST(writer_lock_faults_test, permission_is_told_apart_from_another_writer) {
+  temp_dir_c dir;
+  const std::string path = dir.file("s.xml");
+  file_writer_lock_c lock;
+  {
+    utl_stream_c reason;
+    scoped_faults_c faults({{call_e::open, EACCES}});
+    EXPECT_FALSE(lock.acquire(path.c_str(), file_writer_lock_c::k_default_wait_ms, &reason));
+    const std::string text = reason.c_str();
+    EXPECT_NE(text.find("cannot be made"), std::string::npos) << text;
+    EXPECT_EQ(text.find("another writer"), std::string::npos) << text;
+    // About 200 ms of looks (1 ms apart, then 5 ms; some 56, two opens each), not 5 s of them (over 300).
+    EXPECT_LT(faults.calls(call_e::open), 200u) << faults.summary();
+  }
+  {
+    utl_stream_c reason;
+    scoped_faults_c faults({{call_e::open, EACCES, 3}});
+    EXPECT_TRUE(lock.acquire(path.c_str(), file_writer_lock_c::k_default_wait_ms, &reason)) << reason.c_str();
+    EXPECT_EQ(faults.failed(call_e::open), 3u) << faults.summary();
+  }
+  lock.release();
+}
+
 TEST_F(state_file_faults_test, a_rename_refused_for_a_moment_gets_through) {
   {
     scoped_faults_c faults({{call_e::rename, EACCES, 3}});

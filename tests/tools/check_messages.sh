@@ -95,6 +95,32 @@ assert line.startswith("stats-mng: ") and answer["error"] == line[len("stats-mng
 PY
 done
 
+# A usage error the option parser finds is JSON too when JSON was asked for.
+"${tool[@]}" wait "$work/root/s1" --for bogus --json >"$work/out" 2>/dev/null
+rc=$?
+[ "$rc" = 2 ] || fail "wait --for bogus --json exited with $rc"
+"$py" -c 'import json,sys; a=json.load(open(sys.argv[1])); assert "bogus" in a["error"], a' "$work/out" \
+  || fail "a usage error with --json printed [$(cat "$work/out")]"
+
+# A control character in a name stays in its line: one line, escaped, on standard error and in the
+# JSON error. (Natively: a Windows command line does not carry such names as bytes.)
+if [ "$tool_words" = 1 ]; then
+  for name in $'nl\nmissing' $'esc\e[31mred' $'latin\xe9'; do
+    "${tool[@]}" state "$work/$name" --json >"$work/out" 2>"$work/err"
+    rc=$?
+    [ "$rc" = 4 ] || [ "$rc" = 2 ] || fail "state of a missing [$name] exited with $rc"
+    [ "$(wc -l <"$work/err")" = 1 ] || fail "state of [$name]: not one line: [$(cat -A "$work/err")]"
+    if LC_ALL=C grep -q $'[\x01-\x09\x0b-\x1f\x7f]' "$work/err"; then fail "a control character reached standard error: [$(cat -A "$work/err")]"; fi
+    "$py" - "$work/out" "$work/err" <<'PY' || fail "state of [$name] --json: [$(cat "$work/out")] [$(cat "$work/err")]"
+import json, sys
+answer = json.load(open(sys.argv[1], encoding="utf-8"))
+line = open(sys.argv[2], encoding="utf-8").read().strip()
+assert answer["error"] == line[len("stats-mng: "):], (answer, line)
+assert "\\x" in answer["error"], answer
+PY
+  done
+fi
+
 # A state file that cannot be read is no "nothing recorded": read says which, as in list.
 out=$("${tool[@]}" state "$work/bad" --json 2>/dev/null | tr -d '\r')
 "$py" -c 'import json,sys; a=json.loads(sys.argv[1]); assert a["read"] is False and a["recorded"] is False and a["error"], a' "$out" \

@@ -75,6 +75,14 @@ device_lock=$(scenario device-lock)
 ln -s /dev/null "$device_lock/.mw_zq_prefix/state.lock"
 for dir in "$pipe_lock" "$device_lock"; do
   expect_failure 1 "cannot take the writer lock" hold "$dir" --seconds 1
+  # What could not be asked is no answer: not "inactive" but "unknown", exit 1, and the reason.
+  expect_failure 1 "cannot be told: cannot ask the lock file" active "$dir"
+  expect 1 unknown active "$dir"
+done
+# Nor is a state file that cannot be read a "false".
+for dir in "$piped" "$endless"; do
+  expect_failure 1 "could not be read" synced "$dir"
+  expect_failure 1 "could not be read" state "$dir"
 done
 
 # The listing: what it could not ask shows as unread, the same on both builds.

@@ -75,7 +75,7 @@ refuse_text() {
   local rc=$?
   [ "$rc" = 1 ] || fail "$name: set exited with $rc"
   # One line: the file, the field, then the library's reason.
-  grep -qxF "stats-mng: $work/refuse.xml: $field: $why" "$work/stderr" \
+  tr -d '\r' <"$work/stderr" | grep -qxF "stats-mng: $work/refuse.xml: $field: $why" \
     || fail "$name: standard error [$(cat "$work/stderr")], wanted [stats-mng: $work/refuse.xml: $field: $why]"
   cmp -s "$work/refuse.xml" "$work/operator.xml" || fail "$name: the file changed"
 }

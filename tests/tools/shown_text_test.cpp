@@ -38,6 +38,11 @@ TEST(shown_text, escaped_names_come_back_and_stay_distinct) {
       {"\xC0\xAF", "\\xC0\\xAF"},                    // an overlong '/'
       {"\xF0\x9F\x98", "\\xF0\\x9F\\x98"},           // a cut four-byte character
       {std::string("nul\0in", 6), "nul\\x00in"},
+      {"c1\xC2\x85", "c1\\xC2\\x85"},                     // a C1 control (next line)
+      {"rlo\xE2\x80\xAEtxt", "rlo\\xE2\\x80\\xAEtxt"},  // a right-to-left override
+      {"x ", "x\\x20"},                                  // a space at the end reads as the table's gap
+      {" x", "\\x20x"},
+      {"a b", "a b"},
   };
   std::set<std::string> shown;
   for (const row_s& row : rows) {

@@ -11,6 +11,7 @@
 #include "platform/win32/drive_map.h"
 #include "utl/message.h"
 #include "utl/multi_lang.h"
+#include "utl/utl.h"
 
 #include <nlohmann/json.hpp>
 
@@ -37,16 +38,16 @@ int print_standard_paths(const std::vector<std::string>& paths, bool keep_prefix
   for (const std::string& path : paths) {
     char standard[PATH_BUFFER_SIZE] = {};
     if (path.size() >= PATH_BUFFER_SIZE) {
-      err << "stats-mng: path is longer than " << PATH_BUFFER_SIZE - 1 << " characters: " << path.substr(0, 60)
+      err << "stats-mng: path is longer than " << PATH_BUFFER_SIZE - 1 << " characters: " << printable(path.substr(0, 60))
           << "...\n";
       tr.print(4, __LINE__, "Unable to normalise a path of %lu characters\n", static_cast<unsigned long>(path.size()));
       code = 1;
     } else if (!path_n::standard_dir_path(path.c_str(), standard, !keep_prefix)) {
-      err << "stats-mng: '" << path << "' has no standard form (a path needs at least two characters, as in C: or /x)\n";
+      err << "stats-mng: '" << printable(path) << "' has no standard form (a path needs at least two characters, as in C: or /x)\n";
       tr.print(4, __LINE__, "Unable to normalise the path %s\n", path.c_str());
       code = 1;
     } else {
-      out << standard << '\n';
+      out << printable(standard) << '\n';
       ++done;
     }
   }
@@ -61,18 +62,18 @@ int print_windows_paths(const std::vector<std::string>& paths, std::ostream& out
   std::vector<char> text(PATH_BUFFER_SIZE * 4);
   for (const std::string& path : paths) {
     if (path.size() >= PATH_BUFFER_SIZE) {
-      err << "stats-mng: path is longer than " << PATH_BUFFER_SIZE - 1 << " characters: " << path.substr(0, 60)
+      err << "stats-mng: path is longer than " << PATH_BUFFER_SIZE - 1 << " characters: " << printable(path.substr(0, 60))
           << "...\n";
       code = 1;
       continue;
     }
     path_n::path_to_wide_char_path(path.c_str(), wide.data(), true);
     if (wide[0] == L'\0' || multi_lang_str_n::wide_to_utf8(wide.data(), text.data(), text.size()) == nullptr) {
-      err << "stats-mng: '" << path << "' has no Windows form\n";
+      err << "stats-mng: '" << printable(path) << "' has no Windows form\n";
       code = 1;
       continue;
     }
-    out << text.data() << '\n';
+    out << printable(text.data()) << '\n';
   }
   return code;
 }
@@ -82,10 +83,10 @@ int print_message(const std::string& id, const std::string& message_file, std::o
     std::vector<std::string> problems;
     long loaded = message_store_c::load_file(message_file, problems);
     if (loaded < 0) {
-      err << "stats-mng: cannot read the message file " << message_file << "\n";
+      err << "stats-mng: cannot read the message file " << printable(message_file) << "\n";
       return 2;
     }
-    for (const std::string& p : problems) err << "stats-mng: " << message_file << ": " << p << "\n";
+    for (const std::string& p : problems) err << "stats-mng: " << printable(message_file) << ": " << p << "\n";
   }
   message_c message(id.c_str());
   out << message.text() << '\n';
@@ -112,7 +113,7 @@ int existing_scenario(const std::string& given, std::string& standard, std::ostr
   char buffer[PATH_BUFFER_SIZE] = {};
   const std::string dir = absolute_directory(given);
   if (!multi_lang_str_n::is_valid_utf8(dir.c_str())) {
-    err << "stats-mng: the directory path is not UTF-8 text\n";
+    err << "stats-mng: the directory path " << printable(dir) << " is not UTF-8 text\n";
     return 2;
   }
   if (dir.size() > MAX_SCENARIO_DIR_LENGTH) {
@@ -120,20 +121,28 @@ int existing_scenario(const std::string& given, std::string& standard, std::ostr
     return 2;
   }
   if (!path_n::standard_dir_path(dir.c_str(), buffer, true)) {
-    err << "stats-mng: '" << given << "' is not a usable directory path\n";
+    err << "stats-mng: '" << printable(given) << "' is not a usable directory path\n";
     return 2;
   }
   standard = buffer;
-  if (!file_manipulation_n::if_exists(buffer, nullptr)) {
-    err << "stats-mng: the scenario directory " << standard << " does not exist\n";
-    return EXIT_NO_SCENARIO;
-  }
-  // A file is no scenario: the questions would answer for a state directory that cannot be there.
+  // One look: missing, not to be looked at (a parent that may not be searched), a file, or there.
   wchar_t wide[PATH_BUFFER_SIZE];
   path_n::path_to_wide_char_path(buffer, wide, true);
   const DWORD attributes = GetFileAttributesW(wide);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    err << "stats-mng: " << standard << " is no scenario directory: it is a file\n";
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (file_manipulation_n::is_missing_error(error)) {
+      err << "stats-mng: the scenario directory " << printable(standard) << " does not exist\n";
+    } else {
+      utl_stream_c reason;
+      err << "stats-mng: the scenario directory " << printable(standard)
+          << " cannot be looked at: " << utl_n::get_error_text(reason, static_cast<int>(error)) << "\n";
+    }
+    return EXIT_NO_SCENARIO;
+  }
+  // A file is no scenario: the questions would answer for a state directory that cannot be there.
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    err << "stats-mng: " << printable(standard) << " is no scenario directory: it is a file\n";
     return EXIT_NO_SCENARIO;
   }
   return 0;
@@ -172,11 +181,11 @@ void print_json(std::ostream& out, const nlohmann::ordered_json& object) {
 
 namespace {
 
-// Passes what is written on to another stream's buffer, noting whether anything was and keeping the
-// last complete line.
+// Passes what is written on to another stream's buffer, noting whether anything was and, with
+// keep_lines, keeping the last complete line.
 class passing_buffer_c : public std::streambuf {
  public:
-  explicit passing_buffer_c(std::streambuf* target) : m_target(target) {}
+  passing_buffer_c(std::streambuf* target, bool keep_lines) : m_target(target), m_keep_lines(keep_lines) {}
   bool written() const { return m_written; }
   const std::string& last_line() const { return m_last_line; }
 
@@ -188,7 +197,7 @@ class passing_buffer_c : public std::streambuf {
   }
   std::streamsize xsputn(const char* text, std::streamsize count) override {
     m_written = m_written || count > 0;
-    for (std::streamsize i = 0; i < count; ++i) {
+    for (std::streamsize i = 0; m_keep_lines && i < count; ++i) {
       if (text[i] != '\n') {
         m_line += text[i];
       } else if (!m_line.empty()) {
@@ -202,6 +211,7 @@ class passing_buffer_c : public std::streambuf {
 
  private:
   std::streambuf* m_target;
+  const bool m_keep_lines;
   bool m_written = false;
   std::string m_line;
   std::string m_last_line;
@@ -212,8 +222,8 @@ class passing_buffer_c : public std::streambuf {
 int with_json_failure(bool json, const nlohmann::ordered_json& subject, std::ostream& out, std::ostream& err,
                       const std::function<int(std::ostream& out, std::ostream& err)>& command) {
   if (!json) return command(out, err);
-  passing_buffer_c out_buffer(out.rdbuf());
-  passing_buffer_c err_buffer(err.rdbuf());
+  passing_buffer_c out_buffer(out.rdbuf(), false);
+  passing_buffer_c err_buffer(err.rdbuf(), true);
   std::ostream passed_out(&out_buffer);
   std::ostream passed_err(&err_buffer);
   const int code = command(passed_out, passed_err);
@@ -224,7 +234,7 @@ int with_json_failure(bool json, const nlohmann::ordered_json& subject, std::ost
   const std::string own_name = "stats-mng: ";
   if (error.compare(0, own_name.size(), own_name) == 0) error.erase(0, own_name.size());
   nlohmann::ordered_json failure = subject;
-  failure["error"] = error.empty() ? std::string("the command failed with exit status ") + std::to_string(code) : error;
+  failure["error"] = error.empty() ? "the command failed with exit status " + std::to_string(code) : printable(error);
   print_json(out, failure);
   return code;
 }
@@ -232,11 +242,28 @@ int with_json_failure(bool json, const nlohmann::ordered_json& subject, std::ost
 int ask_engine_active(const std::string& dir, bool json, std::ostream& out, std::ostream& err) {
   std::string standard;
   if (const int code = existing_scenario(dir, standard, err)) return code;
-  bool active = is_engine_active_for_scenario(standard.c_str());
+  const bool active = is_engine_active_for_scenario(standard.c_str());
+  // "No engine" is an answer only where the lock could be asked: a pipe or a directory in the lock
+  // file's place, or a lock file that cannot be opened, answers nothing (the listing's reading says
+  // which, as it says it in `list`).
+  std::string error;
+  if (!active) {
+    const scenario_report_s report = scenario_lister_c().read(standard);
+    if (!report.engine_known) error = report.error.empty() ? "the lock file cannot be asked" : report.error;
+  }
   if (json) {
-    print_json(out, {{"directory", standard}, {"active", active}});
+    nlohmann::ordered_json answer = {{"directory", standard}, {"active", active}};
+    if (!error.empty()) {
+      answer["active"] = nullptr;
+      answer["error"] = printable(error);
+    }
+    print_json(out, answer);
   } else {
-    out << (active ? "active" : "inactive") << '\n';
+    out << (active ? "active" : error.empty() ? "inactive" : "unknown") << '\n';
+  }
+  if (!error.empty()) {
+    err << "stats-mng: whether an engine holds " << printable(standard) << " cannot be told: " << error << "\n";
+    return 1;
   }
   return active ? EXIT_ACTIVE : EXIT_INACTIVE;
 }
@@ -271,7 +298,8 @@ int print_state(const std::string& dir, bool json, std::ostream& out, std::ostre
     out << name << '\n';
   }
   if (!recorded) {
-    err << "stats-mng: no state is recorded for " << standard << ": " << reasons << "\n";
+    err << "stats-mng: " << (read ? "no state is recorded for " : "the state of ") << printable(standard)
+        << (read ? ": " : " could not be read: ") << reasons << "\n";
   }
   return recorded ? 0 : 1;
 }
@@ -280,10 +308,22 @@ int print_synced(const std::string& dir, bool json, std::ostream& out, std::ostr
   std::string standard;
   if (const int code = existing_scenario(dir, standard, err)) return code;
   const bool synced = is_sync_replicated(standard.c_str());
+  // "false" is an answer only where the state files could be read (or there are none).
+  std::string error;
+  if (!synced) {
+    const scenario_report_s report = scenario_lister_c().read(standard);
+    if (!report.state_known) error = report.error.empty() ? "its state files cannot be read" : report.error;
+  }
   if (json) {
-    print_json(out, {{"directory", standard}, {"synced", synced}});
+    nlohmann::ordered_json answer = {{"directory", standard}, {"synced", synced}, {"read", error.empty()}};
+    if (!error.empty()) answer["error"] = printable(error);
+    print_json(out, answer);
   } else {
     out << (synced ? "true" : "false") << '\n';
+  }
+  if (!error.empty()) {
+    err << "stats-mng: the state of " << printable(standard) << " could not be read: " << error << "\n";
+    return 1;
   }
   return synced ? 0 : EXIT_INACTIVE;
 }
@@ -296,7 +336,7 @@ int record_state(const std::string& dir, bool running, const record_options_s& o
                          false);
   zqtr_capture_c capture(ZQTR_FAIL);
   if (saver.set_state(options.host, running)) return 0;
-  err << "stats-mng: the state file of " << standard << " could not be written: "
+  err << "stats-mng: the state file of " << printable(standard) << " could not be written: "
       << failure_reasons(capture, "the saver gave no reason") << "\n";
   return 1;
 }
@@ -309,7 +349,7 @@ int record_sync(const std::string& dir, bool synced, int64_t time, const record_
                          false);
   zqtr_capture_c capture(ZQTR_FAIL);
   if (saver.set_sync_state(options.host, synced, time)) return 0;
-  err << "stats-mng: the state file of " << standard << " could not be written: "
+  err << "stats-mng: the state file of " << printable(standard) << " could not be written: "
       << failure_reasons(capture, "the saver gave no reason") << "\n";
   return 1;
 }
@@ -319,9 +359,18 @@ int hold_engine_lock(const std::string& dir, double seconds, std::ostream& out, 
   std::string standard;
   if (const int code = existing_scenario(dir, standard, err)) return code;
   stats_saver_lock_c lock(standard.c_str());
+  zqtr_capture_c capture(ZQTR_FAIL);
   if (!lock.lock(true)) {
-    err << "stats-mng: cannot take the writer lock " << lock.lock_file_path().c_str()
-        << ": another engine holds it, or the state directory cannot be written\n";
+    // Another engine's open refuses ours with a sharing violation; anything else is the file's own
+    // fault (a pipe or a directory in its place, no permission), said in the system's words.
+    const DWORD error = static_cast<DWORD>(lock.error());
+    utl_stream_c reason;
+    err << "stats-mng: cannot take the writer lock " << printable(lock.lock_file_path().c_str()) << ": "
+        << (error == ERROR_SHARING_VIOLATION || error == ERROR_TIMEOUT
+                ? std::string("another engine holds it")
+                : error != 0 ? std::string(utl_n::get_error_text(reason, static_cast<int>(error)))
+                             : failure_reasons(capture, "the state directory cannot be written"))
+        << "\n";
     return 1;
   }
   g_interrupted = 0;

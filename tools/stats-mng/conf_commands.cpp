@@ -58,7 +58,7 @@ int print_fits(const std::string& type, const std::string& text, const std::stri
     // Any and Enum alone name no rule a text could meet.
     out << ": no text fits " << type << (type_code == TYPE_ENUM ? " without an enumeration" : "");
   }
-  if (value.error_text()[0] != '\0') out << ": " << value.error_text();
+  if (value.error_text()[0] != '\0') out << ": " << printable(value.error_text());
   out << '\n';
   return 1;
 }
@@ -137,7 +137,7 @@ long field_index(const std::string& field, bool host) {
 bool load_scenario(scenario_conf_c& conf, const std::string& file, std::string& error, std::string* bytes) {
   utl_stream_c reason;
   if (conf.load_file(file.c_str(), &reason, bytes)) return true;
-  error = "cannot load " + file + ": " + reason.c_str();
+  error = "cannot load " + printable(file) + ": " + reason.c_str();
   return false;
 }
 
@@ -180,13 +180,19 @@ int open_field(scenario_conf_c& conf, const std::string& file, const std::string
 // Why a field of the file could not be read or written, on one line: the wrong kind of field for
 // --host (with what to do instead), a host the file does not have, or the library's own reason with
 // an example of the field names it takes.
-void field_failure(const scenario_conf_c& conf, const std::string& file, const std::string& field,
+void field_failure(scenario_conf_c& conf, const std::string& file, const std::string& field,
                    const std::string& host, uint64_t number, const std::string& reason, std::ostream& err) {
   const bool host_field = !host.empty();
-  err << "stats-mng: " << file << ": ";
+  err << "stats-mng: " << printable(file) << ": ";
   const bool own_kind = field_index(field, host_field) >= 0;
-  if (!own_kind && field_index(field, !host_field) >= 0) {
-    err << field << (host_field ? " is a scenario field: leave out --host"
+  // A path of the other kind: a scenario field read through the master, or a host field without one.
+  xmc_value_c other;
+  if (!own_kind && field_index(field, !host_field) < 0) {
+    conf.get_data_by_path(field.c_str(), host_field ? 0 : host_index_tree_c::k_master, other);
+  }
+  const bool other_kind = field_index(field, !host_field) >= 0 || (!own_kind && other.lookup_status() == 0);
+  if (!own_kind && other_kind) {
+    err << printable(field) << (host_field ? " is a scenario field: leave out --host"
                                 : " is a host field: give --host N (1 the master) or --host manager")
         << "\n";
     return;
@@ -196,7 +202,7 @@ void field_failure(const scenario_conf_c& conf, const std::string& file, const s
     err << "the file has no host " << static_cast<unsigned long long>(number) << "\n";
     return;
   }
-  err << field << ": " << reason;
+  err << printable(field) << ": " << reason;
   if (!own_kind) {
     err << " (" << (host_field ? "a host field" : "a scenario field") << " is Object.Label as the tables name it, e.g. "
         << (host_field ? "CommonHostProps.Port" : "Switchover.HeartbeatTimeout")
@@ -266,7 +272,7 @@ int write_field(const std::string& file, const std::string& field, const std::ve
   // lands before this load or after this save).
   utl_stream_c reason;
   if (!conf.hold_file(file.c_str(), &reason)) {
-    err << "stats-mng: cannot change " << file << ": " << reason.c_str() << "\n";
+    err << "stats-mng: cannot change " << printable(file) << ": " << reason.c_str() << "\n";
     return 1;
   }
   long index = -1;
@@ -276,7 +282,8 @@ int write_field(const std::string& file, const std::string& field, const std::ve
   // A list field takes every VALUE as an entry; any other field exactly one.
   xmc_value_c current;
   if (index < 0 && all) {
-    err << "stats-mng: --host all takes a field as the tables name it, not " << field << "\n";
+    err << "stats-mng: " << printable(file) << ": --host all takes a field as the tables name it, not " << printable(field)
+        << "\n";
     return 1;
   }
   if (index < 0) {
@@ -292,7 +299,7 @@ int write_field(const std::string& file, const std::string& field, const std::ve
   }
   const bool list = current.lookup_status() == 0 && current.entries() != nullptr;
   if (!list && values.size() != 1) {
-    err << "stats-mng: " << field << " takes one value (only a list field takes several)\n";
+    err << "stats-mng: " << printable(field) << " takes one value (only a list field takes several)\n";
     return 2;
   }
   xmc_value_c value;
@@ -327,12 +334,12 @@ int write_field(const std::string& file, const std::string& field, const std::ve
   // file is never written in another form instead).
   std::string edited, why;
   if (!scenario_text_edit_n::edited_text(conf, bytes, edited, why)) {
-    err << "stats-mng: cannot write the change into " << file << " in place: " << why << "; nothing was written\n";
+    err << "stats-mng: cannot write the change into " << printable(file) << " in place: " << why << "; nothing was written\n";
     return 2;
   }
   if (edited == bytes) return 0;  // the field held the value already
   if (!conf.save_text(file.c_str(), edited.data(), edited.size(), &reason)) {
-    err << "stats-mng: cannot save " << file << ": " << reason.c_str() << "\n";
+    err << "stats-mng: cannot save " << printable(file) << ": " << reason.c_str() << "\n";
     return 2;
   }
   return 0;
@@ -345,7 +352,7 @@ int print_roots(const std::string& file, uint64_t host, std::ostream& out, std::
   host_index_node_s* node = conf.find_host(host, &why);
   if (node == nullptr) {
     // A host the file states but the host tree could not place is named with the reason.
-    err << "stats-mng: " << file << " has no host " << static_cast<unsigned long long>(host);
+    err << "stats-mng: " << printable(file) << " has no host " << static_cast<unsigned long long>(host);
     const std::string reason = why.c_str();
     const size_t colon = reason.find(": ");
     if (colon != std::string::npos) err << " (" << reason.substr(colon + 2) << ")";
@@ -377,7 +384,7 @@ int record_in_roots(const std::string& file, const record_options_s& options, st
     const std::string text = id.lookup_status() == 0 ? id.as_string() : "";
     if (id.lookup_status() != 0 || !number_ranges_n::fits(*range, text.c_str())) {
       char rule[128];
-      err << "stats-mng: " << file << ": Scenario.ScenarioID ";
+      err << "stats-mng: " << printable(file) << ": Scenario.ScenarioID ";
       if (id.lookup_status() != 0) {
         err << "cannot be read (" << id.error_text() << ")";
       } else {
@@ -402,7 +409,7 @@ int record_in_roots(const std::string& file, const record_options_s& options, st
     return 2;
   }
   if (conf.find_host(used.host, nullptr) == nullptr) {
-    err << "stats-mng: " << file << " has no host " << static_cast<unsigned long long>(used.host)
+    err << "stats-mng: " << printable(file) << " has no host " << static_cast<unsigned long long>(used.host)
         << "; nothing was written\n";
     return 1;
   }
@@ -422,12 +429,12 @@ int record_in_roots(const std::string& file, const record_options_s& options, st
                           (dir.size() >= 3 && dir[1] == ':' && (dir[2] == '/' || dir[2] == '\\'));
     if (!absolute) {
       err << "stats-mng: root directory " << i << " of host " << static_cast<unsigned long long>(used.host) << " of "
-          << file << " is " << dir << ", which is no absolute path; nothing was written\n";
+          << printable(file) << " is " << printable(dir) << ", which is no absolute path; nothing was written\n";
       return 2;
     }
     if (!file_manipulation_n::if_exists(root.c_str(), nullptr)) {
       err << "stats-mng: root directory " << i << " of host " << static_cast<unsigned long long>(used.host) << " of "
-          << file << ", " << dir << ", does not exist; nothing was written\n";
+          << printable(file) << ", " << printable(dir) << ", does not exist; nothing was written\n";
       return EXIT_NO_SCENARIO;
     }
   }
@@ -445,7 +452,7 @@ int record_in_roots(const std::string& file, const record_options_s& options, st
   }
   if (all_written) return 0;
   // The saver's reasons name the root directory or the state file that failed.
-  err << "stats-mng: " << file << ": the state of host " << static_cast<unsigned long long>(used.host)
+  err << "stats-mng: " << printable(file) << ": the state of host " << static_cast<unsigned long long>(used.host)
       << " was not written into every root directory: " << failure_reasons(capture, "the saver gave no reason")
       << "\n";
   return 1;
@@ -472,11 +479,11 @@ int validate_scenario(const std::string& file, const std::string& message_file, 
                                            : message_store_c::load_file(message_file, problems);
   // (With --json, the caller turns a failure's line into a JSON object.)
   if (loaded < 0) {
-    err << "stats-mng: cannot read the message file " << message_file << "\n";
+    err << "stats-mng: cannot read the message file " << printable(message_file) << "\n";
     return 2;
   }
   for (const std::string& p : problems) {
-    err << "stats-mng: " << (message_file.empty() ? "built-in messages" : message_file) << ": " << p << "\n";
+    err << "stats-mng: " << (message_file.empty() ? "built-in messages" : printable(message_file)) << ": " << p << "\n";
   }
   scenario_conf_c conf;
   std::string bytes;
@@ -500,7 +507,7 @@ int validate_scenario(const std::string& file, const std::string& message_file, 
       }
     }
     if (!clean && consistency.count() == 0 && validity.count() == 0) {
-      err << "stats-mng: " << file << " did not pass its checks: "
+      err << "stats-mng: " << printable(file) << " did not pass its checks: "
           << failure_reasons(capture, "the checks stopped without a finding") << "\n";
     }
     return clean ? 0 : 1;

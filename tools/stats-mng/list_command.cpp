@@ -134,13 +134,13 @@ int list_scenarios(const std::vector<std::string>& roots, unsigned depth, list_f
   for (const std::string& root : roots) {
     std::string why;
     if (!lister.find(root, depth, directories, why)) {
-      err << "stats-mng: cannot list " << root << ": " << why << "\n";
+      err << "stats-mng: cannot list " << printable(root) << ": " << why << "\n";
       return EXIT_NO_SCENARIO;
     }
   }
   std::sort(directories.begin(), directories.end());
   directories.erase(std::unique(directories.begin(), directories.end()), directories.end());
-  for (const std::string& s : lister.skipped) err << "stats-mng: passed over " << s << "\n";
+  for (const std::string& s : lister.skipped) err << "stats-mng: passed over " << printable(s) << "\n";
   std::vector<scenario_report_s> reports;
   reports.reserve(directories.size());
   bool all_read = lister.skipped.empty();
@@ -158,7 +158,7 @@ int list_scenarios(const std::vector<std::string>& roots, unsigned depth, list_f
     const std::string content = text.str();
     zqtr_capture_c capture(ZQTR_FAIL);
     if (!file_manipulation_n::replace_file_contents(write.c_str(), content.data(), content.size())) {
-      err << "stats-mng: cannot write " << write << ": " << failure_reasons(capture, "the file could not be replaced")
+      err << "stats-mng: cannot write " << printable(write) << ": " << failure_reasons(capture, "the file could not be replaced")
           << "\n";
       return 1;
     }

@@ -2,6 +2,7 @@
 #include "arguments.h"
 #include "commands.h"
 #include "completion.h"
+#include "shown_text.h"
 
 #include "platform/trc/zqtr.h"
 #include "stats_mng/stats_mng.h"
@@ -51,6 +52,13 @@ int main(int argc, char** argv) {
   argc = static_cast<int>(arguments.size());
   argv = argument_pointers.data();
   stats_mng_tool_n::prepare_output();
+  // Standard error gets no control character from a name or a reason (a line end ends a message).
+  stats_mng_tool_n::printable_lines_c printable_errors(std::cerr.rdbuf());
+  std::streambuf* const error_buffer = std::cerr.rdbuf(&printable_errors);
+  struct error_buffer_back_s {
+    std::streambuf* buffer;
+    ~error_buffer_back_s() { std::cerr.rdbuf(buffer); }
+  } error_buffer_back{error_buffer};
   CLI::App app{
       "stats-mng: questions about the recorded state of replication scenarios, and the path forms the "
       "stats_mng library uses.\n"
@@ -114,7 +122,9 @@ int main(int argc, char** argv) {
       "Prints \"active\" when an engine holds the scenario's lock file (DIR/.mw_zq_prefix/state.lock) open as "
       "writer, \"inactive\" otherwise. Asking opens the lock file for reading for a moment and never creates, "
       "empties or writes it; the one thing it may make is the hidden state directory, when DIR has none.\n"
-      "Exit status: 0 active, 3 inactive, 4 when DIR does not exist.");
+      "\"unknown\" when the lock file cannot be asked (a pipe or a directory in its place, no permission), with "
+      "the reason on standard error.\n"
+      "Exit status: 0 active, 3 inactive, 1 unknown, 4 when DIR does not exist or is a file.");
 
   bool json = false;
   active_cmd->add_flag("--json", json, "Print a JSON object instead: {\"directory\": ..., \"active\": true|false}");
@@ -126,13 +136,15 @@ int main(int argc, char** argv) {
   state_cmd->footer(
       "Reads DIR/.mw_zq_prefix/stats.xml and the parent directory's state file; the one with the later "
       "IsSyncReplicatedTime wins. Prints Running, Stop, Sync or Unknown.\n"
-      "Exit status: 0 when a state was read, 1 when none was (Unknown), 4 when DIR does not exist.");
+      "Exit status: 0 when a state was read, 1 when none was (Unknown: nothing recorded, or a state file that "
+      "could not be read, said on standard error), 4 when DIR does not exist.");
 
   CLI::App* synced_cmd = app.add_subcommand("synced", "Print whether a scenario's synchronisation was replicated");
   synced_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
-  synced_cmd->add_flag("--json", json, "Print a JSON object: directory and synced");
+  synced_cmd->add_flag("--json", json, "Print a JSON object: directory, synced and read (the state files could be read)");
   synced_cmd->footer("Prints true or false, read as `state` reads.\n"
-                     "Exit status: 0 true, 3 false (or nothing recorded), 4 when DIR does not exist.");
+                     "Exit status: 0 true, 3 false (or nothing recorded), 1 when a state file could not be read (the "
+                     "reason on standard error), 4 when DIR does not exist.");
 
   stats_mng_tool_n::record_options_s record;
   std::string running_text;
@@ -362,6 +374,14 @@ int main(int argc, char** argv) {
     // Help and version end well; every usage error (an unknown option, a number out of range ...)
     // says what is wrong and ends with 2.
     const int code = app.exit(e);
+    // A pipeline that asked for JSON gets JSON for a usage error too.
+    if (code != 0) {
+      for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) != "--json") continue;
+        stats_mng_tool_n::print_json(std::cout, {{"error", stats_mng_tool_n::printable(e.what())}});
+        break;
+      }
+    }
     return code == 0 ? 0 : 2;
   }
 

@@ -47,12 +47,21 @@ void append_hex(std::string& out, unsigned char byte) {
 std::string shown(const std::string& text, bool double_backslashes) {
   std::string out;
   out.reserve(text.size());
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* const begin = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* p = begin;
   const unsigned char* end = p + text.size();
   while (p < end) {
     uint32_t code = 0;
     const size_t n = character_length(p, end, code);
-    if (n == 0 || code < 0x20 || code == 0x7F) {
+    if (n == 0 || code < 0x20 || (code >= 0x7F && code <= 0x9F) || (code >= 0x202A && code <= 0x202E) ||
+        (code >= 0x2066 && code <= 0x2069)) {
+      // Every byte of it: the escaped form gives the bytes back.
+      for (size_t i = 0; i < (n == 0 ? 1 : n); ++i) append_hex(out, p[i]);
+      p += n == 0 ? 1 : n;
+      continue;
+    }
+    // A space at either end of a name would read as part of a table's gap: escaped in a name.
+    if (double_backslashes && code == ' ' && (p == begin || p + 1 == end)) {
       append_hex(out, *p);
       ++p;
       continue;
@@ -113,6 +122,38 @@ bool unescaped_name(const std::string& text, std::string& name) {
   }
   return true;
 }
+
+printable_lines_c::~printable_lines_c() {
+  if (!m_line.empty()) {
+    const std::string shown_line = printable(m_line);
+    m_target->sputn(shown_line.data(), static_cast<std::streamsize>(shown_line.size()));
+  }
+  m_target->pubsync();
+}
+
+int printable_lines_c::overflow(int c) {
+  if (c == traits_type::eof()) return traits_type::not_eof(c);
+  const char ch = static_cast<char>(c);
+  return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+}
+
+std::streamsize printable_lines_c::xsputn(const char* text, std::streamsize count) {
+  for (std::streamsize i = 0; i < count; ++i) {
+    if (text[i] != '\n') {
+      m_line += text[i];
+      continue;
+    }
+    const std::string shown_line = printable(m_line) + '\n';
+    m_line.clear();
+    if (m_target->sputn(shown_line.data(), static_cast<std::streamsize>(shown_line.size())) !=
+        static_cast<std::streamsize>(shown_line.size())) {
+      return i;
+    }
+  }
+  return count;
+}
+
+int printable_lines_c::sync() { return m_target->pubsync(); }
 
 size_t display_width(const std::string& text) {
   size_t width = 0;

@@ -50,6 +50,8 @@ void reading_json(const scenario_report_s& r, nlohmann::ordered_json& entry) {
   entry["state_index"] = r.state_known ? nlohmann::ordered_json(r.state_index) : none;
   entry["synced"] = r.state_known ? nlohmann::ordered_json(r.synced) : none;
   entry["sync_time"] = r.state_known ? nlohmann::ordered_json(r.sync_time) : none;
+  const std::string date = r.state_known && r.sync_time > 0 ? utc_date(r.sync_time) : "";
+  entry["sync_date"] = date.empty() ? none : nlohmann::ordered_json(date);
 }
 
 void print_change(const scenario_change_s& c, bool json, std::ostream& out) {
@@ -128,7 +130,7 @@ int wait_for_condition(const std::string& dir, const std::string& condition_text
   if (const int code = existing_scenario(dir, standard, err)) return code;
   scenario_watcher_c watcher;
   if (!watcher.start_one(standard, why)) {
-    err << "stats-mng: the scenario directory " << standard << " does not exist\n";
+    err << "stats-mng: the scenario directory " << printable(standard) << " does not exist\n";
     return EXIT_NO_SCENARIO;
   }
   print_notes(watcher, err);
@@ -138,7 +140,7 @@ int wait_for_condition(const std::string& dir, const std::string& condition_text
   for (;;) {
     const std::vector<scenario_report_s> readings = watcher.readings();
     if (readings.empty()) {
-      err << "stats-mng: the scenario directory " << standard << " went away\n";
+      err << "stats-mng: the scenario directory " << printable(standard) << " went away\n";
       return EXIT_NO_SCENARIO;
     }
     const scenario_report_s& r = readings.front();
