@@ -12,9 +12,6 @@
 
 namespace {
 
-// A message file larger than this is refused rather than read into memory.
-constexpr size_t k_max_message_file = 64u << 20;
-
 std::string decode_escapes(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {

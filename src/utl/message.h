@@ -6,6 +6,7 @@
 #include "utl/hash_table.h"
 #include "utl/utl_stream.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@ using message_table_t = utl_hash_base_ct<ptr_string_list_c, const char*>;
 
 class message_store_c {
  public:
+  // The largest message file read (a larger one is refused rather than read into memory).
+  static constexpr size_t k_max_message_file = 64u << 20;
+
   // The store: 101 case-sensitive buckets, identifier to text, created empty at load.
   static message_table_t& store();
 

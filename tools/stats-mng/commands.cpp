@@ -78,12 +78,21 @@ int print_windows_paths(const std::vector<std::string>& paths, std::ostream& out
   return code;
 }
 
+std::string unreadable_message_file(const std::string& path) {
+  std::string content;
+  const DWORD error = file_manipulation_n::read_file(path.c_str(), content, message_store_c::k_max_message_file);
+  if (error == ERROR_SUCCESS) return "it could not be read";
+  utl_stream_c reason;
+  return utl_n::get_error_text(reason, static_cast<int>(error));
+}
+
 int print_message(const std::string& id, const std::string& message_file, std::ostream& out, std::ostream& err) {
   if (!message_file.empty()) {
     std::vector<std::string> problems;
     long loaded = message_store_c::load_file(message_file, problems);
     if (loaded < 0) {
-      err << "stats-mng: cannot read the message file " << printable(message_file) << "\n";
+      err << "stats-mng: cannot read the message file " << printable(message_file) << ": "
+          << unreadable_message_file(message_file) << "\n";
       return 2;
     }
     for (const std::string& p : problems) err << "stats-mng: " << printable(message_file) << ": " << p << "\n";

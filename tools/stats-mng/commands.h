@@ -31,6 +31,8 @@ int print_windows_paths(const std::vector<std::string>& paths, std::ostream& out
 // text; returns 0 when the identifier (or the fall-back EG00347) was found, 1 when not, 2 when the
 // message file cannot be read.
 int print_message(const std::string& id, const std::string& message_file, std::ostream& out, std::ostream& err);
+// Why a message file cannot be read, in the system's words.
+std::string unreadable_message_file(const std::string& path);
 
 // Exit codes of the engine question, as service managers give them.
 constexpr int EXIT_ACTIVE = 0;

@@ -479,7 +479,8 @@ int validate_scenario(const std::string& file, const std::string& message_file, 
                                            : message_store_c::load_file(message_file, problems);
   // (With --json, the caller turns a failure's line into a JSON object.)
   if (loaded < 0) {
-    err << "stats-mng: cannot read the message file " << printable(message_file) << "\n";
+    err << "stats-mng: cannot read the message file " << printable(message_file) << ": "
+        << unreadable_message_file(message_file) << "\n";
     return 2;
   }
   for (const std::string& p : problems) {
