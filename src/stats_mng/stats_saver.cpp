@@ -577,6 +577,15 @@ bool parent_state_file_of(const char* dir, size_t length, char* out) {
 
 }  // namespace
 
+bool stats_saver_ex_c::own_state_file_path(const char* directory, char* out) {
+  const size_t length = directory == nullptr ? 0 : std::strlen(directory);
+  return length > 0 && length <= MAX_SCENARIO_DIR_LENGTH && state_file_of(directory, length, out);
+}
+
+bool stats_saver_ex_c::parent_state_file_path(const char* directory, char* out) {
+  return directory != nullptr && parent_state_file_of(directory, std::strlen(directory), out);
+}
+
 stats_saver_ex_c::state_query_e stats_saver_ex_c::query_state(const char* directory, state_reading_s& counted) {
   ZQTR_SCOPE(tr, "stats_saver_ex_c::get_sync_state", k_file);
   counted = state_reading_s();

@@ -144,6 +144,11 @@ class stats_saver_ex_c : public stats_saver_c {
   // whether the directory exists: only when it finds nothing is the directory looked for.
   enum state_query_e { QUERY_READ, QUERY_NOT_READ, QUERY_NO_DIRECTORY };
   static state_query_e query_state(const char* directory, state_reading_s& counted);
+  // The paths query_state reads, made from directory (standard form) into out (PATH_BUFFER_SIZE
+  // bytes): the own state file (false when it does not fit) and the parent directory's (false
+  // when the directory has no parent).
+  static bool own_state_file_path(const char* directory, char* out);
+  static bool parent_state_file_path(const char* directory, char* out);
   // The parent directory's state file; false when the scenario directory has no parent.
   bool get_parent_file_path(utl_stream_c& out);
   static void state_index_from_name(const char* text, unsigned* index);
