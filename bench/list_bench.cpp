@@ -1,11 +1,15 @@
 // Listing every scenario below a directory (stats-mng list): the directory walk alone, the walk with
 // every scenario's questions answered, and the floor of those answers (per scenario: open, read and
-// close the state file, open and close the lock file), for 100 to 10,000 scenarios.
+// close the state file, open and close the lock file), bare and with the least share-mode check a
+// reader makes (the state file's read registered and a denying holder looked for, the lock file
+// looked at for a writer), for 100 to 10,000 scenarios. Compare them with
+// --benchmark_repetitions=N --benchmark_enable_random_interleaving=true: medians of interleaved runs.
 #include "stats_mng/scenario_list.h"
 
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -100,8 +104,52 @@ void BM_floor(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// A lock of the reserved bytes far beyond any data the share modes are kept in (2^62 + first, count
+// bytes): taken as a reader (take) or looked for in other opens (held_elsewhere).
+constexpr off_t k_share_base = static_cast<off_t>(1) << 62;
+bool share_lock(int fd, int command, short type, int first, int count, short* found = nullptr) {
+  struct flock fl = {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = k_share_base + first;
+  fl.l_len = count;
+  const bool ok = ::fcntl(fd, command, &fl) == 0;
+  if (found != nullptr) *found = fl.l_type;
+  return ok;
+}
+bool held_elsewhere(int fd, int first, int count) {
+  short found = F_UNLCK;
+  return share_lock(fd, F_OFD_GETLK, F_WRLCK, first, count, &found) && found != F_UNLCK;
+}
+
+// The floor with the share-mode check: per scenario the state file opened, its read registered
+// (has read, 1) and a holder that does not share reading (4) looked for, read and closed; the lock
+// file opened and looked at for a holder with write access (2), closed.
+void BM_floor_share_checked(benchmark::State& state) {
+  const std::string& root = tree_of(static_cast<int>(state.range(0)));
+  char buffer[4096];
+  for (auto _ : state) {
+    for (const std::string& dir : scenarios_below(root)) {
+      const std::string state_dir = dir + "/.mw_zq_prefix";
+      int fd = ::open((state_dir + "/stats.xml").c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd >= 0) {
+        const bool ok = share_lock(fd, F_OFD_SETLK, F_RDLCK, 1, 1) && !held_elsewhere(fd, 4, 1);
+        if (ok) benchmark::DoNotOptimize(::read(fd, buffer, sizeof buffer));
+        ::close(fd);
+      }
+      fd = ::open((state_dir + "/state.lock").c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd >= 0) {
+        benchmark::DoNotOptimize(held_elsewhere(fd, 2, 1));
+        ::close(fd);
+      }
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 }  // namespace
 
+BENCHMARK(BM_floor_share_checked)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_walk)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_floor)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_list)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);

@@ -1,12 +1,17 @@
-// Loading and storing XML documents (a state file, and a document of about 1,500 lines) with our
-// library and with libxml2, side by side.
+// Loading and storing XML documents (a state file, a document of about 1,500 lines and the
+// configurator's template of 75 KB) with our library, with libxml2 and with pugixml, side by side.
+// pugixml is a benchmark peer only: a build without it runs the rest and says the peer is skipped.
 #include "xml/xml_doc.h"
 #include "xml/xml_tree.h"
+#include "xmc/generic_template.h"
 
 #include <benchmark/benchmark.h>
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#ifdef STATS_MNG_HAVE_PUGIXML
+#include <pugixml.hpp>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -67,7 +72,67 @@ files_c& files() {
   return f;
 }
 
-const char* label(int which) { return which == 0 ? "state file" : "1500 lines"; }
+const char* label(int which) { return which == 0 ? "state file" : which == 1 ? "1500 lines" : "template 75 KB"; }
+
+// The configurator's template as the library joins it at load.
+const std::string& template_text() {
+  static const std::string text = [] {
+    utl_stream_c joined;
+    return std::string(generic_template_n::join(joined));
+  }();
+  return text;
+}
+
+// The documents loaded from memory: 0 the state file, 1 the 1,500 lines, 2 the template.
+const std::string& memory_document(int which) {
+  static const std::string state = state_document();
+  static const std::string large = large_document();
+  return which == 0 ? state : which == 1 ? large : template_text();
+}
+
+// A file's bytes already in memory, loaded as the readers of files load them: the peers below get
+// the same bytes.
+void BM_ours_load_bytes(benchmark::State& state) {
+  const std::string& text = memory_document(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    xml_document_c doc;
+    if (!doc.load_bytes(text.data(), text.size())) state.SkipWithError("load failed");
+    benchmark::DoNotOptimize(doc.root());
+  }
+  state.SetLabel(label(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_ours_load_bytes)->DenseRange(0, 2);
+
+#ifdef STATS_MNG_HAVE_PUGIXML
+// pugixml's default parse of a buffer it copies (its buffer is then its own, as ours is).
+void BM_pugixml_load_buffer(benchmark::State& state) {
+  const std::string& text = memory_document(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(text.data(), text.size())) state.SkipWithError("pugixml failed");
+    benchmark::DoNotOptimize(doc.first_child());
+  }
+  state.SetLabel(label(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_pugixml_load_buffer)->DenseRange(0, 2);
+#else
+// Said once, on standard error, before the table.
+const bool k_pugixml_said = [] {
+  std::fprintf(stderr, "xml_bench: built without pugixml (libpugixml-dev): its peer benchmarks are skipped\n");
+  return true;
+}();
+#endif
+
+void BM_libxml2_read_bytes(benchmark::State& state) {
+  const std::string& text = memory_document(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, XML_PARSE_NONET);
+    if (doc == nullptr) state.SkipWithError("libxml2 failed");
+    xmlFreeDoc(doc);
+  }
+  state.SetLabel(label(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_libxml2_read_bytes)->DenseRange(0, 2);
 
 void BM_ours_load_file(benchmark::State& state) {
   const std::string& path = files().path(static_cast<int>(state.range(0)));

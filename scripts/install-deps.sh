@@ -6,7 +6,7 @@ what=${1:-all}
 packages=(cmake make g++ libcli11-dev nlohmann-json3-dev)
 if [ "$what" = all ]; then
   packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
-             clang libclang-rt-14-dev libxml2-dev pkg-config python3-prometheus-client
+             clang libclang-rt-14-dev libxml2-dev libpugixml-dev pkg-config python3-prometheus-client
              dpkg-dev lintian man-db groff-base bash-completion zip unzip)
 fi
 missing=()

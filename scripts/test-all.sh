@@ -53,18 +53,23 @@ done
 
 if [[ " ${presets[*]} " == *" asan "* ]]; then
   # The fuzz targets share one time budget (run them longer by hand:
-  # build/fuzz/fuzz/xml_load_fuzzer -max_total_time=3600 CORPUS_DIR): the XML reader two fifths of
-  # it, the configuration model's rules, the scenario checks and the in-place edit a fifth each.
+  # build/fuzz/fuzz/xml_load_fuzzer -max_total_time=3600 CORPUS_DIR): the XML reader three tenths of
+  # it, the state scan against the full reader a tenth, the configuration model's rules, the scenario
+  # checks and the in-place edit a fifth each.
   budget="${STATS_MNG_FUZZ_SECONDS:-60}"
-  xml_seconds=$(( budget * 2 / 5 ))
+  xml_seconds=$(( budget * 3 / 10 ))
+  state_seconds=$(( budget / 10 ))
   xmc_seconds=$(( budget / 5 ))
   scenario_seconds=$(( budget / 5 ))
-  edit_seconds=$(( budget - xml_seconds - xmc_seconds - scenario_seconds ))
+  edit_seconds=$(( budget - xml_seconds - state_seconds - xmc_seconds - scenario_seconds ))
   cmake --preset fuzz >/dev/null
   cmake --build --preset fuzz -j"$jobs"
   echo "== fuzz: XML loading (${xml_seconds} s)"
   rm -rf build/fuzz/run && mkdir -p build/fuzz/run && cp -r fuzz/corpus/xml_load build/fuzz/run/corpus
   (cd build/fuzz/run && ../fuzz/xml_load_fuzzer -max_total_time="$xml_seconds" corpus) || status=1
+  echo "== fuzz: the state scan against the full reader (${state_seconds} s)"
+  rm -rf build/fuzz/run-state && mkdir -p build/fuzz/run-state && cp -r fuzz/corpus/state_scan build/fuzz/run-state/corpus
+  (cd build/fuzz/run-state && ../fuzz/state_scan_fuzzer -max_total_time="$state_seconds" corpus) || status=1
   echo "== fuzz: configuration types and items (${xmc_seconds} s)"
   rm -rf build/fuzz/run-xmc && mkdir -p build/fuzz/run-xmc && cp -r fuzz/corpus/xmc build/fuzz/run-xmc/corpus
   (cd build/fuzz/run-xmc && ../fuzz/xmc_fuzzer -max_total_time="$xmc_seconds" corpus) || status=1

@@ -246,6 +246,33 @@ DWORD read_file(const char* path, std::string& out, size_t most) {
   return error;
 }
 
+DWORD read_small_file(const wchar_t* wide_path, char* buffer, size_t capacity, size_t& length) {
+  length = 0;
+  if (wide_path == nullptr || wide_path[0] == L'\0') return ERROR_PATH_NOT_FOUND;
+  HANDLE file = opened_kind_n::refuse_unless_disk(CreateFileW(wide_path, GENERIC_READ,
+                                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  // As read_file: the end is the read that brings nothing.
+  DWORD error = ERROR_SUCCESS;
+  for (;;) {
+    if (length == capacity) {
+      error = ERROR_MORE_DATA;
+      break;
+    }
+    DWORD got = 0;
+    if (!ReadFile(file, buffer + length, static_cast<DWORD>(capacity - length), &got, nullptr)) {
+      error = GetLastError();
+      break;
+    }
+    if (got == 0) break;
+    length += got;
+  }
+  CloseHandle(file);
+  if (error != ERROR_SUCCESS) length = 0;
+  return error;
+}
+
 bool is_missing_error(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 }  // namespace file_manipulation_n

@@ -33,6 +33,11 @@ bool replace_file_contents(const char* path, const char* data, size_t length);
 // (ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND say there is no such file), or
 // ERROR_FILE_TOO_LARGE past most bytes. out is empty after a failure.
 DWORD read_file(const char* path, std::string& out, size_t most);
+// A small file read whole into buffer, with the same open: wide_path is the path's Windows form.
+// ERROR_SUCCESS with length its bytes, ERROR_MORE_DATA when the file fills the buffer (then it
+// may hold more: read it with read_file), or the open's or the read's own error; length is 0
+// after a failure. Nothing is allocated.
+DWORD read_small_file(const wchar_t* wide_path, char* buffer, size_t capacity, size_t& length);
 // True for the errors that say a path names nothing.
 bool is_missing_error(DWORD error);
 

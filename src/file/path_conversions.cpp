@@ -76,21 +76,12 @@ char* cut_after_share(const char* path, char* out, size_t start) {
 
 }  // namespace
 
-void path_to_wide_char_path(const char* path, wchar_t* out, bool add_prefix) {
-  ZQTR_SCOPE(tr, "path_n::path_to_wide_char_path", "file");
-  if (out == nullptr) return;
-  out[0] = L'\0';
-  if (path == nullptr || *path == '\0') return;
+namespace {
 
-  // Two texts on the stack (no zero-filling: each is terminated where it ends).
-  char work[PATH_BUFFER_SIZE];
-  char formatted[PATH_BUFFER_SIZE];
-  work[0] = '\0';
-  if (is_volume_guid_path(path, true)) {
-    backslashed_copy(path, work);
-  } else {
-    standard_dir_path(path, work, true);  // used whether or not it succeeded
-  }
+// The Windows form of work, a path in standard form (or a backslashed volume path): the prefix,
+// '\' separators, UTF-16. work is changed.
+void wide_of_standard(char* work, wchar_t* out, bool add_prefix) {
+  char formatted[PATH_BUFFER_SIZE];  // on the stack, terminated where it ends
   char* text = work;
   const size_t length = std::strlen(text);
   // The prefix, then as much of the rest as the buffer holds.
@@ -118,6 +109,38 @@ void path_to_wide_char_path(const char* path, wchar_t* out, bool add_prefix) {
     if (*c == '/') *c = '\\';
   }
   if (multi_lang_str_n::utf8_to_wide(text, out, PATH_BUFFER_SIZE) == nullptr) out[0] = L'\0';
+}
+
+}  // namespace
+
+void path_to_wide_char_path(const char* path, wchar_t* out, bool add_prefix) {
+  ZQTR_SCOPE(tr, "path_n::path_to_wide_char_path", "file");
+  if (out == nullptr) return;
+  out[0] = L'\0';
+  if (path == nullptr || *path == '\0') return;
+  char work[PATH_BUFFER_SIZE];  // on the stack, terminated where it ends
+  work[0] = '\0';
+  if (is_volume_guid_path(path, true)) {
+    backslashed_copy(path, work);
+  } else {
+    standard_dir_path(path, work, true);  // used whether or not it succeeded
+  }
+  wide_of_standard(work, out, add_prefix);
+}
+
+void standard_path_to_wide_char_path(const char* path, wchar_t* out, bool add_prefix) {
+  if (out == nullptr) return;
+  out[0] = L'\0';
+  if (path == nullptr || *path == '\0') return;
+  char work[PATH_BUFFER_SIZE];
+  if (is_volume_guid_path(path, true)) {
+    backslashed_copy(path, work);
+  } else {
+    const size_t length = strnlen(path, PATH_BUFFER_SIZE - 1);
+    std::memcpy(work, path, length);
+    work[length] = '\0';
+  }
+  wide_of_standard(work, out, add_prefix);
 }
 
 std::unique_ptr<wchar_t[]> wide_path(const char* path, bool add_prefix) {

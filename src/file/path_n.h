@@ -34,6 +34,9 @@ bool is_volume_guid_path(const char* path, bool prefix_only);
 // ("\\?\C:\x", "\\?\UNC\server\share\x", "\\?\GLOBALROOT\..."). out (PATH_BUFFER_SIZE units) is
 // empty for a null path and when the conversion fails.
 void path_to_wide_char_path(const char* path, wchar_t* out, bool add_prefix);
+// The same for a path already in standard form (standard_dir_path's, or such a directory with plain
+// names appended): it is not normalised again.
+void standard_path_to_wide_char_path(const char* path, wchar_t* out, bool add_prefix);
 // The same into a new buffer of PATH_BUFFER_SIZE units.
 std::unique_ptr<wchar_t[]> wide_path(const char* path, bool add_prefix);
 // UTF-16 to UTF-8 into out (PATH_BUFFER_SIZE bytes), separators untouched; empty on failure.

@@ -85,35 +85,36 @@ extern "C" STATS_MNG_API bool is_engine_active_for_scenario(const char* scenario
   return false;
 }
 
+// The state queries read both state files through stats_saver_ex_c::query_state: the directory in
+// standard form is made once here, and the own file's open answers whether it exists.
 namespace {
 
-// The saver the queries read through: the scenario's own state directory, nothing to write.
-class query_saver_c : public stats_saver_ex_c {
- public:
-  explicit query_saver_c(const char* directory) : stats_saver_ex_c(nullptr, 0, directory, STATE_DIRECTORY_NAME, "", true) {}
-};
+bool query_state(const char* scenario_dir, stats_saver_ex_c::state_reading_s& counted, zqtr_entry_c& tr) {
+  char directory[PATH_BUFFER_SIZE];  // not zero-filled: normalisation writes what it leaves
+  directory[0] = '\0';
+  if (!scenario_directory(scenario_dir, directory, tr, false)) return false;
+  switch (stats_saver_ex_c::query_state(directory, counted)) {
+    case stats_saver_ex_c::QUERY_READ: return true;
+    case stats_saver_ex_c::QUERY_NOT_READ: return false;
+    case stats_saver_ex_c::QUERY_NO_DIRECTORY: break;
+  }
+  tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to find the path %s.", directory);
+  return false;
+}
 
 }  // namespace
 
 extern "C" STATS_MNG_API bool is_sync_replicated(const char* scenario_dir) {
   ZQTR_SCOPE(tr, "is_sync_replicated", "stats_mng");
-  char directory[PATH_BUFFER_SIZE] = {};
-  if (!scenario_directory(scenario_dir, directory, tr)) return false;
-  query_saver_c saver(directory);
-  unsigned state_index = STATE_UNKNOWN;
-  bool synced = false;
-  return saver.get_sync_state(&state_index, &synced) && synced;
+  stats_saver_ex_c::state_reading_s counted;
+  return query_state(scenario_dir, counted, tr) && counted.synced;
 }
 
 extern "C" STATS_MNG_API bool get_scenario_state_index(const char* scenario_dir, unsigned int* state_index) {
   ZQTR_SCOPE(tr, "get_scenario_state_index", "stats_mng");
-  char directory[PATH_BUFFER_SIZE] = {};
   if (state_index != nullptr) *state_index = STATE_UNKNOWN;
-  if (!scenario_directory(scenario_dir, directory, tr)) return false;
-  query_saver_c saver(directory);
-  unsigned found = STATE_UNKNOWN;
-  bool synced = false;
-  if (!saver.get_sync_state(&found, &synced)) return false;
-  if (state_index != nullptr) *state_index = found;
+  stats_saver_ex_c::state_reading_s counted;
+  if (!query_state(scenario_dir, counted, tr)) return false;
+  if (state_index != nullptr) *state_index = counted.state_index;
   return true;
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -18,36 +19,27 @@ namespace {
 
 const char* k_file = "scenario_list";
 
-// The saver a reader asks through: the scenario's own state directory, nothing to write.
-class list_saver_c : public stats_saver_ex_c {
- public:
-  explicit list_saver_c(const char* directory) : stats_saver_ex_c(nullptr, 0, directory, STATE_DIRECTORY_NAME, "", true) {}
-};
-
-// Whether path is missing, asked through the system's own attribute call. Anything else counts as
-// there: a pipe or a device (which the runtime's status call misses under some systems, and whose
-// attributes some refuse to give) and a name that cannot be looked at are then refused by the read
-// or the probe that follows, with the same words on every system.
-bool is_missing(const std::string& path) {
-  std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path.c_str(), true);
-  return GetFileAttributesW(wide.get()) == INVALID_FILE_ATTRIBUTES &&
-         file_manipulation_n::is_missing_error(GetLastError());
-}
-
-// One state file read as the exports read it, refused when it cannot be one.
-bool read_state_file(const std::string& path, stats_saver_ex_c::state_reading_s& reading, std::string& problem,
+// One state file read as the exports read it (one open, its bytes scanned on the stack): a file
+// that is not there is no problem; one that is there but cannot be a state file is.
+bool read_state_file(const char* path, stats_saver_ex_c::state_reading_s& reading, std::string& problem,
                      const char* which) {
-  if (is_missing(path)) return true;
-  std::error_code ec;
-  const uint64_t size = fs::file_size(fs::u8path(path), ec);
-  if (!ec && size > scenario_lister_c::k_max_state_file_size) {
-    problem = std::string(which) + " is " + std::to_string(size) + " bytes, which no state file is";
-    return false;
+  switch (stats_saver_ex_c::read_state_file(path, true, reading)) {
+    case stats_saver_ex_c::STATE_FILE_READ:
+    case stats_saver_ex_c::STATE_FILE_MISSING: return true;
+    case stats_saver_ex_c::STATE_FILE_TOO_LARGE: {
+      // Only here is the size asked, for the words.
+      std::error_code ec;
+      const uint64_t size = fs::file_size(fs::u8path(path), ec);
+      problem = std::string(which) + " is " + (ec ? std::string("more than ") + std::to_string(scenario_lister_c::k_max_state_file_size)
+                                                   : std::to_string(size)) +
+                " bytes, which no state file is";
+      return false;
+    }
+    case stats_saver_ex_c::STATE_FILE_NOT_STATE:
+    case stats_saver_ex_c::STATE_FILE_UNREADABLE: break;
   }
-  list_saver_c saver("");
-  reading.read = saver._get_state_timestamp(path.c_str(), &reading.state_index, &reading.time, &reading.synced);
-  if (!reading.read) problem = std::string("cannot read ") + which + " (not a state file, or not readable)";
-  return reading.read;
+  problem = std::string("cannot read ") + which + " (not a state file, or not readable)";
+  return false;
 }
 
 }  // namespace
@@ -107,8 +99,8 @@ bool scenario_lister_c::find(const std::string& root, unsigned depth, std::vecto
   return true;
 }
 
-const scenario_lister_c::parent_s& scenario_lister_c::_parent_reading(const std::string& parent_file) {
-  auto known = m_parents.find(parent_file);
+const scenario_lister_c::parent_s& scenario_lister_c::_parent_reading(const char* parent_file) {
+  auto known = m_parents.find(std::string_view(parent_file));
   if (known != m_parents.end()) return known->second;
   parent_s& parent = m_parents[parent_file];
   read_state_file(parent_file, parent.reading, parent.problem, "the parent directory's state file");
@@ -130,44 +122,40 @@ scenario_report_s scenario_lister_c::read(const std::string& directory) {
     report.error = "the path is too long or not UTF-8 text";
     return report;
   }
-  std::vector<char> standard(PATH_BUFFER_SIZE);
-  path_n::standard_dir_path(directory.c_str(), standard.data(), true);
+  char standard[PATH_BUFFER_SIZE];  // on the stack, as every path below: nothing per scenario but its row
+  standard[0] = '\0';
+  path_n::standard_dir_path(directory.c_str(), standard, true);
   std::vector<std::string> problems;
 
-  // The engine: a read-only probe of the lock file, when there is one.
-  stats_saver_lock_c lock(standard.data(), false);
-  if (is_missing(lock.lock_file_path().c_str())) {
-    report.engine_known = true;
-  } else {
-    switch (lock.probe()) {
-      case stats_saver_lock_c::PROBE_HELD: report.engine_known = report.engine_active = true; break;
-      case stats_saver_lock_c::PROBE_FREE: report.engine_known = true; break;
-      case stats_saver_lock_c::PROBE_ERROR: {
-        if (file_manipulation_n::is_missing_error(lock.error())) {
-          report.engine_known = true;  // a link in its place that leads nowhere: no engine holds it
-          break;
-        }
-        utl_stream_c reason;
-        problems.push_back(std::string("cannot ask the lock file: ") +
-                           utl_n::get_error_text(reason, static_cast<int>(lock.error())));
+  // The engine: a read-only probe of the lock file. Its own open answers whether there is one.
+  stats_saver_lock_c lock(standard, false);
+  switch (lock.probe()) {
+    case stats_saver_lock_c::PROBE_HELD: report.engine_known = report.engine_active = true; break;
+    case stats_saver_lock_c::PROBE_FREE: report.engine_known = true; break;
+    case stats_saver_lock_c::PROBE_ERROR: {
+      if (file_manipulation_n::is_missing_error(lock.error())) {
+        report.engine_known = true;  // no lock file (or a link in its place that leads nowhere): no engine holds it
         break;
       }
+      utl_stream_c reason;
+      problems.push_back(std::string("cannot ask the lock file: ") +
+                         utl_n::get_error_text(reason, static_cast<int>(lock.error())));
+      break;
     }
   }
 
   // The state: the own file against the parent's, as the exports read them.
-  list_saver_c saver(standard.data());
-  utl_stream_c own_path, parent_path;
+  char path[PATH_BUFFER_SIZE];
   stats_saver_ex_c::state_reading_s own;
   stats_saver_ex_c::state_reading_s parent;
   bool state_known = true;
   std::string problem;
-  if (saver.get_file_path(own_path) != nullptr && !read_state_file(own_path.c_str(), own, problem, "its state file")) {
+  if (stats_saver_ex_c::own_state_file_path(standard, path) && !read_state_file(path, own, problem, "its state file")) {
     problems.push_back(problem);
     state_known = false;
   }
-  if (saver.get_parent_file_path(parent_path)) {
-    const parent_s& p = _parent_reading(parent_path.c_str());
+  if (stats_saver_ex_c::parent_state_file_path(standard, path)) {
+    const parent_s& p = _parent_reading(path);
     parent = p.reading;
     if (!p.problem.empty()) {
       problems.push_back(p.problem);

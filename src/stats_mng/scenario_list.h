@@ -6,6 +6,7 @@
 #include "stats_mng/stats_saver.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -49,8 +50,9 @@ class scenario_lister_c {
     stats_saver_ex_c::state_reading_s reading;
     std::string problem;
   };
-  const parent_s& _parent_reading(const std::string& parent_file);
-  std::map<std::string, parent_s> m_parents;
+  const parent_s& _parent_reading(const char* parent_file);
+  // Looked up by the path as made on the stack: no key is made for a parent already read.
+  std::map<std::string, parent_s, std::less<>> m_parents;
 };
 
 #endif

@@ -10,6 +10,7 @@
 #include "platform/trc/zqtr.h"
 #include "platform/thl/library_statics.h"
 #include "stats_mng/stats_saver_lock.h"
+#include "stats_mng/state_scan.h"
 #include "utl/multi_lang.h"
 #include "utl/utl.h"
 #include "xml/xml_doc.h"
@@ -424,24 +425,55 @@ value_c value_of(const char* text) {
 
 }  // namespace
 
-bool stats_saver_ex_c::_get_state_timestamp(const char* path, unsigned* state_index, int64_t* time, bool* synced) {
-  ZQTR_SCOPE(tr, "stats_saver_ex_c::_get_state_timestamp", k_file);
-  *time = 0;
-  *synced = false;
-  // One open and read: that there is no such file is the open's own answer.
-  std::string content;
-  const DWORD error = file_manipulation_n::read_file(path, content, k_max_state_file_size);
-  if (file_manipulation_n::is_missing_error(error)) {
-    tr.print_nl(ZQTR_FAIL, __LINE__, "File %s does not exist.", path);
+namespace {
+
+// The three texts of the first element below a parse tree's root, as the scan gives them.
+state_scan_n::texts_s texts_of(xml_node_c* element) {
+  state_scan_n::texts_s texts;
+  bool found = false;
+  // An attribute read from a file always has a text, empty or not.
+  const char* text = attribute_text(element, "IsSyncReplicated", found);
+  if (found) texts.synced = text != nullptr ? text : "";
+  text = attribute_text(element, "State", found);
+  if (found) texts.state = text != nullptr ? text : "";
+  text = attribute_text(element, "IsSyncReplicatedTime", found);
+  if (found) texts.time = text != nullptr ? text : "";
+  return texts;
+}
+
+// A state file's bytes that fit this buffer on the stack are read with one open and scanned in
+// place; a larger file (none the writers write) is read again whole.
+constexpr size_t k_state_buffer_size = 4096;
+
+}  // namespace
+
+bool stats_saver_ex_c::_reading_from_texts(const state_scan_n::texts_s& texts, state_reading_s& out, const char* path,
+                                           zqtr_entry_c& tr) {
+  out.time = 0;
+  out.synced = false;
+  out.read = false;
+  if (texts.synced != nullptr) {
+    out.synced = value_of(texts.synced).as_bool();
+  } else {
+    tr.print_nl(ZQTR_PROGRESS, __LINE__, "Fail to get the label IsSyncReplicated in the file %s.", path);
+  }
+  if (texts.state == nullptr) {
+    tr.print_nl(ZQTR_PROGRESS, __LINE__, "Fail to get the label State in the file %s.", path);
     return false;
   }
+  state_index_from_name(value_of(texts.state).as_string(), &out.state_index);
+  if (texts.time != nullptr) out.time = value_of(texts.time).as_int64();
+  out.read = true;
+  return true;
+}
+
+bool stats_saver_ex_c::state_from_document(const char* data, size_t length, state_reading_s& out, const char* path) {
+  ZQTR_SCOPE(tr, "stats_saver_ex_c::_get_state_timestamp", k_file);
+  out.time = 0;
+  out.synced = false;
+  out.read = false;
   xml_document_c document;
-  if (error != ERROR_SUCCESS || !document.load_bytes(content.data(), content.size()) || document.root() == nullptr) {
-    if (error != ERROR_SUCCESS) {
-      utl_stream_c reason;
-      tr.print_nl(ZQTR_FAIL, __LINE__, "Can not open XML file %s (%s)", path,
-                  utl_n::get_error_text(reason, static_cast<int>(error)));
-    }
+  if (!document.load_bytes(data, length) || document.root() == nullptr) {
     tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to load file %s.", path);
     return false;
   }
@@ -451,22 +483,136 @@ bool stats_saver_ex_c::_get_state_timestamp(const char* path, unsigned* state_in
     tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to parse file %s.", path);
     return false;
   }
-  bool found = false;
-  const char* text = attribute_text(element, "IsSyncReplicated", found);
-  if (found) {
-    *synced = value_of(text).as_bool();
+  return _reading_from_texts(texts_of(element), out, path, tr);
+}
+
+bool stats_saver_ex_c::state_from_scan(char* data, size_t length, state_reading_s& out, bool& decided,
+                                       const char* path) {
+  state_scan_n::texts_s texts;
+  decided = state_scan_n::scan(data, length, texts);
+  if (!decided) return false;
+  ZQTR_SCOPE(tr, "stats_saver_ex_c::_get_state_timestamp", k_file);
+  return _reading_from_texts(texts, out, path, tr);
+}
+
+stats_saver_ex_c::state_file_e stats_saver_ex_c::read_state_file(const char* path, bool standard,
+                                                                 state_reading_s& out) {
+  out.read = false;
+  out.time = 0;
+  out.synced = false;
+  // One open and read into the stack: that there is no such file is the open's own answer.
+  wchar_t wide[PATH_BUFFER_SIZE];
+  if (standard) {
+    path_n::standard_path_to_wide_char_path(path, wide, true);
   } else {
-    tr.print_nl(ZQTR_PROGRESS, __LINE__, "Fail to get the label IsSyncReplicated in the file %s.", path);
+    path_n::path_to_wide_char_path(path, wide, true);
   }
-  text = attribute_text(element, "State", found);
-  if (!found) {
-    tr.print_nl(ZQTR_PROGRESS, __LINE__, "Fail to get the label State in the file %s.", path);
-    return false;
+  char bytes[k_state_buffer_size];
+  size_t length = 0;
+  DWORD error = file_manipulation_n::read_small_file(wide, bytes, sizeof bytes, length);
+  if (error == ERROR_SUCCESS) {
+    bool decided = false;
+    state_from_scan(bytes, length, out, decided, path);
+    if (decided) return out.read ? STATE_FILE_READ : STATE_FILE_NOT_STATE;
+    // Bytes the scan leaves alone (as they were) go to the full reader.
+    return state_from_document(bytes, length, out, path) ? STATE_FILE_READ : STATE_FILE_NOT_STATE;
   }
-  state_index_from_name(value_of(text).as_string(), state_index);
-  text = attribute_text(element, "IsSyncReplicatedTime", found);
-  if (found) *time = value_of(text).as_int64();
+  if (error == ERROR_MORE_DATA) {
+    std::string content;
+    error = file_manipulation_n::read_file(path, content, k_max_state_file_size);
+    if (error == ERROR_SUCCESS) {
+      return state_from_document(content.data(), content.size(), out, path) ? STATE_FILE_READ : STATE_FILE_NOT_STATE;
+    }
+  }
+  if (file_manipulation_n::is_missing_error(error)) return STATE_FILE_MISSING;
+  ZQTR_SCOPE(tr, "stats_saver_ex_c::_get_state_timestamp", k_file);
+  utl_stream_c reason;
+  tr.print_nl(ZQTR_FAIL, __LINE__, "Can not open XML file %s (%s)", path,
+              utl_n::get_error_text(reason, static_cast<int>(error)));
+  tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to load file %s.", path);
+  return error == ERROR_FILE_TOO_LARGE ? STATE_FILE_TOO_LARGE : STATE_FILE_UNREADABLE;
+}
+
+bool stats_saver_ex_c::_get_state_timestamp(const char* path, unsigned* state_index, int64_t* time, bool* synced) {
+  state_reading_s reading;
+  reading.state_index = *state_index;
+  const state_file_e result = read_state_file(path, false, reading);
+  *time = reading.time;
+  *synced = reading.synced;
+  *state_index = reading.state_index;
+  if (result == STATE_FILE_MISSING) {
+    ZQTR_SCOPE(tr, "stats_saver_ex_c::_get_state_timestamp", k_file);
+    tr.print_nl(ZQTR_FAIL, __LINE__, "File %s does not exist.", path);
+  }
+  return result == STATE_FILE_READ;
+}
+
+namespace {
+
+// dir, a '/' unless it ends in one, the state directory's name and "/stats.xml", into out
+// (PATH_BUFFER_SIZE bytes): false when that does not fit.
+bool state_file_of(const char* dir, size_t length, char* out) {
+  static const char k_rest[] = "/stats.xml";
+  const size_t prefix = std::strlen(STATE_DIRECTORY_NAME);
+  const bool slash = length > 0 && dir[length - 1] == '/';
+  if (length + (slash ? 0 : 1) + prefix + sizeof k_rest > PATH_BUFFER_SIZE) return false;
+  std::memcpy(out, dir, length);
+  size_t at = length;
+  if (!slash) out[at++] = '/';
+  std::memcpy(out + at, STATE_DIRECTORY_NAME, prefix);
+  std::memcpy(out + at + prefix, k_rest, sizeof k_rest);
   return true;
+}
+
+// The parent directory's state file of dir (standard form), as get_parent_file_path makes it:
+// the directory without trailing '/' cut at its last '/', or a drive's "X:". False without parent.
+bool parent_state_file_of(const char* dir, size_t length, char* out) {
+  while (length > 1 && dir[length - 1] == '/') --length;
+  size_t cut = length;
+  while (cut > 0 && dir[cut - 1] != '/') --cut;
+  if (cut > 0) return state_file_of(dir, cut - 1, out);
+  if (length >= 2 && dir[1] == ':') return state_file_of(dir, 2, out);
+  return false;
+}
+
+}  // namespace
+
+bool stats_saver_ex_c::own_state_file_path(const char* directory, char* out) {
+  const size_t length = directory == nullptr ? 0 : std::strlen(directory);
+  return length > 0 && length <= MAX_SCENARIO_DIR_LENGTH && state_file_of(directory, length, out);
+}
+
+bool stats_saver_ex_c::parent_state_file_path(const char* directory, char* out) {
+  return directory != nullptr && parent_state_file_of(directory, std::strlen(directory), out);
+}
+
+stats_saver_ex_c::state_query_e stats_saver_ex_c::query_state(const char* directory, state_reading_s& counted) {
+  ZQTR_SCOPE(tr, "stats_saver_ex_c::get_sync_state", k_file);
+  counted = state_reading_s();
+  const size_t length = directory == nullptr ? 0 : std::strlen(directory);
+  char own_path[PATH_BUFFER_SIZE];
+  state_reading_s own, parent;
+  if (length == 0 || length > MAX_SCENARIO_DIR_LENGTH || !state_file_of(directory, length, own_path)) {
+    if (!file_manipulation_n::if_exists(directory, nullptr)) return QUERY_NO_DIRECTORY;
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to get path %s.", directory == nullptr ? "" : directory);
+    return QUERY_NOT_READ;
+  }
+  const state_file_e own_result = read_state_file(own_path, true, own);
+  if (own_result == STATE_FILE_MISSING) {
+    if (!file_manipulation_n::if_exists(directory, nullptr)) return QUERY_NO_DIRECTORY;
+    tr.print_nl(ZQTR_FAIL, __LINE__, "File %s does not exist.", own_path);
+  }
+  char parent_path[PATH_BUFFER_SIZE];
+  if (!parent_state_file_of(directory, length, parent_path)) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to get ParentPath %s.", directory);
+    parent_path[0] = '\0';  // read as no file, as before
+  }
+  if (read_state_file(parent_path, true, parent) == STATE_FILE_MISSING) {
+    tr.print_nl(ZQTR_FAIL, __LINE__, "File %s does not exist.", parent_path);
+  }
+  if (!own.read && !parent.read) return QUERY_NOT_READ;
+  counted = later_of(own, parent);
+  return QUERY_READ;
 }
 
 bool stats_saver_ex_c::get_sync_state(unsigned* state_index, bool* synced, int64_t* time) {

@@ -13,6 +13,10 @@
 class xml_item_c;
 template <class T>
 class xml_tree_ct;
+class zqtr_entry_c;
+namespace state_scan_n {
+struct texts_s;
+}
 
 // State indexes and their names.
 enum scenario_state_e : unsigned { STATE_RUNNING = 0, STATE_STOP = 1, STATE_SYNC = 2, STATE_UNKNOWN = 3 };
@@ -120,9 +124,38 @@ class stats_saver_ex_c : public stats_saver_c {
     return !own.read || (parent.read && own.time < parent.time) ? parent : own;
   }
   bool _get_state_timestamp(const char* path, unsigned* state_index, int64_t* time, bool* synced);
+
+  // What reading one state file came to.
+  enum state_file_e { STATE_FILE_READ, STATE_FILE_MISSING, STATE_FILE_NOT_STATE, STATE_FILE_TOO_LARGE, STATE_FILE_UNREADABLE };
+  // One state file read with a single open into a buffer on the stack and its values taken by the
+  // scan, the full reader taking what the scan leaves (and a file too large for the buffer). path
+  // is in standard form when standard is true (it is then not normalised again). The trace names
+  // why a file that is there was not read; a missing file is only answered.
+  static state_file_e read_state_file(const char* path, bool standard, state_reading_s& out);
+  // What a state file's bytes say, read by the full reader (a parse tree); path names them in the trace.
+  static bool state_from_document(const char* data, size_t length, state_reading_s& out, const char* path);
+  // The same by the scan, which may write into the bytes; decided is false (and nothing is read)
+  // where it leaves them to the full reader. Where it decides, it answers as state_from_document.
+  static bool state_from_scan(char* data, size_t length, state_reading_s& out, bool& decided, const char* path);
+
+  // The recorded state of the scenario in directory, which is in standard form: the own state file
+  // against the parent directory's, as get_sync_state reads them, with each path made once on the
+  // stack and nothing allocated for a directory of ordinary length. The own file's open answers
+  // whether the directory exists: only when it finds nothing is the directory looked for.
+  enum state_query_e { QUERY_READ, QUERY_NOT_READ, QUERY_NO_DIRECTORY };
+  static state_query_e query_state(const char* directory, state_reading_s& counted);
+  // The paths query_state reads, made from directory (standard form) into out (PATH_BUFFER_SIZE
+  // bytes): the own state file (false when it does not fit) and the parent directory's (false
+  // when the directory has no parent).
+  static bool own_state_file_path(const char* directory, char* out);
+  static bool parent_state_file_path(const char* directory, char* out);
   // The parent directory's state file; false when the scenario directory has no parent.
   bool get_parent_file_path(utl_stream_c& out);
   static void state_index_from_name(const char* text, unsigned* index);
+
+ protected:
+  static bool _reading_from_texts(const state_scan_n::texts_s& texts, state_reading_s& out, const char* path,
+                                  zqtr_entry_c& tr);
 
  private:
   // The first element below the root, or a new "Scenario" with the identifying attributes.

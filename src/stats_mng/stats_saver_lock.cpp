@@ -26,9 +26,10 @@ constexpr int k_writer_attempts = 145;
 }  // namespace
 
 void append_state_directory(const char* scenario_dir, const char* prefix, utl_stream_c& out) {
-  std::unique_ptr<char[]> normalised(new char[PATH_BUFFER_SIZE]());
-  path_n::standard_dir_path(scenario_dir, normalised.get(), true);
-  out << normalised.get();
+  char normalised[PATH_BUFFER_SIZE];  // on the stack: every query makes one
+  normalised[0] = '\0';
+  path_n::standard_dir_path(scenario_dir, normalised, true);
+  out << normalised;
   if (!out.ends_with("/", true)) out << "/";
   out << prefix;
 }
@@ -113,8 +114,9 @@ bool stats_saver_lock_c::lock(bool writer) {
 stats_saver_lock_c::probe_e stats_saver_lock_c::probe() {
   // The bare system call, closed at once: while the probe holds the file an engine's writer open is
   // refused, so it holds it for as short a time as it can.
+  // The lock file's path was made from the state directory in standard form: it is not normalised again.
   wchar_t wide[PATH_BUFFER_SIZE];
-  path_n::path_to_wide_char_path(m_lock_file_path.c_str(), wide, true);
+  path_n::standard_path_to_wide_char_path(m_lock_file_path.c_str(), wide, true);
   HANDLE handle = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle != INVALID_HANDLE_VALUE) {
     CloseHandle(handle);

@@ -55,6 +55,31 @@ TEST(path_to_wide_char_path, windows_forms) {
   EXPECT_EQ(to_wide("C:\\\xc3\xa9t\xc3\xa9", true), L"\\\\?\\C:\\\u00e9t\u00e9");
 }
 
+// A path made standard once (and names appended to it) converts without a second normalisation
+// to what the full conversion makes of the path as given: the queries rely on it.
+TEST(path_to_wide_char_path, a_standard_path_is_not_normalised_again) {
+  const std::string inputs[] = {"C:\\Data\\Sub\\",  "c:/a/./b/../c", "C:",  "C:\\", "\\\\srv\\share\\d",
+                                "//srv/share/d",       "rel\\dir",     "../up/./x", "\\\\?\\UNC\\srv\\share",
+                                "\\\\?\\C:\\Data",   "/srv//scen/7/",  "/",   "/a/..", "C:/x/../../y",
+                                k_volume + "/dir/",    "/t\xc3\xa9st/\xce\xb1"};
+  for (const std::string& in : inputs) {
+    for (const char* appended : {"", "/.mw_zq_prefix/stats.xml"}) {
+      SCOPED_TRACE(in + appended);
+      std::vector<char> standard(PATH_BUFFER_SIZE, '\0');
+      path_n::standard_dir_path(in.c_str(), standard.data(), true);
+      std::string made = standard.data();
+      if (appended[0] != '\0') made += (!made.empty() && made.back() == '/' ? appended + 1 : appended);
+      for (bool add_prefix : {true, false}) {
+        std::vector<wchar_t> once(PATH_BUFFER_SIZE, L'#');
+        path_n::standard_path_to_wide_char_path(made.c_str(), once.data(), add_prefix);
+        std::vector<wchar_t> twice(PATH_BUFFER_SIZE, L'#');
+        path_n::path_to_wide_char_path(made.c_str(), twice.data(), add_prefix);
+        EXPECT_EQ(std::wstring(once.data()), std::wstring(twice.data()));
+      }
+    }
+  }
+}
+
 TEST(path_to_wide_char_path, long_paths_stay_in_the_buffer) {
   std::string in = "C:\\" + std::string(5000, 'p');
   std::vector<wchar_t> out(PATH_BUFFER_SIZE + 8, L'#');

@@ -84,23 +84,35 @@ bool ask_state(const std::string& dir) {
 bool ask_synced(const std::string& dir) { return is_sync_replicated(dir.c_str()); }
 bool ask_engine(const std::string& dir) { return !is_engine_active_for_scenario(dir.c_str()); }
 
-// Today's figures: 31, 31 and 10 allocations (natively; a state file's parse tree takes one block
-// of its document's arena, its bytes one buffer, the values read none; most of the rest are the
-// platform layer's path resolution and handle registry); 21, 21 and 9
-// system calls: the directory's existence, then per state file an open, its checks, the share-mode
-// check (the gate, take, look, the gate let go), the reads and the close; for the engine the probe's
-// open, share-mode check and close.
+// Today's figures: natively 10, 10 and 5 allocations, all of them the POSIX layer's per open (the
+// path made native and the handle registered); the Windows build none at all: the state files' bytes
+// are read into the stack and scanned in place, and every path is made there. 20, 20 and 9 system
+// calls (POSIX): per state file the look at what the name is, the open, its check, the share-mode
+// check (the gate, take, look, the gate let go), the reads up to the one that brings nothing and the
+// close (the own file's open answers for the directory); for the engine the probe's open,
+// share-mode check and close.
+#ifdef _WIN32
+constexpr unsigned k_state_allocations = 0, k_engine_allocations = 0;
+#else
+constexpr unsigned k_state_allocations = 11, k_engine_allocations = 6;
+#endif
 const query_cost_test::query_s* query_cost_test::queries(size_t& count) {
   static const query_s k_queries[] = {
-      {"get_scenario_state_index", ask_state, 34, 21},
-      {"is_sync_replicated", ask_synced, 34, 21},
-      {"is_engine_active_for_scenario", ask_engine, 14, 9},
+      {"get_scenario_state_index", ask_state, k_state_allocations, 20},
+      {"is_sync_replicated", ask_synced, k_state_allocations, 20},
+      {"is_engine_active_for_scenario", ask_engine, k_engine_allocations, 9},
   };
   count = sizeof k_queries / sizeof k_queries[0];
   return k_queries;
 }
 
 TEST_F(query_cost_test, allocations_per_query) {
+  // The counter counts (a query may well allocate nothing).
+  g_allocations = 0;
+  g_counting = true;
+  delete new int(1);
+  g_counting = false;
+  ASSERT_EQ(g_allocations.load(), 1u);
   size_t count = 0;
   const query_s* all = queries(count);
   for (size_t i = 0; i < count; ++i) {
@@ -112,7 +124,6 @@ TEST_F(query_cost_test, allocations_per_query) {
     g_counting = false;
     EXPECT_TRUE(answered);
     const unsigned made = g_allocations.load();
-    EXPECT_GT(made, 0u) << "the counter counts";
     EXPECT_LE(made, all[i].most_allocations);
     std::printf("%s: %u allocations\n", all[i].name, made);
   }

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 using posix_calls_n::sys_calls;
 
@@ -273,7 +274,8 @@ void attributes_step(create_request_s& r) {
 }
 
 HANDLE handle_step(create_request_s& r) {
-  posix_file_handle_c* handle = new posix_file_handle_c(r.fd, r.resolved.native);
+  // The resolved path is not needed after this step: the handle takes it over.
+  posix_file_handle_c* handle = new posix_file_handle_c(r.fd, std::move(r.resolved.native));
   handle->kind = r.kind;
   handle->access = r.expanded;
   handle->share = r.share;

@@ -84,7 +84,8 @@ std::string join(const std::string& root, const std::string& rest) {
     out.append(rest, start, length);
     ++kept;
   }
-  return out.empty() ? std::string(".") : out;
+  if (out.empty()) out = ".";
+  return out;  // returned as it is, not copied
 }
 
 }  // namespace
@@ -159,10 +160,20 @@ std::wstring widen(const std::string& text) {
   return out;
 }
 
-DWORD resolve_utf8(const std::string& input, resolved_s& out) {
+namespace {
+
+DWORD resolve_text(std::string path, resolved_s& out);
+
+}  // namespace
+
+DWORD resolve_utf8(const std::string& input, resolved_s& out) { return resolve_text(input, out); }
+
+namespace {
+
+// The path is the caller's copy (a path made from a wide one is moved in, not copied again).
+DWORD resolve_text(std::string path, resolved_s& out) {
   out = resolved_s();
-  if (input.empty()) return ERROR_PATH_NOT_FOUND;
-  std::string path = input;
+  if (path.empty()) return ERROR_PATH_NOT_FOUND;
   if (path.size() >= 4 && path[0] == '\\' && path[1] == '\\' && path[2] == '?' && path[3] == '\\') {
     out.prefixed = true;
     path.erase(0, 4);
@@ -211,12 +222,14 @@ DWORD resolve_utf8(const std::string& input, resolved_s& out) {
   return ERROR_SUCCESS;
 }
 
+}  // namespace
+
 DWORD resolve(LPCWSTR path, resolved_s& out) {
   if (path == nullptr) {
     out = resolved_s();
     return ERROR_PATH_NOT_FOUND;
   }
-  return resolve_utf8(narrow(path), out);
+  return resolve_text(narrow(path), out);
 }
 
 DWORD error_from_errno(int error_number) {

@@ -8,6 +8,8 @@
 #include <cwctype>
 #include <map>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <sys/stat.h>
 
 using posix_calls_n::sys_calls;
@@ -54,7 +56,7 @@ bool same_nocase(const std::wstring& a, const std::wstring& b) {
 }
 
 // The letter of "X:" at text[at], when it is followed by nothing (device) or by one separator (root).
-bool letter_at(const std::wstring& text, size_t at, bool root, char& letter) {
+bool letter_at(std::wstring_view text, size_t at, bool root, char& letter) {
   if (text.size() < at + 2 || text[at + 1] != L':' || !std::iswalpha(static_cast<wint_t>(text[at]))) return false;
   const size_t rest = text.size() - at - 2;
   if (root ? !(rest == 1 && is_sep(text[at + 2])) : rest != 0) return false;
@@ -64,7 +66,7 @@ bool letter_at(const std::wstring& text, size_t at, bool root, char& letter) {
 
 bool find(LPCWSTR path, bool root, volume_s& out) {
   if (path == nullptr) return false;
-  std::wstring text = path;
+  const std::wstring_view text = path;  // looked at, not copied: every open of a path asks
   char letter = 0;
   const bool prefixed = text.size() >= 4 && is_sep(text[0]) && is_sep(text[1]) && (text[2] == L'.' || text[2] == L'?') &&
                         is_sep(text[3]);
@@ -72,7 +74,7 @@ bool find(LPCWSTR path, bool root, volume_s& out) {
   if (root && !prefixed && letter_at(text, 0, true, letter)) return find_letter(letter, out);
   if (!prefixed) return false;
   // A volume GUID path: the device without a separator (or with one), the root with one.
-  std::wstring bare = text;
+  std::wstring bare(text);
   if (!bare.empty() && is_sep(bare.back())) bare.pop_back();
   std::lock_guard<std::mutex> guard(table().mutex);
   for (const auto& entry : table().volumes) {
