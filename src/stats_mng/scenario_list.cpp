@@ -36,9 +36,12 @@ bool read_state_file(const char* path, stats_saver_ex_c::state_reading_s& readin
       return false;
     }
     case stats_saver_ex_c::STATE_FILE_NOT_STATE:
+      problem = std::string(which) + " holds no state (it is no XML document with a state record)";
+      return false;
     case stats_saver_ex_c::STATE_FILE_UNREADABLE: break;
   }
-  problem = std::string("cannot read ") + which + " (not a state file, or not readable)";
+  utl_stream_c reason;
+  problem = std::string("cannot read ") + which + ": " + utl_n::get_error_text(reason, static_cast<int>(GetLastError()));
   return false;
 }
 

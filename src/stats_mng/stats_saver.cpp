@@ -530,6 +530,7 @@ stats_saver_ex_c::state_file_e stats_saver_ex_c::read_state_file(const char* pat
   tr.print_nl(ZQTR_FAIL, __LINE__, "Can not open XML file %s (%s)", path,
               utl_n::get_error_text(reason, static_cast<int>(error)));
   tr.print_nl(ZQTR_FAIL, __LINE__, "Fail to load file %s.", path);
+  SetLastError(error);  // the caller's words for why
   return error == ERROR_FILE_TOO_LARGE ? STATE_FILE_TOO_LARGE : STATE_FILE_UNREADABLE;
 }
 

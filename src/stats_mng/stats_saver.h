@@ -130,7 +130,8 @@ class stats_saver_ex_c : public stats_saver_c {
   // One state file read with a single open into a buffer on the stack and its values taken by the
   // scan, the full reader taking what the scan leaves (and a file too large for the buffer). path
   // is in standard form when standard is true (it is then not normalised again). The trace names
-  // why a file that is there was not read; a missing file is only answered.
+  // why a file that is there was not read (an unreadable one leaves the system's error as the last
+  // error); a missing file is only answered.
   static state_file_e read_state_file(const char* path, bool standard, state_reading_s& out);
   // What a state file's bytes say, read by the full reader (a parse tree); path names them in the trace.
   static bool state_from_document(const char* data, size_t length, state_reading_s& out, const char* path);

@@ -83,8 +83,8 @@ TEST(scenario_list_test, what_each_scenario_answers) {
       {"running", state_text("Running", 1700000000), true, true, STATE_RUNNING, 1700000000, ""},
       {"sync", state_text("Sync", 5), true, true, STATE_SYNC, 5, ""},
       {"none", "", true, true, STATE_UNKNOWN, 0, ""},
-      {"garbage", "not a state file", false, false, STATE_UNKNOWN, 0, "cannot read its state file"},
-      {"empty", std::string(1, ' '), false, false, STATE_UNKNOWN, 0, "cannot read its state file"},
+      {"garbage", "not a state file", false, false, STATE_UNKNOWN, 0, "its state file holds no state"},
+      {"empty", std::string(1, ' '), false, false, STATE_UNKNOWN, 0, "its state file holds no state"},
   };
   for (const case_s& c : cases) {
     SCOPED_TRACE(c.name);
