@@ -9,7 +9,7 @@
 #include "utl/multi_lang.h"
 #include "utl/utl.h"
 #include "xmc/conf_object.h"
-#include "xmc/generic_conf.h"
+#include "xmc/object_defaults.h"
 #include "xml/xml_doc.h"
 
 #include <cstring>
@@ -457,9 +457,9 @@ bool scenario_conf_c::reload_object(uint32_t tag, uint64_t host) {
     tr.print(ZQTR_FAIL, __LINE__, "Unable to find object %s with index %ld\n", label, static_cast<long>(tag));
     return false;
   }
-  xmc_item_c* fresh = generic_conf_instance == nullptr
-                          ? nullptr
-                          : generic_conf_instance->new_default_object(tag, m_product, m_application, m_assured_recovery);
+  const object_defaults_c* defaults = object_defaults_n::source();
+  xmc_item_c* fresh =
+      defaults == nullptr ? nullptr : defaults->new_default_object(tag, m_product, m_application, m_assured_recovery);
   if (fresh == nullptr) {
     tr.print(ZQTR_FAIL, __LINE__, "Unable to find default object %s with index %ld\n", label, static_cast<long>(tag));
     return false;
