@@ -147,7 +147,7 @@ bool FILE_c::_close_volume(bool repair) {
 bool FILE_c::_fix_volume() {
   ZQTR_SCOPE(tr, "FILE_c::_fix_volume", k_file);
   tr.print(ZQTR_PROGRESS, __LINE__, "checking and fixing boot sector of volume %s.\n", m_name.c_str());
-  volume_file_c volume(this);
+  volume_file_c volume(this, file_system_name(), sector_size());
   volume.get_total_sectors(&m_volume_total_sectors);
   if (!volume.correct_boot_sector(m_boot_sector, m_consistent)) {
     tr.print(ZQTR_FAIL, __LINE__, "Failed to fix boot sector of volume %s.\n", m_name.c_str());

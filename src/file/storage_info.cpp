@@ -1,6 +1,6 @@
 #include "file/storage_info.h"
 
-#include "file/file.h"
+#include "file/basic_file.h"
 #include "file/path_n.h"
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
@@ -255,7 +255,8 @@ void volume_file_c::set_retry_pauses(unsigned lock_ms, unsigned unlock_ms) {
   g_unlock_pause.store(unlock_ms);
 }
 
-volume_file_c::volume_file_c(FILE_c* file) : m_file(file) {
+volume_file_c::volume_file_c(basic_file_c* file, const wchar_t* file_system, unsigned sector_size)
+    : m_file(file), m_file_system(file_system), m_sector_size(sector_size) {
   m_buffer = static_cast<unsigned char*>(VirtualAlloc(nullptr, k_volume_buffer_size, MEM_COMMIT, PAGE_READWRITE));
   m_buffer_size = m_buffer == nullptr ? 0 : k_volume_buffer_size;
 }
@@ -274,7 +275,7 @@ unsigned char* volume_file_c::_read_boot_sector(DISK_GEOMETRY* geometry, uint64_
     tr.print(ZQTR_FAIL, __LINE__, "failed to retrieve disk geometry %s (%d).\n", name, static_cast<int>(GetLastError()));
     return nullptr;
   }
-  if (!m_file->is_open() || m_file->file_system_name()[0] == L'\0') {
+  if (!m_file->is_open() || m_file_system[0] == L'\0') {
     tr.print(ZQTR_FAIL, __LINE__, "failed to get file system of %s.\n", name);
     return nullptr;
   }
@@ -283,7 +284,7 @@ unsigned char* volume_file_c::_read_boot_sector(DISK_GEOMETRY* geometry, uint64_
     tr.print(ZQTR_FAIL, __LINE__, "failed to seek to boot sector %s (%d).\n", name, static_cast<int>(GetLastError()));
     return nullptr;
   }
-  *sector = m_file->sector_size() == 0 ? 512 : m_file->sector_size();
+  *sector = m_sector_size == 0 ? 512 : m_sector_size;
   unsigned char* boot = static_cast<unsigned char*>(VirtualAlloc(nullptr, *sector, MEM_COMMIT, PAGE_READWRITE));
   if (boot == nullptr) return nullptr;
   if (m_file->read(boot, *sector) != *sector) {
@@ -311,7 +312,7 @@ bool volume_file_c::correct_boot_sector(const unsigned char* saved_boot_sector, 
   unsigned sector = 512;
   unsigned char* boot = _read_boot_sector(&disk.geometry, &remembered, &sector);
   if (boot == nullptr) return false;
-  std::wmemcpy(disk.file_system, m_file->file_system_name(), 16);
+  std::wmemcpy(disk.file_system, m_file_system, 16);
   disk.consistent = consistent;
   const char* name = m_file->name().c_str();
   bool result = false;
@@ -343,7 +344,7 @@ bool volume_file_c::get_total_sectors(uint64_t* total) {
   unsigned sector = 512;
   unsigned char* boot = _read_boot_sector(&geometry, &remembered, &sector);
   if (boot == nullptr) return false;
-  bool ok = storage_info_n::get_volume_total_sectors(boot, m_file->file_system_name(), total);
+  bool ok = storage_info_n::get_volume_total_sectors(boot, m_file_system, total);
   if (!ok) {
     tr.print(ZQTR_FAIL, __LINE__, "failed to get total sectors %s (0x%p) (0x%x).\n", m_file->name().c_str(),
              reinterpret_cast<void*>(static_cast<uintptr_t>(remembered)), static_cast<unsigned>(GetLastError()));

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-class FILE_c;
+class basic_file_c;
 
 // Boot-sector signatures at offset 510.
 constexpr uint16_t BOOT_SIGNATURE_CONSISTENT = 0xAA55;
@@ -41,9 +41,14 @@ bool extend_volume(const char* volume_path, int64_t total_sectors);
 // The file-system name of an open volume (at most 15 characters, zero-filled).
 bool query_file_system_name(wchar_t name[16], HANDLE volume);
 
+// The boot-sector steps on an open volume, worked through the file that has it open: FILE_c makes
+// one at close and hands itself over as its base, with the file system and sector size it found,
+// so this piece needs nothing of the file object above it.
 class volume_file_c {
  public:
-  explicit volume_file_c(FILE_c* file);
+  // file_system: the volume's file system name (the caller keeps it while this lives);
+  // sector_size: its sector size (0: 512).
+  volume_file_c(basic_file_c* file, const wchar_t* file_system, unsigned sector_size);
   virtual ~volume_file_c();
   volume_file_c(const volume_file_c&) = delete;
   volume_file_c& operator=(const volume_file_c&) = delete;
@@ -61,7 +66,9 @@ class volume_file_c {
   unsigned char* _read_boot_sector(DISK_GEOMETRY* geometry, uint64_t* remembered, unsigned* sector);
   void _seek_back(uint64_t remembered);
 
-  FILE_c* m_file;
+  basic_file_c* m_file;
+  const wchar_t* m_file_system;
+  unsigned m_sector_size;
   unsigned char* m_buffer;
   uint32_t m_buffer_size;
   [[maybe_unused]] uint64_t m_reserved[2] = {0, 0};

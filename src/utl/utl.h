@@ -2,6 +2,8 @@
 #ifndef STATS_MNG_UTL_UTL_H
 #define STATS_MNG_UTL_UTL_H
 
+#include "utl/ascii_text.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -53,10 +55,7 @@ bool get_cluster_size(const char* path, unsigned* cluster, unsigned* sector);
 
 // 0 when b begins with a, letter case ignored (Unicode); 0 as well when either is null.
 int utf8_prefix_strnicmp(const char* a, const char* b);
-// Byte texts compared with ASCII letters lowered, as _stricmp does in the "C" locale: -1, 0 or 1;
-// the second form compares at most n bytes.
-int ascii_compare_nocase(const char* a, const char* b);
-int ascii_compare_nocase(const char* a, const char* b, size_t n);
+// ascii_compare_nocase: utl/ascii_text.h.
 
 // Case-insensitive comparison of wide texts: -1, 0 or 1.
 int uni_stricmp(const wchar_t* a, const wchar_t* b);

@@ -2,8 +2,8 @@
 
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
+#include "utl/ascii_text.h"
 #include "utl/multi_lang.h"
-#include "utl/utl.h"
 
 #include <charconv>
 #include <cstdio>

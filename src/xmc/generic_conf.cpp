@@ -495,9 +495,13 @@ void generic_conf_c::_remove_irrelevant_items(xmc_item_c* item, uint32_t product
   }
 }
 
-generic_conf_builder_c::generic_conf_builder_c() { generic_conf_instance = generic_conf_c::build(); }
+generic_conf_builder_c::generic_conf_builder_c() {
+  generic_conf_instance = generic_conf_c::build();
+  object_defaults_n::set_source(generic_conf_instance);
+}
 
 generic_conf_builder_c::~generic_conf_builder_c() {
+  object_defaults_n::set_source(nullptr);
   delete generic_conf_instance;
   generic_conf_instance = nullptr;
 }

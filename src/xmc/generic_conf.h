@@ -5,12 +5,13 @@
 #define STATS_MNG_XMC_GENERIC_CONF_H
 
 #include "xmc/conf_tables.h"
+#include "xmc/object_defaults.h"
 #include "xmc/scenario_conf.h"
 
 #include <cstddef>
 #include <cstdint>
 
-class generic_conf_c : public scenario_conf_c {
+class generic_conf_c : public scenario_conf_c, public object_defaults_c {
  public:
   generic_conf_c();
   ~generic_conf_c() override;
@@ -35,7 +36,8 @@ class generic_conf_c : public scenario_conf_c {
   // A deep copy of the template object of a tag with the defaults of the product, application
   // and assured-recovery setting applied and irrelevant items removed; the caller owns it. Null
   // when the template has no such object (e.g. Group, which only exists as the group object).
-  xmc_item_c* new_default_object(uint32_t tag, uint32_t product, uint32_t application, bool assured_recovery) const;
+  xmc_item_c* new_default_object(uint32_t tag, uint32_t product, uint32_t application,
+                                 bool assured_recovery) const override;
   // Replaces "variable" values and applies the switch_to_set_default rows over the subtree; the
   // rows themselves are removed.
   void _set_appl_prod_defaults(xmc_item_c* item, uint32_t product, uint32_t application, bool assured_recovery) const;
@@ -65,7 +67,8 @@ class generic_conf_c : public scenario_conf_c {
 // after unloading. Every user accepts null.
 extern generic_conf_c* generic_conf_instance;
 
-// A static object of the library: constructing it builds the configurator, destroying it deletes it.
+// A static object of the library: constructing it builds the configurator and names it the source of
+// object defaults (xmc/object_defaults.h), destroying it withdraws and deletes it.
 class generic_conf_builder_c {
  public:
   generic_conf_builder_c();

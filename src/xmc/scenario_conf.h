@@ -1,5 +1,19 @@
 // A scenario configuration: its tree, the scenario's product, application and mode, and its hosts
-// by index.
+// by index. Callers use the one class; its code lives in files by concern, each marked below where
+// its members begin:
+//   scenario_conf.cpp          the configuration itself: made, emptied, compared, its basics read,
+//                              an object replaced by its default (xmc/object_defaults.h)
+//   scenario_data.cpp          scenario, host and group fields by table index
+//   field_paths.cpp            any field by its path
+//   host_tree_build.cpp        the host tree, the hosts by number, their root directories
+//   scenario_groups.cpp        the group's entries for its scenarios
+//   scenario_file.cpp          reading a scenario file or text, writing it back under its lock
+//   scenario_object_confs.cpp  the object configurations of the external content
+//   scenario_services.cpp      the watched services
+//   network_mappings.cpp       the virtual network mappings
+//   scenario_validation.cpp    the consistency check and the validity check item by item
+//   scenario_rules.cpp         the validity rules across the scenario and its hosts
+// scenario_items.h holds the item lookups these files share.
 #ifndef STATS_MNG_XMC_SCENARIO_CONF_H
 #define STATS_MNG_XMC_SCENARIO_CONF_H
 
@@ -71,6 +85,8 @@ class scenario_conf_c : public xmc_conf_c {
   // flagged in host_data_table.
   static constexpr uint64_t k_manager = 0xFFFFFFFEu;
 
+  // ---- the configuration itself (scenario_conf.cpp)
+
   // Whether the tree and its root exist; otherwise "XMC tree is missing" is traced and, with a
   // value, its lookup status is 1 and its error text says so.
   bool _check_mixed_tree(xmc_value_c* value) const;
@@ -80,6 +96,11 @@ class scenario_conf_c : public xmc_conf_c {
   void new_tree() override;
   // Whether other is the same scenario: equal ids (reader lock).
   bool same_scenario(const scenario_conf_c& other);
+  // Replaces one object by the generic configurator's default for its tag (scenario objects, tags
+  // 1 to 16, without a host; host objects, tags from 18, with one). False, traced, when refused.
+  bool reload_object(uint32_t tag, uint64_t host);
+
+  // ---- fields by table index (scenario_data.cpp) and by path (field_paths.cpp)
 
   // Scenario fields by scenario_data_table index (reader lock). A field that cannot be read has
   // lookup status 1 and an error text. A list field fills the value's entries.
@@ -112,6 +133,9 @@ class scenario_conf_c : public xmc_conf_c {
   // as writer, and a load or a scenario writer never changes the tree under a group reader).
   xmc_value_c& get_group_data(uint32_t index, xmc_value_c& value);
   bool set_group_data(uint32_t index, xmc_value_c& value, bool force);
+
+  // ---- the group's entries for its scenarios (scenario_groups.cpp)
+
   // A field of the ScenarioInfo entry of the group's ScenarioList whose ScenarioID is scenario_id;
   // index names the field in scenario_info_data_table. Group lock.
   xmc_value_c& get_scenario_in_group(uint64_t scenario_id, uint32_t index, xmc_value_c& value);
@@ -120,9 +144,8 @@ class scenario_conf_c : public xmc_conf_c {
   // its Host name.
   xmc_value_c& get_host_in_group(uint64_t scenario_id, uint64_t host, bool role, xmc_value_c& value);
 
-  // Replaces one object by the generic configurator's default for its tag (scenario objects, tags
-  // 1 to 16, without a host; host objects, tags from 18, with one). False, traced, when refused.
-  bool reload_object(uint32_t tag, uint64_t host);
+  // ---- the checks (scenario_validation.cpp; the rule groups and the root directories:
+  // scenario_rules.cpp)
 
   // Whether the tree is well formed: every data item carries the attributes it must and no others,
   // every object its label and id, and each external content item makes an object configuration
@@ -145,6 +168,8 @@ class scenario_conf_c : public xmc_conf_c {
   // The root directories of the hosts against each other and the master's; with paths_required an
   // empty path is a finding too.
   bool _check_array_root_dirs(xmc_validity_c* validity, bool paths_required);
+
+  // ---- scenario files (scenario_file.cpp)
 
   // Reads a scenario file: an XML document whose root element is the Scenario object, or a
   // ConfigDataHolder holding one. Sets mode, product, application and Assured Recovery from the
@@ -172,6 +197,8 @@ class scenario_conf_c : public xmc_conf_c {
   bool hold_file(const char* path, utl_stream_c* reason, unsigned wait_ms = file_writer_lock_c::k_default_wait_ms);
   void release_file() { m_file_lock.release(); }
 
+  // ---- object configurations (scenario_object_confs.cpp)
+
   // The object configuration of the content child of the scenario's External object whose id is
   // k_db_object_id (reader lock), made on first use; null, traced, when there is none. The
   // configuration keeps what it makes until the next load_file or its own end.
@@ -183,10 +210,14 @@ class scenario_conf_c : public xmc_conf_c {
   uint64_t object_conf_count();
   static constexpr uint32_t k_db_object_id = 6799;
 
+  // ---- virtual network mappings (network_mappings.cpp)
+
   // Virtual network mappings of the switchover (switchover true) or of the recovery test, from
   // the list in host's ReplNode when it has one, otherwise from the scenario's. Appends one entry
   // per mapping; false, traced, when the scenario has no such list.
   bool get_hyper_v_vm_network_mapping_list(std::vector<vm_network_mapping_s>& out, bool switchover, uint64_t host);
+
+  // ---- watched services (scenario_services.cpp)
 
   // The services the scenario watches (from its ListMonitorServices, filled when a file is loaded).
   std::vector<service_entry_s> services();
@@ -194,6 +225,8 @@ class scenario_conf_c : public xmc_conf_c {
   // How a service is watched unless its entry says otherwise: check interval, start and stop
   // timeouts (seconds) and attempts.
   static constexpr uint32_t k_service_defaults[4] = {30, 120, 120, 3};
+
+  // ---- the hosts (host_tree_build.cpp)
 
   // Rebuilds the host tree from the ReplNode objects below scenario_item (the tree's root when
   // null), each by the Index of its CommonHostProps and below the host of its enclosing ReplNode.

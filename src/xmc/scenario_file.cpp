@@ -1,14 +1,18 @@
 // Scenario files: reading one into a configuration, and writing the configuration back without
 // writing over a change another writer made meanwhile.
+#include "xmc/scenario_conf.h"
+
 #include "file/file_manipulation.h"
 #include "file/replacement.h"
 #include "platform/trc/zqtr.h"
 #include "utl/multi_lang.h"
 #include "utl/utl.h"
 #include "xml/xml_doc.h"
-#include "xmc/scenario_conf.h"
+#include "xmc/scenario_items.h"
 
 #include <string>
+
+using scenario_items_n::same_text;
 
 namespace {
 
@@ -66,6 +70,63 @@ bool scenario_conf_c::load_content(const std::string& content, const char* name,
     return false;
   }
   return _load_document(doc, name == nullptr ? "" : name, reason);
+}
+
+bool scenario_conf_c::load_text(const char* text, utl_stream_c* reason) {
+  ZQTR_SCOPE(tr, "scenario_conf_c::load_text", k_file);
+  xml_document_c doc;
+  if (text == nullptr || !doc.load_from_str(text) || doc.root() == nullptr) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to load scenario text, %s\n", "it cannot be read as an XML document");
+    if (reason != nullptr) *reason << '\x01' << "it cannot be read as an XML document";
+    return false;
+  }
+  return _load_document(doc, "the text", reason);
+}
+
+bool scenario_conf_c::_load_document(xml_document_c& doc, const char* path, utl_stream_c* reason) {
+  ZQTR_SCOPE(tr, "scenario_conf_c::_load_document", k_file);
+  auto refuse = [&](const char* why) {
+    tr.print(ZQTR_FAIL, __LINE__, "Unable to load scenario file %s, %s\n", path, why);
+    if (reason != nullptr) *reason << '\x01' << why;
+    return false;
+  };
+  mixed_xmc_xml_tree_c* tree = new mixed_xmc_xml_tree_c;
+  tree->from_document(doc);
+  xmc_item_c* scenario = tree->root;
+  if (scenario != nullptr && !(scenario->is_object() && same_text(xmc_item_c::attr_text(scenario, "label"), "Scenario"))) {
+    scenario = same_text(xmc_item_c::attr_text(scenario, "label"), "ConfigDataHolder")
+                   ? find_object(scenario, "Scenario")
+                   : nullptr;
+    if (scenario != nullptr) {
+      // The Scenario becomes the root; what held it goes.
+      tree->detach(scenario);
+      tree->clear();
+      tree->attach(scenario, nullptr, true);
+    }
+  }
+  if (scenario == nullptr) {
+    delete tree;
+    return refuse("it holds no Scenario object");
+  }
+  single_writer_lock_c lock(m_scenario_lock);
+  if (!lock.held()) {
+    delete tree;
+    return refuse("the configuration is being read by this thread");
+  }
+  m_host_tree->remove_all_but_root();
+  delete m_tree;
+  m_tree = tree;
+  _read_basics();
+  _build_host_tree();
+  _build_root_dirs();
+  _build_services();
+  {
+    // What was made from the previous tree's external content does not describe this one.
+    thl_lock_c list_lock(m_object_confs_lock);
+    m_object_confs.delete_all();
+  }
+  tr.print(ZQTR_PROGRESS, __LINE__, "Scenario file %s loaded\n", path);
+  return true;
 }
 
 bool scenario_conf_c::hold_file(const char* path, utl_stream_c* reason, unsigned wait_ms) {

@@ -293,7 +293,7 @@ constexpr name_bytes_s k_name_bytes;
 
 }  // namespace
 
-bool xml_document_c::validate_xml_name(const char* name) {
+bool xml_read_target_c::validate_xml_name(const char* name) {
   if (name == nullptr || name[0] == '\0') return false;
   // Names are checked by the thousand while a document is read: a good one costs no trace scope.
   bool ok = k_name_bytes.kind[static_cast<unsigned char>(name[0])] == 2;

@@ -46,7 +46,7 @@ constexpr tag_bytes_s k_tag_bytes;
 
 // ---- xml_base_reader_c
 
-xml_base_reader_c::xml_base_reader_c(xml_document_c* document)
+xml_base_reader_c::xml_base_reader_c(xml_read_target_c* document)
     : m_document(document), m_tag(static_cast<char*>(std::calloc(k_tag_step, 1))) {
   if (m_tag == nullptr) throw std::bad_alloc();
 }
@@ -332,10 +332,10 @@ bool xml_base_reader_c::read_element(xml_node_c* parent, bool skip_text) {
 }
 
 bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsigned depth) {
-  if (depth >= xml_document_c::k_max_depth) {
+  if (depth >= xml_read_target_c::k_max_depth) {
     ZQTR_SCOPE(tr, "xml_base_reader_c::read_element", k_file);
-    tr.print(ZQTR_FAIL, __LINE__, "XML elements are nested deeper than %u levels\n", xml_document_c::k_max_depth);
-    return _refuse(offset(), "elements are nested deeper than " + std::to_string(xml_document_c::k_max_depth) + " levels");
+    tr.print(ZQTR_FAIL, __LINE__, "XML elements are nested deeper than %u levels\n", xml_read_target_c::k_max_depth);
+    return _refuse(offset(), "elements are nested deeper than " + std::to_string(xml_read_target_c::k_max_depth) + " levels");
   }
   if (at_tag_end() && !read_tag()) {
     if (parent == nullptr || parent->name == nullptr) return _refuse_end("the document's element");
@@ -379,7 +379,7 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   const char* name = read_token('\0', true, false);
   if (name == nullptr) name = read_token(' ', true, false);
   if (name == nullptr) name = read_token('\t', true, false);
-  if (name == nullptr || !xml_document_c::validate_xml_name(name)) {
+  if (name == nullptr || !xml_read_target_c::validate_xml_name(name)) {
     return _refuse(tag_at + 1, name == nullptr ? std::string("a tag without an element name")
                                                 : "<" + std::string(name) + "> has no element name this reader takes (a letter or '_', then letters, digits and _ - . : [ ])");
   }
@@ -409,7 +409,7 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   while (!at_tag_end()) {
     const size_t attribute_at = m_tag_pos;
     const char* attribute = read_token('=', true, false);
-    if (attribute == nullptr || !xml_document_c::validate_xml_name(attribute)) {
+    if (attribute == nullptr || !xml_read_target_c::validate_xml_name(attribute)) {
       return _refuse(_tag_offset(attribute_at), attribute == nullptr ? std::string("an attribute without '=' right after its name")
                                                                      : attribute + std::string(" is no attribute name this reader takes"));
     }
@@ -559,7 +559,7 @@ bool xml_file_reader_c::position_of(uint64_t offset, unsigned long& line, unsign
 
 // ---- xml_stream_reader_c
 
-xml_stream_reader_c::xml_stream_reader_c(xml_document_c* document, const char* text) : xml_base_reader_c(document) {
+xml_stream_reader_c::xml_stream_reader_c(xml_read_target_c* document, const char* text) : xml_base_reader_c(document) {
   if (text == nullptr) return;
   const size_t length = std::strlen(text);
   m_text = static_cast<char*>(std::malloc(length + 1));
@@ -569,7 +569,7 @@ xml_stream_reader_c::xml_stream_reader_c(xml_document_c* document, const char* t
   m_end = m_next + length;
 }
 
-xml_stream_reader_c::xml_stream_reader_c(xml_document_c* document, utl_stream_c& taken) : xml_base_reader_c(document) {
+xml_stream_reader_c::xml_stream_reader_c(xml_read_target_c* document, utl_stream_c& taken) : xml_base_reader_c(document) {
   uint64_t length = 0;
   m_text = taken.release(length);
   if (m_text == nullptr) return;

@@ -4,7 +4,7 @@
 #define STATS_MNG_XML_XML_READER_H
 
 #include "file/file.h"
-#include "xml/xml_doc.h"
+#include "xml/xml_read_target.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -44,7 +44,7 @@ struct xml_refusal_s {
 // a comparison, not a call.
 class xml_base_reader_c {
  public:
-  explicit xml_base_reader_c(xml_document_c* document);
+  explicit xml_base_reader_c(xml_read_target_c* document);
   // The next byte; XML_END_OF_INPUT at the end.
   unsigned char read_char() { return m_next < m_end ? *m_next++ : _read_after_fill(); }
   // Gives back the byte just read.
@@ -56,7 +56,7 @@ class xml_base_reader_c {
   xml_base_reader_c(const xml_base_reader_c&) = delete;
   xml_base_reader_c& operator=(const xml_base_reader_c&) = delete;
 
-  void set_document(xml_document_c* document) { m_document = document; }
+  void set_document(xml_read_target_c* document) { m_document = document; }
   // With a sink the elements go to it as they are read, each gone at its end, and the document
   // gets no parse tree.
   void set_sink(xml_element_sink_c* sink) { m_sink = sink; }
@@ -106,7 +106,7 @@ class xml_base_reader_c {
   bool _read_element(xml_node_c* parent, bool skip_text, unsigned depth);
   bool _grow_tag();
 
-  xml_document_c* m_document;
+  xml_read_target_c* m_document;
   xml_element_sink_c* m_sink = nullptr;
   xml_source_observer_c* m_observer = nullptr;
   xml_refusal_s m_refusal;
@@ -130,7 +130,7 @@ class xml_base_reader_c {
 
 class xml_file_reader_c : public xml_base_reader_c {
  public:
-  explicit xml_file_reader_c(xml_document_c* document) : xml_base_reader_c(document) {}
+  explicit xml_file_reader_c(xml_read_target_c* document) : xml_base_reader_c(document) {}
   ~xml_file_reader_c() override;
   void reset() override;
 
@@ -152,7 +152,7 @@ class xml_file_reader_c : public xml_base_reader_c {
 // a byte like any other): a file already in memory.
 class xml_bytes_reader_c : public xml_base_reader_c {
  public:
-  xml_bytes_reader_c(xml_document_c* document, const char* data, size_t length) : xml_base_reader_c(document) {
+  xml_bytes_reader_c(xml_read_target_c* document, const char* data, size_t length) : xml_base_reader_c(document) {
     m_begin = m_next = reinterpret_cast<const unsigned char*>(data);
     m_end = m_next + (data == nullptr ? 0 : length);
   }
@@ -161,10 +161,10 @@ class xml_bytes_reader_c : public xml_base_reader_c {
 class xml_stream_reader_c : public xml_base_reader_c {
  public:
   // Reads a copy of text, all of it one window.
-  xml_stream_reader_c(xml_document_c* document, const char* text);
+  xml_stream_reader_c(xml_read_target_c* document, const char* text);
   // Reads the text of a buffer that the reader takes over (the buffer is left empty): the text is
   // the reader's own without a second copy of it.
-  xml_stream_reader_c(xml_document_c* document, utl_stream_c& taken);
+  xml_stream_reader_c(xml_read_target_c* document, utl_stream_c& taken);
   const char* text() const { return m_text; }
   ~xml_stream_reader_c() override;
   void reset() override;

@@ -2,8 +2,9 @@
 #ifndef STATS_MNG_PLATFORM_TRC_ZQTR_SETTINGS_H
 #define STATS_MNG_PLATFORM_TRC_ZQTR_SETTINGS_H
 
-#include "platform/trc/zqtr.h"
+#include "platform/trc/zqtr_levels.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 

@@ -1,6 +1,5 @@
 #include "platform/win32/posix/volumes.h"
 
-#include "platform/win32/posix/posix_paths.h"
 #include "platform/win32/posix/system_calls.h"
 
 #include <cctype>
