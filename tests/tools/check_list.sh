@@ -155,6 +155,13 @@ lines = table.splitlines()
 assert len(lines) == len(real) + 1, lines
 assert sorted(unescape(line.split("  ")[0]) for line in lines[1:]) == sorted(listed), lines
 PY
+  # A root on a drive mapped with --drive is listed, watched and waited on as the other commands read it.
+  mkdir -p "$work/cdrive/grp/s1"
+  "${tool[@]}" --drive "C=$work/cdrive" set-state 'C:\grp\s1' running >/dev/null 2>&1 || fail "set-state on a mapped drive failed"
+  out=$("${tool[@]}" --drive "C=$work/cdrive" list 'C:\grp' --json 2>&1)
+  case "$out" in *'/cdrive/grp/s1","read":true'*'"state":"Running"'*) ;; *) fail "list of a mapped drive: [$out]" ;; esac
+  expect 0 Running --drive "C=$work/cdrive" wait 'C:\grp\s1' --for state=Running --timeout 5
+
   # Columns line up on a terminal whatever the characters take: wide, combining, four-byte.
   wide="$work/wide"
   for name in 'x' '中文名' $'e\xcc\x81e' '😀'; do mkdir -p "$wide/$name/.mw_zq_prefix"; done

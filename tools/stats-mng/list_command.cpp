@@ -5,6 +5,7 @@
 
 #include "file/file_manipulation.h"
 #include "platform/trc/zqtr.h"
+#include "platform/win32/drive_map.h"
 #include "stats_mng/scenario_list.h"
 #include "utl/time_span.h"
 
@@ -133,7 +134,8 @@ int list_scenarios(const std::vector<std::string>& roots, unsigned depth, list_f
   std::vector<std::string> directories;
   for (const std::string& root : roots) {
     std::string why;
-    if (!lister.find(root, depth, directories, why)) {
+    // A root on a drive mapped with --drive is walked by its directory's own names.
+    if (!lister.find(drive_map_n::native_path(root), depth, directories, why)) {
       err << "stats-mng: cannot list " << printable(root) << ": " << why << "\n";
       return EXIT_NO_SCENARIO;
     }

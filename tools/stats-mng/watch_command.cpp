@@ -1,6 +1,7 @@
 // stats-mng wait and stats-mng watch: the watcher of the library says what changed; this prints it.
 #include "commands.h"
 #include "shown_text.h"
+#include "platform/win32/drive_map.h"
 
 #include "stats_mng/scenario_watch.h"
 #include "stats_mng/stats_saver.h"
@@ -129,7 +130,8 @@ int wait_for_condition(const std::string& dir, const std::string& condition_text
   std::string standard;
   if (const int code = existing_scenario(dir, standard, err)) return code;
   scenario_watcher_c watcher;
-  if (!watcher.start_one(standard, why)) {
+  // A directory on a drive mapped with --drive is watched by its own name.
+  if (!watcher.start_one(drive_map_n::native_path(standard), why)) {
     err << "stats-mng: the scenario directory " << printable(standard) << " does not exist\n";
     return EXIT_NO_SCENARIO;
   }
@@ -184,7 +186,9 @@ int watch_scenarios(const std::vector<std::string>& roots, unsigned depth, bool 
                     std::ostream& err) {
   scenario_watcher_c watcher;
   std::string why;
-  if (!watcher.start(roots, depth, why)) {
+  std::vector<std::string> native_roots;
+  for (const std::string& root : roots) native_roots.push_back(drive_map_n::native_path(root));
+  if (!watcher.start(native_roots, depth, why)) {
     err << "stats-mng: cannot watch " << printable(why) << "\n";
     return EXIT_NO_SCENARIO;
   }

@@ -16,6 +16,10 @@ bool map(const std::string& name, const std::string& directory);
 bool map_entry(const std::string& mapping, std::string& error);
 bool unmap(const std::string& name);
 void clear();
+// The path of this system a path names: on POSIX a path on a mapped drive or share ("C:\\Scen\\7")
+// becomes the mapped directory's path below it, any other path stays as it is; on Windows every
+// path stays as it is. For what walks directories by the system's own names (a listing, a watch).
+std::string native_path(const std::string& path);
 
 // A volume image: a file that stands for a whole volume (raw sectors from its first byte).
 struct volume_image_s {

@@ -137,6 +137,14 @@ void clear() {
   table().entries.clear();
 }
 
+std::string native_path(const std::string& path) {
+  posix_paths_n::resolved_s resolved;
+  if (posix_paths_n::resolve_utf8(path, resolved) != ERROR_SUCCESS || resolved.kind == posix_paths_n::resolved_s::NATIVE) {
+    return path;
+  }
+  return resolved.native;
+}
+
 }  // namespace drive_map_n
 
 namespace posix_paths_n {

@@ -13,6 +13,8 @@ bool unmap(const std::string&) { return false; }
 
 void clear() {}
 
+std::string native_path(const std::string& path) { return path; }
+
 bool map_volume(const std::string&, const std::string&, const volume_image_s&) { return false; }
 
 }  // namespace drive_map_n
