@@ -2,8 +2,8 @@
 // declaration's values and the parse tree, the name check and depth limit of the grammar, the sink
 // that may take the elements instead, and the translation of the four special characters (used by
 // the reader on the way in and by the document on the way out). The document (xml/xml_doc.h) is
-// the one target; the readers (xml/xml_reader.h) know no more of it than this. The code of the name
-// check and of the translator is still in xml_doc.cpp.
+// the one target; the readers (xml/xml_reader.h) know no more of it than this. The name check and
+// the translator are defined in xml_read_target.cpp: the readers call nothing of xml_doc.cpp.
 #ifndef STATS_MNG_XML_XML_READ_TARGET_H
 #define STATS_MNG_XML_XML_READ_TARGET_H
 
