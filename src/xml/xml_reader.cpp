@@ -31,13 +31,15 @@ struct name_stops_s {
 };
 constexpr name_stops_s k_name_stops;
 
-// While a tag is copied: the byte that ends the input (1) and line ends, which become blanks (2).
+// While a tag is copied: the byte that ends the input (1), line ends, which become blanks (2),
+// and '&', which tells that the tag's values may need translation (3).
 struct tag_bytes_s {
   unsigned char kind[256] = {};
   constexpr tag_bytes_s() {
     kind[XML_END_OF_INPUT] = 1;
     kind[static_cast<unsigned char>('\n')] = 2;
     kind[static_cast<unsigned char>('\r')] = 2;
+    kind[static_cast<unsigned char>('&')] = 3;
   }
 };
 constexpr tag_bytes_s k_tag_bytes;
@@ -112,6 +114,7 @@ bool xml_base_reader_c::read_tag() {
   m_tag_used = 0;
   m_tag_pos = 0;
   m_cut_in_tag = false;
+  m_tag_has_ampersand = false;
   // Up to the '<' (a byte 0xFF first ends the input), a window at a time. What stands between
   // tags is mostly a line end and a few tabs: a plain loop finds the '<' soonest.
   for (;;) {
@@ -140,16 +143,21 @@ bool xml_base_reader_c::read_tag() {
     const size_t run = close == nullptr ? window : static_cast<size_t>(static_cast<const unsigned char*>(close) - m_next);
     while (m_tag_capacity - 1 - m_tag_pos < run) _grow_tag();
     char* to = m_tag + m_tag_pos;
+    const unsigned char* from = m_next;
     size_t copied = 0;
     bool ended = false;
     for (; copied < run; ++copied) {
-      unsigned char c = m_next[copied];
+      unsigned char c = from[copied];
       if (k_tag_bytes.kind[c] != 0) {
         if (k_tag_bytes.kind[c] == 1) {
           ended = true;
           break;
         }
-        c = ' ';
+        if (k_tag_bytes.kind[c] == 3) {
+          m_tag_has_ampersand = true;
+        } else {
+          c = ' ';
+        }
       }
       to[copied] = static_cast<char>(c);
     }
@@ -172,17 +180,20 @@ bool xml_base_reader_c::read_tag() {
   return true;
 }
 
+// The tag always ends in a zero byte before its buffer's end (the bytes past the tag read last are
+// kept zero), so the scans below stop at that zero and need no bound of their own. They work on
+// locals: a store through the tag's bytes could otherwise be taken to change the members.
 void xml_base_reader_c::skip_blanks() {
-  while (m_tag_pos < m_tag_capacity && m_tag[m_tag_pos] != '\0' && is_blank(static_cast<unsigned char>(m_tag[m_tag_pos]))) {
-    ++m_tag_pos;
-  }
+  const char* tag = m_tag;
+  size_t pos = m_tag_pos;
+  while (is_blank(static_cast<unsigned char>(tag[pos]))) ++pos;
+  m_tag_pos = pos;
 }
 
 bool xml_base_reader_c::at_tag_end() {
   skip_blanks();
-  if (m_tag_pos >= m_tag_capacity) return true;
   char& c = m_tag[m_tag_pos];
-  if (c == '\0' || c == '\n' || (c == '^' && m_tag_pos + 1 < m_tag_capacity && m_tag[m_tag_pos + 1] == 'M')) {
+  if (c == '\0' || c == '\n' || (c == '^' && m_tag[m_tag_pos + 1] == 'M')) {
     c = '\0';
     return true;
   }
@@ -190,33 +201,39 @@ bool xml_base_reader_c::at_tag_end() {
 }
 
 char* xml_base_reader_c::read_token(char delim, bool skip, bool quoted) {
-  if (skip) skip_blanks();
-  const bool blank_ends = skip && !quoted;
-  const size_t entry = m_tag_pos;
-  if (m_tag_pos >= m_tag_capacity || m_tag[m_tag_pos] == '\0') return nullptr;
-  if (quoted) {
-    if (m_tag[m_tag_pos] != delim) return nullptr;
-    ++m_tag_pos;
+  char* const tag = m_tag;
+  size_t pos = m_tag_pos;
+  if (skip) {
+    while (is_blank(static_cast<unsigned char>(tag[pos]))) ++pos;
+    m_tag_pos = pos;
   }
-  const size_t start = m_tag_pos;
+  const bool blank_ends = skip && !quoted;
+  const size_t entry = pos;
+  if (tag[pos] == '\0') return nullptr;
+  if (quoted) {
+    if (tag[pos] != delim) return nullptr;
+    ++pos;
+  }
+  const size_t start = pos;
   if (!blank_ends && delim != '\0') {
-    // A quoted value, found at once: the tag always ends in a zero byte within its buffer.
-    char* found = std::strchr(m_tag + start, delim);
+    // A quoted value, found at once.
+    char* found = std::strchr(tag + start, delim);
     if (found == nullptr) {
       m_tag_pos = entry;
       return nullptr;
     }
     *found = '\0';
-    m_token_length = static_cast<size_t>(found - (m_tag + start));
+    m_token_length = static_cast<size_t>(found - (tag + start));
     m_tag_pos = start + m_token_length + 1;
-    return m_tag + start;
+    return tag + start;
   }
-  for (; m_tag_pos < m_tag_capacity; ++m_tag_pos) {
-    const char c = m_tag[m_tag_pos];
+  for (;; ++pos) {
+    const char c = tag[pos];
     if (c == delim && c != '\0') {
-      m_token_length = m_tag_pos - start;
-      m_tag[m_tag_pos++] = '\0';
-      return m_tag + start;
+      m_token_length = pos - start;
+      tag[pos] = '\0';
+      m_tag_pos = pos + 1;
+      return tag + start;
     }
     if (k_name_stops.stops[static_cast<unsigned char>(c)]) {
       if (c == '\0') break;
@@ -227,8 +244,9 @@ char* xml_base_reader_c::read_token(char delim, bool skip, bool quoted) {
     }
   }
   if (delim == '\0') {
-    m_token_length = m_tag_pos - start;
-    return m_tag + start;
+    m_token_length = pos - start;
+    m_tag_pos = pos;
+    return tag + start;
   }
   m_tag_pos = entry;
   return nullptr;
@@ -406,6 +424,17 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   }
   const bool views = m_sink != nullptr && m_sink->takes_attribute_views();
   m_views.clear();
+  // The node's attributes stand in one copy of the rest of the tag, made in the document's arena:
+  // each name and value is ended in place there as in the tag, and a translated value (never
+  // longer than as written) is written over its own bytes; nothing more is copied per attribute.
+  char* owned = nullptr;
+  size_t owned_from = 0;
+  if (!views && !at_tag_end()) {
+    owned_from = m_tag_pos;
+    const size_t rest = m_tag_used - m_tag_pos;
+    owned = static_cast<char*>(space.arena.allocate(rest, 1));
+    std::memcpy(owned, m_tag + m_tag_pos, rest);
+  }
   while (!at_tag_end()) {
     const size_t attribute_at = m_tag_pos;
     const char* attribute = read_token('=', true, false);
@@ -431,9 +460,14 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
                                  value_begin, value_begin + raw_length);
       value_length = raw_length;
     }
-    const char* value = m_translator.translate_from_xml(read, value_length);
+    const char* value = m_tag_has_ampersand ? m_translator.translate_from_xml(read, value_length) : read;
     if (!views) {
-      node->add_read_attr(attribute, attribute_length, value, value_length);
+      char* name_in_place = owned + (attribute - m_tag - owned_from);
+      char* value_in_place = owned + (read - m_tag - owned_from);
+      name_in_place[attribute_length] = '\0';
+      if (value != read) std::memcpy(value_in_place, value, value_length);
+      value_in_place[value_length] = '\0';
+      node->add_lent_attr(name_in_place, value_in_place);
     } else {
       // The name and an untranslated value stand in the tag until the next tag is read; a
       // translation lives only until the next one, so the element's arena keeps it.

@@ -119,6 +119,8 @@ class xml_base_reader_c {
   // Bytes of tag that may be other than zero (the last tag read): only these are cleared for the
   // next tag, so a huge tag once read does not make every later tag cost its size.
   size_t m_tag_used = 0;
+  // Whether the tag read last holds an '&' (else none of its values needs translation).
+  bool m_tag_has_ampersand = false;
   // The length of the token read_token returned last.
   size_t m_token_length = 0;
   // The attributes of the element being read, for a sink that takes them as views.
