@@ -135,6 +135,8 @@ constexpr name_bytes_s k_name_bytes;
 
 }  // namespace
 
+const unsigned char* xml_read_target_c::name_byte_kinds() { return k_name_bytes.kind; }
+
 bool xml_read_target_c::validate_xml_name(const char* name) {
   if (name == nullptr || name[0] == '\0') return false;
   // Names are checked by the thousand while a document is read: a good one costs no trace scope.

@@ -82,6 +82,9 @@ class xml_read_target_c {
   virtual bool add_node(xml_node_c* node, xml_node_c* parent) = 0;
 
   static bool validate_xml_name(const char* name);
+  // The name check's table for a reader that scans names itself: per byte 2 when it may begin a
+  // name, 1 when it may only follow, 0 when it ends one.
+  static const unsigned char* name_byte_kinds();
   // Elements nested deeper than this are refused as a parse error (the reader recurses per level).
   static constexpr unsigned k_max_depth = 1000;
 };

@@ -252,6 +252,33 @@ char* xml_base_reader_c::read_token(char delim, bool skip, bool quoted) {
   return nullptr;
 }
 
+bool xml_base_reader_c::_read_plain_attribute(const char*& name, size_t& name_length, const char*& value,
+                                               size_t& value_length) {
+  const unsigned char* const kinds = xml_read_target_c::name_byte_kinds();
+  char* const tag = m_tag;
+  const size_t start = m_tag_pos;
+  size_t pos = start;
+  if (kinds[static_cast<unsigned char>(tag[pos])] != 2) return false;
+  ++pos;
+  while (kinds[static_cast<unsigned char>(tag[pos])] != 0) ++pos;
+  if (tag[pos] != '=') return false;
+  const size_t equals = pos;
+  ++pos;
+  while (is_blank(static_cast<unsigned char>(tag[pos]))) ++pos;
+  if (tag[pos] != '"') return false;
+  char* close = std::strchr(tag + pos + 1, '"');
+  if (close == nullptr) return false;
+  tag[equals] = '\0';
+  *close = '\0';
+  name = tag + start;
+  name_length = equals - start;
+  value = tag + pos + 1;
+  value_length = static_cast<size_t>(close - value);
+  m_token_length = value_length;
+  m_tag_pos = static_cast<size_t>(close - tag) + 1;
+  return true;
+}
+
 namespace {
 
 const char k_double_quotes[] = "attribute values and the declaration take double quotes";
@@ -436,22 +463,29 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     std::memcpy(owned, m_tag + m_tag_pos, rest);
   }
   while (!at_tag_end()) {
-    const size_t attribute_at = m_tag_pos;
-    const char* attribute = read_token('=', true, false);
-    if (attribute == nullptr || !xml_read_target_c::validate_xml_name(attribute)) {
-      return _refuse(_tag_offset(attribute_at), attribute == nullptr ? std::string("an attribute without '=' right after its name")
-                                                                     : attribute + std::string(" is no attribute name this reader takes"));
+    const char* attribute = nullptr;
+    size_t attribute_length = 0;
+    const char* read = nullptr;
+    size_t value_length = 0;
+    if (!_read_plain_attribute(attribute, attribute_length, read, value_length)) {
+      // Anything else is read token by token, which says what is wrong with it.
+      const size_t attribute_at = m_tag_pos;
+      attribute = read_token('=', true, false);
+      if (attribute == nullptr || !xml_read_target_c::validate_xml_name(attribute)) {
+        return _refuse(_tag_offset(attribute_at), attribute == nullptr ? std::string("an attribute without '=' right after its name")
+                                                                       : attribute + std::string(" is no attribute name this reader takes"));
+      }
+      attribute_length = m_token_length;
+      const size_t value_at = m_tag_pos;
+      read = read_token('"', true, true);
+      if (read == nullptr) {
+        size_t p = value_at;
+        while (m_tag[p] != '\0' && is_blank(static_cast<unsigned char>(m_tag[p]))) ++p;
+        return _refuse(_tag_offset(p), m_tag[p] == '\'' ? std::string(k_double_quotes)
+                                                       : std::string("the value of ") + attribute + " is not in double quotes");
+      }
+      value_length = m_token_length;
     }
-    const size_t attribute_length = m_token_length;
-    const size_t value_at = m_tag_pos;
-    const char* read = read_token('"', true, true);
-    if (read == nullptr) {
-      size_t p = value_at;
-      while (m_tag[p] != '\0' && is_blank(static_cast<unsigned char>(m_tag[p]))) ++p;
-      return _refuse(_tag_offset(p), m_tag[p] == '\'' ? std::string(k_double_quotes)
-                                                     : std::string("the value of ") + attribute + " is not in double quotes");
-    }
-    size_t value_length = m_token_length;
     if (m_observer != nullptr) {
       const uint64_t value_begin = _tag_offset(static_cast<size_t>(read - m_tag));
       const size_t raw_length = m_token_length;

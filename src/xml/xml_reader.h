@@ -104,6 +104,10 @@ class xml_base_reader_c {
   bool _refuse_end(const char* before);
   unsigned char _read_after_fill() { return _fill() && m_next < m_end ? *m_next++ : XML_END_OF_INPUT; }
   bool _read_element(xml_node_c* parent, bool skip_text, unsigned depth);
+  // An attribute as nearly all are written, NAME="VALUE" with a name the grammar takes, read in
+  // one pass (name and value ended in the tag, the position after the value); false, nothing
+  // changed, for anything else, which the token reads then take (and refuse where they do).
+  bool _read_plain_attribute(const char*& name, size_t& name_length, const char*& value, size_t& value_length);
   bool _grow_tag();
 
   xml_read_target_c* m_document;
