@@ -252,6 +252,23 @@ char* xml_base_reader_c::read_token(char delim, bool skip, bool quoted) {
   return nullptr;
 }
 
+const char* xml_base_reader_c::_read_plain_element_name() {
+  const unsigned char* const kinds = xml_read_target_c::name_byte_kinds();
+  char* const tag = m_tag;
+  size_t pos = m_tag_pos;
+  while (is_blank(static_cast<unsigned char>(tag[pos]))) ++pos;
+  const size_t start = pos;
+  if (kinds[static_cast<unsigned char>(tag[pos])] != 2) return nullptr;
+  ++pos;
+  while (kinds[static_cast<unsigned char>(tag[pos])] != 0) ++pos;
+  const char stop = tag[pos];
+  if (stop != '\0' && stop != ' ' && stop != '\t') return nullptr;
+  m_token_length = pos - start;
+  if (stop != '\0') tag[pos++] = '\0';
+  m_tag_pos = pos;
+  return tag + start;
+}
+
 bool xml_base_reader_c::_read_plain_attribute(const char*& name, size_t& name_length, const char*& value,
                                                size_t& value_length) {
   const unsigned char* const kinds = xml_read_target_c::name_byte_kinds();
@@ -421,7 +438,8 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     tag[length - 1] = '\0';
     empty = true;
   }
-  const char* name = read_token('\0', true, false);
+  const char* name = _read_plain_element_name();
+  if (name == nullptr) name = read_token('\0', true, false);
   if (name == nullptr) name = read_token(' ', true, false);
   if (name == nullptr) name = read_token('\t', true, false);
   if (name == nullptr || !xml_read_target_c::validate_xml_name(name)) {

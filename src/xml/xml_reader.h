@@ -104,6 +104,9 @@ class xml_base_reader_c {
   bool _refuse_end(const char* before);
   unsigned char _read_after_fill() { return _fill() && m_next < m_end ? *m_next++ : XML_END_OF_INPUT; }
   bool _read_element(xml_node_c* parent, bool skip_text, unsigned depth);
+  // An element's name of name bytes (a letter or '_' first) ended by the tag's end, a space or a
+  // tab, read in one pass as the token reads would read it; null, nothing changed, for anything else.
+  const char* _read_plain_element_name();
   // An attribute as nearly all are written, NAME="VALUE" with a name the grammar takes, read in
   // one pass (name and value ended in the tag, the position after the value); false, nothing
   // changed, for anything else, which the token reads then take (and refuse where they do).
