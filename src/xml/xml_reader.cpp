@@ -44,6 +44,26 @@ struct tag_bytes_s {
 };
 constexpr tag_bytes_s k_tag_bytes;
 
+// Whether a word of eight bytes holds one of the bytes k_tag_bytes marks.
+constexpr uint64_t k_ones = 0x0101010101010101ull;
+constexpr uint64_t k_highs = 0x8080808080808080ull;
+constexpr bool has_byte(uint64_t word, unsigned char byte) {
+  const uint64_t x = word ^ (k_ones * byte);
+  return ((x - k_ones) & ~x & k_highs) != 0;
+}
+
+// How many bytes from the first hold none that k_tag_bytes marks, eight at a time.
+size_t plain_tag_bytes(const unsigned char* bytes, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    if (has_byte(word, XML_END_OF_INPUT) || has_byte(word, '\n') || has_byte(word, '\r') || has_byte(word, '&')) break;
+  }
+  while (i < n && k_tag_bytes.kind[bytes[i]] == 0) ++i;
+  return i;
+}
+
 }  // namespace
 
 // ---- xml_base_reader_c
@@ -144,7 +164,9 @@ bool xml_base_reader_c::read_tag() {
     while (m_tag_capacity - 1 - m_tag_pos < run) _grow_tag();
     char* to = m_tag + m_tag_pos;
     const unsigned char* from = m_next;
-    size_t copied = 0;
+    // Most of a tag holds none of the bytes the loop below looks at: that part is copied whole.
+    size_t copied = plain_tag_bytes(from, run);
+    std::memcpy(to, from, copied);
     bool ended = false;
     for (; copied < run; ++copied) {
       unsigned char c = from[copied];
