@@ -398,11 +398,11 @@ void xml_attr_list_c::clear() {
 }
 
 void xml_attr_list_c::delete_all() {
-  for (xml_attr_c* attribute = first(); attribute != nullptr; attribute = first()) {
-    m_list->remove_current();
-    attribute->set_name(nullptr);
-    delete attribute;
+  // The attributes go one by one, then their elements all at once (none is unlinked on its own).
+  for (ptr_list_element_c* e = m_list->first_element(); e != nullptr; e = e->next) {
+    delete static_cast<xml_attr_c*>(e->data);
   }
+  m_list->clear();
 }
 
 // ---- xml_node_c
