@@ -69,11 +69,13 @@ size_t plain_tag_bytes(const unsigned char* bytes, size_t n) {
 // ---- xml_base_reader_c
 
 xml_base_reader_c::xml_base_reader_c(xml_read_target_c* document)
-    : m_document(document), m_tag(static_cast<char*>(std::calloc(k_tag_step, 1))) {
-  if (m_tag == nullptr) throw std::bad_alloc();
+    : m_document(document), m_tag(m_tag_inline) {
+  static_assert(sizeof m_tag_inline == k_tag_step, "the first tag buffer is one step");
 }
 
-xml_base_reader_c::~xml_base_reader_c() { std::free(m_tag); }
+xml_base_reader_c::~xml_base_reader_c() {
+  if (m_tag != m_tag_inline) std::free(m_tag);
+}
 
 void xml_base_reader_c::reset() {
   m_begin = m_next = m_end = nullptr;
@@ -87,7 +89,13 @@ void xml_base_reader_c::reset() {
 bool xml_base_reader_c::_grow_tag() {
   // Growth in proportion to the size (at least a step): reading a tag of n bytes copies O(n) bytes.
   const size_t more = m_tag_capacity < k_tag_step ? k_tag_step : m_tag_capacity;
-  char* grown = static_cast<char*>(std::realloc(m_tag, m_tag_capacity + more));
+  char* grown = nullptr;
+  if (m_tag == m_tag_inline) {
+    grown = static_cast<char*>(std::malloc(m_tag_capacity + more));
+    if (grown != nullptr) std::memcpy(grown, m_tag_inline, m_tag_capacity);
+  } else {
+    grown = static_cast<char*>(std::realloc(m_tag, m_tag_capacity + more));
+  }
   if (grown == nullptr) throw std::bad_alloc();
   std::memset(grown + m_tag_capacity, 0, more);
   m_tag = grown;

@@ -120,6 +120,9 @@ class xml_base_reader_c {
   uint64_t m_tag_begin = 0;
   // Whether the last read_tag that failed had begun a tag.
   bool m_cut_in_tag = false;
+  // The tag read last: in the reader itself up to 512 bytes (a reader costs no allocation for a
+  // small document), on the heap once a longer tag was read.
+  char m_tag_inline[512] = {};
   char* m_tag;
   size_t m_tag_capacity = 512;
   size_t m_tag_pos = 0;
