@@ -4,6 +4,7 @@
 #include "platform/win32/win32_api.h"
 #include "utl/utl.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -64,7 +65,12 @@ size_t plain_tag_bytes(const unsigned char* bytes, size_t n) {
   return i;
 }
 
+// Whether names and plain attributes are read in one pass (set_one_pass_reads).
+std::atomic<bool> g_one_pass_reads{true};
+
 }  // namespace
+
+void xml_base_reader_c::set_one_pass_reads(bool on) { g_one_pass_reads.store(on, std::memory_order_relaxed); }
 
 // ---- xml_base_reader_c
 
@@ -468,7 +474,8 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     tag[length - 1] = '\0';
     empty = true;
   }
-  const char* name = _read_plain_element_name();
+  const bool one_pass = g_one_pass_reads.load(std::memory_order_relaxed);
+  const char* name = one_pass ? _read_plain_element_name() : nullptr;
   if (name == nullptr) name = read_token('\0', true, false);
   if (name == nullptr) name = read_token(' ', true, false);
   if (name == nullptr) name = read_token('\t', true, false);
@@ -515,7 +522,7 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     size_t attribute_length = 0;
     const char* read = nullptr;
     size_t value_length = 0;
-    if (!_read_plain_attribute(attribute, attribute_length, read, value_length)) {
+    if (!one_pass || !_read_plain_attribute(attribute, attribute_length, read, value_length)) {
       // Anything else is read token by token, which says what is wrong with it.
       const size_t attribute_at = m_tag_pos;
       attribute = read_token('=', true, false);

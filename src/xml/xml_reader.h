@@ -80,6 +80,10 @@ class xml_base_reader_c {
   bool read_declaration();
   bool read_element(xml_node_c* parent, bool skip_text);
 
+  // With false every reader from then on reads names and attributes token by token only (the
+  // tests and the fuzz target compare the two ways); true by default.
+  static void set_one_pass_reads(bool on);
+
   const char* tag() const { return m_tag; }
   size_t tag_capacity() const { return m_tag_capacity; }
   size_t tag_used() const { return m_tag_used; }

@@ -551,18 +551,23 @@ TEST_F(xml_document_test, tags_read_in_one_pass_or_token_by_token_alike) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.tag);
     const std::string text = std::string(k_declaration) + c.tag;
-    xml_document_c from_file, from_bytes, from_string;
+    xml_document_c from_file, from_bytes, from_string, by_tokens;
     const bool read = c.attributes != nullptr;
     EXPECT_EQ(load(from_file, text), read);
     EXPECT_EQ(from_bytes.load_bytes(text.data(), text.size()), read);
     EXPECT_EQ(from_string.load_from_str(text.c_str()), read);
     xml_tree_c tree;
     EXPECT_EQ(tree.load_from_str(text.c_str()), read);
+    xml_base_reader_c::set_one_pass_reads(false);
+    EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), read);
+    xml_base_reader_c::set_one_pass_reads(true);
     if (!read) {
-      for (xml_document_c* doc : {&from_file, &from_bytes, &from_string}) EXPECT_EQ(doc->load_problem().text(), c.problem);
+      for (xml_document_c* doc : {&from_file, &from_bytes, &from_string, &by_tokens}) {
+        EXPECT_EQ(doc->load_problem().text(), c.problem);
+      }
       continue;
     }
-    for (xml_document_c* doc : {&from_file, &from_bytes, &from_string}) {
+    for (xml_document_c* doc : {&from_file, &from_bytes, &from_string, &by_tokens}) {
       ASSERT_NE(doc->root(), nullptr);
       EXPECT_STREQ(doc->root()->name, "a");
       EXPECT_EQ(attributes_of(doc->root()), c.attributes);
