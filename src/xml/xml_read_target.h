@@ -33,7 +33,8 @@ class xml_special_characters_c {
   bool _reserve(size_t size);
   bool _grow(size_t more);
 
-  char m_inline[1024] = {};
+  // Written before it is read: left uninitialised (a reader and a document each make one per load).
+  char m_inline[1024];
   char* m_buffer = m_inline;
   size_t m_capacity = sizeof m_inline;
   bool m_heap = false;
