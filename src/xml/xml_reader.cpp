@@ -442,12 +442,15 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   char* tag = m_tag + m_tag_pos;
   const uint64_t tag_at = _tag_offset(m_tag_pos) - 1;
   const size_t length = std::strlen(tag);
-  if (std::strncmp(tag, "!--", 3) == 0) {
+  // Comments, CDATA sections and markup declarations all begin with '!': an element's tag is not
+  // compared with them.
+  const bool bang = tag[0] == '!';
+  if (bang && std::strncmp(tag, "!--", 3) == 0) {
     m_tag_pos += length;
     if (length >= 2 && std::strcmp(tag + length - 2, "--") == 0) return true;
     return _refuse(tag_at, "a comment that holds '>' or does not end in \"-->\" (a tag ends at its first '>')");
   }
-  if (length >= 10 && std::strncmp(tag, "![CDATA[", 8) == 0) {
+  if (bang && length >= 10 && std::strncmp(tag, "![CDATA[", 8) == 0) {
     m_tag_pos += length;
     if (std::strcmp(tag + length - 2, "]]") == 0) return true;
     return _refuse(tag_at, "a CDATA section that holds '>' or does not end in \"]]>\" (a tag ends at its first '>')");
@@ -466,7 +469,7 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     if (m_observer != nullptr) m_observer->element_ended(tag_at, offset());
     return true;
   }
-  if (std::strncmp(tag, "!DOCTYPE", 8) == 0) return _refuse(tag_at, "a DOCTYPE, which this reader does not read");
+  if (bang && std::strncmp(tag, "!DOCTYPE", 8) == 0) return _refuse(tag_at, "a DOCTYPE, which this reader does not read");
   if (tag[0] == '?') return _refuse(tag_at, "a processing instruction, which this reader does not read");
   if (tag[0] == '!') return _refuse(tag_at, "a markup declaration, which this reader does not read");
   bool empty = false;
@@ -567,6 +570,11 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   if (!skip_text) {
     utl_stream_c& text = m_text;
     text << '\x01';
+    // What stands between tags is mostly line ends and tabs, which the loop below drops: passed
+    // over at once here as far as the window goes.
+    const unsigned char* at = m_next;
+    while (at < m_end && (*at == '\n' || *at == '\t' || *at == '\r' || *at == '\0')) ++at;
+    m_next = at;
     for (;;) {
       unsigned char c = read_char();
       if (c == XML_END_OF_INPUT) break;
