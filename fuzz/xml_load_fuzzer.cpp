@@ -1,7 +1,9 @@
 // Loads arbitrary bytes as XML, from a string and from a file, and checks that what a load accepted
-// is written back in a form that loads again to the same text, and that a typed tree built while
-// reading is the one converted from the whole parse tree.
+// is written back in a form that loads again to the same text, that a typed tree built while
+// reading is the one converted from the whole parse tree, and that the reader's one-pass reads of
+// names and attributes give what its token reads give.
 #include "xml/xml_doc.h"
+#include "xml/xml_reader.h"
 #include "xml/xml_tree.h"
 #include "xmc/xmc_item.h"
 
@@ -60,11 +62,28 @@ std::string written(xml_document_c& doc) {
   return out.c_str();
 }
 
+// The reader's one-pass reads of names and attributes against its token reads: the same result,
+// the same refusal in the same place, and the same written form.
+void check_one_pass(const std::string& text) {
+  xml_document_c one_pass, by_tokens;
+  const size_t length = text.size();
+  const bool read = one_pass.load_bytes(text.data(), length);
+  xml_base_reader_c::set_one_pass_reads(false);
+  const bool read_by_tokens = by_tokens.load_bytes(text.data(), length);
+  xml_base_reader_c::set_one_pass_reads(true);
+  if (read != read_by_tokens || one_pass.load_problem().text() != by_tokens.load_problem().text() ||
+      written(one_pass) != written(by_tokens)) {
+    std::fprintf(stderr, "the one-pass reads differ from the token reads\n");
+    std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
 
+  check_one_pass(text);
   check_streamed<xml_tree_c>(false, text);
   check_streamed<mixed_xmc_xml_tree_c>(false, text);
 

@@ -398,11 +398,11 @@ void xml_attr_list_c::clear() {
 }
 
 void xml_attr_list_c::delete_all() {
-  for (xml_attr_c* attribute = first(); attribute != nullptr; attribute = first()) {
-    m_list->remove_current();
-    attribute->set_name(nullptr);
-    delete attribute;
+  // The attributes go one by one, then their elements all at once (none is unlinked on its own).
+  for (ptr_list_element_c* e = m_list->first_element(); e != nullptr; e = e->next) {
+    delete static_cast<xml_attr_c*>(e->data);
   }
+  m_list->clear();
 }
 
 // ---- xml_node_c
@@ -449,6 +449,16 @@ void xml_node_c::add_read_attr(const char* name, size_t name_length, const char*
   bulk_arena_c& arena = m_space->arena;
   char* lent_value = value == nullptr ? nullptr : arena.copy(value, value_length);
   attributes->append(new (arena) xml_attr_c(arena.copy(name, name_length), lent_value));
+}
+
+void xml_node_c::add_lent_attr(char* name, char* value) {
+  if (m_space == nullptr) {
+    add_attr(name, value);
+    return;
+  }
+  bulk_arena_c& arena = m_space->arena;
+  if (attributes == nullptr) attributes = new (arena) xml_attr_list_c(*m_space);
+  attributes->append(new (arena) xml_attr_c(name, value));
 }
 
 void xml_node_c::add_attr(const char* name, const char* value) {

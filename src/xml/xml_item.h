@@ -342,6 +342,9 @@ class xml_node_c : public node_c, public arena_placeable_c {
   // arena while it reads, so no lock is taken.
   void add_read_attr(const char* name, const char* value);
   void add_read_attr(const char* name, size_t name_length, const char* value, size_t value_length);
+  // add_read_attr of a name and a value already in the document's arena (a node made in a parse
+  // space only): the attribute points at them instead of copying them.
+  void add_lent_attr(char* name, char* value);
 
   enum kind_e : uint32_t { ELEMENT = 1, TEXT_ELEMENT = 3 };
 

@@ -2,8 +2,8 @@
 // declaration's values and the parse tree, the name check and depth limit of the grammar, the sink
 // that may take the elements instead, and the translation of the four special characters (used by
 // the reader on the way in and by the document on the way out). The document (xml/xml_doc.h) is
-// the one target; the readers (xml/xml_reader.h) know no more of it than this. The code of the name
-// check and of the translator is still in xml_doc.cpp.
+// the one target; the readers (xml/xml_reader.h) know no more of it than this. The name check and
+// the translator are defined in xml_read_target.cpp: the readers call nothing of xml_doc.cpp.
 #ifndef STATS_MNG_XML_XML_READ_TARGET_H
 #define STATS_MNG_XML_XML_READ_TARGET_H
 
@@ -33,7 +33,8 @@ class xml_special_characters_c {
   bool _reserve(size_t size);
   bool _grow(size_t more);
 
-  char m_inline[1024] = {};
+  // Written before it is read: left uninitialised (a reader and a document each make one per load).
+  char m_inline[1024];
   char* m_buffer = m_inline;
   size_t m_capacity = sizeof m_inline;
   bool m_heap = false;
@@ -82,6 +83,9 @@ class xml_read_target_c {
   virtual bool add_node(xml_node_c* node, xml_node_c* parent) = 0;
 
   static bool validate_xml_name(const char* name);
+  // The name check's table for a reader that scans names itself: per byte 2 when it may begin a
+  // name, 1 when it may only follow, 0 when it ends one.
+  static const unsigned char* name_byte_kinds();
   // Elements nested deeper than this are refused as a parse error (the reader recurses per level).
   static constexpr unsigned k_max_depth = 1000;
 };

@@ -4,6 +4,7 @@
 #include "platform/win32/win32_api.h"
 #include "utl/utl.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -31,27 +32,56 @@ struct name_stops_s {
 };
 constexpr name_stops_s k_name_stops;
 
-// While a tag is copied: the byte that ends the input (1) and line ends, which become blanks (2).
+// While a tag is copied: the byte that ends the input (1), line ends, which become blanks (2),
+// and '&', which tells that the tag's values may need translation (3).
 struct tag_bytes_s {
   unsigned char kind[256] = {};
   constexpr tag_bytes_s() {
     kind[XML_END_OF_INPUT] = 1;
     kind[static_cast<unsigned char>('\n')] = 2;
     kind[static_cast<unsigned char>('\r')] = 2;
+    kind[static_cast<unsigned char>('&')] = 3;
   }
 };
 constexpr tag_bytes_s k_tag_bytes;
 
+// Whether a word of eight bytes holds one of the bytes k_tag_bytes marks.
+constexpr uint64_t k_ones = 0x0101010101010101ull;
+constexpr uint64_t k_highs = 0x8080808080808080ull;
+constexpr bool has_byte(uint64_t word, unsigned char byte) {
+  const uint64_t x = word ^ (k_ones * byte);
+  return ((x - k_ones) & ~x & k_highs) != 0;
+}
+
+// How many bytes from the first hold none that k_tag_bytes marks, eight at a time.
+size_t plain_tag_bytes(const unsigned char* bytes, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    if (has_byte(word, XML_END_OF_INPUT) || has_byte(word, '\n') || has_byte(word, '\r') || has_byte(word, '&')) break;
+  }
+  while (i < n && k_tag_bytes.kind[bytes[i]] == 0) ++i;
+  return i;
+}
+
+// Whether names and plain attributes are read in one pass (set_one_pass_reads).
+std::atomic<bool> g_one_pass_reads{true};
+
 }  // namespace
+
+void xml_base_reader_c::set_one_pass_reads(bool on) { g_one_pass_reads.store(on, std::memory_order_relaxed); }
 
 // ---- xml_base_reader_c
 
 xml_base_reader_c::xml_base_reader_c(xml_read_target_c* document)
-    : m_document(document), m_tag(static_cast<char*>(std::calloc(k_tag_step, 1))) {
-  if (m_tag == nullptr) throw std::bad_alloc();
+    : m_document(document), m_tag(m_tag_inline) {
+  static_assert(sizeof m_tag_inline == k_tag_step, "the first tag buffer is one step");
 }
 
-xml_base_reader_c::~xml_base_reader_c() { std::free(m_tag); }
+xml_base_reader_c::~xml_base_reader_c() {
+  if (m_tag != m_tag_inline) std::free(m_tag);
+}
 
 void xml_base_reader_c::reset() {
   m_begin = m_next = m_end = nullptr;
@@ -65,7 +95,13 @@ void xml_base_reader_c::reset() {
 bool xml_base_reader_c::_grow_tag() {
   // Growth in proportion to the size (at least a step): reading a tag of n bytes copies O(n) bytes.
   const size_t more = m_tag_capacity < k_tag_step ? k_tag_step : m_tag_capacity;
-  char* grown = static_cast<char*>(std::realloc(m_tag, m_tag_capacity + more));
+  char* grown = nullptr;
+  if (m_tag == m_tag_inline) {
+    grown = static_cast<char*>(std::malloc(m_tag_capacity + more));
+    if (grown != nullptr) std::memcpy(grown, m_tag_inline, m_tag_capacity);
+  } else {
+    grown = static_cast<char*>(std::realloc(m_tag, m_tag_capacity + more));
+  }
   if (grown == nullptr) throw std::bad_alloc();
   std::memset(grown + m_tag_capacity, 0, more);
   m_tag = grown;
@@ -112,6 +148,7 @@ bool xml_base_reader_c::read_tag() {
   m_tag_used = 0;
   m_tag_pos = 0;
   m_cut_in_tag = false;
+  m_tag_has_ampersand = false;
   // Up to the '<' (a byte 0xFF first ends the input), a window at a time. What stands between
   // tags is mostly a line end and a few tabs: a plain loop finds the '<' soonest.
   for (;;) {
@@ -140,16 +177,23 @@ bool xml_base_reader_c::read_tag() {
     const size_t run = close == nullptr ? window : static_cast<size_t>(static_cast<const unsigned char*>(close) - m_next);
     while (m_tag_capacity - 1 - m_tag_pos < run) _grow_tag();
     char* to = m_tag + m_tag_pos;
-    size_t copied = 0;
+    const unsigned char* from = m_next;
+    // Most of a tag holds none of the bytes the loop below looks at: that part is copied whole.
+    size_t copied = plain_tag_bytes(from, run);
+    std::memcpy(to, from, copied);
     bool ended = false;
     for (; copied < run; ++copied) {
-      unsigned char c = m_next[copied];
+      unsigned char c = from[copied];
       if (k_tag_bytes.kind[c] != 0) {
         if (k_tag_bytes.kind[c] == 1) {
           ended = true;
           break;
         }
-        c = ' ';
+        if (k_tag_bytes.kind[c] == 3) {
+          m_tag_has_ampersand = true;
+        } else {
+          c = ' ';
+        }
       }
       to[copied] = static_cast<char>(c);
     }
@@ -172,17 +216,20 @@ bool xml_base_reader_c::read_tag() {
   return true;
 }
 
+// The tag always ends in a zero byte before its buffer's end (the bytes past the tag read last are
+// kept zero), so the scans below stop at that zero and need no bound of their own. They work on
+// locals: a store through the tag's bytes could otherwise be taken to change the members.
 void xml_base_reader_c::skip_blanks() {
-  while (m_tag_pos < m_tag_capacity && m_tag[m_tag_pos] != '\0' && is_blank(static_cast<unsigned char>(m_tag[m_tag_pos]))) {
-    ++m_tag_pos;
-  }
+  const char* tag = m_tag;
+  size_t pos = m_tag_pos;
+  while (is_blank(static_cast<unsigned char>(tag[pos]))) ++pos;
+  m_tag_pos = pos;
 }
 
 bool xml_base_reader_c::at_tag_end() {
   skip_blanks();
-  if (m_tag_pos >= m_tag_capacity) return true;
   char& c = m_tag[m_tag_pos];
-  if (c == '\0' || c == '\n' || (c == '^' && m_tag_pos + 1 < m_tag_capacity && m_tag[m_tag_pos + 1] == 'M')) {
+  if (c == '\0' || c == '\n' || (c == '^' && m_tag[m_tag_pos + 1] == 'M')) {
     c = '\0';
     return true;
   }
@@ -190,33 +237,39 @@ bool xml_base_reader_c::at_tag_end() {
 }
 
 char* xml_base_reader_c::read_token(char delim, bool skip, bool quoted) {
-  if (skip) skip_blanks();
-  const bool blank_ends = skip && !quoted;
-  const size_t entry = m_tag_pos;
-  if (m_tag_pos >= m_tag_capacity || m_tag[m_tag_pos] == '\0') return nullptr;
-  if (quoted) {
-    if (m_tag[m_tag_pos] != delim) return nullptr;
-    ++m_tag_pos;
+  char* const tag = m_tag;
+  size_t pos = m_tag_pos;
+  if (skip) {
+    while (is_blank(static_cast<unsigned char>(tag[pos]))) ++pos;
+    m_tag_pos = pos;
   }
-  const size_t start = m_tag_pos;
+  const bool blank_ends = skip && !quoted;
+  const size_t entry = pos;
+  if (tag[pos] == '\0') return nullptr;
+  if (quoted) {
+    if (tag[pos] != delim) return nullptr;
+    ++pos;
+  }
+  const size_t start = pos;
   if (!blank_ends && delim != '\0') {
-    // A quoted value, found at once: the tag always ends in a zero byte within its buffer.
-    char* found = std::strchr(m_tag + start, delim);
+    // A quoted value, found at once.
+    char* found = std::strchr(tag + start, delim);
     if (found == nullptr) {
       m_tag_pos = entry;
       return nullptr;
     }
     *found = '\0';
-    m_token_length = static_cast<size_t>(found - (m_tag + start));
+    m_token_length = static_cast<size_t>(found - (tag + start));
     m_tag_pos = start + m_token_length + 1;
-    return m_tag + start;
+    return tag + start;
   }
-  for (; m_tag_pos < m_tag_capacity; ++m_tag_pos) {
-    const char c = m_tag[m_tag_pos];
+  for (;; ++pos) {
+    const char c = tag[pos];
     if (c == delim && c != '\0') {
-      m_token_length = m_tag_pos - start;
-      m_tag[m_tag_pos++] = '\0';
-      return m_tag + start;
+      m_token_length = pos - start;
+      tag[pos] = '\0';
+      m_tag_pos = pos + 1;
+      return tag + start;
     }
     if (k_name_stops.stops[static_cast<unsigned char>(c)]) {
       if (c == '\0') break;
@@ -227,11 +280,56 @@ char* xml_base_reader_c::read_token(char delim, bool skip, bool quoted) {
     }
   }
   if (delim == '\0') {
-    m_token_length = m_tag_pos - start;
-    return m_tag + start;
+    m_token_length = pos - start;
+    m_tag_pos = pos;
+    return tag + start;
   }
   m_tag_pos = entry;
   return nullptr;
+}
+
+const char* xml_base_reader_c::_read_plain_element_name() {
+  const unsigned char* const kinds = xml_read_target_c::name_byte_kinds();
+  char* const tag = m_tag;
+  size_t pos = m_tag_pos;
+  while (is_blank(static_cast<unsigned char>(tag[pos]))) ++pos;
+  const size_t start = pos;
+  if (kinds[static_cast<unsigned char>(tag[pos])] != 2) return nullptr;
+  ++pos;
+  while (kinds[static_cast<unsigned char>(tag[pos])] != 0) ++pos;
+  const char stop = tag[pos];
+  if (stop != '\0' && stop != ' ' && stop != '\t') return nullptr;
+  m_token_length = pos - start;
+  if (stop != '\0') tag[pos++] = '\0';
+  m_tag_pos = pos;
+  return tag + start;
+}
+
+bool xml_base_reader_c::_read_plain_attribute(const char*& name, size_t& name_length, const char*& value,
+                                               size_t& value_length) {
+  const unsigned char* const kinds = xml_read_target_c::name_byte_kinds();
+  char* const tag = m_tag;
+  const size_t start = m_tag_pos;
+  size_t pos = start;
+  if (kinds[static_cast<unsigned char>(tag[pos])] != 2) return false;
+  ++pos;
+  while (kinds[static_cast<unsigned char>(tag[pos])] != 0) ++pos;
+  if (tag[pos] != '=') return false;
+  const size_t equals = pos;
+  ++pos;
+  while (is_blank(static_cast<unsigned char>(tag[pos]))) ++pos;
+  if (tag[pos] != '"') return false;
+  char* close = std::strchr(tag + pos + 1, '"');
+  if (close == nullptr) return false;
+  tag[equals] = '\0';
+  *close = '\0';
+  name = tag + start;
+  name_length = equals - start;
+  value = tag + pos + 1;
+  value_length = static_cast<size_t>(close - value);
+  m_token_length = value_length;
+  m_tag_pos = static_cast<size_t>(close - tag) + 1;
+  return true;
 }
 
 namespace {
@@ -344,12 +442,15 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   char* tag = m_tag + m_tag_pos;
   const uint64_t tag_at = _tag_offset(m_tag_pos) - 1;
   const size_t length = std::strlen(tag);
-  if (std::strncmp(tag, "!--", 3) == 0) {
+  // Comments, CDATA sections and markup declarations all begin with '!': an element's tag is not
+  // compared with them.
+  const bool bang = tag[0] == '!';
+  if (bang && std::strncmp(tag, "!--", 3) == 0) {
     m_tag_pos += length;
     if (length >= 2 && std::strcmp(tag + length - 2, "--") == 0) return true;
     return _refuse(tag_at, "a comment that holds '>' or does not end in \"-->\" (a tag ends at its first '>')");
   }
-  if (length >= 10 && std::strncmp(tag, "![CDATA[", 8) == 0) {
+  if (bang && length >= 10 && std::strncmp(tag, "![CDATA[", 8) == 0) {
     m_tag_pos += length;
     if (std::strcmp(tag + length - 2, "]]") == 0) return true;
     return _refuse(tag_at, "a CDATA section that holds '>' or does not end in \"]]>\" (a tag ends at its first '>')");
@@ -368,7 +469,7 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     if (m_observer != nullptr) m_observer->element_ended(tag_at, offset());
     return true;
   }
-  if (std::strncmp(tag, "!DOCTYPE", 8) == 0) return _refuse(tag_at, "a DOCTYPE, which this reader does not read");
+  if (bang && std::strncmp(tag, "!DOCTYPE", 8) == 0) return _refuse(tag_at, "a DOCTYPE, which this reader does not read");
   if (tag[0] == '?') return _refuse(tag_at, "a processing instruction, which this reader does not read");
   if (tag[0] == '!') return _refuse(tag_at, "a markup declaration, which this reader does not read");
   bool empty = false;
@@ -376,7 +477,9 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     tag[length - 1] = '\0';
     empty = true;
   }
-  const char* name = read_token('\0', true, false);
+  const bool one_pass = g_one_pass_reads.load(std::memory_order_relaxed);
+  const char* name = one_pass ? _read_plain_element_name() : nullptr;
+  if (name == nullptr) name = read_token('\0', true, false);
   if (name == nullptr) name = read_token(' ', true, false);
   if (name == nullptr) name = read_token('\t', true, false);
   if (name == nullptr || !xml_read_target_c::validate_xml_name(name)) {
@@ -406,23 +509,41 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   }
   const bool views = m_sink != nullptr && m_sink->takes_attribute_views();
   m_views.clear();
+  // The node's attributes stand in one copy of the rest of the tag, made in the document's arena:
+  // each name and value is ended in place there as in the tag, and a translated value (never
+  // longer than as written) is written over its own bytes; nothing more is copied per attribute.
+  char* owned = nullptr;
+  size_t owned_from = 0;
+  if (!views && !at_tag_end()) {
+    owned_from = m_tag_pos;
+    const size_t rest = m_tag_used - m_tag_pos;
+    owned = static_cast<char*>(space.arena.allocate(rest, 1));
+    std::memcpy(owned, m_tag + m_tag_pos, rest);
+  }
   while (!at_tag_end()) {
-    const size_t attribute_at = m_tag_pos;
-    const char* attribute = read_token('=', true, false);
-    if (attribute == nullptr || !xml_read_target_c::validate_xml_name(attribute)) {
-      return _refuse(_tag_offset(attribute_at), attribute == nullptr ? std::string("an attribute without '=' right after its name")
-                                                                     : attribute + std::string(" is no attribute name this reader takes"));
+    const char* attribute = nullptr;
+    size_t attribute_length = 0;
+    const char* read = nullptr;
+    size_t value_length = 0;
+    if (!one_pass || !_read_plain_attribute(attribute, attribute_length, read, value_length)) {
+      // Anything else is read token by token, which says what is wrong with it.
+      const size_t attribute_at = m_tag_pos;
+      attribute = read_token('=', true, false);
+      if (attribute == nullptr || !xml_read_target_c::validate_xml_name(attribute)) {
+        return _refuse(_tag_offset(attribute_at), attribute == nullptr ? std::string("an attribute without '=' right after its name")
+                                                                       : attribute + std::string(" is no attribute name this reader takes"));
+      }
+      attribute_length = m_token_length;
+      const size_t value_at = m_tag_pos;
+      read = read_token('"', true, true);
+      if (read == nullptr) {
+        size_t p = value_at;
+        while (m_tag[p] != '\0' && is_blank(static_cast<unsigned char>(m_tag[p]))) ++p;
+        return _refuse(_tag_offset(p), m_tag[p] == '\'' ? std::string(k_double_quotes)
+                                                       : std::string("the value of ") + attribute + " is not in double quotes");
+      }
+      value_length = m_token_length;
     }
-    const size_t attribute_length = m_token_length;
-    const size_t value_at = m_tag_pos;
-    const char* read = read_token('"', true, true);
-    if (read == nullptr) {
-      size_t p = value_at;
-      while (m_tag[p] != '\0' && is_blank(static_cast<unsigned char>(m_tag[p]))) ++p;
-      return _refuse(_tag_offset(p), m_tag[p] == '\'' ? std::string(k_double_quotes)
-                                                     : std::string("the value of ") + attribute + " is not in double quotes");
-    }
-    size_t value_length = m_token_length;
     if (m_observer != nullptr) {
       const uint64_t value_begin = _tag_offset(static_cast<size_t>(read - m_tag));
       const size_t raw_length = m_token_length;
@@ -431,9 +552,14 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
                                  value_begin, value_begin + raw_length);
       value_length = raw_length;
     }
-    const char* value = m_translator.translate_from_xml(read, value_length);
+    const char* value = m_tag_has_ampersand ? m_translator.translate_from_xml(read, value_length) : read;
     if (!views) {
-      node->add_read_attr(attribute, attribute_length, value, value_length);
+      char* name_in_place = owned + (attribute - m_tag - owned_from);
+      char* value_in_place = owned + (read - m_tag - owned_from);
+      name_in_place[attribute_length] = '\0';
+      if (value != read) std::memcpy(value_in_place, value, value_length);
+      value_in_place[value_length] = '\0';
+      node->add_lent_attr(name_in_place, value_in_place);
     } else {
       // The name and an untranslated value stand in the tag until the next tag is read; a
       // translation lives only until the next one, so the element's arena keeps it.
@@ -444,6 +570,11 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   if (!skip_text) {
     utl_stream_c& text = m_text;
     text << '\x01';
+    // What stands between tags is mostly line ends and tabs, which the loop below drops: passed
+    // over at once here as far as the window goes.
+    const unsigned char* at = m_next;
+    while (at < m_end && (*at == '\n' || *at == '\t' || *at == '\r' || *at == '\0')) ++at;
+    m_next = at;
     for (;;) {
       unsigned char c = read_char();
       if (c == XML_END_OF_INPUT) break;

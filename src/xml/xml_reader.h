@@ -80,6 +80,10 @@ class xml_base_reader_c {
   bool read_declaration();
   bool read_element(xml_node_c* parent, bool skip_text);
 
+  // With false every reader from then on reads names and attributes token by token only (the
+  // tests and the fuzz target compare the two ways); true by default.
+  static void set_one_pass_reads(bool on);
+
   const char* tag() const { return m_tag; }
   size_t tag_capacity() const { return m_tag_capacity; }
   size_t tag_used() const { return m_tag_used; }
@@ -104,6 +108,13 @@ class xml_base_reader_c {
   bool _refuse_end(const char* before);
   unsigned char _read_after_fill() { return _fill() && m_next < m_end ? *m_next++ : XML_END_OF_INPUT; }
   bool _read_element(xml_node_c* parent, bool skip_text, unsigned depth);
+  // An element's name of name bytes (a letter or '_' first) ended by the tag's end, a space or a
+  // tab, read in one pass as the token reads would read it; null, nothing changed, for anything else.
+  const char* _read_plain_element_name();
+  // An attribute as nearly all are written, NAME="VALUE" with a name the grammar takes, read in
+  // one pass (name and value ended in the tag, the position after the value); false, nothing
+  // changed, for anything else, which the token reads then take (and refuse where they do).
+  bool _read_plain_attribute(const char*& name, size_t& name_length, const char*& value, size_t& value_length);
   bool _grow_tag();
 
   xml_read_target_c* m_document;
@@ -113,12 +124,17 @@ class xml_base_reader_c {
   uint64_t m_tag_begin = 0;
   // Whether the last read_tag that failed had begun a tag.
   bool m_cut_in_tag = false;
+  // The tag read last: in the reader itself up to 512 bytes (a reader costs no allocation for a
+  // small document), on the heap once a longer tag was read.
+  char m_tag_inline[512] = {};
   char* m_tag;
   size_t m_tag_capacity = 512;
   size_t m_tag_pos = 0;
   // Bytes of tag that may be other than zero (the last tag read): only these are cleared for the
   // next tag, so a huge tag once read does not make every later tag cost its size.
   size_t m_tag_used = 0;
+  // Whether the tag read last holds an '&' (else none of its values needs translation).
+  bool m_tag_has_ampersand = false;
   // The length of the token read_token returned last.
   size_t m_token_length = 0;
   // The attributes of the element being read, for a sink that takes them as views.

@@ -16,6 +16,36 @@
 
 namespace {
 
+// A first block given back is kept for the next arena, not handed to the heap: a heap allocation of
+// the block's size in between gets other memory, and the next arena's first piece stands where the
+// last arena's stood (both for the small first block and for the largest).
+TEST(bulk_arena, first_and_largest_blocks_given_back_serve_the_next_arena) {
+  struct case_s {
+    const char* name;
+    size_t first_piece;  // the first piece, which decides the block's size
+  };
+  const case_s cases[] = {{"first block (4 KiB)", 100}, {"largest block (64 KiB)", 20000}};
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.name);
+    void* was = nullptr;
+    {
+      bulk_arena_c arena;
+      // A largest block is reached by doubling: fill blocks of 4, 8, 16 and 32 KiB first.
+      if (c.first_piece > 4096) {
+        for (size_t size : {3000, 7000, 15000, 30000}) arena.allocate(size);
+      }
+      was = arena.allocate(c.first_piece);
+    }
+    std::unique_ptr<char[]> between(new char[c.first_piece > 4096 ? 64 * 1024 : 4 * 1024]);
+    bulk_arena_c next;
+    if (c.first_piece > 4096) {
+      for (size_t size : {3000, 7000, 15000, 30000}) next.allocate(size);
+    }
+    EXPECT_EQ(next.allocate(c.first_piece), was);
+    EXPECT_NE(static_cast<void*>(between.get()), was);
+  }
+}
+
 TEST(bulk_arena, pieces_are_aligned_apart_and_keep_what_was_written) {
   bulk_arena_c arena;
   EXPECT_EQ(arena.reserved(), 0u);  // nothing is taken before the first piece

@@ -511,6 +511,90 @@ TEST_F(xml_document_test, a_sink_that_takes_views_gets_every_attribute_as_read) 
   EXPECT_EQ(from_file.node_attributes + from_text.node_attributes, 0);
 }
 
+// The attributes of the document's element as "name=value;" in order.
+std::string attributes_of(const xml_node_c* node) {
+  std::string seen;
+  if (node == nullptr || node->attributes == nullptr) return seen;
+  for (xml_attr_c* a = node->attributes->first(); a != nullptr; a = node->attributes->next()) {
+    seen += std::string(a->name()) + "=" + a->value() + ";";
+  }
+  return seen;
+}
+
+// Names and values written as nearly all are (NAME="VALUE", a name of name bytes) are read in one
+// pass, anything else token by token: both must read, and refuse, alike, into the parse tree from a
+// file, from bytes and from a string, and into an item tree that takes the attributes as views.
+TEST_F(xml_document_test, tags_read_in_one_pass_or_token_by_token_alike) {
+  const struct {
+    const char* tag;
+    const char* attributes;  // as read, or null when refused
+    const char* problem;     // the refusal (line 2)
+  } cases[] = {
+      {"<a x=\"1\" y=\"two\"/>", "x=1;y=two;", nullptr},
+      {"<a\tx=\"1\"\ty=\"a&amp;b\"/>", "x=1;y=a&b;", nullptr},
+      {"<a x= \t\"1\"/>", "x=1;", nullptr},
+      {"<a x=\"&lt;&AMP;\" z=\"after\" w=\"&quot;\"/>", "x=<&;z=after;w=\";", nullptr},
+      {"<a x=\"1\"z=\"2\"/>", "x=1;z=2;", nullptr},
+      {"<a x=\"\" _y.z:w-[0]=\"v\"/>", "x=;_y.z:w-[0]=v;", nullptr},
+      {"<a x=\"1\" ^M y=\"2\"/>", "x=1;", nullptr},
+      {"<a\r\n  x=\"1\"\r\n/>", "x=1;", nullptr},
+      {"<a x=\"it's &lt;b&gt;\"/>", "x=it's <b>;", nullptr},
+      {"<a x=\"1\" y = \"2\"/>", nullptr, "line 2, column 10: an attribute without '=' right after its name"},
+      {"<a 1x=\"1\"/>", nullptr, "line 2, column 4: 1x is no attribute name this reader takes"},
+      {"<a x/y=\"1\"/>", nullptr, "line 2, column 4: x/y is no attribute name this reader takes"},
+      {"<a x=\"1/>", nullptr, "line 2, column 6: the value of x is not in double quotes"},
+      {"<a x='1'/>", nullptr, "line 2, column 6: attribute values and the declaration take double quotes"},
+      {"<a\vx=\"1\"/>", nullptr, "line 2, column 2: a tag without an element name"},
+      {"<\xc3\xa9 x=\"1\"/>", nullptr,
+       "line 2, column 2: <\xc3\xa9> has no element name this reader takes (a letter or '_', then letters, digits and _ - . : [ ])"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tag);
+    const std::string text = std::string(k_declaration) + c.tag;
+    xml_document_c from_file, from_bytes, from_string, by_tokens;
+    const bool read = c.attributes != nullptr;
+    EXPECT_EQ(load(from_file, text), read);
+    EXPECT_EQ(from_bytes.load_bytes(text.data(), text.size()), read);
+    EXPECT_EQ(from_string.load_from_str(text.c_str()), read);
+    xml_tree_c tree;
+    EXPECT_EQ(tree.load_from_str(text.c_str()), read);
+    xml_base_reader_c::set_one_pass_reads(false);
+    EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), read);
+    xml_base_reader_c::set_one_pass_reads(true);
+    if (!read) {
+      for (xml_document_c* doc : {&from_file, &from_bytes, &from_string, &by_tokens}) {
+        EXPECT_EQ(doc->load_problem().text(), c.problem);
+      }
+      continue;
+    }
+    for (xml_document_c* doc : {&from_file, &from_bytes, &from_string, &by_tokens}) {
+      ASSERT_NE(doc->root(), nullptr);
+      EXPECT_STREQ(doc->root()->name, "a");
+      EXPECT_EQ(attributes_of(doc->root()), c.attributes);
+    }
+    ASSERT_NE(tree.root, nullptr);
+    std::string items;
+    for (size_t i = 0; i < tree.root->attr_count(); ++i) {
+      items += std::string(tree.root->get_attr(i)->label()) + "=" + tree.root->get_attr(i)->as_string() + ";";
+    }
+    EXPECT_EQ(items, c.attributes);
+  }
+}
+
+// A value read in place takes an edit as any other: a shorter one over its own bytes (the next
+// attribute's untouched), a longer one elsewhere.
+TEST_F(xml_document_test, values_read_in_place_take_edits) {
+  xml_document_c doc;
+  const std::string text = std::string(k_declaration) + "<a x=\"long value\" y=\"&amp;&amp;\" z=\"next\"/>";
+  ASSERT_TRUE(doc.load_bytes(text.data(), text.size()));
+  xml_attr_c* x = doc.root()->attributes->first();
+  xml_attr_c* y = doc.root()->attributes->next();
+  x->set_value("short");
+  y->set_value("a value longer than the bytes it was read from");
+  y->set_name("yy");
+  EXPECT_EQ(attributes_of(doc.root()), "x=short;yy=a value longer than the bytes it was read from;z=next;");
+}
+
 // A typed tree read from a buffer its reader takes over is the tree read from a copy of the text;
 // the buffer is left empty and can be filled again.
 TEST_F(xml_document_test, a_taken_text_reads_as_a_copied_one) {

@@ -18,10 +18,16 @@ constexpr size_t k_block_header = (sizeof(void*) * 2 + (bulk_arena_c::k_align - 
 // Blocks of the largest size that arenas gave back, kept for the next arenas: a process that reads
 // one large document after another would otherwise hand the heap's top back to the system after
 // each and fault every page in again for the next (the C library trims a free top of 128 KiB).
+// First blocks are kept as well: a process that reads one small document after another (a state
+// file per question) then takes no memory from the heap for their trees.
 constexpr size_t k_kept_blocks = 8;
 std::atomic_flag g_kept_lock = ATOMIC_FLAG_INIT;
-void* g_kept[k_kept_blocks] = {};
-size_t g_kept_count = 0;
+struct kept_s {
+  void* blocks[k_kept_blocks] = {};
+  size_t count = 0;
+};
+kept_s g_kept_largest;
+kept_s g_kept_first;
 bool g_keeping_ended = false;  // after release_kept_blocks: blocks given back go to the heap
 
 struct kept_guard_s {
@@ -32,19 +38,24 @@ struct kept_guard_s {
   ~kept_guard_s() { g_kept_lock.clear(std::memory_order_release); }
 };
 
+// The pool that keeps blocks of that size, or null.
+kept_s* kept_for(size_t size) {
+  return size == k_largest_block ? &g_kept_largest : size == k_first_block ? &g_kept_first : nullptr;
+}
+
 void* take_block(size_t size) {
-  if (size == k_largest_block) {
+  if (kept_s* kept = kept_for(size)) {
     kept_guard_s guard;
-    if (g_kept_count > 0) return g_kept[--g_kept_count];
+    if (kept->count > 0) return kept->blocks[--kept->count];
   }
   return std::malloc(size);
 }
 
 void give_block(void* block, size_t size) {
-  if (size == k_largest_block) {
+  if (kept_s* kept = kept_for(size)) {
     kept_guard_s guard;
-    if (g_kept_count < k_kept_blocks && !g_keeping_ended) {
-      g_kept[g_kept_count++] = block;
+    if (kept->count < k_kept_blocks && !g_keeping_ended) {
+      kept->blocks[kept->count++] = block;
       return;
     }
   }
@@ -58,7 +69,9 @@ constexpr uint64_t k_arena_mark = 0x6172656eu;  // "aren"
 
 void bulk_arena_c::release_kept_blocks() {
   kept_guard_s guard;
-  while (g_kept_count > 0) std::free(g_kept[--g_kept_count]);
+  for (kept_s* kept : {&g_kept_largest, &g_kept_first}) {
+    while (kept->count > 0) std::free(kept->blocks[--kept->count]);
+  }
   g_keeping_ended = true;
 }
 

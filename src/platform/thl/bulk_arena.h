@@ -42,8 +42,8 @@ class bulk_arena_c {
 
   static constexpr size_t k_align = alignof(std::max_align_t);
 
-  // Arenas keep a few blocks of the largest size for the next arenas; this frees them and keeps
-  // none from then on (for the library's unload: a process that loads and unloads it again and
+  // Arenas keep a few blocks of the largest and of the first size for the next arenas; this
+  // frees them and keeps none from then on (for the library's unload: a process that loads and unloads it again and
   // again must not lose them each time).
   static void release_kept_blocks();
 
