@@ -1,5 +1,7 @@
 #include "stats_mng/state_scan.h"
 
+#include "xml/xml_name_bytes.h"
+
 #include <cstring>
 
 namespace {
@@ -12,10 +14,10 @@ struct classes_s {
   unsigned char of[256] = {};
   constexpr classes_s() {
     for (int c = 0; c < 256; ++c) {
-      const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-      if (letter || c == '_') {
+      const unsigned char name = xml_name_byte_kind(c);
+      if (name == 2) {
         of[c] = 2 | 1;
-      } else if ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':' || c == '[' || c == ']') {
+      } else if (name == 1) {
         of[c] = 1;
       }
       if (c == ' ' || c == '\t' || c == '\r' || c == '\n') of[c] |= 4;

@@ -1,5 +1,7 @@
 #include "xml/xml_read_target.h"
 
+#include "xml/xml_name_bytes.h"
+
 #include "platform/trc/zqtr.h"
 #include "utl/utl.h"
 
@@ -121,14 +123,7 @@ namespace {
 struct name_bytes_s {
   unsigned char kind[256] = {};
   constexpr name_bytes_s() {
-    for (int c = 0; c < 256; ++c) {
-      const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-      if (letter || c == '_') {
-        kind[c] = 2;
-      } else if ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':' || c == '[' || c == ']') {
-        kind[c] = 1;
-      }
-    }
+    for (int c = 0; c < 256; ++c) kind[c] = xml_name_byte_kind(c);
   }
 };
 constexpr name_bytes_s k_name_bytes;
