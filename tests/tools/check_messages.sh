@@ -95,6 +95,13 @@ assert line.startswith("stats-mng: ") and answer["error"] == line[len("stats-mng
 PY
 done
 
+# An empty name is no file or directory, and trace settings without a log are nothing: usage errors.
+expect 2 "" --log-dir "" path /x
+expect 2 "" --log-dir "$work/logs" --trace-settings "" path /x
+expect 2 "" --trace-settings "$work/settings.ini" path /x
+expect 2 "" validate "$work/sc.xml" --messages ""
+expect 2 "" message IG00001 --messages ""
+
 # A usage error the option parser finds is JSON too when JSON was asked for.
 "${tool[@]}" wait "$work/root/s1" --for bogus --json >"$work/out" 2>/dev/null
 rc=$?

@@ -75,11 +75,19 @@ int main(int argc, char** argv) {
 
   std::string log_dir;
   std::string trace_settings;
-  app.add_option("--log-dir", log_dir, "Write the library's trace log (stats_mng.log) into this directory")
-      ->type_name("DIR");
+  // An empty name names no directory or file: a usage error, not a log silently not written.
+  const CLI::Validator named(
+      [](std::string& value) { return value.empty() ? std::string("an empty name names nothing") : std::string(); },
+      "NAME");
+  CLI::Option* log_dir_option =
+      app.add_option("--log-dir", log_dir, "Write the library's trace log (stats_mng.log) into this directory")
+          ->type_name("DIR")
+          ->check(named);
   app.add_option("--trace-settings", trace_settings,
                  "Read trace settings (levels, max_size, keep) from this file; needs --log-dir")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(named)
+      ->needs(log_dir_option);
 
   std::vector<std::string> drives;
   app.add_option("--drive", drives,
@@ -109,7 +117,8 @@ int main(int argc, char** argv) {
   message_cmd->add_option("--messages", message_file,
                           "Load this message file first: UTF-8 lines \"ID text\", '#' for comments, \\n \\t \\\\ "
                           "escapes")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(named);
   message_cmd->footer(
       "The library's message store starts empty, so without --messages every identifier gives \"Message not "
       "found\". A missing identifier gives the text of EG00347 when the file has one.\n"
@@ -343,7 +352,8 @@ int main(int argc, char** argv) {
                            "Show the findings with the texts of this message file instead of the built-in ones "
                            "(UTF-8 lines \"ID text\"; the built-in file is installed as "
                            "share/stats-mng/validation_messages.txt)")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(named);
   validate_cmd->add_flag("--json", json,
                          "Print one JSON object: file, consistent, valid, and the findings (pass, host, entry, "
                          "code, path, value, text)");
