@@ -110,7 +110,7 @@ const scenario_lister_c::parent_s& scenario_lister_c::_parent_reading(const char
   return parent;
 }
 
-scenario_report_s scenario_lister_c::read(const std::string& directory) {
+scenario_report_s scenario_lister_c::read(const std::string& directory, unsigned ask) {
   ZQTR_SCOPE(tr, "scenario_lister_c::read", k_file);
   scenario_report_s report;
   report.directory = directory;
@@ -132,9 +132,9 @@ scenario_report_s scenario_lister_c::read(const std::string& directory) {
 
   // The engine: a read-only probe of the lock file. Its own open answers whether there is one.
   stats_saver_lock_c lock(standard, false);
-  switch (lock.probe()) {
+  switch ((ask & ASK_ENGINE) == 0 ? stats_saver_lock_c::PROBE_FREE : lock.probe()) {
     case stats_saver_lock_c::PROBE_HELD: report.engine_known = report.engine_active = true; break;
-    case stats_saver_lock_c::PROBE_FREE: report.engine_known = true; break;
+    case stats_saver_lock_c::PROBE_FREE: report.engine_known = (ask & ASK_ENGINE) != 0; break;
     case stats_saver_lock_c::PROBE_ERROR: {
       if (file_manipulation_n::is_missing_error(lock.error())) {
         report.engine_known = true;  // no lock file (or a link in its place that leads nowhere): no engine holds it
@@ -151,13 +151,14 @@ scenario_report_s scenario_lister_c::read(const std::string& directory) {
   char path[PATH_BUFFER_SIZE];
   stats_saver_ex_c::state_reading_s own;
   stats_saver_ex_c::state_reading_s parent;
-  bool state_known = true;
+  bool state_known = (ask & ASK_STATE) != 0;
   std::string problem;
-  if (stats_saver_ex_c::own_state_file_path(standard, path) && !read_state_file(path, own, problem, "its state file")) {
+  if (state_known && stats_saver_ex_c::own_state_file_path(standard, path) &&
+      !read_state_file(path, own, problem, "its state file")) {
     problems.push_back(problem);
     state_known = false;
   }
-  if (stats_saver_ex_c::parent_state_file_path(standard, path)) {
+  if ((ask & ASK_STATE) != 0 && stats_saver_ex_c::parent_state_file_path(standard, path)) {
     const parent_s& p = _parent_reading(path);
     parent = p.reading;
     if (!p.problem.empty()) {

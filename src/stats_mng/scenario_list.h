@@ -41,7 +41,9 @@ class scenario_lister_c {
   // What the scenario's lock and state files say; the parent directory's state file, read once per
   // parent for all its scenarios, counts as the exports count it. Whatever could not be asked is
   // said in error, and not answered.
-  scenario_report_s read(const std::string& directory);
+  // ask says which questions (ASK_ENGINE, ASK_STATE, or both): one not asked is not known.
+  enum ask_e : unsigned { ASK_ENGINE = 1, ASK_STATE = 2, ASK_ALL = ASK_ENGINE | ASK_STATE };
+  scenario_report_s read(const std::string& directory, unsigned ask = ASK_ALL);
 
   std::vector<std::string> skipped;
 

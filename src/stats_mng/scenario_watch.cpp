@@ -290,17 +290,21 @@ bool scenario_watcher_c::_walk_and_watch(std::vector<std::string>& scenarios, st
   }
 }
 
+void scenario_watcher_c::_start_notifier() {
+  if (m_options.poll_only) {
+    m_polling = true;
+    return;
+  }
+  std::string why;
+  m_notifier = change_notifier_c::create(why);
+  if (!m_notifier) _fall_back(why);
+}
+
 bool scenario_watcher_c::start(const std::vector<std::string>& roots, unsigned depth, std::string& error) {
   m_roots = roots;
   m_depth = depth;
   m_single = false;
-  if (!m_options.poll_only) {
-    std::string why;
-    m_notifier = change_notifier_c::create(why);
-    if (!m_notifier) _fall_back(why);
-  } else {
-    m_polling = true;
-  }
+  _start_notifier();
   // Watched before the first reading: a change made while it reads is heard afterwards.
   std::vector<std::string> scenarios;
   if (!_walk_and_watch(scenarios, error)) return false;
@@ -331,13 +335,7 @@ bool scenario_watcher_c::start_one(const std::string& directory, std::string& er
     error = "there is no such directory";
     return false;
   }
-  if (!m_options.poll_only) {
-    std::string why;
-    m_notifier = change_notifier_c::create(why);
-    if (!m_notifier) _fall_back(why);
-  } else {
-    m_polling = true;
-  }
+  _start_notifier();
   std::vector<std::string> scenarios;
   _walk_and_watch(scenarios, error);
   scenario_lister_c lister;

@@ -111,6 +111,8 @@ class scenario_watcher_c {
  private:
   using clock = std::chrono::steady_clock;
   void _note(const std::string& note);
+  // The system's change notification, or polling (asked for, or with a note when there is none).
+  void _start_notifier();
   void _fall_back(const std::string& why);
   bool _walk(std::vector<std::string>& scenarios, std::vector<std::string>& walked, std::string& error);
   size_t _watch_all(const std::vector<std::string>& walked, const std::vector<std::string>& scenarios);

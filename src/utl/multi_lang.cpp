@@ -107,34 +107,49 @@ wchar_t* utf8_to_wide(const char* source, wchar_t* buffer, size_t units) {
   return buffer;
 }
 
+size_t utf8_character(const unsigned char* p, size_t available, uint32_t* code) {
+  if (available == 0) return 0;
+  const unsigned char c = *p;
+  if (c < 0x80) {
+    if (code != nullptr) *code = c;
+    return 1;
+  }
+  size_t more = 0;
+  unsigned low = 0x80, high = 0xBF;  // the range of the first continuation byte
+  uint32_t value = 0;
+  if (c >= 0xC2 && c <= 0xDF) {
+    more = 1;
+    value = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    more = 2;
+    value = c & 0x0F;
+    if (c == 0xE0) low = 0xA0;   // no overlong form
+    if (c == 0xED) high = 0x9F;  // no surrogate
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    more = 3;
+    value = c & 0x07;
+    if (c == 0xF0) low = 0x90;   // no overlong form
+    if (c == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+  } else {
+    return 0;
+  }
+  if (available < more + 1) return 0;
+  for (size_t i = 1; i <= more; ++i) {
+    if (p[i] < (i == 1 ? low : 0x80) || p[i] > (i == 1 ? high : 0xBF)) return 0;
+    value = (value << 6) | (p[i] & 0x3F);
+  }
+  if (code != nullptr) *code = value;
+  return more + 1;
+}
+
 bool is_valid_utf8(const char* s) {
   if (s == nullptr) return true;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(s);
+  // At most four bytes are looked at, none past the first that does not fit (the end's zero never does).
   while (*p != 0) {
-    const unsigned char c = *p;
-    if (c < 0x80) {
-      ++p;
-      continue;
-    }
-    int more = 0;
-    unsigned low = 0x80, high = 0xBF;  // the range of the first continuation byte
-    if (c >= 0xC2 && c <= 0xDF) {
-      more = 1;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      more = 2;
-      if (c == 0xE0) low = 0xA0;   // no overlong form
-      if (c == 0xED) high = 0x9F;  // no surrogate
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      more = 3;
-      if (c == 0xF0) low = 0x90;   // no overlong form
-      if (c == 0xF4) high = 0x8F;  // nothing past U+10FFFF
-    } else {
-      return false;
-    }
-    ++p;
-    for (int i = 0; i < more; ++i, ++p) {
-      if (*p < (i == 0 ? low : 0x80) || *p > (i == 0 ? high : 0xBF)) return false;
-    }
+    const size_t length = utf8_character(p, 4, nullptr);
+    if (length == 0) return false;
+    p += length;
   }
   return true;
 }

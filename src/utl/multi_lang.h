@@ -3,6 +3,7 @@
 #define STATS_MNG_UTL_MULTI_LANG_H
 
 #include <cstddef>
+#include <cstdint>
 
 namespace multi_lang_str_n {
 
@@ -24,6 +25,10 @@ wchar_t* utf8_to_wide(const char* source, wchar_t* buffer, size_t units);
 // True when s (null counts as empty) is well-formed UTF-8: no stray continuation byte, no overlong
 // form, no surrogate, nothing past U+10FFFF (so never the bytes 0xC0, 0xC1 or 0xF5 to 0xFF).
 bool is_valid_utf8(const char* s);
+// The length (1 to 4) of the well-formed UTF-8 character at p, reading at most available bytes and
+// none past the first that does not fit; 0 for none there (a stray byte, an overlong form, a
+// surrogate, past U+10FFFF, cut short). Its code point goes to *code when code is not null.
+size_t utf8_character(const unsigned char* p, size_t available, uint32_t* code);
 
 }  // namespace multi_lang_str_n
 

@@ -15,14 +15,14 @@ fail() {
 # plant TREE FILE:INCLUDE,INCLUDE... : each file with a quoted include per named header, plus a
 # system header (never followed).
 plant() {
-  local tree=$work/$1 spec file includes header
+  local tree=$work/$1 planted file includes header
   shift
-  for spec in "$@"; do
-    file=${spec%%:*}
-    includes=${spec#*:}
+  for planted in "$@"; do
+    file=${planted%%:*}
+    includes=${planted#*:}
     mkdir -p "$tree/$(dirname "$file")"
     : >"$tree/$file"
-    [ "$includes" = "$spec" ] && continue
+    [ "$includes" = "$planted" ] && continue
     IFS=, read -ra headers <<<"$includes"
     for header in "${headers[@]}"; do echo "#include \"$header\"" >>"$tree/$file"; done
     echo "#include <string>" >>"$tree/$file"

@@ -257,7 +257,7 @@ int ask_engine_active(const std::string& dir, bool json, std::ostream& out, std:
   // which, as it says it in `list`).
   std::string error;
   if (!active) {
-    const scenario_report_s report = scenario_lister_c().read(standard);
+    const scenario_report_s report = scenario_lister_c().read(standard, scenario_lister_c::ASK_ENGINE);
     if (!report.engine_known) error = report.error.empty() ? "the lock file cannot be asked" : report.error;
   }
   if (json) {
@@ -294,7 +294,7 @@ int print_state(const std::string& dir, bool json, std::ostream& out, std::ostre
   bool read = recorded;
   std::string error;
   if (!recorded) {
-    const scenario_report_s report = scenario_lister_c().read(standard);
+    const scenario_report_s report = scenario_lister_c().read(standard, scenario_lister_c::ASK_STATE);
     read = report.state_known;
     if (!read) error = report.error;
   }
@@ -320,7 +320,7 @@ int print_synced(const std::string& dir, bool json, std::ostream& out, std::ostr
   // "false" is an answer only where the state files could be read (or there are none).
   std::string error;
   if (!synced) {
-    const scenario_report_s report = scenario_lister_c().read(standard);
+    const scenario_report_s report = scenario_lister_c().read(standard, scenario_lister_c::ASK_STATE);
     if (!report.state_known) error = report.error.empty() ? "its state files cannot be read" : report.error;
   }
   if (json) {

@@ -77,7 +77,9 @@ int main(int argc, char** argv) {
   std::string trace_settings;
   // An empty name names no directory or file: a usage error, not a log silently not written.
   const CLI::Validator named(
-      [](std::string& value) { return value.empty() ? std::string("an empty name names nothing") : std::string(); },
+      [](std::string& value) {
+        return value.empty() ? std::string("an empty name names no file or directory") : std::string();
+      },
       "NAME");
   CLI::Option* log_dir_option =
       app.add_option("--log-dir", log_dir, "Write the library's trace log (stats_mng.log) into this directory")
@@ -290,9 +292,7 @@ int main(int argc, char** argv) {
                        "rename), so a scraper never reads half of it")
       ->type_name("FILE")
       ->needs(list_metrics_option)
-      ->check(CLI::Validator(
-          [](std::string& value) { return value.empty() ? std::string("an empty name names no file") : std::string(); },
-          "FILE"));
+      ->check(named);
   list_cmd->footer(
       "A scenario directory is one holding the hidden state directory .mw_zq_prefix. Each is listed with "
       "whether an engine holds its lock, its recorded state (Running, Stop, Sync, Unknown) and index, and "

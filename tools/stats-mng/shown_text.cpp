@@ -1,42 +1,13 @@
 #include "shown_text.h"
 
+#include "utl/multi_lang.h"
+
 #include <cstdint>
 #include <cstdio>
 
 namespace stats_mng_tool_n {
 
 namespace {
-
-// The length of the UTF-8 character at p (1 to 4), 0 when the byte there starts none (a stray
-// continuation byte, an overlong form, a surrogate, a code point past U+10FFFF, a cut sequence).
-size_t character_length(const unsigned char* p, const unsigned char* end, uint32_t& code) {
-  const uint32_t c = *p;
-  size_t n = 0;
-  if (c < 0x80) {
-    code = c;
-    return 1;
-  }
-  if ((c & 0xE0) == 0xC0 && c >= 0xC2) {
-    n = 2;
-    code = c & 0x1F;
-  } else if ((c & 0xF0) == 0xE0) {
-    n = 3;
-    code = c & 0x0F;
-  } else if ((c & 0xF8) == 0xF0 && c <= 0xF4) {
-    n = 4;
-    code = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (static_cast<size_t>(end - p) < n) return 0;
-  for (size_t i = 1; i < n; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (p[i] & 0x3F);
-  }
-  if (n == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) return 0;
-  if (n == 4 && (code < 0x10000 || code > 0x10FFFF)) return 0;
-  return n;
-}
 
 void append_hex(std::string& out, unsigned char byte) {
   char hex[5];
@@ -52,7 +23,7 @@ std::string shown(const std::string& text, bool double_backslashes) {
   const unsigned char* end = p + text.size();
   while (p < end) {
     uint32_t code = 0;
-    const size_t n = character_length(p, end, code);
+    const size_t n = multi_lang_str_n::utf8_character(p, static_cast<size_t>(end - p), &code);
     if (n == 0 || code < 0x20 || (code >= 0x7F && code <= 0x9F) || (code >= 0x202A && code <= 0x202E) ||
         (code >= 0x2066 && code <= 0x2069)) {
       // Every byte of it: the escaped form gives the bytes back.
@@ -161,7 +132,7 @@ size_t display_width(const std::string& text) {
   const unsigned char* end = p + text.size();
   while (p < end) {
     uint32_t code = 0;
-    size_t n = character_length(p, end, code);
+    size_t n = multi_lang_str_n::utf8_character(p, static_cast<size_t>(end - p), &code);
     if (n == 0) {
       n = 1;
       code = 0xFFFD;  // a terminal shows a stray byte as one replacement character
