@@ -246,27 +246,34 @@ DWORD read_file(const char* path, std::string& out, size_t most) {
   return error;
 }
 
-DWORD read_small_file(const wchar_t* wide_path, char* buffer, size_t capacity, size_t& length) {
+DWORD read_small_file(const wchar_t* wide_path, char* buffer, size_t capacity, size_t& length, bool& to_the_end) {
   length = 0;
+  to_the_end = false;
   if (wide_path == nullptr || wide_path[0] == L'\0') return ERROR_PATH_NOT_FOUND;
   HANDLE file = opened_kind_n::refuse_unless_disk(CreateFileW(wide_path, GENERIC_READ,
                                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
-  // As read_file: the end is the read that brings nothing.
+  // A disk file's read brings all that was asked unless the end comes first, so a read that brings
+  // less is taken as the end, without another read to bring nothing; a full buffer asks once more
+  // whether anything is left.
   DWORD error = ERROR_SUCCESS;
   for (;;) {
     if (length == capacity) {
       error = ERROR_MORE_DATA;
       break;
     }
+    const DWORD asked = static_cast<DWORD>(capacity - length);
     DWORD got = 0;
-    if (!ReadFile(file, buffer + length, static_cast<DWORD>(capacity - length), &got, nullptr)) {
+    if (!ReadFile(file, buffer + length, asked, &got, nullptr)) {
       error = GetLastError();
       break;
     }
-    if (got == 0) break;
     length += got;
+    if (got < asked) {
+      to_the_end = got == 0;
+      break;
+    }
   }
   CloseHandle(file);
   if (error != ERROR_SUCCESS) length = 0;

@@ -36,8 +36,11 @@ DWORD read_file(const char* path, std::string& out, size_t most);
 // A small file read whole into buffer, with the same open: wide_path is the path's Windows form.
 // ERROR_SUCCESS with length its bytes, ERROR_MORE_DATA when the file fills the buffer (then it
 // may hold more: read it with read_file), or the open's or the read's own error; length is 0
-// after a failure. Nothing is allocated.
-DWORD read_small_file(const wchar_t* wide_path, char* buffer, size_t capacity, size_t& length);
+// after a failure. Nothing is allocated. A read that brings less than it asked is taken as the
+// end, as a disk file's read is; to_the_end says whether a read that brought nothing confirmed it.
+// A file system may cut a read short before the end, so a caller that cannot make sense of bytes
+// not read to the end reads the file again with read_file.
+DWORD read_small_file(const wchar_t* wide_path, char* buffer, size_t capacity, size_t& length, bool& to_the_end);
 // True for the errors that say a path names nothing.
 bool is_missing_error(DWORD error);
 

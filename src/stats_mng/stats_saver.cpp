@@ -509,13 +509,18 @@ stats_saver_ex_c::state_file_e stats_saver_ex_c::read_state_file(const char* pat
   }
   char bytes[k_state_buffer_size];
   size_t length = 0;
-  DWORD error = file_manipulation_n::read_small_file(wide, bytes, sizeof bytes, length);
+  bool to_the_end = false;
+  DWORD error = file_manipulation_n::read_small_file(wide, bytes, sizeof bytes, length, to_the_end);
   if (error == ERROR_SUCCESS) {
     bool decided = false;
     state_from_scan(bytes, length, out, decided, path);
     if (decided) return out.read ? STATE_FILE_READ : STATE_FILE_NOT_STATE;
-    // Bytes the scan leaves alone (as they were) go to the full reader.
-    return state_from_document(bytes, length, out, path) ? STATE_FILE_READ : STATE_FILE_NOT_STATE;
+    // Bytes the scan leaves alone (as they were) go to the full reader. When their end was taken
+    // from a short read, the file is read again to a read that brings nothing first: a read cut
+    // short makes bytes the scan does not take (it takes only a whole document), and the full
+    // reader's judgement of them would be no judgement of the file.
+    if (to_the_end) return state_from_document(bytes, length, out, path) ? STATE_FILE_READ : STATE_FILE_NOT_STATE;
+    error = ERROR_MORE_DATA;
   }
   if (error == ERROR_MORE_DATA) {
     std::string content;

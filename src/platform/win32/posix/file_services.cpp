@@ -223,6 +223,36 @@ DWORD open_step(create_request_s& r) {
   return ERROR_SUCCESS;
 }
 
+// A plain read of a file that must exist (data read, nothing written, deleted or truncated, no link
+// itself) opens at once and looks at what it opened, saving a look at the name first: the answer
+// is the same, a pipe or device opened so (without waiting, never as a controlling terminal) is
+// closed again and refused. Anything else, and any open that fails but for a missing name, takes
+// the careful way, which looks first. Returns ERROR_SUCCESS with the descriptor, an error, or
+// k_look_first.
+constexpr DWORD k_look_first = 0xFFFFFFFFu;
+
+DWORD direct_open_step(create_request_s& r) {
+  const bool plain_read = !r.whole_volume && r.disposition == OPEN_EXISTING && r.rights == share_locks_n::RIGHT_READ &&
+                          !r.truncate && !(r.flags & (FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE));
+  if (!plain_read) return k_look_first;
+  const std::string& native = r.resolved.native;
+  const int fd = open_retrying(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    return errno == ENOENT || errno == ENOTDIR ? posix_paths_n::error_for_missing(native, errno) : k_look_first;
+  }
+  struct stat opened;
+  const bool looked = sys_calls().fstat(fd, &opened) == 0;
+  if (looked && S_ISREG(opened.st_mode)) {
+    r.fd = fd;
+    r.st = opened;
+    r.exists = true;
+    return ERROR_SUCCESS;
+  }
+  sys_calls().close(fd);
+  // A directory opens only in the careful way (with backup semantics, or refused as Windows does).
+  return looked && !S_ISDIR(opened.st_mode) ? ERROR_NOT_SUPPORTED : k_look_first;
+}
+
 // The share modes against every other open of the file (files only).
 DWORD share_step(create_request_s& r) {
   if (r.kind != posix_file_handle_c::FILE_KIND) return ERROR_SUCCESS;
@@ -299,11 +329,17 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
   if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) return fail_handle(ERROR_INVALID_PARAMETER);
   create_request_s request(path, access, share, disposition, flags_and_attributes);
   // Each step either passes or answers with the error the open fails with (having undone what it
-  // did itself: a descriptor it opened is closed, a file it created removed).
-  for (DWORD (*step)(create_request_s&) : {resolve_step, examine_step, open_step, share_step, truncate_step}) {
-    const DWORD error = step(request);
-    if (error != ERROR_SUCCESS) return fail_handle(error);
+  // did itself: a descriptor it opened is closed, a file it created removed). A plain read opens
+  // before it looks; everything else looks at the name, then opens.
+  DWORD error = resolve_step(request);
+  if (error == ERROR_SUCCESS) error = direct_open_step(request);
+  if (error == k_look_first) {
+    error = examine_step(request);
+    if (error == ERROR_SUCCESS) error = open_step(request);
   }
+  if (error == ERROR_SUCCESS) error = share_step(request);
+  if (error == ERROR_SUCCESS) error = truncate_step(request);
+  if (error != ERROR_SUCCESS) return fail_handle(error);
   attributes_step(request);
   return handle_step(request);
 }

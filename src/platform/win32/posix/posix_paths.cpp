@@ -151,6 +151,10 @@ namespace posix_paths_n {
 
 std::string narrow(LPCWSTR text) {
   if (text == nullptr || *text == L'\0') return std::string();
+  // ASCII, as most paths are, in one pass.
+  size_t length = 0;
+  while (text[length] != L'\0' && static_cast<uint32_t>(text[length]) < 0x80) ++length;
+  if (text[length] == L'\0') return std::string(text, text + length);
   int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
   if (n <= 1) return std::string();
   std::string out(static_cast<size_t>(n), '\0');

@@ -155,6 +155,17 @@ int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR source, int source_
   size_t bytes = 0;
   for (size_t i = 0; i < n; ++i) {
     uint32_t cp = static_cast<uint32_t>(source[i]);
+    if (cp < 0x80) {  // ASCII, most of every path: one byte as it is
+      if (target_length > 0) {
+        if (bytes >= static_cast<size_t>(target_length)) {
+          SetLastError(ERROR_INSUFFICIENT_BUFFER);
+          return 0;
+        }
+        target[bytes] = static_cast<char>(cp);
+      }
+      ++bytes;
+      continue;
+    }
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && static_cast<uint32_t>(source[i + 1]) >= 0xDC00 &&
         static_cast<uint32_t>(source[i + 1]) <= 0xDFFF) {
       // A surrogate pair, as UTF-16 text carries it.
