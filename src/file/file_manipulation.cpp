@@ -5,6 +5,9 @@
 #include "file/replacement.h"
 #include "file/short_names.h"
 #include "file/zq_io.h"
+#ifndef _WIN32
+#include "platform/win32/posix/small_reads.h"
+#endif
 #include "platform/crt/crt_io.h"
 #include "platform/thl/mix.h"
 #include "platform/trc/zqtr.h"
@@ -246,14 +249,60 @@ DWORD read_file(const char* path, std::string& out, size_t most) {
   return error;
 }
 
+namespace {
+
+// An open for a moment: to read a small file whole, or to probe. Windows opens a handle; the POSIX
+// layer opens without one and lets the share check's gate go with the close.
+#ifdef _WIN32
+class brief_open_c {
+ public:
+  // disk_only: a pipe or device opened so is refused while it is open (the POSIX layer never opens
+  // one as a file).
+  brief_open_c(const wchar_t* wide_path, DWORD access, DWORD share, bool disk_only)
+      : m_file(CreateFileW(wide_path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    if (disk_only) m_file = opened_kind_n::refuse_unless_disk(m_file);
+    m_error = m_file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+  }
+  ~brief_open_c() {
+    if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
+  }
+  DWORD error() const { return m_error; }
+  DWORD read(char* buffer, size_t size, size_t& got) {
+    DWORD count = 0;
+    const bool ok = ReadFile(m_file, buffer, static_cast<DWORD>(size), &count, nullptr) != FALSE;
+    got = count;
+    return ok ? ERROR_SUCCESS : GetLastError();
+  }
+
+ private:
+  HANDLE m_file;
+  DWORD m_error = ERROR_SUCCESS;
+};
+#else
+class brief_open_c {
+ public:
+  brief_open_c(const wchar_t* wide_path, DWORD access, DWORD share, bool)
+      : m_fd(small_reads_n::open(wide_path, access, share, m_error)) {}
+  ~brief_open_c() {
+    if (m_fd >= 0) small_reads_n::close(m_fd);
+  }
+  DWORD error() const { return m_error; }
+  DWORD read(char* buffer, size_t size, size_t& got) { return small_reads_n::read_some(m_fd, buffer, size, got); }
+
+ private:
+  DWORD m_error = ERROR_SUCCESS;
+  int m_fd;
+};
+#endif
+
+}  // namespace
+
 DWORD read_small_file(const wchar_t* wide_path, char* buffer, size_t capacity, size_t& length, bool& to_the_end) {
   length = 0;
   to_the_end = false;
   if (wide_path == nullptr || wide_path[0] == L'\0') return ERROR_PATH_NOT_FOUND;
-  HANDLE file = opened_kind_n::refuse_unless_disk(CreateFileW(wide_path, GENERIC_READ,
-                                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  brief_open_c file(wide_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true);
+  if (file.error() != ERROR_SUCCESS) return file.error();
   // A disk file's read brings all that was asked unless the end comes first, so a read that brings
   // less is taken as the end, without another read to bring nothing; a full buffer asks once more
   // whether anything is left.
@@ -263,21 +312,23 @@ DWORD read_small_file(const wchar_t* wide_path, char* buffer, size_t capacity, s
       error = ERROR_MORE_DATA;
       break;
     }
-    const DWORD asked = static_cast<DWORD>(capacity - length);
-    DWORD got = 0;
-    if (!ReadFile(file, buffer + length, asked, &got, nullptr)) {
-      error = GetLastError();
-      break;
-    }
+    const size_t asked = std::min<size_t>(capacity - length, 0x7FFFFFFF);
+    size_t got = 0;
+    error = file.read(buffer + length, asked, got);
+    if (error != ERROR_SUCCESS) break;
     length += got;
     if (got < asked) {
       to_the_end = got == 0;
       break;
     }
   }
-  CloseHandle(file);
   if (error != ERROR_SUCCESS) length = 0;
   return error;
+}
+
+DWORD open_briefly(const wchar_t* wide_path, DWORD access, DWORD share) {
+  if (wide_path == nullptr || wide_path[0] == L'\0') return ERROR_PATH_NOT_FOUND;
+  return brief_open_c(wide_path, access, share, false).error();
 }
 
 bool is_missing_error(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }

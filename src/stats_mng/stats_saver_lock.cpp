@@ -112,14 +112,13 @@ bool stats_saver_lock_c::lock(bool writer) {
 }
 
 stats_saver_lock_c::probe_e stats_saver_lock_c::probe() {
-  // The bare system call, closed at once: while the probe holds the file an engine's writer open is
-  // refused, so it holds it for as short a time as it can.
+  // One open, closed at once: while the probe holds the file an engine's writer open is refused, so
+  // it holds it for as short a time as it can.
   // The lock file's path was made from the state directory in standard form: it is not normalised again.
   wchar_t wide[PATH_BUFFER_SIZE];
   path_n::standard_path_to_wide_char_path(m_lock_file_path.c_str(), wide, true);
-  HANDLE handle = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle != INVALID_HANDLE_VALUE) {
-    CloseHandle(handle);
+  const DWORD error = file_manipulation_n::open_briefly(wide, GENERIC_READ, FILE_SHARE_READ);
+  if (error == ERROR_SUCCESS) {
     // What was opened is asked after the close, not while an engine's open would be refused: a pipe
     // or a device (where the system lets one be opened by a file's name) holds no engine's lock.
     if (!opened_kind_n::names_a_disk_file(wide)) {
@@ -129,6 +128,7 @@ stats_saver_lock_c::probe_e stats_saver_lock_c::probe() {
     m_error = 0;
     return PROBE_FREE;
   }
-  m_error = GetLastError();
+  m_error = error;
+  SetLastError(error);
   return m_error == ERROR_SHARING_VIOLATION ? PROBE_HELD : PROBE_ERROR;
 }

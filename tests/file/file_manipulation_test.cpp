@@ -19,6 +19,7 @@
 #include <vector>
 
 #if !defined(_WIN32)
+#  include <sys/stat.h>
 #  include <unistd.h>
 #endif
 
@@ -226,6 +227,69 @@ TEST_F(file_manipulation_test, read_file_takes_whole_files_of_any_size) {
   EXPECT_TRUE(file_manipulation_n::is_missing_error(file_manipulation_n::read_file(m_dir.file("none").c_str(), read, 100)));
   EXPECT_NE(file_manipulation_n::read_file(m_dir.path().c_str(), read, 100), static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_TRUE(read.empty());
+}
+
+// A small file read into a buffer with one open: its bytes, where the end was taken from, a full
+// buffer told apart, the errors of what cannot be read; and the share check: a holder that shares
+// nothing refuses the read, and the read leaves nothing held (a writer that shares nothing gets in
+// at once after it).
+TEST_F(file_manipulation_test, read_small_file_reads_with_one_open_and_holds_nothing_after) {
+  char buffer[64];
+  struct case_s {
+    size_t size;
+    DWORD error;
+    bool to_the_end;  // a read that brought nothing confirmed the end
+  };
+  const case_s cases[] = {
+      {0, ERROR_SUCCESS, true},      // the first read brings nothing
+      {1, ERROR_SUCCESS, false},     // less than asked: that is the end
+      {63, ERROR_SUCCESS, false},
+      {64, ERROR_MORE_DATA, false},  // the buffer is full: more may follow
+      {65, ERROR_MORE_DATA, false},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.size);
+    std::string content(c.size, 'x');
+    for (size_t i = 0; i < c.size; ++i) content[i] = static_cast<char>('a' + i % 26);
+    const std::string path = m_dir.file("small_" + std::to_string(c.size));
+    write_text_file(path, content);
+    size_t length = 99;
+    bool to_the_end = !c.to_the_end;
+    EXPECT_EQ(file_manipulation_n::read_small_file(wide(path).c_str(), buffer, sizeof buffer, length, to_the_end),
+              c.error);
+    if (c.error == ERROR_SUCCESS) {
+      EXPECT_EQ(std::string(buffer, length), content);
+      EXPECT_EQ(to_the_end, c.to_the_end);
+    } else {
+      EXPECT_EQ(length, 0u);
+    }
+    HANDLE writer = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(writer, INVALID_HANDLE_VALUE) << "the read left the file held";
+    if (writer != INVALID_HANDLE_VALUE) {
+      size_t held_length = 99;
+      EXPECT_EQ(file_manipulation_n::read_small_file(wide(path).c_str(), buffer, sizeof buffer, held_length, to_the_end),
+                static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+      EXPECT_EQ(held_length, 0u);
+      CloseHandle(writer);
+    }
+  }
+  size_t length = 99;
+  bool to_the_end = true;
+  EXPECT_EQ(file_manipulation_n::read_small_file(wide(m_dir.file("none")).c_str(), buffer, sizeof buffer, length,
+                                                 to_the_end),
+            static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(file_manipulation_n::read_small_file(wide(m_dir.file("no/where")).c_str(), buffer, sizeof buffer, length,
+                                                 to_the_end),
+            static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(file_manipulation_n::read_small_file(wide(m_dir.path()).c_str(), buffer, sizeof buffer, length, to_the_end),
+            static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(length, 0u);
+#if !defined(_WIN32)
+  const std::string pipe = m_dir.file("pipe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(file_manipulation_n::read_small_file(wide(pipe).c_str(), buffer, sizeof buffer, length, to_the_end),
+            static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+#endif
 }
 
 TEST_F(file_manipulation_test, existence_of_files_directories_and_missing_paths) {

@@ -58,7 +58,7 @@ TEST_F(reparse_point_test, a_symbolic_link_is_a_reparse_point_with_its_target) {
 }  // namespace
 
 // Paths through the drive map to native paths: "." and ".." resolved without climbing above the
-// mapped root, separators of both kinds and in runs, long components.
+// mapped root, separators of both kinds and in runs, long components; native paths likewise.
 TEST(posix_path_resolution, dots_and_separators_below_a_mapped_root) {
   ASSERT_TRUE(drive_map_n::map("q", "/mapped/root"));
   std::string error;
@@ -81,6 +81,20 @@ TEST(posix_path_resolution, dots_and_separators_below_a_mapped_root) {
       {"\\\\host\\share\\a\\..\\b", "/shared/b"},
       {"\\\\host\\share\\..\\..", "/shared/"},
       {"\\\\host\\share", "/shared/"},
+      // Native paths: one already in this system's form is taken as it is, any other made so.
+      {"/a/b", "/a/b"},
+      {"/a/..b/.c/...", "/a/..b/.c/..."},
+      {"/a/b/", "/a/b"},
+      {"/a//b", "/a/b"},
+      {"/a/./b", "/a/b"},
+      {"/a/b/.", "/a/b"},
+      {"/a/../b", "/b"},
+      {"/a/b/..", "/a"},
+      {"/a\\b", "/a/b"},
+      {"\\a\\b\\c", "/a/b/c"},
+      {"\\a\\..\\b", "/b"},
+      {"/", "/"},
+      {"/..", "/"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);

@@ -4,6 +4,7 @@
 #include "platform/win32/posix/posix_paths.h"
 #include "platform/win32/posix/volumes.h"
 #include "platform/win32/posix/share_locks.h"
+#include "platform/win32/posix/small_reads.h"
 #include "platform/win32/posix/system_calls.h"
 
 #include <cerrno>
@@ -319,6 +320,41 @@ HANDLE handle_step(create_request_s& r) {
 }
 
 }  // namespace
+
+namespace small_reads_n {
+
+int open(LPCWSTR path, DWORD access, DWORD share, DWORD& error) {
+  create_request_s request(path, access, share, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  error = resolve_step(request);
+  if (error == ERROR_SUCCESS) error = direct_open_step(request);
+  if (error == k_look_first) {
+    error = examine_step(request);
+    if (error == ERROR_SUCCESS) error = open_step(request);
+  }
+  if (error != ERROR_SUCCESS) return -1;
+  // Only a file is opened so (a directory is refused without backup semantics, a link is followed;
+  // an attributes-only open of a file that may not be read has a path-only descriptor).
+  error = share_locks_n::take(request.fd, request.rights, share_locks_n::shared_of(request.share),
+                              request.resolved.native, true);
+  if (error != ERROR_SUCCESS) {
+    sys_calls().close(request.fd);
+    return -1;
+  }
+  return request.fd;
+}
+
+DWORD read_some(int fd, char* buffer, size_t size, size_t& got) {
+  ssize_t n;
+  do {
+    n = sys_calls().read(fd, buffer, size);
+  } while (n < 0 && errno == EINTR);
+  got = n < 0 ? 0 : static_cast<size_t>(n);
+  return n < 0 ? posix_paths_n::error_from_errno(errno) : ERROR_SUCCESS;
+}
+
+void close(int fd) { sys_calls().close(fd); }
+
+}  // namespace small_reads_n
 
 extern "C" {
 

@@ -4,6 +4,7 @@
 #include "platform/win32/posix/volumes.h"
 #include "platform/win32/posix/system_calls.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -55,6 +56,23 @@ bool table_key(const std::string& name, std::string& key) {
 }
 
 // Joins root and the components of rest, resolving "." and ".." without climbing above root.
+// True when join("/", path) would give path back but for its separators: a separator first, and
+// components that are neither empty, "." nor ".." (no separators in a row, none at the end).
+bool in_joined_form(const std::string& path) {
+  if (path.empty() || !is_sep(path[0])) return false;
+  size_t start = 1;
+  for (size_t i = 1; i <= path.size(); ++i) {
+    if (i < path.size() && !is_sep(path[i])) continue;
+    const size_t length = i - start;
+    if (length == 0 || (length == 1 && path[start] == '.') ||
+        (length == 2 && path[start] == '.' && path[start + 1] == '.')) {
+      return false;
+    }
+    start = i + 1;
+  }
+  return true;
+}
+
 std::string join(const std::string& root, const std::string& rest) {
   // Built in place: each component is appended, and ".." cuts the last one off again (the ends of
   // the components kept are remembered, so the root itself is never cut into).
@@ -223,7 +241,13 @@ DWORD resolve_text(std::string path, resolved_s& out) {
     return ERROR_SUCCESS;
   }
   if (is_sep(path[0])) {
-    out.native = join("/", path);
+    // A path with nothing to resolve (as most are) only has its separators made this system's.
+    if (in_joined_form(path)) {
+      std::replace(path.begin(), path.end(), '\\', '/');
+      out.native = std::move(path);
+    } else {
+      out.native = join("/", path);
+    }
     return ERROR_SUCCESS;
   }
   // A relative path names something below the process's current directory, as on Windows.

@@ -39,7 +39,10 @@ unsigned conflict_bytes(unsigned rights, unsigned shared);
 // Takes the hold of an open descriptor for the rights it asks and the rights it shares:
 // ERROR_SUCCESS, or ERROR_SHARING_VIOLATION when another open conflicts (nothing is then held).
 // A file system that cannot lock is let through unchecked, and that is logged once per file system.
-DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native);
+// With keep_gate, an open that stands keeps the gate: the caller lets it go by closing the
+// descriptor at once (an open that only reads a small file and closes it saves the call that lets
+// it go); every other answer has let it go already.
+DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native, bool keep_gate = false);
 
 // True when another open holds the file with data or delete access.
 bool held_by_others(int fd);
