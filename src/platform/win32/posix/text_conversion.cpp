@@ -104,6 +104,19 @@ uint32_t to_lower(uint32_t cp) {
   return cp;
 }
 
+// Puts one unit at target[at] when there is a target (a length above 0): false, with
+// ERROR_INSUFFICIENT_BUFFER, when it has no room for it.
+template <typename unit_t>
+bool put_unit(unit_t* target, int target_length, size_t at, unit_t unit) {
+  if (target_length <= 0) return true;
+  if (at >= static_cast<size_t>(target_length)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  target[at] = unit;
+  return true;
+}
+
 bool known_code_page(UINT code_page) { return code_page == CP_UTF8 || code_page == CP_ACP; }
 
 }  // namespace
@@ -127,13 +140,7 @@ int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR source, int source_l
       SetLastError(ERROR_NO_UNICODE_TRANSLATION);
       return 0;
     }
-    if (target_length > 0) {
-      if (count >= static_cast<size_t>(target_length)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-      }
-      target[count] = static_cast<wchar_t>(cp);
-    }
+    if (!put_unit(target, target_length, count, static_cast<wchar_t>(cp))) return 0;
     ++count;
   }
   if (count > 0x7FFFFFFF) {
@@ -156,13 +163,7 @@ int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR source, int source_
   for (size_t i = 0; i < n; ++i) {
     uint32_t cp = static_cast<uint32_t>(source[i]);
     if (cp < 0x80) {  // ASCII, most of every path: one byte as it is
-      if (target_length > 0) {
-        if (bytes >= static_cast<size_t>(target_length)) {
-          SetLastError(ERROR_INSUFFICIENT_BUFFER);
-          return 0;
-        }
-        target[bytes] = static_cast<char>(cp);
-      }
+      if (!put_unit(target, target_length, bytes, static_cast<char>(cp))) return 0;
       ++bytes;
       continue;
     }
