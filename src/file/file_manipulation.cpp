@@ -251,8 +251,8 @@ DWORD read_file(const char* path, std::string& out, size_t most) {
 
 namespace {
 
-// An open for a moment: to read a small file whole, or to probe. Windows opens a handle; the POSIX
-// layer opens without one and lets the share check's gate go with the close.
+// An open for a moment, to read a small file whole (or, on Windows, to probe). Windows opens a
+// handle; the POSIX layer opens without one and lets the share check's gate go with the close.
 #ifdef _WIN32
 class brief_open_c {
  public:
@@ -326,9 +326,13 @@ DWORD read_small_file(const wchar_t* wide_path, char* buffer, size_t capacity, s
   return error;
 }
 
-DWORD open_briefly(const wchar_t* wide_path, DWORD access, DWORD share) {
+DWORD probe_open(const wchar_t* wide_path, DWORD access, DWORD share) {
   if (wide_path == nullptr || wide_path[0] == L'\0') return ERROR_PATH_NOT_FOUND;
+#ifdef _WIN32
   return brief_open_c(wide_path, access, share, false).error();
+#else
+  return small_reads_n::look(wide_path, access, share);
+#endif
 }
 
 bool is_missing_error(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }

@@ -41,11 +41,13 @@ DWORD read_file(const char* path, std::string& out, size_t most);
 // A file system may cut a read short before the end, so a caller that cannot make sense of bytes
 // not read to the end reads the file again with read_file.
 DWORD read_small_file(const wchar_t* wide_path, char* buffer, size_t capacity, size_t& length, bool& to_the_end);
-// An existing file opened with the access and share modes asked and closed again at once, as a
-// probe of who holds it: ERROR_SUCCESS, or the open's error (ERROR_SHARING_VIOLATION while a
-// holder refuses it). The POSIX layer refuses a pipe or device (ERROR_NOT_SUPPORTED); Windows may
-// open one by a file's name, which opened_kind_n::names_a_disk_file tells after the close.
-DWORD open_briefly(const wchar_t* wide_path, DWORD access, DWORD share);
+// Whether an open of an existing file with the access and share modes asked is let in now, as an
+// open closed again at once answers: ERROR_SUCCESS, or the open's error (ERROR_SHARING_VIOLATION
+// while a holder refuses it). Windows opens and closes; the POSIX layer only looks, under the share
+// check's gate, so the probe refuses nobody meanwhile, and refuses a pipe or device
+// (ERROR_NOT_SUPPORTED), which Windows may open by a file's name: opened_kind_n::names_a_disk_file
+// tells that after the probe.
+DWORD probe_open(const wchar_t* wide_path, DWORD access, DWORD share);
 // True for the errors that say a path names nothing.
 bool is_missing_error(DWORD error);
 

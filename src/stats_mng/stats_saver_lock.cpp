@@ -112,12 +112,13 @@ bool stats_saver_lock_c::lock(bool writer) {
 }
 
 stats_saver_lock_c::probe_e stats_saver_lock_c::probe() {
-  // One open, closed at once: while the probe holds the file an engine's writer open is refused, so
-  // it holds it for as short a time as it can.
+  // Whether a reader sharing reading only is let in: an engine holds the file as a writer. On
+  // Windows the probe is an open closed at once, which refuses an engine's writer open meanwhile, so
+  // it holds the file for as short a time as it can; the POSIX layer only looks.
   // The lock file's path was made from the state directory in standard form: it is not normalised again.
   wchar_t wide[PATH_BUFFER_SIZE];
   path_n::standard_path_to_wide_char_path(m_lock_file_path.c_str(), wide, true);
-  const DWORD error = file_manipulation_n::open_briefly(wide, GENERIC_READ, FILE_SHARE_READ);
+  const DWORD error = file_manipulation_n::probe_open(wide, GENERIC_READ, FILE_SHARE_READ);
   if (error == ERROR_SUCCESS) {
     // What was opened is asked after the close, not while an engine's open would be refused: a pipe
     // or a device (where the system lets one be opened by a file's name) holds no engine's lock.

@@ -14,8 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #if !defined(_WIN32)
@@ -289,6 +291,75 @@ TEST_F(file_manipulation_test, read_small_file_reads_with_one_open_and_holds_not
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   EXPECT_EQ(file_manipulation_n::read_small_file(wide(pipe).c_str(), buffer, sizeof buffer, length, to_the_end),
             static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+#endif
+}
+
+// The probe answers as an open closed at once would, for each kind of holder, and leaves nothing
+// held. On POSIX it only looks, so a writer opening again and again beside a probe looping is never
+// refused by it.
+TEST_F(file_manipulation_test, probe_open_answers_as_an_open_and_holds_nothing) {
+  const std::string path = m_dir.file("lock");
+  write_text_file(path, "");
+  const std::wstring name = wide(path);
+  struct case_s {
+    const char* holder;
+    DWORD access, share;  // the holder's (0, 0: nobody holds the file)
+    DWORD answer;         // to a reader sharing reading only
+  };
+  const case_s cases[] = {
+      {"nobody", 0, 0, ERROR_SUCCESS},
+      {"a writer sharing reading", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, ERROR_SHARING_VIOLATION},
+      {"a reader sharing everything", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+       ERROR_SUCCESS},
+      {"a reader sharing reading", GENERIC_READ, FILE_SHARE_READ, ERROR_SUCCESS},
+      {"a reader sharing nothing", GENERIC_READ, 0, ERROR_SHARING_VIOLATION},
+      {"a deleter sharing reading", DELETE, FILE_SHARE_READ, ERROR_SHARING_VIOLATION},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.holder);
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    if (c.access != 0) {
+      holder = CreateFileW(name.c_str(), c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+      ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    }
+    EXPECT_EQ(file_manipulation_n::probe_open(name.c_str(), GENERIC_READ, FILE_SHARE_READ), c.answer);
+    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    HANDLE exclusive = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(exclusive, INVALID_HANDLE_VALUE) << "the probe left the file held";
+    if (exclusive != INVALID_HANDLE_VALUE) CloseHandle(exclusive);
+  }
+  EXPECT_EQ(file_manipulation_n::probe_open(wide(m_dir.file("none")).c_str(), GENERIC_READ, FILE_SHARE_READ),
+            static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(file_manipulation_n::probe_open(wide(m_dir.file("no/where")).c_str(), GENERIC_READ, FILE_SHARE_READ),
+            static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+#if defined(_WIN32)
+  GTEST_SKIP() << "on Windows the probe is an open, which refuses a writer while it stands";
+#else
+  const std::string pipe = m_dir.file("pipe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(file_manipulation_n::probe_open(wide(pipe).c_str(), GENERIC_READ, FILE_SHARE_READ),
+            static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+  std::atomic<bool> stop{false};
+  std::atomic<long> probes{0};
+  std::thread prober([&] {
+    while (!stop) {
+      if (file_manipulation_n::probe_open(name.c_str(), GENERIC_READ, FILE_SHARE_READ) == ERROR_SUCCESS) ++probes;
+    }
+  });
+  int refused = 0;
+  for (int i = 0; i < 2000; ++i) {
+    HANDLE writer = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    if (writer == INVALID_HANDLE_VALUE) {
+      ++refused;
+    } else {
+      CloseHandle(writer);
+    }
+  }
+  stop = true;
+  prober.join();
+  EXPECT_EQ(refused, 0);
+  EXPECT_GT(probes.load(), 0);
 #endif
 }
 

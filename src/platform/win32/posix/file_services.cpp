@@ -254,6 +254,18 @@ DWORD direct_open_step(create_request_s& r) {
   return looked && !S_ISDIR(opened.st_mode) ? ERROR_NOT_SUPPORTED : k_look_first;
 }
 
+// The name resolved and its descriptor opened: a plain read opens before it looks, everything else
+// looks at the name, then opens.
+DWORD descriptor_steps(create_request_s& r) {
+  DWORD error = resolve_step(r);
+  if (error == ERROR_SUCCESS) error = direct_open_step(r);
+  if (error == k_look_first) {
+    error = examine_step(r);
+    if (error == ERROR_SUCCESS) error = open_step(r);
+  }
+  return error;
+}
+
 // The share modes against every other open of the file (files only).
 DWORD share_step(create_request_s& r) {
   if (r.kind != posix_file_handle_c::FILE_KIND) return ERROR_SUCCESS;
@@ -325,12 +337,7 @@ namespace small_reads_n {
 
 int open(LPCWSTR path, DWORD access, DWORD share, DWORD& error) {
   create_request_s request(path, access, share, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-  error = resolve_step(request);
-  if (error == ERROR_SUCCESS) error = direct_open_step(request);
-  if (error == k_look_first) {
-    error = examine_step(request);
-    if (error == ERROR_SUCCESS) error = open_step(request);
-  }
+  error = descriptor_steps(request);
   if (error != ERROR_SUCCESS) return -1;
   // Only a file is opened so (a directory is refused without backup semantics, a link is followed;
   // an attributes-only open of a file that may not be read has a path-only descriptor).
@@ -341,6 +348,16 @@ int open(LPCWSTR path, DWORD access, DWORD share, DWORD& error) {
     return -1;
   }
   return request.fd;
+}
+
+DWORD look(LPCWSTR path, DWORD access, DWORD share) {
+  create_request_s request(path, access, share, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  DWORD error = descriptor_steps(request);
+  if (error != ERROR_SUCCESS) return error;
+  error = share_locks_n::look(request.fd, request.rights, share_locks_n::shared_of(request.share),
+                              request.resolved.native);
+  sys_calls().close(request.fd);
+  return error;
 }
 
 DWORD read_some(int fd, char* buffer, size_t size, size_t& got) {
@@ -365,14 +382,8 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
   if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) return fail_handle(ERROR_INVALID_PARAMETER);
   create_request_s request(path, access, share, disposition, flags_and_attributes);
   // Each step either passes or answers with the error the open fails with (having undone what it
-  // did itself: a descriptor it opened is closed, a file it created removed). A plain read opens
-  // before it looks; everything else looks at the name, then opens.
-  DWORD error = resolve_step(request);
-  if (error == ERROR_SUCCESS) error = direct_open_step(request);
-  if (error == k_look_first) {
-    error = examine_step(request);
-    if (error == ERROR_SUCCESS) error = open_step(request);
-  }
+  // did itself: a descriptor it opened is closed, a file it created removed).
+  DWORD error = descriptor_steps(request);
   if (error == ERROR_SUCCESS) error = share_step(request);
   if (error == ERROR_SUCCESS) error = truncate_step(request);
   if (error != ERROR_SUCCESS) return fail_handle(error);

@@ -188,6 +188,18 @@ DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native, 
   return result;
 }
 
+DWORD look(int fd, unsigned rights, unsigned shared, const std::string& native) {
+  if (rights == 0) return ERROR_SUCCESS;
+  int error = take_gate(fd);
+  if (error == 0 && runs_held_elsewhere(fd, conflict_bytes(rights, shared), error)) return ERROR_SHARING_VIOLATION;
+  if (error == 0) return ERROR_SUCCESS;
+  if (cannot_lock(error)) {
+    report_unlockable(fd, native, error);
+    return ERROR_SUCCESS;
+  }
+  return gate_error(error);
+}
+
 bool held_by_others(int fd) {
   int error = 0;
   return runs_held_elsewhere(fd, (1u << (k_has + 0)) | (1u << (k_has + 1)) | (1u << (k_has + 2)), error);

@@ -44,6 +44,11 @@ unsigned conflict_bytes(unsigned rights, unsigned shared);
 // it go); every other answer has let it go already.
 DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native, bool keep_gate = false);
 
+// What take would answer, without taking anything: the conflicts are looked for under the gate,
+// so only opens that stand are seen, and nobody is refused by the look. The gate, when won, is
+// left held: the caller closes the descriptor at once.
+DWORD look(int fd, unsigned rights, unsigned shared, const std::string& native);
+
 // True when another open holds the file with data or delete access.
 bool held_by_others(int fd);
 

@@ -1,5 +1,5 @@
-// A file opened, read a little or not at all and closed again at once, the commonest open there is
-// (a state file read whole, a lock file probed), without a handle: the open answers exactly as
+// A file opened, read a little or only looked at and closed again at once, the commonest open there
+// is (a state file read whole, a lock file probed), without a handle: the open answers exactly as
 // CreateFileW (OPEN_EXISTING, the access and share modes asked) would, and the share check's gate
 // is let go by the close instead of a call of its own. POSIX only; the Windows build opens a handle.
 #ifndef STATS_MNG_PLATFORM_WIN32_POSIX_SMALL_READS_H
@@ -16,6 +16,9 @@ namespace small_reads_n {
 int open(LPCWSTR path, DWORD access, DWORD share, DWORD& error);
 // One read as ReadFile makes it: ERROR_SUCCESS with got (0 at the end), or the read's error.
 DWORD read_some(int fd, char* buffer, size_t size, size_t& got);
+// Whether an open with these modes would be let in now, as open and close would answer, but
+// without a hold: the share check only looks, under the gate, so it refuses nobody meanwhile.
+DWORD look(LPCWSTR path, DWORD access, DWORD share);
 void close(int fd);
 
 }  // namespace small_reads_n
