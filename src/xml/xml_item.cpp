@@ -235,6 +235,13 @@ labeled_value_c* xml_item_c::set_attr(const char* label, const char* value) {
   return attribute;
 }
 
+labeled_value_c* xml_item_c::set_read_attr(const char* label, const char* value, bulk_arena_c* arena) {
+  if (arena == nullptr || label == nullptr || find_attr(label) != nullptr) return set_attr(label, value);
+  labeled_value_c* attribute = _append_attr(new (*arena) arena_made_ct<labeled_value_c>(label, value));
+  _read_attr_made(label);
+  return attribute;
+}
+
 template <class N>
 labeled_value_c* xml_item_c::_set_signed(const char* label, N value) {
   bool created = false;
