@@ -63,6 +63,9 @@ class xml_item_c : public generic_node_c {
   // have yet is made there: the item deletes it like any other, its memory stays with the arena,
   // which must outlive it (a configuration reads its template so, thousands of attributes).
   labeled_value_c* set_read_attr(const char* label, const char* value, bulk_arena_c* arena);
+  // Room in arena for the list of count attributes about to be read into an item that has none
+  // yet (nothing without an arena); a longer list moves to room of its own.
+  void reserve_read_attrs(size_t count, bulk_arena_c* arena);
 
   labeled_value_c* find_attr(const char* label) const;
   labeled_value_c* get_attr(size_t index) const;

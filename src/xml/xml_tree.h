@@ -209,6 +209,7 @@ class xml_tree_ct : public generic_tree_ct<T> {
   }
   static void _take_views(const xml_element_sink_c::attribute_view_s* attributes, size_t count, xml_item_c* item,
                           bulk_arena_c* arena) {
+    item->reserve_read_attrs(count, arena);
     for (size_t i = 0; i < count; ++i) item->set_read_attr(attributes[i].name, attributes[i].value, arena);
   }
   static void _plain_children(xml_node_c* node, xml_item_c* parent) {
