@@ -1,7 +1,8 @@
 // What loading the library costs now that it builds and checks the generic configurator from its
 // embedded template, side by side with libxml2 merely parsing the same template text: in this
 // process again and again, and each in a fresh process of its own (as a caller that starts, asks
-// one question and exits pays it: there, touching new memory is most of the cost). And the parts:
+// one question and exits pays it: there, touching new memory is most of the cost), with the floor
+// of such a load (a library linked as ours that builds nothing). And the parts:
 // joining the text, parsing it, reading it into the configuration tree, the whole build. And
 // checking a default scenario (both passes), beside loading it, the floor any check of a file pays.
 #include "xmc/generic_conf.h"
@@ -73,10 +74,18 @@ const std::string& template_file() {
   return path;
 }
 
-// One run of the probe: the microseconds and page faults it measured; false when it failed.
-bool run_probe(const std::string& command, double& micros, long& faults) {
+// One run of the probe: what it measured (wall microseconds, page faults, CPU microseconds);
+// false when it failed.
+struct probe_result_s {
+  double micros = 0;
+  long faults = 0;
+  double cpu_micros = 0;
+};
+
+bool run_probe(const std::string& command, probe_result_s& result) {
   FILE* probe = popen(command.c_str(), "r");
-  const bool read = probe != nullptr && std::fscanf(probe, "%lf %ld", &micros, &faults) == 2;
+  const bool read =
+      probe != nullptr && std::fscanf(probe, "%lf %ld %lf", &result.micros, &result.faults, &result.cpu_micros) == 3;
   const int status = probe == nullptr ? -1 : pclose(probe);
   return read && status == 0;
 }
@@ -89,7 +98,7 @@ double median_of(std::vector<double> values) {
 }
 
 // Runs the probe once per iteration and takes the time it measured inside its fresh process
-// (process start and exit are not counted); reports the page faults of the step too.
+// (process start and exit are not counted); reports the page faults and CPU time of the step too.
 void fresh_process(benchmark::State& state, const char* what, const std::string& path) {
   if (path.empty()) {
     state.SkipWithError("no template file");
@@ -97,54 +106,74 @@ void fresh_process(benchmark::State& state, const char* what, const std::string&
   }
   const std::string command = std::string(STATS_MNG_FRESH_PROCESS_PROBE) + " " + what + " '" + path + "'";
   double faults = 0;
+  std::vector<double> cpu;
   for (auto _ : state) {
-    double micros = 0;
-    long step_faults = 0;
-    if (!run_probe(command, micros, step_faults)) {
+    probe_result_s step;
+    if (!run_probe(command, step)) {
       state.SkipWithError("the probe failed");
       return;
     }
-    state.SetIterationTime(micros / 1e6);
-    faults += static_cast<double>(step_faults);
+    state.SetIterationTime(step.micros / 1e6);
+    faults += static_cast<double>(step.faults);
+    cpu.push_back(step.cpu_micros);
   }
   state.counters["page_faults"] = benchmark::Counter(faults, benchmark::Counter::kAvgIterations);
+  state.counters["cpu_us"] = median_of(cpu);
 }
 
-// Both fresh processes in each iteration, one right after the other (which goes first alternates):
-// a machine whose speed drifts over seconds slows both alike, so the median of the pairs' ratios is
-// the steadiest figure of the two (ratio_median). The iteration time is the library's load.
+// The three fresh processes in each iteration, one right after the other (which goes first turns
+// round): ours, libxml2 parsing the template, and the floor (a library linked as ours that builds
+// nothing). A machine whose speed drifts over seconds slows all alike, so the medians of each
+// iteration's ratios are the steadiest figures: ratio_median (ours against libxml2, wall time),
+// cpu_ratio_median (the same in CPU time: the machine is shared), floor_share (the floor's part of
+// our load, CPU time). The iteration time is the library's load.
 void BM_fresh_process_pairs(benchmark::State& state) {
   const std::string& path = template_file();
   if (path.empty()) {
     state.SkipWithError("no template file");
     return;
   }
-  const std::string ours = std::string(STATS_MNG_FRESH_PROCESS_PROBE) + " library '" + STATS_MNG_SHARED_LIBRARY + "'";
-  const std::string theirs = std::string(STATS_MNG_FRESH_PROCESS_PROBE) + " libxml2 '" + path + "'";
-  std::vector<double> ours_times, theirs_times, ratios;
-  bool ours_first = true;
+  const std::string commands[3] = {
+      std::string(STATS_MNG_FRESH_PROCESS_PROBE) + " library '" + STATS_MNG_SHARED_LIBRARY + "'",
+      std::string(STATS_MNG_FRESH_PROCESS_PROBE) + " libxml2 '" + path + "'",
+      std::string(STATS_MNG_FRESH_PROCESS_PROBE) + " library '" + STATS_MNG_LOAD_FLOOR_LIBRARY + "'"};
+  std::vector<double> wall[3], cpu[3], ratios, cpu_ratios, floor_shares;
+  size_t first = 0;
   for (auto _ : state) {
-    double ours_micros = 0, theirs_micros = 0;
-    long faults = 0;
-    const bool ran = ours_first ? run_probe(ours, ours_micros, faults) && run_probe(theirs, theirs_micros, faults)
-                                : run_probe(theirs, theirs_micros, faults) && run_probe(ours, ours_micros, faults);
-    if (!ran || theirs_micros <= 0) {
+    probe_result_s results[3];
+    bool ran = true;
+    for (size_t k = 0; k < 3 && ran; ++k) ran = run_probe(commands[(first + k) % 3], results[(first + k) % 3]);
+    if (!ran || results[1].micros <= 0 || results[1].cpu_micros <= 0 || results[0].cpu_micros <= 0) {
       state.SkipWithError("the probe failed");
       return;
     }
-    ours_first = !ours_first;
-    state.SetIterationTime(ours_micros / 1e6);
-    ours_times.push_back(ours_micros);
-    theirs_times.push_back(theirs_micros);
-    ratios.push_back(ours_micros / theirs_micros);
+    first = (first + 1) % 3;
+    state.SetIterationTime(results[0].micros / 1e6);
+    for (size_t k = 0; k < 3; ++k) {
+      wall[k].push_back(results[k].micros);
+      cpu[k].push_back(results[k].cpu_micros);
+    }
+    ratios.push_back(results[0].micros / results[1].micros);
+    cpu_ratios.push_back(results[0].cpu_micros / results[1].cpu_micros);
+    floor_shares.push_back(results[2].cpu_micros / results[0].cpu_micros);
   }
-  state.counters["ours_us"] = median_of(ours_times);
-  state.counters["libxml2_us"] = median_of(theirs_times);
+  state.counters["ours_us"] = median_of(wall[0]);
+  state.counters["libxml2_us"] = median_of(wall[1]);
+  state.counters["floor_us"] = median_of(wall[2]);
+  state.counters["ours_cpu_us"] = median_of(cpu[0]);
+  state.counters["libxml2_cpu_us"] = median_of(cpu[1]);
+  state.counters["floor_cpu_us"] = median_of(cpu[2]);
   state.counters["ratio_median"] = median_of(ratios);
+  state.counters["cpu_ratio_median"] = median_of(cpu_ratios);
+  state.counters["floor_share"] = median_of(floor_shares);
 }
 
 void BM_fresh_process_library_load(benchmark::State& state) {
   fresh_process(state, "library", STATS_MNG_SHARED_LIBRARY);
+}
+
+void BM_fresh_process_floor_load(benchmark::State& state) {
+  fresh_process(state, "library", STATS_MNG_LOAD_FLOOR_LIBRARY);
 }
 
 void BM_fresh_process_libxml2_parse_template(benchmark::State& state) {
@@ -239,6 +268,7 @@ BENCHMARK(BM_load_default_scenario)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_load_and_check_default_scenario)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_library_load)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_fresh_process_library_load)->UseManualTime()->Iterations(40)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_fresh_process_floor_load)->UseManualTime()->Iterations(40)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_fresh_process_libxml2_parse_template)->UseManualTime()->Iterations(40)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_fresh_process_pairs)->UseManualTime()->Iterations(40)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_libxml2_parse_template)->Unit(benchmark::kMicrosecond);

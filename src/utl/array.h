@@ -29,10 +29,10 @@ class array_ct {
   array_ct(const array_ct&) = delete;
   array_ct& operator=(const array_ct&) = delete;
 
-  virtual ~array_ct() { delete[] m_data; }
+  virtual ~array_ct() { _free_data(); }
 
   virtual void reset() {
-    delete[] m_data;
+    _free_data();
     m_data = nullptr;
     m_capacity = 0;
     m_last = npos;
@@ -62,11 +62,13 @@ class array_ct {
   // Capacities run 5, 10, ..., 50, then grow by a tenth: 55, 60, 66, 72 ...
   virtual T* append(T* item) {
     if (m_last == npos) {
-      if (m_capacity < 5) _resize(5);
-      std::memset(static_cast<void*>(m_data), 0, m_capacity * sizeof(T*));
+      // Lent room is taken as it is, however small.
+      if (_room() < 5 && (m_capacity & k_lent) == 0) _resize(5);
+      std::memset(static_cast<void*>(m_data), 0, _room() * sizeof(T*));
       m_last = 0;
     } else {
-      if (m_capacity <= m_last + 1) _resize(m_capacity < 50 ? m_capacity + 5 : m_capacity + m_capacity / 10);
+      const size_t room = _room();
+      if (room <= m_last + 1) _resize(room < 50 ? room + 5 : room + room / 10);
       ++m_last;
     }
     m_data[m_last] = item;
@@ -168,17 +170,33 @@ class array_ct {
     return nullptr;
   }
 
-  size_t capacity() const { return m_capacity; }
+  size_t capacity() const { return _room(); }
   size_t last() const { return m_last; }
   // Room for exactly n pointers (never fewer than held).
   void reserve_exactly(size_t n) { _resize(n < count() ? count() : n); }
+  // Room for n pointers in storage the array does not own (an arena's, which must outlive the
+  // array): used until it is full, never freed; the array moves to room of its own when it grows.
+  // Only an array without room of its own takes it.
+  bool use_lent_room(T** storage, size_t n) {
+    if (m_data != nullptr || storage == nullptr || n == 0 || n >= k_lent) return false;
+    m_data = storage;
+    m_capacity = n | k_lent;
+    return true;
+  }
 
  private:
+  // The top bit of m_capacity marks lent room.
+  static constexpr size_t k_lent = ~(~size_t{0} >> 1);
+  size_t _room() const { return m_capacity & ~k_lent; }
+  void _free_data() {
+    if ((m_capacity & k_lent) == 0) delete[] m_data;
+  }
+
   void _resize(size_t capacity) {
     T** data = new T*[capacity];
     std::memset(static_cast<void*>(data), 0, capacity * sizeof(T*));
     if (m_data != nullptr) std::memcpy(static_cast<void*>(data), m_data, count() * sizeof(T*));
-    delete[] m_data;
+    _free_data();
     m_data = data;
     m_capacity = capacity;
   }

@@ -462,7 +462,6 @@ const data_table_entry_s scenario_info_data_table[k_scenario_info_data_count] = 
 #include "utl/utl.h"
 
 #include <cstring>
-#include <string>
 
 uint32_t conf_tables_n::tag_of_label(const char* label) {
   if (label == nullptr) return TAG_NOT_FOUND;
@@ -474,9 +473,12 @@ uint32_t conf_tables_n::tag_of_label(const char* label) {
 
 long conf_tables_n::index_of_path(const data_table_entry_s* table, size_t count, const char* path) {
   if (path == nullptr) return -1;
+  // "Object.Label" compared piece by piece: no joined text is made for each entry.
   for (size_t i = 0; i < count; ++i) {
-    const std::string name = std::string(object_tag_table[table[i].object_tag].label) + "." + table[i].label;
-    if (utl_n::ascii_compare_nocase(name.c_str(), path) == 0) return static_cast<long>(i);
+    const char* object = object_tag_table[table[i].object_tag].label;
+    const size_t length = std::strlen(object);
+    if (utl_n::ascii_compare_nocase(object, path, length) != 0 || path[length] != '.') continue;
+    if (utl_n::ascii_compare_nocase(table[i].label, path + length + 1) == 0) return static_cast<long>(i);
   }
   return -1;
 }

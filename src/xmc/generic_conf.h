@@ -4,6 +4,7 @@
 #ifndef STATS_MNG_XMC_GENERIC_CONF_H
 #define STATS_MNG_XMC_GENERIC_CONF_H
 
+#include "platform/thl/bulk_arena.h"
 #include "xmc/conf_tables.h"
 #include "xmc/object_defaults.h"
 #include "xmc/scenario_conf.h"
@@ -11,7 +12,13 @@
 #include <cstddef>
 #include <cstdint>
 
-class generic_conf_c : public scenario_conf_c, public object_defaults_c {
+// The memory the configurator's template items and attributes are made in: a base made before the
+// configuration (and its tree) and gone after it.
+struct generic_conf_memory_s {
+  bulk_arena_c template_arena;
+};
+
+class generic_conf_c : private generic_conf_memory_s, public scenario_conf_c, public object_defaults_c {
  public:
   generic_conf_c();
   ~generic_conf_c() override;

@@ -114,7 +114,7 @@ xmc_item_c* xmc_item_c::add_xmc_child(const char* name, xml_item_c* parent) {
 }
 
 xmc_item_c* xmc_item_c::cast(generic_node_c* node) {
-  return node != nullptr && typeid(*node) == typeid(xmc_item_c) ? static_cast<xmc_item_c*>(node) : nullptr;
+  return node != nullptr && is_xmc(*node) ? static_cast<xmc_item_c*>(node) : nullptr;
 }
 
 const char* xmc_item_c::attr_text(const xml_item_c* item, const char* label) {

@@ -10,9 +10,10 @@
 #include <cstdint>
 #include <typeinfo>
 
-// Final: an item is one exactly when its dynamic type is this class (a check that costs a
-// comparison, where the walks and checks of a configuration ask it for every item).
-class xmc_item_c final : public xml_item_c {
+// An item is one exactly when its dynamic type is this class or its arena-made form
+// (xmc_arena_item_c: a check that costs a comparison or two, where the walks and checks of a
+// configuration ask it for every item); no other class derives from it.
+class xmc_item_c : public xml_item_c {
  public:
   enum kind_e : uint32_t { TITLE = 0, OBJECT = 1, DATA = 2, EXTERNAL = 3, OTHER = 4 };
 
@@ -67,13 +68,17 @@ class xmc_item_c final : public xml_item_c {
   // else its next sibling or the next sibling of its nearest ancestor that has one, never leaving
   // top; null at the end.
   static xml_item_c* walk_next(xml_item_c* at, const xml_item_c* top, bool enter);
+  // Whether a node is a configuration item (of this class or its arena-made form).
+  static bool is_xmc(const generic_node_c& node);
   // Whether a walk of the configuration enters the item's children: not an external object's.
   static bool enters(const xml_item_c* item) {
-    return item == nullptr || typeid(*item) != typeid(xmc_item_c) ||
-           !static_cast<const xmc_item_c*>(item)->is_external();
+    return item == nullptr || !is_xmc(*item) || !static_cast<const xmc_item_c*>(item)->is_external();
   }
   // The nearest ancestor that is an object or external object; null when there is none.
   static xmc_item_c* parent_object(const xml_item_c* item);
+
+ protected:
+  void _read_attr_made(const char* label) override { _apply_rules(label); }
 
  private:
   void _apply_rules(const char* label);
@@ -84,6 +89,17 @@ class xmc_item_c final : public xml_item_c {
   uint8_t m_enum_index;
   uint8_t m_well_formed = 0;
 };
+
+// A configuration item made in an arena (new (arena) xmc_arena_item_c(name)): deleted like any
+// other, its memory stays with the arena.
+using xmc_arena_item_c = arena_made_ct<xmc_item_c>;
+
+inline bool xmc_item_c::is_xmc(const generic_node_c& node) {
+  const std::type_info& type = typeid(node);
+  // The same objects first: comparing type_info objects that differ compares their names.
+  if (&type == &typeid(xmc_item_c) || &type == &typeid(xmc_arena_item_c)) return true;
+  return type == typeid(xmc_item_c) || type == typeid(xmc_arena_item_c);
+}
 
 // A configuration tree: every element becomes an xmc_item_c, except that the content of an
 // external object stays plain XML items, which belong to the object configuration handling them.
@@ -100,13 +116,22 @@ class mixed_xmc_xml_tree_c : public xml_tree_ct<xmc_item_c> {
   }
   uint64_t deletions() const { return m_deletions; }
 
+  // While set, the configuration items of the documents read into the tree and their attributes
+  // are made in arena (null: on the heap again). The arena must outlive every item read meanwhile.
+  void read_into(bulk_arena_c* arena) { m_arena = arena; }
+
  protected:
   // A document read into the tree replaces its root.
   bool _replaces_root() const override { return true; }
   bool _keeps_content_plain(xmc_item_c* item) const override { return item->is_external(); }
+  bulk_arena_c* _read_attribute_arena() const override { return m_arena; }
+  xmc_item_c* _new_read_item(const char* name) override {
+    return m_arena == nullptr ? new xmc_item_c(name) : new (*m_arena) xmc_arena_item_c(name);
+  }
 
  private:
   uint64_t m_deletions = 0;
+  bulk_arena_c* m_arena = nullptr;
 };
 
 #endif

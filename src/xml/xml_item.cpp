@@ -3,6 +3,7 @@
 #include "utl/shared_texts.h"
 #include "utl/utl.h"
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -233,6 +234,21 @@ labeled_value_c* xml_item_c::set_attr(const char* label, const char* value) {
   if (attribute == nullptr) return _append_attr(new labeled_value_c(label, value));
   attribute->set_text(value);
   return attribute;
+}
+
+labeled_value_c* xml_item_c::set_read_attr(const char* label, const char* value, bulk_arena_c* arena) {
+  if (arena == nullptr || label == nullptr || find_attr(label) != nullptr) return set_attr(label, value);
+  labeled_value_c* attribute = _append_attr(new (*arena) arena_made_ct<labeled_value_c>(label, value));
+  _read_attr_made(label);
+  return attribute;
+}
+
+void xml_item_c::reserve_read_attrs(size_t count, bulk_arena_c* arena) {
+  if (arena == nullptr || count == 0 || count > SIZE_MAX / sizeof(labeled_value_c*) || m_attributes.capacity() != 0) {
+    return;
+  }
+  void* room = arena->allocate(count * sizeof(labeled_value_c*));
+  m_attributes.use_lent_room(static_cast<labeled_value_c**>(room), count);
 }
 
 template <class N>

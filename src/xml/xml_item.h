@@ -59,6 +59,13 @@ class xml_item_c : public generic_node_c {
   virtual labeled_value_c* set_attr(const char* label, char value);
   virtual labeled_value_c* set_attr(const char* label, bool value);
   virtual labeled_value_c* add_attr(const labeled_value_c* attribute);
+  // set_attr(label, value) for an item being read. With an arena, an attribute the item does not
+  // have yet is made there: the item deletes it like any other, its memory stays with the arena,
+  // which must outlive it (a configuration reads its template so, thousands of attributes).
+  labeled_value_c* set_read_attr(const char* label, const char* value, bulk_arena_c* arena);
+  // Room in arena for the list of count attributes about to be read into an item that has none
+  // yet (nothing without an arena); a longer list moves to room of its own.
+  void reserve_read_attrs(size_t count, bulk_arena_c* arena);
 
   labeled_value_c* find_attr(const char* label) const;
   labeled_value_c* get_attr(size_t index) const;
@@ -72,6 +79,13 @@ class xml_item_c : public generic_node_c {
 
   const char* name() const { return m_name; }
   const char* text() const { return m_text; }
+
+ protected:
+  // Called when set_read_attr has made a new attribute in an arena: what a derived item's setters
+  // do after the base operation (the setters themselves ran otherwise).
+  virtual void _read_attr_made(const char* /*label*/) {}
+
+ public:
 
   // Element names that thousands of items carry: an item so named points at the table's text
   // instead of a copy of its own (see shared_texts_c).

@@ -185,11 +185,17 @@ class xml_tree_ct : public generic_tree_ct<T> {
   // True when the content of item (read from a document) stays plain XML items rather than T.
   virtual bool _keeps_content_plain(T* /*item*/) const { return false; }
 
+  // Where the attributes handed over as views are made while a document is read: null (the heap)
+  // unless a class keeps an arena for them that outlives its items.
+  virtual bulk_arena_c* _read_attribute_arena() const { return nullptr; }
+  // A new item of class T for an element read (a class may make it in such an arena too).
+  virtual T* _new_read_item(const char* name) { return new T(name); }
+
   // The item of one element: its name, its attributes in order (those handed over as views first)
   // and its text; no children.
   T* _item_of(xml_node_c* node, const xml_element_sink_c::attribute_view_s* attributes = nullptr, size_t count = 0) {
-    T* item = new T(node->name);
-    _take_views(attributes, count, item);
+    T* item = _new_read_item(node->name);
+    _take_views(attributes, count, item, _read_attribute_arena());
     _take_content(node, item);
     return item;
   }
@@ -201,8 +207,10 @@ class xml_tree_ct : public generic_tree_ct<T> {
     }
     if (node->text.length() > 0) item->set_text(node->text.c_str());
   }
-  static void _take_views(const xml_element_sink_c::attribute_view_s* attributes, size_t count, xml_item_c* item) {
-    for (size_t i = 0; i < count; ++i) item->set_attr(attributes[i].name, attributes[i].value);
+  static void _take_views(const xml_element_sink_c::attribute_view_s* attributes, size_t count, xml_item_c* item,
+                          bulk_arena_c* arena) {
+    item->reserve_read_attrs(count, arena);
+    for (size_t i = 0; i < count; ++i) item->set_read_attr(attributes[i].name, attributes[i].value, arena);
   }
   static void _plain_children(xml_node_c* node, xml_item_c* parent) {
     for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
@@ -254,7 +262,7 @@ class xml_tree_ct : public generic_tree_ct<T> {
       xml_item_c* item = nullptr;
       if (m_open.size() >= m_plain_from) {
         item = xml_item_c::add_child(element->name, parent);
-        _take_views(attributes, count, item);
+        _take_views(attributes, count, item, m_tree._read_attribute_arena());
         _take_content(element, item);
       } else {
         T* typed = m_tree._item_of(element, attributes, count);

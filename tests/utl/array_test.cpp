@@ -103,6 +103,48 @@ TEST(array, delete_all_destroys_the_elements) {
   EXPECT_EQ(values.capacity(), 0u);
 }
 
+// Room lent from storage the array does not own is used as it is (even below the five slots a
+// first append takes), and left alone when the array outgrows it, resets or goes: the stack
+// storage here must never be freed (the sanitizer build sees it) and keeps what it held until the
+// array moves out.
+TEST(array, lent_room_is_used_until_outgrown_and_never_freed) {
+  for (size_t lent : {1u, 3u, 7u}) {
+    SCOPED_TRACE(lent);
+    int* storage[8] = {};
+    {
+      array_ct<int> a;
+      ASSERT_TRUE(a.use_lent_room(storage, lent));
+      EXPECT_EQ(a.capacity(), lent);
+      EXPECT_FALSE(a.use_lent_room(storage, lent));  // it has room already
+      for (size_t i = 0; i < lent; ++i) a.append(&g_items[i]);
+      EXPECT_EQ(a.capacity(), lent);
+      for (size_t i = 0; i < lent; ++i) EXPECT_EQ(storage[i], &g_items[i]);
+      a.append(&g_items[lent]);  // outgrown: room of its own, five more
+      EXPECT_EQ(a.capacity(), lent + 5);
+      EXPECT_EQ(a.count(), lent + 1);
+      for (size_t i = 0; i <= lent; ++i) EXPECT_EQ(a.at(i), &g_items[i]);
+      a.insert(&g_items[50], 0);
+      EXPECT_EQ(a.at(0), &g_items[50]);
+      EXPECT_EQ(storage[0], &g_items[0]);  // the lent room is no longer written
+    }
+    {
+      array_ct<int> b;
+      ASSERT_TRUE(b.use_lent_room(storage, lent));
+      b.append(&g_items[9]);
+      b.reset();  // gives the lent room back without freeing it
+      EXPECT_EQ(b.capacity(), 0u);
+      b.append(&g_items[8]);
+      EXPECT_EQ(b.capacity(), 5u);
+    }
+  }
+  array_ct<int> owned;
+  owned.append(&g_items[0]);
+  int* storage[2] = {};
+  EXPECT_FALSE(owned.use_lent_room(storage, 2));
+  EXPECT_FALSE(array_ct<int>().use_lent_room(storage, 0));
+  EXPECT_FALSE(array_ct<int>().use_lent_room(nullptr, 2));
+}
+
 TEST(string_array, owned_strings) {
   string_array_c strings;
   EXPECT_EQ(strings.add(nullptr), nullptr);

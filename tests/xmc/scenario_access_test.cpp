@@ -201,3 +201,65 @@ TEST(scenario_access_test, same_scenario_by_id) {
   EXPECT_TRUE(a->same_scenario(*b));
   EXPECT_FALSE(a->same_scenario(*c));
 }
+
+// Every entry of each table is found by its own "Object.Label" path in any case (the first of
+// equal paths, as a search in order finds it), and a path that differs from all of them in its
+// separator, a piece cut short or a piece run on is found nowhere.
+TEST(scenario_access_test, every_table_entry_is_found_by_its_path_and_near_misses_are_not) {
+  const struct {
+    const data_table_entry_s* table;
+    size_t count;
+    const char* name;
+  } tables[] = {{scenario_data_table, k_scenario_data_count, "scenario_data_table"},
+                {host_data_table, k_host_data_count, "host_data_table"},
+                {group_data_table, k_group_data_count, "group_data_table"},
+                {scenario_info_data_table, k_scenario_info_data_count, "scenario_info_data_table"}};
+  auto path_of = [](const data_table_entry_s& entry) {
+    return std::string(object_tag_table[entry.object_tag].label) + "." + entry.label;
+  };
+  auto lower = [](std::string text) {
+    for (char& c : text) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    }
+    return text;
+  };
+  auto flip_case = [](std::string text) {
+    for (char& c : text) {
+      if (c >= 'a' && c <= 'z') {
+        c = static_cast<char>(c - 32);
+      } else if (c >= 'A' && c <= 'Z') {
+        c = static_cast<char>(c + 32);
+      }
+    }
+    return text;
+  };
+  for (const auto& t : tables) {
+    SCOPED_TRACE(t.name);
+    for (size_t i = 0; i < t.count; ++i) {
+      const std::string path = path_of(t.table[i]);
+      SCOPED_TRACE(path);
+      long first = static_cast<long>(i);
+      for (size_t j = 0; j < i; ++j) {
+        if (lower(path_of(t.table[j])) == lower(path)) {
+          first = static_cast<long>(j);
+          break;
+        }
+      }
+      EXPECT_EQ(conf_tables_n::index_of_path(t.table, t.count, path.c_str()), first);
+      EXPECT_EQ(conf_tables_n::index_of_path(t.table, t.count, flip_case(path).c_str()), first);
+      const std::string object = object_tag_table[t.table[i].object_tag].label;
+      const std::string misses[] = {object + "_" + t.table[i].label,     object + t.table[i].label,
+                                    object + ".",                        object,
+                                    path.substr(0, path.size() - 1),     path + "x",
+                                    object.substr(1) + "." + t.table[i].label, "x" + path};
+      for (const std::string& miss : misses) {
+        bool is_a_path = false;
+        for (size_t j = 0; j < t.count; ++j) is_a_path = is_a_path || lower(path_of(t.table[j])) == lower(miss);
+        if (is_a_path) continue;
+        EXPECT_EQ(conf_tables_n::index_of_path(t.table, t.count, miss.c_str()), -1) << miss;
+      }
+    }
+    EXPECT_EQ(conf_tables_n::index_of_path(t.table, t.count, nullptr), -1);
+    EXPECT_EQ(conf_tables_n::index_of_path(t.table, t.count, ""), -1);
+  }
+}

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -66,13 +68,20 @@ TEST(xmc_item_test, attribute_rules_read_from_documents) {
   };
   for (const case_s& c : cases) {
     SCOPED_TRACE(c.element);
-    mixed_xmc_xml_tree_c tree;
-    xmc_item_c* item = load(tree, c.element);
-    ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->kind(), c.kind);
-    EXPECT_EQ(item->well_formed(), c.well_formed);
-    EXPECT_EQ(item->value_type(), c.value_type);
-    EXPECT_EQ(item->enum_index(), c.enum_index);
+    // Items and attributes made on the heap, or in an arena as the configurator's template is read.
+    for (bool in_arena : {false, true}) {
+      SCOPED_TRACE(in_arena ? "arena" : "heap");
+      bulk_arena_c arena;
+      mixed_xmc_xml_tree_c tree;
+      if (in_arena) tree.read_into(&arena);
+      xmc_item_c* item = load(tree, c.element);
+      ASSERT_NE(item, nullptr);
+      EXPECT_EQ(xmc_item_c::cast(item), item);
+      EXPECT_EQ(item->kind(), c.kind);
+      EXPECT_EQ(item->well_formed(), c.well_formed);
+      EXPECT_EQ(item->value_type(), c.value_type);
+      EXPECT_EQ(item->enum_index(), c.enum_index);
+    }
   }
 }
 
@@ -287,4 +296,60 @@ TEST(xmc_item_test, the_template_streamed_is_the_template_converted) {
   converted.from_document(doc);
   EXPECT_TRUE(streamed.is_equal(converted));
   expect_same_items(streamed.root, converted.root);
+}
+
+// A tree read into an arena (as the configurator reads its template) holds what a tree read onto
+// the heap holds, items and plain content alike; its items are configuration items to every walk;
+// it takes edits (texts longer than a value keeps inside, new attributes, removed subtrees); and
+// copies of it are the caller's own, alive after the tree and the arena are gone (the sanitizer
+// build sees any item or attribute freed that the arena holds, or memory used after it went).
+TEST(xmc_item_test, a_tree_read_into_an_arena_holds_what_a_heap_read_holds) {
+  utl_stream_c joined;
+  std::vector<std::string> texts;
+  for (const char* body : k_streamed_documents) texts.push_back(std::string("<?xml version=\"1.0\"?>\n") + body);
+  texts.push_back(generic_template_n::join(joined));
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text.substr(0, 80));
+    std::unique_ptr<xmc_item_c> copy;
+    std::string before;
+    {
+      auto arena = std::make_unique<bulk_arena_c>();
+      mixed_xmc_xml_tree_c in_arena, on_heap;
+      in_arena.read_into(arena.get());
+      ASSERT_TRUE(in_arena.load_from_str(text.c_str()));
+      ASSERT_TRUE(on_heap.load_from_str(text.c_str()));
+      in_arena.read_into(nullptr);
+      EXPECT_GT(arena->reserved(), 0u);
+      EXPECT_TRUE(in_arena.is_equal(on_heap));
+      expect_same_items(in_arena.root, on_heap.root);
+      EXPECT_EQ(written(in_arena), written(on_heap));
+      size_t typed = 0, typed_on_heap = 0;
+      for (xml_item_c* at = in_arena.root; at != nullptr; at = xmc_item_c::walk_next(at, in_arena.root, xmc_item_c::enters(at))) {
+        typed += xmc_item_c::cast(at) != nullptr ? 1 : 0;
+      }
+      for (xml_item_c* at = on_heap.root; at != nullptr; at = xmc_item_c::walk_next(at, on_heap.root, xmc_item_c::enters(at))) {
+        typed_on_heap += xmc_item_c::cast(at) != nullptr ? 1 : 0;
+      }
+      EXPECT_EQ(typed, typed_on_heap);
+      EXPECT_GT(typed, 0u);
+
+      // Edits of both trees alike keep them alike.
+      for (mixed_xmc_xml_tree_c* tree : {&in_arena, &on_heap}) {
+        xmc_item_c* root = tree->root;
+        ASSERT_NE(root, nullptr);
+        root->set_attr("label", "a label far longer than the sixteen bytes a value keeps inside");
+        root->set_attr("added", 12345);
+        xmc_item_c* first = xmc_item_c::cast(root->first_item());
+        if (first != nullptr) tree->remove(first);
+      }
+      EXPECT_TRUE(in_arena.is_equal(on_heap));
+      EXPECT_EQ(written(in_arena), written(on_heap));
+      before = written(in_arena);
+      copy.reset(new xmc_item_c(*in_arena.root, true));
+    }
+    // The tree and then the arena are gone; the copy is whole.
+    mixed_xmc_xml_tree_c again;
+    again.attach(copy.release(), nullptr, true);
+    EXPECT_EQ(written(again), before);
+  }
 }
