@@ -252,7 +252,7 @@ DWORD read_file(const char* path, std::string& out, size_t most) {
 namespace {
 
 // An open for a moment, to read a small file whole (or, on Windows, to probe). Windows opens a
-// handle; the POSIX layer opens without one and lets the share check's gate go with the close.
+// handle; the POSIX layer opens without one.
 #ifdef _WIN32
 class brief_open_c {
  public:

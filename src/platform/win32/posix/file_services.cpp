@@ -342,7 +342,7 @@ int open(LPCWSTR path, DWORD access, DWORD share, DWORD& error) {
   // Only a file is opened so (a directory is refused without backup semantics, a link is followed;
   // an attributes-only open of a file that may not be read has a path-only descriptor).
   error = share_locks_n::take(request.fd, request.rights, share_locks_n::shared_of(request.share),
-                              request.resolved.native, true);
+                              request.resolved.native);
   if (error != ERROR_SUCCESS) {
     sys_calls().close(request.fd);
     return -1;

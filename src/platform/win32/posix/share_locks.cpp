@@ -158,7 +158,7 @@ unsigned conflict_bytes(unsigned rights, unsigned shared) {
   return bytes;
 }
 
-DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native, bool keep_gate) {
+DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native) {
   if (rights == 0) return ERROR_SUCCESS;  // an attributes-only open is not checked and takes nothing
   // Every open decides under the gate, taking its bytes and looking for conflicts there, so what
   // one sees is only the bytes of opens that stand. (Deciding outside it is cheaper but lets an open
@@ -177,7 +177,7 @@ DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native, 
   error = lock_runs(fd, mine);
   if (error == 0 && runs_held_elsewhere(fd, conflicts, error)) result = ERROR_SHARING_VIOLATION;
   if (error != 0 || result != ERROR_SUCCESS) unlock_all(fd);
-  if (!keep_gate || error != 0 || result != ERROR_SUCCESS) sys_calls().flock(fd, LOCK_UN);
+  sys_calls().flock(fd, LOCK_UN);
   if (error != 0) {
     if (cannot_lock(error)) {
       report_unlockable(fd, native, error);
@@ -191,8 +191,11 @@ DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native, 
 DWORD look(int fd, unsigned rights, unsigned shared, const std::string& native) {
   if (rights == 0) return ERROR_SUCCESS;
   int error = take_gate(fd);
-  if (error == 0 && runs_held_elsewhere(fd, conflict_bytes(rights, shared), error)) return ERROR_SHARING_VIOLATION;
-  if (error == 0) return ERROR_SUCCESS;
+  if (error == 0) {
+    const bool refused = runs_held_elsewhere(fd, conflict_bytes(rights, shared), error);
+    sys_calls().flock(fd, LOCK_UN);
+    if (error == 0) return refused ? ERROR_SHARING_VIOLATION : ERROR_SUCCESS;
+  }
   if (cannot_lock(error)) {
     report_unlockable(fd, native, error);
     return ERROR_SUCCESS;

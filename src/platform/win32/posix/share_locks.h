@@ -39,14 +39,13 @@ unsigned conflict_bytes(unsigned rights, unsigned shared);
 // Takes the hold of an open descriptor for the rights it asks and the rights it shares:
 // ERROR_SUCCESS, or ERROR_SHARING_VIOLATION when another open conflicts (nothing is then held).
 // A file system that cannot lock is let through unchecked, and that is logged once per file system.
-// With keep_gate, an open that stands keeps the gate: the caller lets it go by closing the
-// descriptor at once (an open that only reads a small file and closes it saves the call that lets
-// it go); every other answer has let it go already.
-DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native, bool keep_gate = false);
+// The gate is always let go before the answer, never left to a close: a process that forks while
+// it holds a descriptor shares its locks with the child, and a gate held so would keep every other
+// open of the file out for as long as the child lives.
+DWORD take(int fd, unsigned rights, unsigned shared, const std::string& native);
 
 // What take would answer, without taking anything: the conflicts are looked for under the gate,
-// so only opens that stand are seen, and nobody is refused by the look. The gate, when won, is
-// left held: the caller closes the descriptor at once.
+// so only opens that stand are seen, and nobody is refused by the look.
 DWORD look(int fd, unsigned rights, unsigned shared, const std::string& native);
 
 // True when another open holds the file with data or delete access.

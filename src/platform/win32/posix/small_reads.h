@@ -1,7 +1,7 @@
 // A file opened, read a little or only looked at and closed again at once, the commonest open there
 // is (a state file read whole, a lock file probed), without a handle: the open answers exactly as
-// CreateFileW (OPEN_EXISTING, the access and share modes asked) would, and the share check's gate
-// is let go by the close instead of a call of its own. POSIX only; the Windows build opens a handle.
+// CreateFileW (OPEN_EXISTING, the access and share modes asked) would. POSIX only; the Windows
+// build opens a handle.
 #ifndef STATS_MNG_PLATFORM_WIN32_POSIX_SMALL_READS_H
 #define STATS_MNG_PLATFORM_WIN32_POSIX_SMALL_READS_H
 
@@ -11,8 +11,8 @@
 
 namespace small_reads_n {
 
-// The descriptor of the file (holding the share-check gate), or -1 with the error CreateFileW
-// would record. Read it with read_some and close it with close at once.
+// The descriptor of the file, or -1 with the error CreateFileW would record. Read it with read_some
+// and close it with close at once.
 int open(LPCWSTR path, DWORD access, DWORD share, DWORD& error);
 // One read as ReadFile makes it: ERROR_SUCCESS with got (0 at the end), or the read's error.
 DWORD read_some(int fd, char* buffer, size_t size, size_t& got);
