@@ -157,4 +157,63 @@ TEST_F(state_file_faults_test, reads_cut_short_or_interrupted_read_the_whole_fil
   }
 }
 
+// A state file read in pieces of any size answers as one read whole: the file the scan takes, one it
+// leaves to the full reader (a value written with a character reference), and files of 4095, 4096
+// and 4097 bytes (blank lines before the end tag).
+TEST_F(state_file_faults_test, a_state_file_read_in_pieces_of_any_size_answers_as_read_whole) {
+  const std::string time_attribute = "IsSyncReplicatedTime=\"100\"";
+  const size_t time_at = m_before.find(time_attribute);
+  ASSERT_NE(time_at, std::string::npos);
+  std::string referenced = m_before;
+  referenced.replace(time_at, time_attribute.size(), "IsSyncReplicatedTime=\"&#49;00\"");
+  const auto padded = [](std::string text, size_t total) {
+    text.insert(text.rfind("</"), std::string(total - text.size(), '\n'));
+    return text;
+  };
+  struct case_s {
+    const char* what;
+    std::string content;
+  };
+  const case_s cases[] = {
+      {"as the writer wrote it", m_before},
+      {"a value with a character reference", referenced},
+      {"4095 bytes, taken by the scan", padded(m_before, 4095)},
+      {"4096 bytes, taken by the scan", padded(m_before, 4096)},
+      {"4097 bytes, taken by the scan", padded(m_before, 4097)},
+      {"4095 bytes, left to the full reader", padded(referenced, 4095)},
+      {"4096 bytes, left to the full reader", padded(referenced, 4096)},
+      {"4097 bytes, left to the full reader", padded(referenced, 4097)},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.what);
+    write_text_file(state_file(), c.content);
+    const auto read_in_pieces_of = [&](size_t piece, stats_saver_ex_c::state_reading_s& reading) {
+      std::vector<fault_s> cut;
+      if (piece != 0) cut = {{call_e::read, 0, -1, 0, piece}, {call_e::pread, 0, -1, 0, piece}};
+      scoped_faults_c faults(cut);
+      return stats_saver_ex_c::read_state_file(state_file().c_str(), true, reading);
+    };
+    // Read whole, the writer's file and its padded copies are read as written; a value written with
+    // a character reference is whatever the full reader makes of it, the same in every piece size.
+    stats_saver_ex_c::state_reading_s whole;
+    const stats_saver_ex_c::state_file_e whole_result = read_in_pieces_of(0, whole);
+    EXPECT_EQ(whole_result, stats_saver_ex_c::STATE_FILE_READ) << c.content;
+    EXPECT_EQ(whole.state_index, static_cast<unsigned>(STATE_SYNC));
+    EXPECT_FALSE(whole.synced);
+    if (c.content.find("&#") == std::string::npos) {
+      EXPECT_EQ(whole.time, 100);
+    }
+    for (size_t piece : {size_t(1), size_t(2), size_t(3), size_t(7), size_t(13), size_t(64), size_t(511),
+                         c.content.size() - 1, c.content.size(), size_t(4095), size_t(4096)}) {
+      SCOPED_TRACE("pieces of " + std::to_string(piece));
+      stats_saver_ex_c::state_reading_s reading;
+      EXPECT_EQ(read_in_pieces_of(piece, reading), whole_result);
+      EXPECT_EQ(reading.read, whole.read);
+      EXPECT_EQ(reading.state_index, whole.state_index);
+      EXPECT_EQ(reading.synced, whole.synced);
+      EXPECT_EQ(reading.time, whole.time);
+    }
+  }
+}
+
 }  // namespace

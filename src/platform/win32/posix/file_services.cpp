@@ -224,45 +224,13 @@ DWORD open_step(create_request_s& r) {
   return ERROR_SUCCESS;
 }
 
-// A plain read of a file that must exist (data read, nothing written, deleted or truncated, no link
-// itself) opens at once and looks at what it opened, saving a look at the name first: the answer
-// is the same, a pipe or device opened so (without waiting, never as a controlling terminal) is
-// closed again and refused. Anything else, and any open that fails but for a missing name, takes
-// the careful way, which looks first. Returns ERROR_SUCCESS with the descriptor, an error, or
-// k_look_first.
-constexpr DWORD k_look_first = 0xFFFFFFFFu;
-
-DWORD direct_open_step(create_request_s& r) {
-  const bool plain_read = !r.whole_volume && r.disposition == OPEN_EXISTING && r.rights == share_locks_n::RIGHT_READ &&
-                          !r.truncate && !(r.flags & (FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE));
-  if (!plain_read) return k_look_first;
-  const std::string& native = r.resolved.native;
-  const int fd = open_retrying(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
-    return errno == ENOENT || errno == ENOTDIR ? posix_paths_n::error_for_missing(native, errno) : k_look_first;
-  }
-  struct stat opened;
-  const bool looked = sys_calls().fstat(fd, &opened) == 0;
-  if (looked && S_ISREG(opened.st_mode)) {
-    r.fd = fd;
-    r.st = opened;
-    r.exists = true;
-    return ERROR_SUCCESS;
-  }
-  sys_calls().close(fd);
-  // A directory opens only in the careful way (with backup semantics, or refused as Windows does).
-  return looked && !S_ISDIR(opened.st_mode) ? ERROR_NOT_SUPPORTED : k_look_first;
-}
-
-// The name resolved and its descriptor opened: a plain read opens before it looks, everything else
-// looks at the name, then opens.
+// The name resolved, looked at and its descriptor opened. What a name stands for is looked at before
+// it is opened, never after: opening a pipe, even to refuse it at once, would let a writer waiting
+// on it go (and its bytes be lost), and opening a device runs its driver.
 DWORD descriptor_steps(create_request_s& r) {
   DWORD error = resolve_step(r);
-  if (error == ERROR_SUCCESS) error = direct_open_step(r);
-  if (error == k_look_first) {
-    error = examine_step(r);
-    if (error == ERROR_SUCCESS) error = open_step(r);
-  }
+  if (error == ERROR_SUCCESS) error = examine_step(r);
+  if (error == ERROR_SUCCESS) error = open_step(r);
   return error;
 }
 
