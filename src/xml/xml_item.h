@@ -332,6 +332,8 @@ class xml_node_c : public node_c, public arena_placeable_c {
   // A node made in a parse space (new (space.arena) xml_node_c(name, length, space)); its name
   // and the attributes added to it are made there too.
   xml_node_c(const char* name, size_t length, xml_parse_space_c& space);
+  // The same over a name already in the space's arena, which the node points at.
+  xml_node_c(char* lent_name, xml_parse_space_c& space);
   ~xml_node_c() override;
 
   virtual void assign(const xml_node_c& source);

@@ -12,6 +12,10 @@
 #include <string>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 const char* k_file = "xml_reader";
@@ -19,15 +23,42 @@ constexpr size_t k_tag_step = 512;
 constexpr size_t k_first_chunk = 4 * 1024;
 constexpr size_t k_chunk = 64 * 1024;
 
-constexpr bool is_blank(unsigned char c) {
+constexpr bool is_blank_byte(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The blanks as a table: one load per byte where the scans of a tag ask.
+struct blank_bytes_s {
+  bool blank[256] = {};
+  constexpr blank_bytes_s() {
+    for (int c = 0; c < 256; ++c) blank[c] = is_blank_byte(static_cast<unsigned char>(c));
+  }
+};
+constexpr blank_bytes_s k_blank_bytes;
+
+inline bool is_blank(unsigned char c) { return k_blank_bytes.blank[c]; }
+
+// std::strchr for the short texts of a tag (a value's closing quote is mostly a few bytes on):
+// the first bytes are looked at here, the rest by the library.
+inline char* find_in_text(char* text, char c) {
+  for (int i = 0; i < 16; ++i, ++text) {
+    if (*text == c) return text;
+    if (*text == '\0') return nullptr;
+  }
+  return std::strchr(text, c);
+}
+
+// Whether the length bytes at text are the word.
+template <size_t N>
+bool is_word(const char* text, size_t length, const char (&word)[N]) {
+  return length == N - 1 && std::memcmp(text, word, N - 1) == 0;
 }
 
 // The bytes that end a name in a tag when nothing else does: a blank or the tag's end.
 struct name_stops_s {
   bool stops[256] = {};
   constexpr name_stops_s() {
-    for (int c = 0; c < 256; ++c) stops[c] = c == 0 || is_blank(static_cast<unsigned char>(c));
+    for (int c = 0; c < 256; ++c) stops[c] = c == 0 || is_blank_byte(static_cast<unsigned char>(c));
   }
 };
 constexpr name_stops_s k_name_stops;
@@ -45,6 +76,32 @@ struct tag_bytes_s {
 };
 constexpr tag_bytes_s k_tag_bytes;
 
+#if defined(__SSE2__)
+// The bytes of 16 at p that k_tag_bytes marks, one bit each.
+inline unsigned marked_tag_bytes(const unsigned char* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i hits = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(XML_END_OF_INPUT))), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('&'))));
+  return static_cast<unsigned>(_mm_movemask_epi8(hits));
+}
+
+// How many bytes from the first hold none that k_tag_bytes marks, sixteen at a time.
+size_t plain_tag_bytes(const unsigned char* bytes, size_t n) {
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const unsigned marked = marked_tag_bytes(bytes + i);
+    if (marked != 0) return i + static_cast<size_t>(__builtin_ctz(marked));
+  }
+  if (i < n && n >= 16) {
+    // The last 16 bytes, of which those before i were looked at already.
+    const unsigned marked = marked_tag_bytes(bytes + n - 16) >> (i - (n - 16));
+    return marked != 0 ? i + static_cast<size_t>(__builtin_ctz(marked)) : n;
+  }
+  while (i < n && k_tag_bytes.kind[bytes[i]] == 0) ++i;
+  return i;
+}
+#else
 // Whether a word of eight bytes holds one of the bytes k_tag_bytes marks.
 constexpr uint64_t k_ones = 0x0101010101010101ull;
 constexpr uint64_t k_highs = 0x8080808080808080ull;
@@ -64,6 +121,7 @@ size_t plain_tag_bytes(const unsigned char* bytes, size_t n) {
   while (i < n && k_tag_bytes.kind[bytes[i]] == 0) ++i;
   return i;
 }
+#endif
 
 // Whether names and plain attributes are read in one pass (set_one_pass_reads).
 std::atomic<bool> g_one_pass_reads{true};
@@ -319,7 +377,7 @@ bool xml_base_reader_c::_read_plain_attribute(const char*& name, size_t& name_le
   ++pos;
   while (is_blank(static_cast<unsigned char>(tag[pos]))) ++pos;
   if (tag[pos] != '"') return false;
-  char* close = std::strchr(tag + pos + 1, '"');
+  char* close = find_in_text(tag + pos + 1, '"');
   if (close == nullptr) return false;
   tag[equals] = '\0';
   *close = '\0';
@@ -343,7 +401,8 @@ bool xml_base_reader_c::read_declaration() {
   const uint64_t begin = m_tag_begin;
   char* space = std::strchr(m_tag, ' ');
   if (space != nullptr) *space = '\0';
-  if (space == nullptr || std::strcmp(m_tag, "?xml") != 0) {
+  // (No zero byte stands before the space the search found.)
+  if (space == nullptr || !is_word(m_tag, static_cast<size_t>(space - m_tag), "?xml")) {
     return _refuse(begin, "the document does not begin with the XML declaration <?xml version=\"1.0\"?>");
   }
   m_tag_pos = static_cast<size_t>(space - m_tag) + 1;
@@ -378,11 +437,12 @@ bool xml_base_reader_c::read_declaration() {
       m_tag_pos = start;  // not an attribute: what is left is the declaration's end
       break;
     }
+    const size_t name_length = m_tag_pos - start;
     m_tag[m_tag_pos++] = '\0';
     const char* name = m_tag + start;
-    if (std::strcmp(name, "version") == 0) {
+    if (is_word(name, name_length, "version")) {
       skip_blanks();
-      char* close = m_tag[m_tag_pos] == '"' ? std::strchr(m_tag + m_tag_pos + 1, '"') : nullptr;
+      char* close = m_tag[m_tag_pos] == '"' ? find_in_text(m_tag + m_tag_pos + 1, '"') : nullptr;
       if (close != nullptr) {
         *close = '\0';
         m_document->set_version(m_tag + m_tag_pos + 1);
@@ -391,7 +451,7 @@ bool xml_base_reader_c::read_declaration() {
         note_value();
         m_document->set_version(nullptr);
       }
-    } else if (std::strcmp(name, "encoding") == 0) {
+    } else if (is_word(name, name_length, "encoding")) {
       const size_t at = m_tag_pos;
       const char* value = read_token('"', true, true);
       if (value == nullptr) {
@@ -399,7 +459,7 @@ bool xml_base_reader_c::read_declaration() {
         note_value();
       }
       m_document->set_encoding(value);
-    } else if (std::strcmp(name, "standalone") == 0) {
+    } else if (is_word(name, name_length, "standalone")) {
       const size_t at = m_tag_pos;
       const char* value = read_token('"', true, true);
       if (value == nullptr) {
@@ -457,6 +517,22 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   }
   if (tag[0] == '/') {
     ++m_tag_pos;
+    if (parent != nullptr && parent->name != nullptr && parent->name[0] != '\0') {
+      // The end tag of the element read: its name (which holds no blank) compared where it
+      // stands, as the token read below would read and compare it.
+      size_t pos = m_tag_pos;
+      while (is_blank(static_cast<unsigned char>(m_tag[pos]))) ++pos;
+      const char* expected = parent->name;
+      size_t n = 0;
+      while (expected[n] != '\0' && m_tag[pos + n] == expected[n]) ++n;
+      if (expected[n] == '\0' && m_tag[pos + n] == '\0') {
+        m_token_length = n;
+        m_tag_pos = pos + n;
+        parent->closed = true;
+        if (m_observer != nullptr) m_observer->element_ended(tag_at, offset());
+        return true;
+      }
+    }
     const char* name = read_token('\0', true, false);
     if (parent == nullptr || name == nullptr || parent->name == nullptr || std::strcmp(name, parent->name) != 0) {
       if (name == nullptr) return _refuse(tag_at, "an end tag that is not </NAME> (no blank may follow the name)");
@@ -479,10 +555,12 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   }
   const bool one_pass = g_one_pass_reads.load(std::memory_order_relaxed);
   const char* name = one_pass ? _read_plain_element_name() : nullptr;
+  // A name the one-pass read took is made of name bytes only: it needs no second check.
+  const bool plain_name = name != nullptr;
   if (name == nullptr) name = read_token('\0', true, false);
   if (name == nullptr) name = read_token(' ', true, false);
   if (name == nullptr) name = read_token('\t', true, false);
-  if (name == nullptr || !xml_read_target_c::validate_xml_name(name)) {
+  if (name == nullptr || (!plain_name && !xml_read_target_c::validate_xml_name(name))) {
     return _refuse(tag_at + 1, name == nullptr ? std::string("a tag without an element name")
                                                 : "<" + std::string(name) + "> has no element name this reader takes (a letter or '_', then letters, digits and _ - . : [ ])");
   }
@@ -490,7 +568,21 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   if (m_observer != nullptr) m_observer->element_started(name, tag_at, offset_after_tag, empty);
   xml_parse_space_c& space = m_document->parse_space();
   const bulk_arena_c::mark_s mark = space.arena.mark();
-  xml_node_c* node = new (space.arena) xml_node_c(name, m_token_length, space);
+  const bool views = m_sink != nullptr && m_sink->takes_attribute_views();
+  // The node's name and attributes stand in one copy of the tag from the name on, made in the
+  // document's arena: the name is ended there as in the tag, so are each attribute's name and
+  // value, and a translated value (never longer than as written) is written over its own bytes;
+  // nothing more is copied per element or attribute.
+  char* owned = nullptr;
+  size_t owned_from = 0;
+  if (!views) {
+    owned_from = static_cast<size_t>(name - m_tag);
+    const size_t rest = m_tag_used - owned_from;
+    owned = static_cast<char*>(space.arena.allocate(rest, 1));
+    std::memcpy(owned, name, rest);
+  }
+  xml_node_c* node = owned != nullptr ? new (space.arena) xml_node_c(owned, space)
+                                      : new (space.arena) xml_node_c(name, m_token_length, space);
   // A streamed element goes when its element ends, or the read fails: its memory is had again by
   // the next element, so a read holds no more than the elements it stands in.
   struct streamed_s {
@@ -507,19 +599,7 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     delete node;
     return false;
   }
-  const bool views = m_sink != nullptr && m_sink->takes_attribute_views();
   m_views.clear();
-  // The node's attributes stand in one copy of the rest of the tag, made in the document's arena:
-  // each name and value is ended in place there as in the tag, and a translated value (never
-  // longer than as written) is written over its own bytes; nothing more is copied per attribute.
-  char* owned = nullptr;
-  size_t owned_from = 0;
-  if (!views && !at_tag_end()) {
-    owned_from = m_tag_pos;
-    const size_t rest = m_tag_used - m_tag_pos;
-    owned = static_cast<char*>(space.arena.allocate(rest, 1));
-    std::memcpy(owned, m_tag + m_tag_pos, rest);
-  }
   while (!at_tag_end()) {
     const char* attribute = nullptr;
     size_t attribute_length = 0;

@@ -62,9 +62,6 @@ void give_block(void* block, size_t size) {
   std::free(block);
 }
 
-constexpr uint64_t k_heap_mark = 0x68656170u;   // "heap"
-constexpr uint64_t k_arena_mark = 0x6172656eu;  // "aren"
-
 }  // namespace
 
 void bulk_arena_c::release_kept_blocks() {
@@ -165,13 +162,6 @@ void* arena_placeable_c::operator new(size_t size) {
   void* memory = std::malloc(size + k_header);
   if (memory == nullptr) throw std::bad_alloc();
   *static_cast<uint64_t*>(memory) = k_heap_mark;
-  return static_cast<char*>(memory) + k_header;
-}
-
-void* arena_placeable_c::operator new(size_t size, bulk_arena_c& arena) {
-  if (size > SIZE_MAX - k_header) throw std::bad_alloc();
-  void* memory = arena.allocate(size + k_header);
-  *static_cast<uint64_t*>(memory) = k_arena_mark;
   return static_cast<char*>(memory) + k_header;
 }
 

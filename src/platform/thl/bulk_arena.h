@@ -71,7 +71,12 @@ class bulk_arena_c {
 class arena_placeable_c {
  public:
   static void* operator new(size_t size);
-  static void* operator new(size_t size, bulk_arena_c& arena);
+  // Inline: a parse tree makes several of these per element.
+  static void* operator new(size_t size, bulk_arena_c& arena) {
+    void* memory = arena.allocate(size + k_header);
+    *static_cast<uint64_t*>(memory) = k_arena_mark;
+    return static_cast<char*>(memory) + k_header;
+  }
   static void operator delete(void* object);
   // Called only when a constructor throws during new (arena) T.
   static void operator delete(void* object, bulk_arena_c& arena);
@@ -82,6 +87,9 @@ class arena_placeable_c {
  private:
   // Enough for the objects placed here, none of which asks more than 8-byte alignment.
   static constexpr size_t k_header = 8;
+  // What the header says: made on the heap ("heap") or in an arena ("aren").
+  static constexpr uint64_t k_heap_mark = 0x68656170u;
+  static constexpr uint64_t k_arena_mark = 0x6172656eu;
 };
 
 // A Base made only in an arena (new (arena) arena_made_ct<Base>(...)): deleting it through a Base
