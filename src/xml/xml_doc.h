@@ -101,7 +101,11 @@ class xml_document_c : public xml_read_target_c {
   char* m_xml_file = nullptr;
   tree_c* m_tree = nullptr;
   xml_special_characters_c m_translator;
-  xml_parse_space_c m_space;
+  // The first block of the parse tree's arena, in the document itself: a state file's tree fits
+  // it, so its load takes no memory from the heap or from the arenas' kept blocks (nor their lock).
+  static constexpr size_t k_first_block = 2048;
+  alignas(bulk_arena_c::k_align) char m_first_block[k_first_block];
+  xml_parse_space_c m_space{m_first_block, k_first_block};
   xml_load_problem_s m_problem;
 
   bool _read_file_content(xml_base_reader_c& reader);

@@ -306,6 +306,9 @@ class xml_attr_c : public arena_placeable_c {
 // edits afterwards take from the arena under the lock.
 class xml_parse_space_c {
  public:
+  xml_parse_space_c() = default;
+  // A space whose arena cuts its first pieces from the owner's block (see bulk_arena_c).
+  xml_parse_space_c(void* block, size_t size) : arena(block, size) {}
   bulk_arena_c arena;
   thl_crit_section_c attribute_lock{false};
 };

@@ -581,6 +581,24 @@ TEST_F(xml_document_test, tags_read_in_one_pass_or_token_by_token_alike) {
   }
 }
 
+// A state file as the library writes it (one element of every attribute it records) is read into
+// the block the document holds: its arena takes nothing from the heap.
+TEST_F(xml_document_test, a_state_file_is_read_into_the_documents_own_block) {
+  const std::string text = std::string(k_declaration) +
+                           "<stats_saver ScenarioID=\"4294967295\">\n"
+                           "\t<state HostIndex=\"4294967293\" ScenarioID=\"4294967295\" ScenarioName=\"a scenario &amp; its name of some length\" "
+                           "State=\"Running\" IsSyncReplicated=\"True\" IsSyncReplicatedTime=\"-9223372036854775808\"/>\n"
+                           "</stats_saver>\n";
+  xml_document_c doc;
+  ASSERT_TRUE(doc.load_bytes(text.data(), text.size()));
+  EXPECT_EQ(doc.parse_space().arena.reserved(), 0u);
+  ASSERT_NE(doc.root(), nullptr);
+  ASSERT_NE(doc.root()->first_node(), nullptr);
+  EXPECT_EQ(attributes_of(doc.root()->first_node()),
+            "HostIndex=4294967293;ScenarioID=4294967295;ScenarioName=a scenario & its name of some length;State=Running;"
+            "IsSyncReplicated=True;IsSyncReplicatedTime=-9223372036854775808;");
+}
+
 // A value read in place takes an edit as any other: a shorter one over its own bytes (the next
 // attribute's untouched), a longer one elsewhere.
 TEST_F(xml_document_test, values_read_in_place_take_edits) {

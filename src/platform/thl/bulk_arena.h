@@ -11,6 +11,9 @@
 class bulk_arena_c {
  public:
   bulk_arena_c() = default;
+  // An arena whose first block is size bytes at block (aligned to k_align), which its owner keeps
+  // for the arena's life: pieces are cut from it before any memory is taken from the heap.
+  bulk_arena_c(void* block, size_t size);
   ~bulk_arena_c();
   bulk_arena_c(const bulk_arena_c&) = delete;
   bulk_arena_c& operator=(const bulk_arena_c&) = delete;
@@ -27,7 +30,8 @@ class bulk_arena_c {
   }
   // A NUL-terminated copy of length bytes of text.
   char* copy(const char* text, size_t length);
-  // Bytes taken from the system and not given back (blocks), for tests and figures.
+  // Bytes taken from the system and not given back (blocks; not the owner's block), for tests and
+  // figures.
   size_t reserved() const { return m_reserved; }
 
   // A point to come back to: rewind(mark) gives back every piece handed out since (nested marks
@@ -60,6 +64,8 @@ class bulk_arena_c {
   // The last block given back by a rewind, kept for the next one needed (a read that goes up and
   // down across a block's end would otherwise take and free a block each time).
   block_s* m_spare = nullptr;
+  // The owner's block given at construction (never freed, never given back by a rewind), or null.
+  block_s* m_own = nullptr;
   char* m_next = nullptr;
   char* m_end = nullptr;
   size_t m_reserved = 0;
