@@ -64,7 +64,8 @@ struct name_stops_s {
 constexpr name_stops_s k_name_stops;
 
 // While a tag is copied: the byte that ends the input (1), line ends, which become blanks (2),
-// and '&', which tells that the tag's values may need translation (3).
+// '&', which tells that the tag's values may need translation (3), and a zero byte, which ends
+// the tag's text where it stands (4).
 struct tag_bytes_s {
   unsigned char kind[256] = {};
   constexpr tag_bytes_s() {
@@ -72,6 +73,7 @@ struct tag_bytes_s {
     kind[static_cast<unsigned char>('\n')] = 2;
     kind[static_cast<unsigned char>('\r')] = 2;
     kind[static_cast<unsigned char>('&')] = 3;
+    kind[0] = 4;
   }
 };
 constexpr tag_bytes_s k_tag_bytes;
@@ -82,7 +84,8 @@ inline unsigned marked_tag_bytes(const unsigned char* p) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i hits = _mm_or_si128(
       _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(XML_END_OF_INPUT))), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
-      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('&'))));
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('&'))),
+                   _mm_cmpeq_epi8(v, _mm_setzero_si128())));
   return static_cast<unsigned>(_mm_movemask_epi8(hits));
 }
 
@@ -116,7 +119,10 @@ size_t plain_tag_bytes(const unsigned char* bytes, size_t n) {
   for (; i + 8 <= n; i += 8) {
     uint64_t word;
     std::memcpy(&word, bytes + i, 8);
-    if (has_byte(word, XML_END_OF_INPUT) || has_byte(word, '\n') || has_byte(word, '\r') || has_byte(word, '&')) break;
+    if (has_byte(word, XML_END_OF_INPUT) || has_byte(word, '\n') || has_byte(word, '\r') || has_byte(word, '&') ||
+        has_byte(word, 0)) {
+      break;
+    }
   }
   while (i < n && k_tag_bytes.kind[bytes[i]] == 0) ++i;
   return i;
@@ -135,6 +141,11 @@ void xml_base_reader_c::set_one_pass_reads(bool on) { g_one_pass_reads.store(on,
 xml_base_reader_c::xml_base_reader_c(xml_read_target_c* document)
     : m_document(document), m_tag(m_tag_inline) {
   static_assert(sizeof m_tag_inline == k_tag_step, "the first tag buffer is one step");
+  // The buffer counts as used whole: the first tag read clears it (with the library's clear, where
+  // a cleared member array would be a string store whose start costs more than a small
+  // document's tags). Until then it reads as an empty tag.
+  m_tag_inline[0] = '\0';
+  m_tag_used = sizeof m_tag_inline;
 }
 
 xml_base_reader_c::~xml_base_reader_c() {
@@ -148,6 +159,7 @@ void xml_base_reader_c::reset() {
   std::memset(m_tag, 0, m_tag_used);
   m_tag_used = 0;
   m_tag_pos = 0;
+  m_fresh_tag_length = SIZE_MAX;
 }
 
 bool xml_base_reader_c::_grow_tag() {
@@ -207,6 +219,8 @@ bool xml_base_reader_c::read_tag() {
   m_tag_pos = 0;
   m_cut_in_tag = false;
   m_tag_has_ampersand = false;
+  m_fresh_tag_length = SIZE_MAX;
+  bool zero_inside = false;
   // Up to the '<' (a byte 0xFF first ends the input), a window at a time. What stands between
   // tags is mostly a line end and a few tabs: a plain loop finds the '<' soonest.
   for (;;) {
@@ -249,6 +263,8 @@ bool xml_base_reader_c::read_tag() {
         }
         if (k_tag_bytes.kind[c] == 3) {
           m_tag_has_ampersand = true;
+        } else if (k_tag_bytes.kind[c] == 4) {
+          zero_inside = true;
         } else {
           c = ' ';
         }
@@ -268,8 +284,10 @@ bool xml_base_reader_c::read_tag() {
     }
   }
   m_cut_in_tag = false;
-  m_tag[m_tag_pos] = '\0';
+  // The byte after the tag is zero already (it stood past the tag before, or in the last tag,
+  // cleared above): no store of it here, which the first scans of the tag would wait for.
   m_tag_used = m_tag_pos + 1;
+  if (!zero_inside) m_fresh_tag_length = m_tag_pos;
   m_tag_pos = 0;
   return true;
 }
@@ -396,8 +414,38 @@ const char k_double_quotes[] = "attribute values and the declaration take double
 
 }  // namespace
 
+namespace {
+
+// Declarations as nearly every document has them: one of these is taken whole, with the values
+// the reading of its attributes below would set.
+struct plain_declaration_s {
+  const char* text;
+  size_t length;
+  const char* version;
+  const char* encoding;  // null: none
+};
+constexpr char k_declaration_utf8[] = "?xml version=\"1.0\" encoding=\"UTF-8\"?";
+constexpr char k_declaration_bare[] = "?xml version=\"1.0\"?";
+const plain_declaration_s k_plain_declarations[] = {
+    {k_declaration_utf8, sizeof k_declaration_utf8 - 1, "1.0", "UTF-8"},
+    {k_declaration_bare, sizeof k_declaration_bare - 1, "1.0", nullptr},
+};
+
+}  // namespace
+
 bool xml_base_reader_c::read_declaration() {
   if (!read_tag()) return _refuse_end("the XML declaration <?xml version=\"1.0\"?>");
+  if (g_one_pass_reads.load(std::memory_order_relaxed) && m_fresh_tag_length != SIZE_MAX) {
+    for (const plain_declaration_s& plain : k_plain_declarations) {
+      if (m_fresh_tag_length == plain.length && std::memcmp(m_tag, plain.text, plain.length) == 0) {
+        m_document->set_version(plain.version);
+        if (plain.encoding != nullptr) m_document->set_encoding(plain.encoding);
+        m_tag_pos = plain.length;  // at the tag's end
+        m_fresh_tag_length = SIZE_MAX;
+        return true;
+      }
+    }
+  }
   const uint64_t begin = m_tag_begin;
   char* space = std::strchr(m_tag, ' ');
   if (space != nullptr) *space = '\0';
@@ -501,7 +549,10 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   }
   char* tag = m_tag + m_tag_pos;
   const uint64_t tag_at = _tag_offset(m_tag_pos) - 1;
-  const size_t length = std::strlen(tag);
+  // A tag just read (nothing taken from it yet) is as long as read_tag counted, unless a zero
+  // byte inside ends its text sooner.
+  const size_t length = m_tag_pos == 0 && m_fresh_tag_length != SIZE_MAX ? m_fresh_tag_length : std::strlen(tag);
+  m_fresh_tag_length = SIZE_MAX;
   // Comments, CDATA sections and markup declarations all begin with '!': an element's tag is not
   // compared with them.
   const bool bang = tag[0] == '!';

@@ -581,6 +581,52 @@ TEST_F(xml_document_test, tags_read_in_one_pass_or_token_by_token_alike) {
   }
 }
 
+// The declarations nearly every document has are taken whole in one-pass reads; they and their
+// near misses read (or are refused) as the reading of each attribute reads them: the same values,
+// the same messages.
+TEST_F(xml_document_test, declarations_taken_whole_read_as_attribute_by_attribute) {
+  using namespace std::string_literals;
+  const struct {
+    std::string declaration;
+    const char* version;   // as read, or null when refused
+    const char* encoding;  // as read (null: none)
+    const char* problem;   // the refusal
+  } cases[] = {
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "1.0", "UTF-8", nullptr},
+      {"<?xml version=\"1.0\"?>", "1.0", nullptr, nullptr},
+      {"<?xml version=\"1.0\" encoding=\"utf-8\"?>", "1.0", "utf-8", nullptr},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\" ?>", "1.0", "UTF-8", nullptr},
+      {"<?xml version=\"1.0\"\r\nencoding=\"UTF-8\"?>", "1.0", "UTF-8", nullptr},
+      {"<?xml version=\"1.1\"?>", "1.1", nullptr, nullptr},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>", "1.0", "UTF-8", nullptr},
+      {"<?xml version=\"1.0\"  ?>", "1.0", nullptr, nullptr},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?" "?>", nullptr, nullptr,
+       "line 1, column 37: the XML declaration does not end in \"?>\""},
+      {"<?xml version=\"1.0\"encoding=\"UTF-8\"?>", "1.0", "UTF-8", nullptr},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"\0?>"s, nullptr, nullptr,
+       "line 1, column 37: the XML declaration does not end in \"?>\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.declaration);
+    const std::string text = c.declaration + "\n<a x=\"1\"/>";
+    xml_document_c whole, by_attributes;
+    EXPECT_EQ(whole.load_bytes(text.data(), text.size()), c.version != nullptr);
+    xml_base_reader_c::set_one_pass_reads(false);
+    EXPECT_EQ(by_attributes.load_bytes(text.data(), text.size()), c.version != nullptr);
+    xml_base_reader_c::set_one_pass_reads(true);
+    for (const xml_document_c* doc : {&whole, &by_attributes}) {
+      if (c.version == nullptr) {
+        EXPECT_EQ(doc->load_problem().text(), c.problem);
+        continue;
+      }
+      EXPECT_STREQ(doc->version(), c.version);
+      EXPECT_STREQ(doc->encoding(), c.encoding);
+      ASSERT_NE(doc->root(), nullptr);
+      EXPECT_EQ(attributes_of(doc->root()), "x=1;");
+    }
+  }
+}
+
 // A state file as the library writes it (one element of every attribute it records) is read into
 // the block the document holds: its arena takes nothing from the heap.
 TEST_F(xml_document_test, a_state_file_is_read_into_the_documents_own_block) {
