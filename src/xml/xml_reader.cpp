@@ -446,6 +446,7 @@ bool xml_base_reader_c::read_declaration() {
       }
     }
   }
+  m_fresh_tag_length = SIZE_MAX;  // the reads below take from the tag
   const uint64_t begin = m_tag_begin;
   char* space = std::strchr(m_tag, ' ');
   if (space != nullptr) *space = '\0';
