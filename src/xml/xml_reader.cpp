@@ -550,9 +550,12 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   }
   char* tag = m_tag + m_tag_pos;
   const uint64_t tag_at = _tag_offset(m_tag_pos) - 1;
-  // A tag just read (nothing taken from it yet) is as long as read_tag counted, unless a zero
-  // byte inside ends its text sooner.
-  const size_t length = m_tag_pos == 0 && m_fresh_tag_length != SIZE_MAX ? m_fresh_tag_length : std::strlen(tag);
+  // The one-pass reads (see set_one_pass_reads) take a tag just read (nothing taken from it yet)
+  // as long as read_tag counted, unless a zero byte inside ends its text sooner, and compare an
+  // end tag's name where it stands.
+  const bool one_pass = g_one_pass_reads.load(std::memory_order_relaxed);
+  const size_t length =
+      one_pass && m_tag_pos == 0 && m_fresh_tag_length != SIZE_MAX ? m_fresh_tag_length : std::strlen(tag);
   m_fresh_tag_length = SIZE_MAX;
   // Comments, CDATA sections and markup declarations all begin with '!': an element's tag is not
   // compared with them.
@@ -569,7 +572,7 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   }
   if (tag[0] == '/') {
     ++m_tag_pos;
-    if (parent != nullptr && parent->name != nullptr && parent->name[0] != '\0') {
+    if (one_pass && parent != nullptr && parent->name != nullptr && parent->name[0] != '\0') {
       // The end tag of the element read: its name (which holds no blank) compared where it
       // stands, as the token read below would read and compare it.
       size_t pos = m_tag_pos;
@@ -605,7 +608,6 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     tag[length - 1] = '\0';
     empty = true;
   }
-  const bool one_pass = g_one_pass_reads.load(std::memory_order_relaxed);
   const char* name = one_pass ? _read_plain_element_name() : nullptr;
   // A name the one-pass read took is made of name bytes only: it needs no second check.
   const bool plain_name = name != nullptr;

@@ -80,8 +80,9 @@ class xml_base_reader_c {
   bool read_declaration();
   bool read_element(xml_node_c* parent, bool skip_text);
 
-  // With false every reader from then on reads names and attributes token by token only (the
-  // tests and the fuzz target compare the two ways); true by default.
+  // With false every reader from then on reads names, attributes, end tags and the declaration
+  // token by token only, and measures each tag anew (the tests and the fuzz target compare the
+  // two ways); true by default.
   static void set_one_pass_reads(bool on);
 
   const char* tag() const { return m_tag; }

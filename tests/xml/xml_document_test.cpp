@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -623,6 +624,55 @@ TEST_F(xml_document_test, declarations_taken_whole_read_as_attribute_by_attribut
       EXPECT_STREQ(doc->encoding(), c.encoding);
       ASSERT_NE(doc->root(), nullptr);
       EXPECT_EQ(attributes_of(doc->root()), "x=1;");
+    }
+  }
+}
+
+// End tags and tags with a zero byte inside (which ends the tag's text where it stands) read alike
+// in one-pass reads (an end tag's name compared where it stands, a tag's length as counted) and
+// token by token: the same trees, the same refusals.
+TEST_F(xml_document_test, end_tags_and_zero_bytes_read_in_one_pass_or_token_by_token_alike) {
+  using namespace std::string_literals;
+  const struct {
+    std::string body;
+    const char* tree;     // as read: names, attributes and children, or null when refused
+    const char* problem;  // the refusal (line 2)
+  } cases[] = {
+      {"<a><b/></a>", "a[b[]]", nullptr},
+      {"<a></ a>", "a[]", nullptr},
+      {"<a>\t<b x=\"1\"></b>\n</a>", "a[b x=1;[]]", nullptr},
+      {"<a></ab>", nullptr, "line 2, column 4: the end tag </ab> does not close <a>"},
+      {"<ab></a>", nullptr, "line 2, column 5: the end tag </a> does not close <ab>"},
+      {"<a></a >", nullptr, "line 2, column 4: an end tag that is not </NAME> (no blank may follow the name)"},
+      {"<a></>", nullptr, "line 2, column 4: an end tag that is not </NAME> (no blank may follow the name)"},
+      {"<a></a\0junk>"s, "a[]", nullptr},
+      {"<a x=\"1\"\0 y=\"2\"/></a>"s, "a x=1;[]", nullptr},
+      {"<a><b\0/></b></a>"s, "a[b[]]", nullptr},
+      {"<a>\0</a>"s, "a[]", nullptr},
+  };
+  std::function<std::string(const xml_node_c*)> shape = [&shape](const xml_node_c* node) {
+    std::string seen = node->name;
+    const std::string attributes = attributes_of(node);
+    if (!attributes.empty()) seen += " " + attributes;
+    seen += "[";
+    for (const xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) seen += shape(child);
+    return seen + "]";
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    const std::string text = std::string(k_declaration) + c.body;
+    xml_document_c one_pass, by_tokens;
+    EXPECT_EQ(one_pass.load_bytes(text.data(), text.size()), c.tree != nullptr);
+    xml_base_reader_c::set_one_pass_reads(false);
+    EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), c.tree != nullptr);
+    xml_base_reader_c::set_one_pass_reads(true);
+    for (const xml_document_c* doc : {&one_pass, &by_tokens}) {
+      if (c.tree == nullptr) {
+        EXPECT_EQ(doc->load_problem().text(), c.problem);
+        continue;
+      }
+      ASSERT_NE(doc->root(), nullptr);
+      EXPECT_EQ(shape(doc->root()), c.tree);
     }
   }
 }
