@@ -48,6 +48,15 @@ inline char* find_in_text(char* text, char c) {
   return std::strchr(text, c);
 }
 
+// The first byte from pos on that is no name byte (kinds: the name check's table), four bytes a
+// step: a name ends at the tag's zero byte at the latest.
+inline size_t name_end(const char* tag, size_t pos, const unsigned char* kinds) {
+  auto kind = [tag, kinds](size_t at) { return kinds[static_cast<unsigned char>(tag[at])]; };
+  while (kind(pos) != 0 && kind(pos + 1) != 0 && kind(pos + 2) != 0 && kind(pos + 3) != 0) pos += 4;
+  while (kind(pos) != 0) ++pos;
+  return pos;
+}
+
 // Whether the length bytes at text are the word.
 template <size_t N>
 bool is_word(const char* text, size_t length, const char (&word)[N]) {
@@ -372,7 +381,7 @@ const char* xml_base_reader_c::_read_plain_element_name() {
   const size_t start = pos;
   if (kinds[static_cast<unsigned char>(tag[pos])] != 2) return nullptr;
   ++pos;
-  while (kinds[static_cast<unsigned char>(tag[pos])] != 0) ++pos;
+  pos = name_end(tag, pos, kinds);
   const char stop = tag[pos];
   if (stop != '\0' && stop != ' ' && stop != '\t') return nullptr;
   m_token_length = pos - start;
@@ -389,7 +398,7 @@ bool xml_base_reader_c::_read_plain_attribute(const char*& name, size_t& name_le
   size_t pos = start;
   if (kinds[static_cast<unsigned char>(tag[pos])] != 2) return false;
   ++pos;
-  while (kinds[static_cast<unsigned char>(tag[pos])] != 0) ++pos;
+  pos = name_end(tag, pos, kinds);
   if (tag[pos] != '=') return false;
   const size_t equals = pos;
   ++pos;
