@@ -24,9 +24,29 @@ size_t depth_of(const node_c* node) {
 
 // ---- xml_document_c
 
+xml_document_c::declaration_text_s::~declaration_text_s() {
+  if (text != inline_text) delete[] text;
+}
+
+void xml_document_c::declaration_text_s::set(const char* s) {
+  char* const was = text;
+  if (s == nullptr) {
+    text = nullptr;
+  } else {
+    // s may be the text held now: it is copied before the old one goes.
+    const size_t length = std::strlen(s);
+    if (length < sizeof inline_text) {
+      std::memmove(inline_text, s, length + 1);
+      text = inline_text;
+    } else {
+      text = new char[length + 1];
+      std::memcpy(text, s, length + 1);
+    }
+  }
+  if (was != nullptr && was != inline_text) delete[] was;
+}
+
 xml_document_c::~xml_document_c() {
-  delete[] m_version;
-  delete[] m_encoding;
   delete[] m_style_sheet;
   delete[] m_xml_file;
   if (m_tree != nullptr && m_tree->root != nullptr) m_tree->delete_subtree(m_tree->root);
@@ -35,15 +55,10 @@ xml_document_c::~xml_document_c() {
 
 void xml_document_c::write_line_end(utl_stream_c& out) const { out << "\n"; }
 
-void xml_document_c::set_version(const char* s) {
-  ZQTR_SCOPE(tr, "xml_document_c::set_version", k_file);
-  utl_n::str_replace(m_version, s);
-}
+// The declaration's setters are called by the reader on every load: they open no trace scope.
+void xml_document_c::set_version(const char* s) { m_version.set(s); }
 
-void xml_document_c::set_encoding(const char* s) {
-  ZQTR_SCOPE(tr, "xml_document_c::set_encoding", k_file);
-  utl_n::str_replace(m_encoding, s);
-}
+void xml_document_c::set_encoding(const char* s) { m_encoding.set(s); }
 
 void xml_document_c::set_style_sheet(const char* s) {
   ZQTR_SCOPE(tr, "xml_document_c::set_style_sheet", k_file);
@@ -56,7 +71,6 @@ void xml_document_c::set_xml_file(const char* s) {
 }
 
 void xml_document_c::set_standalone(const char* s) {
-  ZQTR_SCOPE(tr, "xml_document_c::set_standalone", k_file);
   if (s == nullptr) return;
   if (std::strcmp(s, "no") == 0) m_standalone = false;
   if (std::strcmp(s, "yes") == 0) m_standalone = true;
@@ -84,7 +98,7 @@ std::string xml_load_problem_s::text() const {
 }
 
 bool xml_document_c::_note_problem(xml_base_reader_c& reader, bool read, bool streamed, zqtr_entry_c& tr) {
-  m_problem = xml_load_problem_s();
+  if (m_problem.set) m_problem = xml_load_problem_s();
   if (read) {
     // One item is read after the declaration: a comment or CDATA section there is the whole document.
     if (streamed || root() != nullptr) return true;
@@ -172,8 +186,8 @@ bool xml_document_c::add_node(xml_node_c* node, xml_node_c* parent) {
 
 void xml_document_c::write_declaration(utl_stream_c& out) const {
   out << "<" << "?xml";
-  if (m_version != nullptr) out << " " << "version=" << "\"" << m_version << "\"";
-  if (m_encoding != nullptr) out << " " << "encoding=" << "\"" << m_encoding << "\"";
+  if (m_version.text != nullptr) out << " " << "version=" << "\"" << m_version.text << "\"";
+  if (m_encoding.text != nullptr) out << " " << "encoding=" << "\"" << m_encoding.text << "\"";
   if (!m_standalone) out << " " << "standalone=" << "\"" << "no" << "\"";
   out << "?" << ">";
   write_line_end(out);

@@ -73,8 +73,8 @@ class xml_document_c : public xml_read_target_c {
   bool store(FILE_c* file);
   bool _store(xml_node_c* node, utl_stream_c& buffer, FILE_c* file);
 
-  const char* version() const override { return m_version; }
-  const char* encoding() const { return m_encoding; }
+  const char* version() const override { return m_version.text; }
+  const char* encoding() const { return m_encoding.text; }
   bool standalone() const { return m_standalone; }
   const char* style_sheet() const { return m_style_sheet; }
   const char* xml_file() const { return m_xml_file; }
@@ -83,14 +83,29 @@ class xml_document_c : public xml_read_target_c {
   xml_parse_space_c& parse_space() override { return m_space; }
 
  private:
-  char* m_version = nullptr;
-  char* m_encoding = nullptr;
+  // A declaration value: in the document itself when it fits (a load takes nothing from the heap
+  // for "1.0" or "UTF-8"), else on the heap.
+  struct declaration_text_s {
+    char* text = nullptr;
+    char inline_text[16];
+    declaration_text_s() = default;
+    ~declaration_text_s();
+    declaration_text_s(const declaration_text_s&) = delete;
+    declaration_text_s& operator=(const declaration_text_s&) = delete;
+    void set(const char* s);
+  };
+  declaration_text_s m_version;
+  declaration_text_s m_encoding;
   bool m_standalone = true;
   char* m_style_sheet = nullptr;
   char* m_xml_file = nullptr;
   tree_c* m_tree = nullptr;
   xml_special_characters_c m_translator;
-  xml_parse_space_c m_space;
+  // The first block of the parse tree's arena, in the document itself: a state file's tree fits
+  // it, so its load takes no memory from the heap or from the arenas' kept blocks (nor their lock).
+  static constexpr size_t k_first_block = 2048;
+  alignas(bulk_arena_c::k_align) char m_first_block[k_first_block];
+  xml_parse_space_c m_space{m_first_block, k_first_block};
   xml_load_problem_s m_problem;
 
   bool _read_file_content(xml_base_reader_c& reader);

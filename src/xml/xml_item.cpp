@@ -429,6 +429,8 @@ xml_node_c::xml_node_c(const char* name, size_t length, xml_parse_space_c& space
   lend_name(name == nullptr ? nullptr : space.arena.copy(name, length));
 }
 
+xml_node_c::xml_node_c(char* lent_name, xml_parse_space_c& space) : m_space(&space) { lend_name(lent_name); }
+
 xml_node_c::~xml_node_c() { delete attributes; }
 
 void xml_node_c::assign(const xml_node_c& source) {
@@ -474,7 +476,8 @@ void xml_node_c::add_lent_attr(char* name, char* value) {
   }
   bulk_arena_c& arena = m_space->arena;
   if (attributes == nullptr) attributes = new (arena) xml_attr_list_c(*m_space);
-  attributes->append(new (arena) xml_attr_c(name, value));
+  // The element the list's append would make in the arena, linked without its two calls.
+  attributes->list()->_append(new (arena) arena_made_ct<ptr_list_element_c>(new (arena) xml_attr_c(name, value)));
 }
 
 void xml_node_c::add_attr(const char* name, const char* value) {

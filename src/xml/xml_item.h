@@ -320,6 +320,9 @@ class xml_attr_c : public arena_placeable_c {
 // edits afterwards take from the arena under the lock.
 class xml_parse_space_c {
  public:
+  xml_parse_space_c() = default;
+  // A space whose arena cuts its first pieces from the owner's block (see bulk_arena_c).
+  xml_parse_space_c(void* block, size_t size) : arena(block, size) {}
   bulk_arena_c arena;
   thl_crit_section_c attribute_lock{false};
 };
@@ -346,6 +349,8 @@ class xml_node_c : public node_c, public arena_placeable_c {
   // A node made in a parse space (new (space.arena) xml_node_c(name, length, space)); its name
   // and the attributes added to it are made there too.
   xml_node_c(const char* name, size_t length, xml_parse_space_c& space);
+  // The same over a name already in the space's arena, which the node points at.
+  xml_node_c(char* lent_name, xml_parse_space_c& space);
   ~xml_node_c() override;
 
   virtual void assign(const xml_node_c& source);

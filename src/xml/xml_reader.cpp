@@ -12,6 +12,10 @@
 #include <string>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 const char* k_file = "xml_reader";
@@ -19,21 +23,58 @@ constexpr size_t k_tag_step = 512;
 constexpr size_t k_first_chunk = 4 * 1024;
 constexpr size_t k_chunk = 64 * 1024;
 
-constexpr bool is_blank(unsigned char c) {
+constexpr bool is_blank_byte(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The blanks as a table: one load per byte where the scans of a tag ask.
+struct blank_bytes_s {
+  bool blank[256] = {};
+  constexpr blank_bytes_s() {
+    for (int c = 0; c < 256; ++c) blank[c] = is_blank_byte(static_cast<unsigned char>(c));
+  }
+};
+constexpr blank_bytes_s k_blank_bytes;
+
+inline bool is_blank(unsigned char c) { return k_blank_bytes.blank[c]; }
+
+// std::strchr for the short texts of a tag (a value's closing quote is mostly a few bytes on):
+// the first bytes are looked at here, the rest by the library.
+inline char* find_in_text(char* text, char c) {
+  for (int i = 0; i < 16; ++i, ++text) {
+    if (*text == c) return text;
+    if (*text == '\0') return nullptr;
+  }
+  return std::strchr(text, c);
+}
+
+// The first byte from pos on that is no name byte (kinds: the name check's table), four bytes a
+// step: a name ends at the tag's zero byte at the latest.
+inline size_t name_end(const char* tag, size_t pos, const unsigned char* kinds) {
+  auto kind = [tag, kinds](size_t at) { return kinds[static_cast<unsigned char>(tag[at])]; };
+  while (kind(pos) != 0 && kind(pos + 1) != 0 && kind(pos + 2) != 0 && kind(pos + 3) != 0) pos += 4;
+  while (kind(pos) != 0) ++pos;
+  return pos;
+}
+
+// Whether the length bytes at text are the word.
+template <size_t N>
+bool is_word(const char* text, size_t length, const char (&word)[N]) {
+  return length == N - 1 && std::memcmp(text, word, N - 1) == 0;
 }
 
 // The bytes that end a name in a tag when nothing else does: a blank or the tag's end.
 struct name_stops_s {
   bool stops[256] = {};
   constexpr name_stops_s() {
-    for (int c = 0; c < 256; ++c) stops[c] = c == 0 || is_blank(static_cast<unsigned char>(c));
+    for (int c = 0; c < 256; ++c) stops[c] = c == 0 || is_blank_byte(static_cast<unsigned char>(c));
   }
 };
 constexpr name_stops_s k_name_stops;
 
 // While a tag is copied: the byte that ends the input (1), line ends, which become blanks (2),
-// and '&', which tells that the tag's values may need translation (3).
+// '&', which tells that the tag's values may need translation (3), and a zero byte, which ends
+// the tag's text where it stands (4).
 struct tag_bytes_s {
   unsigned char kind[256] = {};
   constexpr tag_bytes_s() {
@@ -41,10 +82,38 @@ struct tag_bytes_s {
     kind[static_cast<unsigned char>('\n')] = 2;
     kind[static_cast<unsigned char>('\r')] = 2;
     kind[static_cast<unsigned char>('&')] = 3;
+    kind[0] = 4;
   }
 };
 constexpr tag_bytes_s k_tag_bytes;
 
+#if defined(__SSE2__)
+// The bytes of 16 at p that k_tag_bytes marks, one bit each.
+inline unsigned marked_tag_bytes(const unsigned char* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i hits = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(XML_END_OF_INPUT))), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('&'))),
+                   _mm_cmpeq_epi8(v, _mm_setzero_si128())));
+  return static_cast<unsigned>(_mm_movemask_epi8(hits));
+}
+
+// How many bytes from the first hold none that k_tag_bytes marks, sixteen at a time.
+size_t plain_tag_bytes(const unsigned char* bytes, size_t n) {
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const unsigned marked = marked_tag_bytes(bytes + i);
+    if (marked != 0) return i + static_cast<size_t>(__builtin_ctz(marked));
+  }
+  if (i < n && n >= 16) {
+    // The last 16 bytes, of which those before i were looked at already.
+    const unsigned marked = marked_tag_bytes(bytes + n - 16) >> (i - (n - 16));
+    return marked != 0 ? i + static_cast<size_t>(__builtin_ctz(marked)) : n;
+  }
+  while (i < n && k_tag_bytes.kind[bytes[i]] == 0) ++i;
+  return i;
+}
+#else
 // Whether a word of eight bytes holds one of the bytes k_tag_bytes marks.
 constexpr uint64_t k_ones = 0x0101010101010101ull;
 constexpr uint64_t k_highs = 0x8080808080808080ull;
@@ -59,11 +128,15 @@ size_t plain_tag_bytes(const unsigned char* bytes, size_t n) {
   for (; i + 8 <= n; i += 8) {
     uint64_t word;
     std::memcpy(&word, bytes + i, 8);
-    if (has_byte(word, XML_END_OF_INPUT) || has_byte(word, '\n') || has_byte(word, '\r') || has_byte(word, '&')) break;
+    if (has_byte(word, XML_END_OF_INPUT) || has_byte(word, '\n') || has_byte(word, '\r') || has_byte(word, '&') ||
+        has_byte(word, 0)) {
+      break;
+    }
   }
   while (i < n && k_tag_bytes.kind[bytes[i]] == 0) ++i;
   return i;
 }
+#endif
 
 // Whether names and plain attributes are read in one pass (set_one_pass_reads).
 std::atomic<bool> g_one_pass_reads{true};
@@ -77,6 +150,11 @@ void xml_base_reader_c::set_one_pass_reads(bool on) { g_one_pass_reads.store(on,
 xml_base_reader_c::xml_base_reader_c(xml_read_target_c* document)
     : m_document(document), m_tag(m_tag_inline) {
   static_assert(sizeof m_tag_inline == k_tag_step, "the first tag buffer is one step");
+  // The buffer counts as used whole: the first tag read clears it (with the library's clear, where
+  // a cleared member array would be a string store whose start costs more than a small
+  // document's tags). Until then it reads as an empty tag.
+  m_tag_inline[0] = '\0';
+  m_tag_used = sizeof m_tag_inline;
 }
 
 xml_base_reader_c::~xml_base_reader_c() {
@@ -90,6 +168,7 @@ void xml_base_reader_c::reset() {
   std::memset(m_tag, 0, m_tag_used);
   m_tag_used = 0;
   m_tag_pos = 0;
+  m_fresh_tag_length = SIZE_MAX;
 }
 
 bool xml_base_reader_c::_grow_tag() {
@@ -149,6 +228,8 @@ bool xml_base_reader_c::read_tag() {
   m_tag_pos = 0;
   m_cut_in_tag = false;
   m_tag_has_ampersand = false;
+  m_fresh_tag_length = SIZE_MAX;
+  bool zero_inside = false;
   // Up to the '<' (a byte 0xFF first ends the input), a window at a time. What stands between
   // tags is mostly a line end and a few tabs: a plain loop finds the '<' soonest.
   for (;;) {
@@ -191,6 +272,8 @@ bool xml_base_reader_c::read_tag() {
         }
         if (k_tag_bytes.kind[c] == 3) {
           m_tag_has_ampersand = true;
+        } else if (k_tag_bytes.kind[c] == 4) {
+          zero_inside = true;
         } else {
           c = ' ';
         }
@@ -210,8 +293,10 @@ bool xml_base_reader_c::read_tag() {
     }
   }
   m_cut_in_tag = false;
-  m_tag[m_tag_pos] = '\0';
+  // The byte after the tag is zero already (it stood past the tag before, or in the last tag,
+  // cleared above): no store of it here, which the first scans of the tag would wait for.
   m_tag_used = m_tag_pos + 1;
+  if (!zero_inside) m_fresh_tag_length = m_tag_pos;
   m_tag_pos = 0;
   return true;
 }
@@ -296,7 +381,7 @@ const char* xml_base_reader_c::_read_plain_element_name() {
   const size_t start = pos;
   if (kinds[static_cast<unsigned char>(tag[pos])] != 2) return nullptr;
   ++pos;
-  while (kinds[static_cast<unsigned char>(tag[pos])] != 0) ++pos;
+  pos = name_end(tag, pos, kinds);
   const char stop = tag[pos];
   if (stop != '\0' && stop != ' ' && stop != '\t') return nullptr;
   m_token_length = pos - start;
@@ -313,13 +398,13 @@ bool xml_base_reader_c::_read_plain_attribute(const char*& name, size_t& name_le
   size_t pos = start;
   if (kinds[static_cast<unsigned char>(tag[pos])] != 2) return false;
   ++pos;
-  while (kinds[static_cast<unsigned char>(tag[pos])] != 0) ++pos;
+  pos = name_end(tag, pos, kinds);
   if (tag[pos] != '=') return false;
   const size_t equals = pos;
   ++pos;
   while (is_blank(static_cast<unsigned char>(tag[pos]))) ++pos;
   if (tag[pos] != '"') return false;
-  char* close = std::strchr(tag + pos + 1, '"');
+  char* close = find_in_text(tag + pos + 1, '"');
   if (close == nullptr) return false;
   tag[equals] = '\0';
   *close = '\0';
@@ -338,12 +423,44 @@ const char k_double_quotes[] = "attribute values and the declaration take double
 
 }  // namespace
 
+namespace {
+
+// Declarations as nearly every document has them: one of these is taken whole, with the values
+// the reading of its attributes below would set.
+struct plain_declaration_s {
+  const char* text;
+  size_t length;
+  const char* version;
+  const char* encoding;  // null: none
+};
+constexpr char k_declaration_utf8[] = "?xml version=\"1.0\" encoding=\"UTF-8\"?";
+constexpr char k_declaration_bare[] = "?xml version=\"1.0\"?";
+const plain_declaration_s k_plain_declarations[] = {
+    {k_declaration_utf8, sizeof k_declaration_utf8 - 1, "1.0", "UTF-8"},
+    {k_declaration_bare, sizeof k_declaration_bare - 1, "1.0", nullptr},
+};
+
+}  // namespace
+
 bool xml_base_reader_c::read_declaration() {
   if (!read_tag()) return _refuse_end("the XML declaration <?xml version=\"1.0\"?>");
+  if (g_one_pass_reads.load(std::memory_order_relaxed) && m_fresh_tag_length != SIZE_MAX) {
+    for (const plain_declaration_s& plain : k_plain_declarations) {
+      if (m_fresh_tag_length == plain.length && std::memcmp(m_tag, plain.text, plain.length) == 0) {
+        m_document->set_version(plain.version);
+        if (plain.encoding != nullptr) m_document->set_encoding(plain.encoding);
+        m_tag_pos = plain.length;  // at the tag's end
+        m_fresh_tag_length = SIZE_MAX;
+        return true;
+      }
+    }
+  }
+  m_fresh_tag_length = SIZE_MAX;  // the reads below take from the tag
   const uint64_t begin = m_tag_begin;
   char* space = std::strchr(m_tag, ' ');
   if (space != nullptr) *space = '\0';
-  if (space == nullptr || std::strcmp(m_tag, "?xml") != 0) {
+  // (No zero byte stands before the space the search found.)
+  if (space == nullptr || !is_word(m_tag, static_cast<size_t>(space - m_tag), "?xml")) {
     return _refuse(begin, "the document does not begin with the XML declaration <?xml version=\"1.0\"?>");
   }
   m_tag_pos = static_cast<size_t>(space - m_tag) + 1;
@@ -378,11 +495,12 @@ bool xml_base_reader_c::read_declaration() {
       m_tag_pos = start;  // not an attribute: what is left is the declaration's end
       break;
     }
+    const size_t name_length = m_tag_pos - start;
     m_tag[m_tag_pos++] = '\0';
     const char* name = m_tag + start;
-    if (std::strcmp(name, "version") == 0) {
+    if (is_word(name, name_length, "version")) {
       skip_blanks();
-      char* close = m_tag[m_tag_pos] == '"' ? std::strchr(m_tag + m_tag_pos + 1, '"') : nullptr;
+      char* close = m_tag[m_tag_pos] == '"' ? find_in_text(m_tag + m_tag_pos + 1, '"') : nullptr;
       if (close != nullptr) {
         *close = '\0';
         m_document->set_version(m_tag + m_tag_pos + 1);
@@ -391,7 +509,7 @@ bool xml_base_reader_c::read_declaration() {
         note_value();
         m_document->set_version(nullptr);
       }
-    } else if (std::strcmp(name, "encoding") == 0) {
+    } else if (is_word(name, name_length, "encoding")) {
       const size_t at = m_tag_pos;
       const char* value = read_token('"', true, true);
       if (value == nullptr) {
@@ -399,7 +517,7 @@ bool xml_base_reader_c::read_declaration() {
         note_value();
       }
       m_document->set_encoding(value);
-    } else if (std::strcmp(name, "standalone") == 0) {
+    } else if (is_word(name, name_length, "standalone")) {
       const size_t at = m_tag_pos;
       const char* value = read_token('"', true, true);
       if (value == nullptr) {
@@ -441,7 +559,13 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   }
   char* tag = m_tag + m_tag_pos;
   const uint64_t tag_at = _tag_offset(m_tag_pos) - 1;
-  const size_t length = std::strlen(tag);
+  // The one-pass reads (see set_one_pass_reads) take a tag just read (nothing taken from it yet)
+  // as long as read_tag counted, unless a zero byte inside ends its text sooner, and compare an
+  // end tag's name where it stands.
+  const bool one_pass = g_one_pass_reads.load(std::memory_order_relaxed);
+  const size_t length =
+      one_pass && m_tag_pos == 0 && m_fresh_tag_length != SIZE_MAX ? m_fresh_tag_length : std::strlen(tag);
+  m_fresh_tag_length = SIZE_MAX;
   // Comments, CDATA sections and markup declarations all begin with '!': an element's tag is not
   // compared with them.
   const bool bang = tag[0] == '!';
@@ -457,6 +581,22 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   }
   if (tag[0] == '/') {
     ++m_tag_pos;
+    if (one_pass && parent != nullptr && parent->name != nullptr && parent->name[0] != '\0') {
+      // The end tag of the element read: its name (which holds no blank) compared where it
+      // stands, as the token read below would read and compare it.
+      size_t pos = m_tag_pos;
+      while (is_blank(static_cast<unsigned char>(m_tag[pos]))) ++pos;
+      const char* expected = parent->name;
+      size_t n = 0;
+      while (expected[n] != '\0' && m_tag[pos + n] == expected[n]) ++n;
+      if (expected[n] == '\0' && m_tag[pos + n] == '\0') {
+        m_token_length = n;
+        m_tag_pos = pos + n;
+        parent->closed = true;
+        if (m_observer != nullptr) m_observer->element_ended(tag_at, offset());
+        return true;
+      }
+    }
     const char* name = read_token('\0', true, false);
     if (parent == nullptr || name == nullptr || parent->name == nullptr || std::strcmp(name, parent->name) != 0) {
       if (name == nullptr) return _refuse(tag_at, "an end tag that is not </NAME> (no blank may follow the name)");
@@ -477,12 +617,13 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     tag[length - 1] = '\0';
     empty = true;
   }
-  const bool one_pass = g_one_pass_reads.load(std::memory_order_relaxed);
   const char* name = one_pass ? _read_plain_element_name() : nullptr;
+  // A name the one-pass read took is made of name bytes only: it needs no second check.
+  const bool plain_name = name != nullptr;
   if (name == nullptr) name = read_token('\0', true, false);
   if (name == nullptr) name = read_token(' ', true, false);
   if (name == nullptr) name = read_token('\t', true, false);
-  if (name == nullptr || !xml_read_target_c::validate_xml_name(name)) {
+  if (name == nullptr || (!plain_name && !xml_read_target_c::validate_xml_name(name))) {
     return _refuse(tag_at + 1, name == nullptr ? std::string("a tag without an element name")
                                                 : "<" + std::string(name) + "> has no element name this reader takes (a letter or '_', then letters, digits and _ - . : [ ])");
   }
@@ -490,7 +631,21 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   if (m_observer != nullptr) m_observer->element_started(name, tag_at, offset_after_tag, empty);
   xml_parse_space_c& space = m_document->parse_space();
   const bulk_arena_c::mark_s mark = space.arena.mark();
-  xml_node_c* node = new (space.arena) xml_node_c(name, m_token_length, space);
+  const bool views = m_sink != nullptr && m_sink->takes_attribute_views();
+  // The node's name and attributes stand in one copy of the tag from the name on, made in the
+  // document's arena: the name is ended there as in the tag, so are each attribute's name and
+  // value, and a translated value (never longer than as written) is written over its own bytes;
+  // nothing more is copied per element or attribute.
+  char* owned = nullptr;
+  size_t owned_from = 0;
+  if (!views) {
+    owned_from = static_cast<size_t>(name - m_tag);
+    const size_t rest = m_tag_used - owned_from;
+    owned = static_cast<char*>(space.arena.allocate(rest, 1));
+    std::memcpy(owned, name, rest);
+  }
+  xml_node_c* node = owned != nullptr ? new (space.arena) xml_node_c(owned, space)
+                                      : new (space.arena) xml_node_c(name, m_token_length, space);
   // A streamed element goes when its element ends, or the read fails: its memory is had again by
   // the next element, so a read holds no more than the elements it stands in.
   struct streamed_s {
@@ -507,19 +662,7 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     delete node;
     return false;
   }
-  const bool views = m_sink != nullptr && m_sink->takes_attribute_views();
   m_views.clear();
-  // The node's attributes stand in one copy of the rest of the tag, made in the document's arena:
-  // each name and value is ended in place there as in the tag, and a translated value (never
-  // longer than as written) is written over its own bytes; nothing more is copied per attribute.
-  char* owned = nullptr;
-  size_t owned_from = 0;
-  if (!views && !at_tag_end()) {
-    owned_from = m_tag_pos;
-    const size_t rest = m_tag_used - m_tag_pos;
-    owned = static_cast<char*>(space.arena.allocate(rest, 1));
-    std::memcpy(owned, m_tag + m_tag_pos, rest);
-  }
   while (!at_tag_end()) {
     const char* attribute = nullptr;
     size_t attribute_length = 0;

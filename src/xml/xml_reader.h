@@ -80,8 +80,9 @@ class xml_base_reader_c {
   bool read_declaration();
   bool read_element(xml_node_c* parent, bool skip_text);
 
-  // With false every reader from then on reads names and attributes token by token only (the
-  // tests and the fuzz target compare the two ways); true by default.
+  // With false every reader from then on reads names, attributes, end tags and the declaration
+  // token by token only, and measures each tag anew (the tests and the fuzz target compare the
+  // two ways); true by default.
   static void set_one_pass_reads(bool on);
 
   const char* tag() const { return m_tag; }
@@ -126,7 +127,8 @@ class xml_base_reader_c {
   bool m_cut_in_tag = false;
   // The tag read last: in the reader itself up to 512 bytes (a reader costs no allocation for a
   // small document), on the heap once a longer tag was read.
-  char m_tag_inline[512] = {};
+  // (Cleared by the first read_tag.)
+  char m_tag_inline[512];
   char* m_tag;
   size_t m_tag_capacity = 512;
   size_t m_tag_pos = 0;
@@ -135,6 +137,9 @@ class xml_base_reader_c {
   size_t m_tag_used = 0;
   // Whether the tag read last holds an '&' (else none of its values needs translation).
   bool m_tag_has_ampersand = false;
+  // The length of the tag read last while nothing has been taken from it and no zero byte stands
+  // in it (SIZE_MAX otherwise).
+  size_t m_fresh_tag_length = SIZE_MAX;
   // The length of the token read_token returned last.
   size_t m_token_length = 0;
   // The attributes of the element being read, for a sink that takes them as views.

@@ -163,6 +163,46 @@ TEST(bulk_arena, a_rewind_gives_back_what_came_after_its_mark) {
   for (int i = 0; i < 50; ++i) std::memset(arena.allocate(3000), 2, 3000);
 }
 
+// An arena over its owner's block cuts pieces from that block first and takes nothing from the
+// heap until it is full; then blocks of an arena of its own follow (the first of 4 KiB). Rewinds,
+// to a mark in the owner's block or to the very start, never give the owner's block away, and the
+// arena's end leaves it to its owner (a block on the stack: a free of it would be reported).
+TEST(bulk_arena, an_owners_block_serves_first_and_stays_the_owners) {
+  alignas(bulk_arena_c::k_align) char block[512];
+  const auto in_block = [&block](const void* p) {
+    return static_cast<const char*>(p) >= block && static_cast<const char*>(p) < block + sizeof block;
+  };
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round == 0 ? "rewound to a mark in the block" : "rewound to the start");
+    bulk_arena_c arena(block, sizeof block);
+    const bulk_arena_c::mark_s start = arena.mark();
+    char* first = arena.copy("first", 5);
+    EXPECT_TRUE(in_block(first));
+    const bulk_arena_c::mark_s after_first = arena.mark();
+    size_t in_own = 0;
+    while (arena.reserved() == 0) {
+      void* piece = arena.allocate(24);
+      if (arena.reserved() == 0) {
+        EXPECT_TRUE(in_block(piece));
+        ++in_own;
+      } else {
+        EXPECT_FALSE(in_block(piece));
+      }
+    }
+    // The block, less its header and the first piece, in pieces of 24 bytes.
+    EXPECT_GE(in_own, (sizeof block - 64) / 24);
+    EXPECT_EQ(arena.reserved(), 4096u);
+    for (int i = 0; i < 20; ++i) std::memset(arena.allocate(1000), 3, 1000);
+    arena.rewind(round == 0 ? after_first : start);
+    char* again = arena.copy("again", 5);
+    EXPECT_TRUE(in_block(again));
+    EXPECT_EQ(again, round == 0 ? after_first.next : start.next);
+    if (round == 0) {
+      EXPECT_STREQ(first, "first");
+    }
+  }
+}
+
 // Counts its destructions; made on the heap or in an arena.
 struct counted_c : arena_placeable_c {
   explicit counted_c(int* destroyed) : destroyed(destroyed) {}

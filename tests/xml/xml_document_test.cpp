@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -579,6 +580,119 @@ TEST_F(xml_document_test, tags_read_in_one_pass_or_token_by_token_alike) {
     }
     EXPECT_EQ(items, c.attributes);
   }
+}
+
+// The declarations nearly every document has are taken whole in one-pass reads; they and their
+// near misses read (or are refused) as the reading of each attribute reads them: the same values,
+// the same messages.
+TEST_F(xml_document_test, declarations_taken_whole_read_as_attribute_by_attribute) {
+  using namespace std::string_literals;
+  const struct {
+    std::string declaration;
+    const char* version;   // as read, or null when refused
+    const char* encoding;  // as read (null: none)
+    const char* problem;   // the refusal
+  } cases[] = {
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "1.0", "UTF-8", nullptr},
+      {"<?xml version=\"1.0\"?>", "1.0", nullptr, nullptr},
+      {"<?xml version=\"1.0\" encoding=\"utf-8\"?>", "1.0", "utf-8", nullptr},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\" ?>", "1.0", "UTF-8", nullptr},
+      {"<?xml version=\"1.0\"\r\nencoding=\"UTF-8\"?>", "1.0", "UTF-8", nullptr},
+      {"<?xml version=\"1.1\"?>", "1.1", nullptr, nullptr},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>", "1.0", "UTF-8", nullptr},
+      {"<?xml version=\"1.0\"  ?>", "1.0", nullptr, nullptr},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?" "?>", nullptr, nullptr,
+       "line 1, column 37: the XML declaration does not end in \"?>\""},
+      {"<?xml version=\"1.0\"encoding=\"UTF-8\"?>", "1.0", "UTF-8", nullptr},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"\0?>"s, nullptr, nullptr,
+       "line 1, column 37: the XML declaration does not end in \"?>\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.declaration);
+    const std::string text = c.declaration + "\n<a x=\"1\"/>";
+    xml_document_c whole, by_attributes;
+    EXPECT_EQ(whole.load_bytes(text.data(), text.size()), c.version != nullptr);
+    xml_base_reader_c::set_one_pass_reads(false);
+    EXPECT_EQ(by_attributes.load_bytes(text.data(), text.size()), c.version != nullptr);
+    xml_base_reader_c::set_one_pass_reads(true);
+    for (const xml_document_c* doc : {&whole, &by_attributes}) {
+      if (c.version == nullptr) {
+        EXPECT_EQ(doc->load_problem().text(), c.problem);
+        continue;
+      }
+      EXPECT_STREQ(doc->version(), c.version);
+      EXPECT_STREQ(doc->encoding(), c.encoding);
+      ASSERT_NE(doc->root(), nullptr);
+      EXPECT_EQ(attributes_of(doc->root()), "x=1;");
+    }
+  }
+}
+
+// End tags and tags with a zero byte inside (which ends the tag's text where it stands) read alike
+// in one-pass reads (an end tag's name compared where it stands, a tag's length as counted) and
+// token by token: the same trees, the same refusals.
+TEST_F(xml_document_test, end_tags_and_zero_bytes_read_in_one_pass_or_token_by_token_alike) {
+  using namespace std::string_literals;
+  const struct {
+    std::string body;
+    const char* tree;     // as read: names, attributes and children, or null when refused
+    const char* problem;  // the refusal (line 2)
+  } cases[] = {
+      {"<a><b/></a>", "a[b[]]", nullptr},
+      {"<a></ a>", "a[]", nullptr},
+      {"<a>\t<b x=\"1\"></b>\n</a>", "a[b x=1;[]]", nullptr},
+      {"<a></ab>", nullptr, "line 2, column 4: the end tag </ab> does not close <a>"},
+      {"<ab></a>", nullptr, "line 2, column 5: the end tag </a> does not close <ab>"},
+      {"<a></a >", nullptr, "line 2, column 4: an end tag that is not </NAME> (no blank may follow the name)"},
+      {"<a></>", nullptr, "line 2, column 4: an end tag that is not </NAME> (no blank may follow the name)"},
+      {"<a></a\0junk>"s, "a[]", nullptr},
+      {"<a x=\"1\"\0 y=\"2\"/></a>"s, "a x=1;[]", nullptr},
+      {"<a><b\0/></b></a>"s, "a[b[]]", nullptr},
+      {"<a>\0</a>"s, "a[]", nullptr},
+  };
+  std::function<std::string(const xml_node_c*)> shape = [&shape](const xml_node_c* node) {
+    std::string seen = node->name;
+    const std::string attributes = attributes_of(node);
+    if (!attributes.empty()) seen += " " + attributes;
+    seen += "[";
+    for (const xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) seen += shape(child);
+    return seen + "]";
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    const std::string text = std::string(k_declaration) + c.body;
+    xml_document_c one_pass, by_tokens;
+    EXPECT_EQ(one_pass.load_bytes(text.data(), text.size()), c.tree != nullptr);
+    xml_base_reader_c::set_one_pass_reads(false);
+    EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), c.tree != nullptr);
+    xml_base_reader_c::set_one_pass_reads(true);
+    for (const xml_document_c* doc : {&one_pass, &by_tokens}) {
+      if (c.tree == nullptr) {
+        EXPECT_EQ(doc->load_problem().text(), c.problem);
+        continue;
+      }
+      ASSERT_NE(doc->root(), nullptr);
+      EXPECT_EQ(shape(doc->root()), c.tree);
+    }
+  }
+}
+
+// A state file as the library writes it (one element of every attribute it records) is read into
+// the block the document holds: its arena takes nothing from the heap.
+TEST_F(xml_document_test, a_state_file_is_read_into_the_documents_own_block) {
+  const std::string text = std::string(k_declaration) +
+                           "<stats_saver ScenarioID=\"4294967295\">\n"
+                           "\t<state HostIndex=\"4294967293\" ScenarioID=\"4294967295\" ScenarioName=\"a scenario &amp; its name of some length\" "
+                           "State=\"Running\" IsSyncReplicated=\"True\" IsSyncReplicatedTime=\"-9223372036854775808\"/>\n"
+                           "</stats_saver>\n";
+  xml_document_c doc;
+  ASSERT_TRUE(doc.load_bytes(text.data(), text.size()));
+  EXPECT_EQ(doc.parse_space().arena.reserved(), 0u);
+  ASSERT_NE(doc.root(), nullptr);
+  ASSERT_NE(doc.root()->first_node(), nullptr);
+  EXPECT_EQ(attributes_of(doc.root()->first_node()),
+            "HostIndex=4294967293;ScenarioID=4294967295;ScenarioName=a scenario & its name of some length;State=Running;"
+            "IsSyncReplicated=True;IsSyncReplicatedTime=-9223372036854775808;");
 }
 
 // A value read in place takes an edit as any other: a shorter one over its own bytes (the next

@@ -62,9 +62,6 @@ void give_block(void* block, size_t size) {
   std::free(block);
 }
 
-constexpr uint64_t k_heap_mark = 0x68656170u;   // "heap"
-constexpr uint64_t k_arena_mark = 0x6172656eu;  // "aren"
-
 }  // namespace
 
 void bulk_arena_c::release_kept_blocks() {
@@ -75,9 +72,19 @@ void bulk_arena_c::release_kept_blocks() {
   g_keeping_ended = true;
 }
 
+bulk_arena_c::bulk_arena_c(void* block, size_t size) {
+  if (block == nullptr || size <= k_block_header) return;
+  m_own = static_cast<block_s*>(block);
+  m_own->previous = nullptr;
+  m_own->size = size;
+  m_block = m_own;
+  m_next = static_cast<char*>(block) + k_block_header;
+  m_end = static_cast<char*>(block) + size;
+}
+
 bulk_arena_c::~bulk_arena_c() {
   for (block_s* list : {m_block, m_large, m_spare}) {
-    while (list != nullptr) {
+    while (list != nullptr && list != m_own) {
       block_s* previous = list->previous;
       give_block(list, list->size);
       list = previous;
@@ -111,7 +118,8 @@ void* bulk_arena_c::_allocate_in_new_block(size_t size) {
   }
   m_spare = nullptr;
   if (made == nullptr) {
-    size_t block = m_block == nullptr ? k_first_block : m_block->size * 2;
+    // After the owner's block (smaller than a first block) come the sizes of an arena of its own.
+    size_t block = m_block == nullptr || m_block == m_own ? k_first_block : m_block->size * 2;
     if (block > k_largest_block) block = k_largest_block;
     while (block < needed) block *= 2;
     made = static_cast<block_s*>(take_block(block));
@@ -136,7 +144,7 @@ void bulk_arena_c::rewind(const mark_s& mark) {
     --m_large_count;
   }
   block_s* const target = static_cast<block_s*>(mark.block);
-  while (m_block != target && m_block != nullptr) {
+  while (m_block != target && m_block != nullptr && m_block != m_own) {
     block_s* previous = m_block->previous;
     if (m_spare == nullptr) {
       m_spare = m_block;
@@ -165,13 +173,6 @@ void* arena_placeable_c::operator new(size_t size) {
   void* memory = std::malloc(size + k_header);
   if (memory == nullptr) throw std::bad_alloc();
   *static_cast<uint64_t*>(memory) = k_heap_mark;
-  return static_cast<char*>(memory) + k_header;
-}
-
-void* arena_placeable_c::operator new(size_t size, bulk_arena_c& arena) {
-  if (size > SIZE_MAX - k_header) throw std::bad_alloc();
-  void* memory = arena.allocate(size + k_header);
-  *static_cast<uint64_t*>(memory) = k_arena_mark;
   return static_cast<char*>(memory) + k_header;
 }
 

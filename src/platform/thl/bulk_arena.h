@@ -11,6 +11,9 @@
 class bulk_arena_c {
  public:
   bulk_arena_c() = default;
+  // An arena whose first block is size bytes at block (aligned to k_align), which its owner keeps
+  // for the arena's life: pieces are cut from it before any memory is taken from the heap.
+  bulk_arena_c(void* block, size_t size);
   ~bulk_arena_c();
   bulk_arena_c(const bulk_arena_c&) = delete;
   bulk_arena_c& operator=(const bulk_arena_c&) = delete;
@@ -27,7 +30,8 @@ class bulk_arena_c {
   }
   // A NUL-terminated copy of length bytes of text.
   char* copy(const char* text, size_t length);
-  // Bytes taken from the system and not given back (blocks), for tests and figures.
+  // Bytes taken from the system and not given back (blocks; not the owner's block), for tests and
+  // figures.
   size_t reserved() const { return m_reserved; }
 
   // A point to come back to: rewind(mark) gives back every piece handed out since (nested marks
@@ -60,6 +64,8 @@ class bulk_arena_c {
   // The last block given back by a rewind, kept for the next one needed (a read that goes up and
   // down across a block's end would otherwise take and free a block each time).
   block_s* m_spare = nullptr;
+  // The owner's block given at construction (never freed, never given back by a rewind), or null.
+  block_s* m_own = nullptr;
   char* m_next = nullptr;
   char* m_end = nullptr;
   size_t m_reserved = 0;
@@ -71,7 +77,12 @@ class bulk_arena_c {
 class arena_placeable_c {
  public:
   static void* operator new(size_t size);
-  static void* operator new(size_t size, bulk_arena_c& arena);
+  // Inline: a parse tree makes several of these per element.
+  static void* operator new(size_t size, bulk_arena_c& arena) {
+    void* memory = arena.allocate(size + k_header);
+    *static_cast<uint64_t*>(memory) = k_arena_mark;
+    return static_cast<char*>(memory) + k_header;
+  }
   static void operator delete(void* object);
   // Called only when a constructor throws during new (arena) T.
   static void operator delete(void* object, bulk_arena_c& arena);
@@ -82,6 +93,9 @@ class arena_placeable_c {
  private:
   // Enough for the objects placed here, none of which asks more than 8-byte alignment.
   static constexpr size_t k_header = 8;
+  // What the header says: made on the heap ("heap") or in an arena ("aren").
+  static constexpr uint64_t k_heap_mark = 0x68656170u;
+  static constexpr uint64_t k_arena_mark = 0x6172656eu;
 };
 
 // A Base made only in an arena (new (arena) arena_made_ct<Base>(...)): deleting it through a Base
