@@ -22,6 +22,14 @@ namespace {
 
 const char* k_declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
+// Loads the same bytes with the reader's one-pass reads and token by token; both must answer read.
+void load_both_ways(const std::string& text, xml_document_c& one_pass, xml_document_c& by_tokens, bool read) {
+  EXPECT_EQ(one_pass.load_bytes(text.data(), text.size()), read);
+  xml_base_reader_c::set_one_pass_reads(false);
+  EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), read);
+  xml_base_reader_c::set_one_pass_reads(true);
+}
+
 class xml_document_test : public temp_dir_test {
  protected:
   // Loads text from a file (element text kept).
@@ -555,13 +563,10 @@ TEST_F(xml_document_test, tags_read_in_one_pass_or_token_by_token_alike) {
     xml_document_c from_file, from_bytes, from_string, by_tokens;
     const bool read = c.attributes != nullptr;
     EXPECT_EQ(load(from_file, text), read);
-    EXPECT_EQ(from_bytes.load_bytes(text.data(), text.size()), read);
+    load_both_ways(text, from_bytes, by_tokens, read);
     EXPECT_EQ(from_string.load_from_str(text.c_str()), read);
     xml_tree_c tree;
     EXPECT_EQ(tree.load_from_str(text.c_str()), read);
-    xml_base_reader_c::set_one_pass_reads(false);
-    EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), read);
-    xml_base_reader_c::set_one_pass_reads(true);
     if (!read) {
       for (xml_document_c* doc : {&from_file, &from_bytes, &from_string, &by_tokens}) {
         EXPECT_EQ(doc->load_problem().text(), c.problem);
@@ -611,10 +616,7 @@ TEST_F(xml_document_test, declarations_taken_whole_read_as_attribute_by_attribut
     SCOPED_TRACE(c.declaration);
     const std::string text = c.declaration + "\n<a x=\"1\"/>";
     xml_document_c whole, by_attributes;
-    EXPECT_EQ(whole.load_bytes(text.data(), text.size()), c.version != nullptr);
-    xml_base_reader_c::set_one_pass_reads(false);
-    EXPECT_EQ(by_attributes.load_bytes(text.data(), text.size()), c.version != nullptr);
-    xml_base_reader_c::set_one_pass_reads(true);
+    load_both_ways(text, whole, by_attributes, c.version != nullptr);
     for (const xml_document_c* doc : {&whole, &by_attributes}) {
       if (c.version == nullptr) {
         EXPECT_EQ(doc->load_problem().text(), c.problem);
@@ -662,10 +664,7 @@ TEST_F(xml_document_test, end_tags_and_zero_bytes_read_in_one_pass_or_token_by_t
     SCOPED_TRACE(c.body);
     const std::string text = std::string(k_declaration) + c.body;
     xml_document_c one_pass, by_tokens;
-    EXPECT_EQ(one_pass.load_bytes(text.data(), text.size()), c.tree != nullptr);
-    xml_base_reader_c::set_one_pass_reads(false);
-    EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), c.tree != nullptr);
-    xml_base_reader_c::set_one_pass_reads(true);
+    load_both_ways(text, one_pass, by_tokens, c.tree != nullptr);
     for (const xml_document_c* doc : {&one_pass, &by_tokens}) {
       if (c.tree == nullptr) {
         EXPECT_EQ(doc->load_problem().text(), c.problem);
