@@ -1,5 +1,5 @@
 // Opens that read a little or only look, against what other processes see of them: a writer
-// waiting for a pipe's reader must not be let go by a reader's open that is refused, and the share
+// waiting for a pipe's reader must not be let go by a refused open, a delete or a rename, and the share
 // check's gate must not outlive a small read or a probe in a process that forks meanwhile; where
 // locks fail or calls are interrupted they still read, let in and hold nothing after.
 #include "platform/win32/posix/small_reads.h"
@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -36,20 +37,52 @@ char state_of(pid_t pid) {
 
 class brief_opens_test : public temp_dir_test {};
 
+// What the file layer does to a pipe (refuse to open it, delete it, rename it) never opens it: a
+// writer waiting on it for a reader would be let go, and the byte it then writes lost.
 TEST_F(brief_opens_test, a_refused_read_of_a_pipe_lets_no_waiting_writer_go) {
-  const std::string fifo = m_dir.file("fifo");
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   struct case_s {
     const char* what;
-    DWORD disposition;
+    std::function<DWORD(const std::string& fifo)> act;
+    DWORD answer;
+    bool stays;  // a pipe is still at the name afterwards
   };
+  auto open_with = [](DWORD disposition) {
+    return [disposition](const std::string& fifo) -> DWORD {
+      HANDLE h = CreateFileW(wide(fifo).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, disposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+      const DWORD error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+      if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+      return error;
+    };
+  };
+  auto answer_of = [](BOOL done) { return done ? static_cast<DWORD>(ERROR_SUCCESS) : GetLastError(); };
   const case_s cases[] = {
-      {"a read that may create (looks at the name first)", OPEN_ALWAYS},
-      {"a plain read of an existing file (opens first)", OPEN_EXISTING},
+      {"a read that may create", open_with(OPEN_ALWAYS), ERROR_NOT_SUPPORTED, true},
+      {"a read of an existing file", open_with(OPEN_EXISTING), ERROR_NOT_SUPPORTED, true},
+      {"a delete", [&](const std::string& fifo) { return answer_of(DeleteFileW(wide(fifo).c_str())); },
+       ERROR_SUCCESS, false},
+      {"a rename",
+       [&](const std::string& fifo) {
+         return answer_of(MoveFileExW(wide(fifo).c_str(), wide(fifo + "-moved").c_str(), 0));
+       },
+       ERROR_SUCCESS, false},
+      {"a rename of another pipe over it",
+       [&](const std::string& fifo) {
+         const std::string other = fifo + "-other";
+         if (::mkfifo(other.c_str(), 0600) != 0) return static_cast<DWORD>(ERROR_IO_DEVICE);
+         return answer_of(MoveFileExW(wide(other).c_str(), wide(fifo).c_str(), MOVEFILE_REPLACE_EXISTING));
+       },
+       ERROR_SUCCESS, true},
   };
+  int number = 0;
   for (const case_s& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::string marker_path = m_dir.file(std::string("opening-") + (c.disposition == OPEN_ALWAYS ? "1" : "2"));
+    ++number;
+    const std::string fifo = m_dir.file("fifo" + std::to_string(number));
+    const std::string kept = fifo + "-kept";  // a second name, by which the writer is let go at the end
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::link(fifo.c_str(), kept.c_str()), 0);
+    const std::string marker_path = m_dir.file("opening-" + std::to_string(number));
     const pid_t writer = ::fork();
     ASSERT_GE(writer, 0);
     if (writer == 0) {
@@ -71,19 +104,15 @@ TEST_F(brief_opens_test, a_refused_read_of_a_pipe_lets_no_waiting_writer_go) {
     }
     ASSERT_TRUE(waiting) << "the writer never waited in its open";
 
-    HANDLE h = CreateFileW(wide(fifo).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, c.disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    const DWORD error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+    EXPECT_EQ(c.act(fifo), c.answer);
     // A woken writer runs (R) or has ended (Z) by now; one still waiting for its reader sleeps.
     const char after = state_of(writer);
-    EXPECT_EQ(after, 'S') << "the refused open let the waiting writer go (state " << after << ")";
+    EXPECT_EQ(after, 'S') << "the pipe was opened and the waiting writer let go (state " << after << ")";
 
     int status = 0;
     if (after == 'S') {
       // Let it go now and collect it.
-      const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+      const int reader = ::open(kept.c_str(), O_RDONLY | O_NONBLOCK);
       ASSERT_EQ(::waitpid(writer, &status, 0), writer);
       if (reader >= 0) ::close(reader);
     } else {
@@ -93,6 +122,8 @@ TEST_F(brief_opens_test, a_refused_read_of_a_pipe_lets_no_waiting_writer_go) {
       ADD_FAILURE() << "the writer let go ended " << (WIFSIGNALED(status) ? "by signal " : "with code ")
                     << (WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status));
     }
+    struct stat st;
+    EXPECT_EQ(::lstat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode), c.stays);
   }
 }
 

@@ -35,13 +35,13 @@ bool resolve_or_fail(LPCWSTR path, resolved_s& r) {
   return true;
 }
 
-// An open that tests the share modes of other opens without keeping anything: the rights are
-// asked for, every right is shared. ERROR_SUCCESS, ERROR_SHARING_VIOLATION or another error.
+// Whether an open asking these rights and sharing every right would be let in, without taking
+// anything (so it refuses nobody meanwhile). ERROR_SUCCESS, ERROR_SHARING_VIOLATION or another error.
 DWORD probe(const std::string& native, unsigned rights) {
   // Never blocking: a pipe is no file to test.
   int fd = sys_calls().open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0);
   if (fd < 0) return ERROR_SUCCESS;  // links and unreadable files are not checked
-  DWORD result = share_locks_n::take(fd, rights, share_locks_n::RIGHT_READ | share_locks_n::RIGHT_WRITE |
+  DWORD result = share_locks_n::look(fd, rights, share_locks_n::RIGHT_READ | share_locks_n::RIGHT_WRITE |
                                                      share_locks_n::RIGHT_DELETE, native);
   sys_calls().close(fd);
   return result;
@@ -188,7 +188,11 @@ BOOL DeleteFileW(LPCWSTR path) {
   if (S_ISDIR(lst.st_mode)) return fail(ERROR_ACCESS_DENIED);
   if (!S_ISLNK(lst.st_mode)) {
     if (dos_attributes_n::of(r.native, lst) & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
-    // Deleting asks for delete access: an open that does not share delete refuses it.
+  }
+  if (S_ISREG(lst.st_mode)) {
+    // Deleting asks for delete access: an open that does not share delete refuses it. (Only a file
+    // has opens to ask: a pipe or device is never opened as one, and opening it to ask would let a
+    // writer waiting on a pipe go.)
     DWORD error = probe(r.native, share_locks_n::RIGHT_DELETE);
     if (error != ERROR_SUCCESS) return fail(error);
   }
@@ -201,7 +205,7 @@ BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags) {
   if (!resolve_or_fail(existing, from) || !resolve_or_fail(target, to)) return FALSE;
   struct stat lst;
   if (sys_calls().lstat(from.native.c_str(), &lst) != 0) return fail(posix_paths_n::error_for_missing(from.native, errno));
-  if (!S_ISDIR(lst.st_mode) && !S_ISLNK(lst.st_mode)) {
+  if (S_ISREG(lst.st_mode)) {
     DWORD error = probe(from.native, share_locks_n::RIGHT_DELETE);
     if (error != ERROR_SUCCESS) return fail(error);
   }
@@ -209,7 +213,7 @@ BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags) {
   const bool target_exists = sys_calls().lstat(to.native.c_str(), &tst) == 0;
   if (target_exists && (flags & MOVEFILE_REPLACE_EXISTING)) {
     // A directory is never replaced, nor a file that anybody holds open.
-    if (S_ISDIR(tst.st_mode) || held_open(to.native)) return fail(ERROR_ACCESS_DENIED);
+    if (S_ISDIR(tst.st_mode) || (S_ISREG(tst.st_mode) && held_open(to.native))) return fail(ERROR_ACCESS_DENIED);
     if (dos_attributes_n::of(to.native, tst) & FILE_ATTRIBUTE_READONLY) return fail(ERROR_ACCESS_DENIED);
   }
   int rc = (flags & MOVEFILE_REPLACE_EXISTING) ? sys_calls().rename(from.native.c_str(), to.native.c_str())
@@ -238,7 +242,7 @@ BOOL ReplaceFileW(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD f
   if (sys_calls().stat(new_file.native.c_str(), &st) != 0) return fail(posix_paths_n::error_for_missing(new_file.native, errno));
   if (sys_calls().stat(old_file.native.c_str(), &st) != 0) return fail(posix_paths_n::error_for_missing(old_file.native, errno));
   // The replaced file goes away: an open of it that does not share delete refuses that.
-  DWORD error = probe(old_file.native, share_locks_n::RIGHT_DELETE);
+  DWORD error = S_ISREG(st.st_mode) ? probe(old_file.native, share_locks_n::RIGHT_DELETE) : ERROR_SUCCESS;
   if (error != ERROR_SUCCESS) return fail(error);
   // The replacement takes over the attributes of the file it replaces.
   struct stat lst;
