@@ -326,12 +326,13 @@ DWORD read_small_file(const wchar_t* wide_path, char* buffer, size_t capacity, s
   return error;
 }
 
-DWORD probe_open(const wchar_t* wide_path, DWORD access, DWORD share) {
+DWORD probe_open(const wchar_t* wide_path, DWORD access, DWORD share, bool which_missing) {
   if (wide_path == nullptr || wide_path[0] == L'\0') return ERROR_PATH_NOT_FOUND;
 #ifdef _WIN32
+  (void)which_missing;  // the system tells them apart without another question
   return brief_open_c(wide_path, access, share, false).error();
 #else
-  return small_reads_n::look(wide_path, access, share);
+  return small_reads_n::look(wide_path, access, share, which_missing);
 #endif
 }
 

@@ -46,8 +46,10 @@ DWORD read_small_file(const wchar_t* wide_path, char* buffer, size_t capacity, s
 // while a holder refuses it). Windows opens and closes; the POSIX layer only looks, under the share
 // check's gate, so the probe refuses nobody meanwhile, and refuses a pipe or device
 // (ERROR_NOT_SUPPORTED), which Windows may open by a file's name: opened_kind_n::names_a_disk_file
-// tells that after the probe.
-DWORD probe_open(const wchar_t* wide_path, DWORD access, DWORD share);
+// tells that after the probe. Without which_missing, a caller to whom a missing file and a missing
+// directory mean the same may get ERROR_FILE_NOT_FOUND for either (the POSIX layer then does not
+// look for the directory).
+DWORD probe_open(const wchar_t* wide_path, DWORD access, DWORD share, bool which_missing = true);
 // True for the errors that say a path names nothing.
 bool is_missing_error(DWORD error);
 

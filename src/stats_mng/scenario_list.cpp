@@ -130,9 +130,10 @@ scenario_report_s scenario_lister_c::read(const std::string& directory, unsigned
   path_n::standard_dir_path(directory.c_str(), standard, true);
   std::vector<std::string> problems;
 
-  // The engine: a read-only probe of the lock file. Its own open answers whether there is one.
+  // The engine: a read-only probe of the lock file. Its own open answers whether there is one; a
+  // missing lock file and a missing state directory both mean no engine, so which is not asked.
   stats_saver_lock_c lock(standard, false);
-  switch ((ask & ASK_ENGINE) == 0 ? stats_saver_lock_c::PROBE_FREE : lock.probe()) {
+  switch ((ask & ASK_ENGINE) == 0 ? stats_saver_lock_c::PROBE_FREE : lock.probe(false)) {
     case stats_saver_lock_c::PROBE_HELD: report.engine_known = report.engine_active = true; break;
     case stats_saver_lock_c::PROBE_FREE: report.engine_known = (ask & ASK_ENGINE) != 0; break;
     case stats_saver_lock_c::PROBE_ERROR: {

@@ -111,14 +111,14 @@ bool stats_saver_lock_c::lock(bool writer) {
   return false;
 }
 
-stats_saver_lock_c::probe_e stats_saver_lock_c::probe() {
+stats_saver_lock_c::probe_e stats_saver_lock_c::probe(bool which_missing) {
   // Whether a reader sharing reading only is let in: an engine holds the file as a writer. On
   // Windows the probe is an open closed at once, which refuses an engine's writer open meanwhile, so
   // it holds the file for as short a time as it can; the POSIX layer only looks.
   // The lock file's path was made from the state directory in standard form: it is not normalised again.
   wchar_t wide[PATH_BUFFER_SIZE];
   path_n::standard_path_to_wide_char_path(m_lock_file_path.c_str(), wide, true);
-  const DWORD error = file_manipulation_n::probe_open(wide, GENERIC_READ, FILE_SHARE_READ);
+  const DWORD error = file_manipulation_n::probe_open(wide, GENERIC_READ, FILE_SHARE_READ, which_missing);
   if (error == ERROR_SUCCESS) {
     // What was opened is asked after the close, not while an engine's open would be refused: a pipe
     // or a device (where the system lets one be opened by a file's name) holds no engine's lock.

@@ -40,9 +40,10 @@ class stats_saver_lock_c {
   // Whether a writer holds the lock file, asked as a query does: one momentary open asking for
   // reading only and sharing reading only, which a holder of write access refuses with a sharing
   // violation. It needs only read access to the file, writes nothing, and two probes never refuse
-  // each other. PROBE_ERROR for any other failure (error() tells which).
+  // each other. PROBE_ERROR for any other failure (error() tells which). Without which_missing, a
+  // missing lock file and a missing state directory may both be ERROR_FILE_NOT_FOUND.
   enum probe_e { PROBE_FREE, PROBE_HELD, PROBE_ERROR };
-  probe_e probe();
+  probe_e probe(bool which_missing = true);
   uint64_t error() const { return m_error; }
 
   // Creates and hides the state directory when it is missing.

@@ -258,3 +258,31 @@ TEST_F(brief_opens_test, small_reads_and_probes_where_locks_fail_or_calls_are_in
 }
 
 }  // namespace
+
+namespace {
+
+// A probe asked not to tell a missing directory from a missing file answers "file not found" for
+// both, and does not look for the directory; asked to tell, it does.
+TEST_F(brief_opens_test, a_probe_tells_a_missing_directory_only_when_asked) {
+  struct case_s {
+    const char* what;
+    std::string path;
+    bool which_missing;
+    DWORD answer;
+    unsigned looks;  // stat calls: the name, and its directory when asked which is missing
+  };
+  const case_s cases[] = {
+      {"a missing file, told", m_dir.file("state.lock"), true, ERROR_FILE_NOT_FOUND, 2},
+      {"a missing directory, told", m_dir.file("none/state.lock"), true, ERROR_PATH_NOT_FOUND, 2},
+      {"a missing file, not told", m_dir.file("state.lock"), false, ERROR_FILE_NOT_FOUND, 1},
+      {"a missing directory, not told", m_dir.file("none/state.lock"), false, ERROR_FILE_NOT_FOUND, 1},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.what);
+    scoped_faults_c counter;
+    EXPECT_EQ(small_reads_n::look(wide(c.path).c_str(), GENERIC_READ, FILE_SHARE_READ, c.which_missing), c.answer);
+    EXPECT_EQ(counter.calls(call_e::stat) + counter.calls(call_e::lstat), c.looks) << counter.summary();
+  }
+}
+
+}  // namespace

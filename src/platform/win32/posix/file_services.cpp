@@ -135,6 +135,9 @@ struct create_request_s {
   DWORD kept = INVALID_FILE_ATTRIBUTES;  // the stored attributes, when read
   int fd = -1;
   bool created = false;
+  // A missing name of an existing-only open answers ERROR_FILE_NOT_FOUND without asking whether
+  // its directory is there (ERROR_PATH_NOT_FOUND), for a caller to whom both mean "none".
+  bool missing_is_missing = false;
 };
 
 // The name: a volume device (its image, which must exist) or a path.
@@ -160,7 +163,7 @@ DWORD examine_step(create_request_s& r) {
   if (!r.exists && errno != ENOENT) return posix_paths_n::error_for_missing(native, errno);
   if (r.exists && r.disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
   if (!r.exists && (r.disposition == OPEN_EXISTING || r.disposition == TRUNCATE_EXISTING)) {
-    return posix_paths_n::error_for_missing(native, ENOENT);
+    return r.missing_is_missing ? static_cast<DWORD>(ERROR_FILE_NOT_FOUND) : posix_paths_n::error_for_missing(native, ENOENT);
   }
   if (r.exists && S_ISLNK(r.st.st_mode)) r.kind = posix_file_handle_c::LINK_KIND;
   if (r.exists && S_ISDIR(r.st.st_mode)) {
@@ -318,8 +321,9 @@ int open(LPCWSTR path, DWORD access, DWORD share, DWORD& error) {
   return request.fd;
 }
 
-DWORD look(LPCWSTR path, DWORD access, DWORD share) {
+DWORD look(LPCWSTR path, DWORD access, DWORD share, bool which_missing) {
   create_request_s request(path, access, share, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  request.missing_is_missing = !which_missing;
   DWORD error = descriptor_steps(request);
   if (error != ERROR_SUCCESS) return error;
   error = share_locks_n::look(request.fd, request.rights, share_locks_n::shared_of(request.share),

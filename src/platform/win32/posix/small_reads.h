@@ -18,7 +18,9 @@ int open(LPCWSTR path, DWORD access, DWORD share, DWORD& error);
 DWORD read_some(int fd, char* buffer, size_t size, size_t& got);
 // Whether an open with these modes would be let in now, as open and close would answer, but
 // without a hold: the share check only looks, under the gate, so it refuses nobody meanwhile.
-DWORD look(LPCWSTR path, DWORD access, DWORD share);
+// Without which_missing, a missing file and a missing directory both answer ERROR_FILE_NOT_FOUND
+// (the directory is not looked for).
+DWORD look(LPCWSTR path, DWORD access, DWORD share, bool which_missing = true);
 void close(int fd);
 
 }  // namespace small_reads_n
