@@ -228,8 +228,8 @@ DWORD open_step(create_request_s& r) {
 }
 
 // The name resolved, looked at and its descriptor opened. What a name stands for is looked at before
-// it is opened, never after: opening a pipe, even to refuse it at once, would let a writer waiting
-// on it go (and its bytes be lost), and opening a device runs its driver.
+// it is opened (and what was opened again after): opening a pipe, even to refuse it at once, would
+// let a writer waiting on it go (and its bytes be lost), and opening a device runs its driver.
 DWORD descriptor_steps(create_request_s& r) {
   DWORD error = resolve_step(r);
   if (error == ERROR_SUCCESS) error = examine_step(r);
@@ -308,17 +308,11 @@ namespace small_reads_n {
 
 int open(LPCWSTR path, DWORD access, DWORD share, DWORD& error) {
   create_request_s request(path, access, share, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  // Only a file is opened so (a directory is refused without backup semantics, a link is followed);
+  // a refused share check closes the descriptor itself.
   error = descriptor_steps(request);
-  if (error != ERROR_SUCCESS) return -1;
-  // Only a file is opened so (a directory is refused without backup semantics, a link is followed;
-  // an attributes-only open of a file that may not be read has a path-only descriptor).
-  error = share_locks_n::take(request.fd, request.rights, share_locks_n::shared_of(request.share),
-                              request.resolved.native);
-  if (error != ERROR_SUCCESS) {
-    sys_calls().close(request.fd);
-    return -1;
-  }
-  return request.fd;
+  if (error == ERROR_SUCCESS) error = share_step(request);
+  return error == ERROR_SUCCESS ? request.fd : -1;
 }
 
 DWORD look(LPCWSTR path, DWORD access, DWORD share, bool which_missing) {

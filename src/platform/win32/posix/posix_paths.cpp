@@ -55,7 +55,6 @@ bool table_key(const std::string& name, std::string& key) {
   return false;
 }
 
-// Joins root and the components of rest, resolving "." and ".." without climbing above root.
 // True when join("/", path) would give path back but for its separators: a separator first, and
 // components that are neither empty, "." nor ".." (no separators in a row, none at the end).
 bool in_joined_form(const std::string& path) {
@@ -73,6 +72,7 @@ bool in_joined_form(const std::string& path) {
   return true;
 }
 
+// Joins root and the components of rest, resolving "." and ".." without climbing above root.
 std::string join(const std::string& root, const std::string& rest) {
   // Built in place: each component is appended, and ".." cuts the last one off again (the ends of
   // the components kept are remembered, so the root itself is never cut into).
