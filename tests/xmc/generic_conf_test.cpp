@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -68,7 +69,7 @@ size_t markers(const xml_item_c* item) {
 
 }  // namespace
 
-TEST(generic_template_test, the_table_joins_to_the_template_text) {
+TEST(generic_template_test, the_embedded_text_is_the_template) {
   utl_stream_c text;
   generic_template_n::join(text);
   EXPECT_GE(text.capacity(), generic_template_n::k_reserved);
@@ -76,8 +77,23 @@ TEST(generic_template_test, the_table_joins_to_the_template_text) {
   for (const char* p = text.c_str(); *p != '\0'; ++p) lines += *p == '\n' ? 1 : 0;
   EXPECT_EQ(lines, generic_template_line_count);
   EXPECT_EQ(text.length(), generic_template_length);
-  EXPECT_STREQ(generic_template_lines[generic_template_line_count], "");
+  EXPECT_EQ(std::strlen(generic_template_text), generic_template_length);  // no zero byte inside
+  EXPECT_EQ(generic_template_text[generic_template_length - 1], '\n');
   EXPECT_EQ(std::string(text.c_str()).rfind("<?xml version=\"1.0\"?>\n", 0), 0u);
+  // Byte for byte the template file the build embedded (escapes, tabs and quotes included).
+  std::string file;
+  {
+    FILE* in = std::fopen(STATS_MNG_TEMPLATE_XML, "rb");
+    ASSERT_NE(in, nullptr) << STATS_MNG_TEMPLATE_XML;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) file.append(buffer, n);
+    std::fclose(in);
+  }
+  EXPECT_EQ(std::string(text.c_str()), file);
+  // A second join appends the text again.
+  generic_template_n::join(text);
+  EXPECT_EQ(text.length(), 2 * generic_template_length);
+  EXPECT_EQ(std::string(text.c_str()), file + file);
 }
 
 TEST(generic_conf_test, the_library_built_the_configurator_at_load) {
