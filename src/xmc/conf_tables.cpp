@@ -2,7 +2,7 @@
 // and group fields. Each entry's index equals its position (the generic configurator checks it).
 #include "xmc/conf_tables.h"
 
-const object_tag_s object_tag_table[k_object_tag_count] = {
+constexpr object_tag_s object_tag_table[k_object_tag_count] = {
     {0, 0, "Scenario", 0},
     {1, 0, "Switchover", 4500},
     {2, 1, "VirtualNetworkMapping", 4450},
@@ -73,6 +73,15 @@ const object_tag_s object_tag_table[k_object_tag_count] = {
     {67, 66, "GroupReportNotifyEmail", 8110},
     {68, 66, "GroupReportScript", 8120},
 };
+
+// The tag table's own rules hold at compile time: a table that breaks one does not build. The
+// generic configurator checks a table handed to it at run time by the same rules, with messages.
+static_assert(conf_tables_n::tag_labels_differ(object_tag_table, k_object_tag_count),
+              "two object tags have the same label");
+static_assert(conf_tables_n::tag_indexes_are_positions(object_tag_table, k_object_tag_count),
+              "an object tag's index is not its position");
+static_assert(conf_tables_n::tag_parents_come_first(object_tag_table, k_object_tag_count),
+              "an object tag's parent does not come before it (Scenario and Group excepted)");
 
 const data_table_entry_s scenario_data_table[k_scenario_data_count] = {
     {0, 0, "ScenarioID", 1},  // Scenario
@@ -471,14 +480,32 @@ uint32_t conf_tables_n::tag_of_label(const char* label) {
   return TAG_NOT_FOUND;
 }
 
+namespace {
+
+// An ASCII letter in lower case; any other byte as it is (as the comparisons below fold).
+unsigned char fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
 long conf_tables_n::index_of_path(const data_table_entry_s* table, size_t count, const char* path) {
   if (path == nullptr) return -1;
   // "Object.Label" compared piece by piece: no joined text is made for each entry.
+  // An entry whose object's first letter differs is passed over at one comparison (the indexes of
+  // the validity rules are looked up so while the library loads).
+  // The entries of one object stand together: the object's part is compared once for a run of them.
+  const unsigned char first = fold(static_cast<unsigned char>(path[0]));
+  uint32_t compared_tag = UINT32_MAX;
+  const char* field = nullptr;  // the field's part of path when the object's part matched, else null
   for (size_t i = 0; i < count; ++i) {
-    const char* object = object_tag_table[table[i].object_tag].label;
-    const size_t length = std::strlen(object);
-    if (utl_n::ascii_compare_nocase(object, path, length) != 0 || path[length] != '.') continue;
-    if (utl_n::ascii_compare_nocase(table[i].label, path + length + 1) == 0) return static_cast<long>(i);
+    if (table[i].object_tag != compared_tag) {
+      compared_tag = table[i].object_tag;
+      const char* object = object_tag_table[compared_tag].label;
+      field = nullptr;
+      if (object[0] != '\0' && fold(static_cast<unsigned char>(object[0])) != first) continue;
+      const size_t length = std::strlen(object);
+      if (utl_n::ascii_compare_nocase(object, path, length) == 0 && path[length] == '.') field = path + length + 1;
+    }
+    if (field != nullptr && utl_n::ascii_compare_nocase(table[i].label, field) == 0) return static_cast<long>(i);
   }
   return -1;
 }

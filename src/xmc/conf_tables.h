@@ -43,6 +43,8 @@ enum object_tag_e : uint32_t {
   TAG_NOT_FOUND = 69,
 };
 
+// Its labels differ, each index is the entry's position and each parent comes before the entry
+// (Scenario and Group excepted): checked when the library is compiled (the rules below).
 extern const object_tag_s object_tag_table[k_object_tag_count];
 extern const data_table_entry_s scenario_data_table[k_scenario_data_count];
 extern const data_table_entry_s host_data_table[k_host_data_count];
@@ -56,6 +58,36 @@ uint32_t tag_of_label(const char* label);
 // The index of the entry whose "Object.Label" (owning object's label, '.', field label) equals
 // path, letter case ignored; -1 for none or null.
 long index_of_path(const data_table_entry_s* table, size_t count, const char* path);
+
+// The rules of a tag table, for the compiled table's static_assert (and any other table): no two
+// labels alike (exact comparison) ...
+constexpr bool tag_labels_differ(const object_tag_s* table, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    for (size_t j = i + 1; j < count; ++j) {
+      const char* a = table[i].label;
+      const char* b = table[j].label;
+      if (a == nullptr || b == nullptr) continue;
+      for (; *a == *b; ++a, ++b) {
+        if (*a == '\0') return false;
+      }
+    }
+  }
+  return true;
+}
+// ... each index the entry's position ...
+constexpr bool tag_indexes_are_positions(const object_tag_s* table, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    if (table[i].index != i) return false;
+  }
+  return true;
+}
+// ... and each parent an earlier entry, but for Scenario and Group.
+constexpr bool tag_parents_come_first(const object_tag_s* table, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    if (i != TAG_SCENARIO && i != TAG_GROUP && table[i].parent >= i) return false;
+  }
+  return true;
+}
 }  // namespace conf_tables_n
 
 #endif

@@ -5,8 +5,10 @@
 #include "utl/utl.h"
 #include "xmc/generic_template.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -27,13 +29,47 @@ uint32_t unsigned_of(const char* text) {
   return static_cast<uint32_t>(n);
 }
 
-long tag_in(const object_tag_s* table, size_t count, const char* label) {
-  if (label == nullptr) return -1;
-  for (size_t i = 0; i < count; ++i) {
-    if (same(table[i].label, label)) return static_cast<long>(i);
+// The positions of a tag table's labelled entries sorted by label (equal labels by position): equal
+// labels stand next to each other, and a label is found by a binary search instead of a walk over
+// the whole table for each of the template's objects.
+class tags_by_label_c {
+ public:
+  tags_by_label_c(const object_tag_s* table, size_t count) : m_table(table) {
+    m_order.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+      if (table[i].label != nullptr) m_order.push_back(static_cast<uint32_t>(i));
+    }
+    std::sort(m_order.begin(), m_order.end(), [table](uint32_t a, uint32_t b) {
+      const int order = std::strcmp(table[a].label, table[b].label);
+      return order != 0 ? order < 0 : a < b;
+    });
   }
-  return -1;
-}
+  // Every pair of entries with the same label, ordered by their first position, then their second.
+  std::vector<std::pair<uint32_t, uint32_t>> same_labels() const {
+    std::vector<std::pair<uint32_t, uint32_t>> pairs;
+    for (size_t first = 0; first < m_order.size();) {
+      size_t end = first + 1;
+      while (end < m_order.size() && same(m_table[m_order[first]].label, m_table[m_order[end]].label)) ++end;
+      for (size_t i = first; i < end; ++i) {
+        for (size_t j = i + 1; j < end; ++j) pairs.emplace_back(m_order[i], m_order[j]);
+      }
+      first = end;
+    }
+    std::sort(pairs.begin(), pairs.end());
+    return pairs;
+  }
+  // The first position of label in the table; -1 for none or null.
+  long find(const char* label) const {
+    if (label == nullptr) return -1;
+    auto at = std::lower_bound(m_order.begin(), m_order.end(), label,
+                               [this](uint32_t entry, const char* text) { return std::strcmp(m_table[entry].label, text) < 0; });
+    return at != m_order.end() && same(m_table[*at].label, label) ? static_cast<long>(*at) : -1;
+  }
+
+ private:
+  const object_tag_s* m_table;
+  std::vector<uint32_t> m_order;
+};
 
 bool is_inside(const generic_node_c* node, const generic_node_c* ancestor) {
   for (; node != nullptr; node = node->parent) {
@@ -271,39 +307,43 @@ bool generic_conf_c::_check_tables_consistentcy() {
 bool generic_conf_c::_check_object_tag_table(const object_tag_s* table, size_t count) {
   ZQTR_SCOPE(tr, "generic_conf_c::_check_object_tag_table", k_file);
   bool ok = true;
-  for (size_t i = 0; i < count; ++i) {
-    for (size_t j = i + 1; j < count; ++j) {
-      if (same(table[i].label, table[j].label)) {
-        tr.print(ZQTR_FAIL, __LINE__, "Error, Same name \"%s\" entries #%d and #%d found in \"%s\"\n", table[i].label,
-                 static_cast<int>(i), static_cast<int>(j), k_tag_table);
+  const tags_by_label_c tags(table, count);
+  // The compiled table's own rules were checked when it was compiled (conf_tables.cpp); another
+  // table (a test's altered copy) is checked here.
+  if (table != object_tag_table || count != k_object_tag_count) {
+    for (const auto& pair : tags.same_labels()) {
+      tr.print(ZQTR_FAIL, __LINE__, "Error, Same name \"%s\" entries #%d and #%d found in \"%s\"\n",
+               table[pair.first].label, static_cast<int>(pair.first), static_cast<int>(pair.second), k_tag_table);
+      ok = false;
+    }
+    for (size_t i = 0; i < count; ++i) {
+      if (table[i].index != i) {
+        tr.print(ZQTR_FAIL, __LINE__, "Invalid first element in \"%s\", entry #%d\n", k_tag_table, static_cast<int>(i));
         ok = false;
       }
-    }
-  }
-  for (size_t i = 0; i < count; ++i) {
-    if (table[i].index != i) {
-      tr.print(ZQTR_FAIL, __LINE__, "Invalid first element in \"%s\", entry #%d\n", k_tag_table, static_cast<int>(i));
-      ok = false;
-    }
-    if (i != TAG_SCENARIO && i != TAG_GROUP && table[i].parent >= i) {
-      tr.print(ZQTR_FAIL, __LINE__, "Invalid Papa element in \"%s\", entry #%d\n", k_tag_table, static_cast<int>(i));
-      ok = false;
+      if (i != TAG_SCENARIO && i != TAG_GROUP && table[i].parent >= i) {
+        tr.print(ZQTR_FAIL, __LINE__, "Invalid Papa element in \"%s\", entry #%d\n", k_tag_table, static_cast<int>(i));
+        ok = false;
+      }
     }
   }
   if (!ok) return false;
 
   xmc_item_c* root = m_tree->root;
   if (root == nullptr) return false;
+  // One list of findings for every object, emptied after each (an object without findings costs
+  // no list of its own).
+  xmc_validity_c findings;
   for (xml_item_c* at = root->first_item(); at != nullptr; at = xmc_item_c::walk_next(at, root, xmc_item_c::enters(at))) {
     const xmc_item_c* item = xmc_item_c::cast(at);
     if (item == nullptr || !item->is_object()) continue;
-    xmc_validity_c findings;
     uint32_t id = 0;
     bool content_ok = true;
     const char* label = _check_object_content_get_name(item, &findings, id, content_ok);
     if (findings.count() > 0) {
       utl_stream_c text;
       tr.print(ZQTR_FAIL, __LINE__, "%s\n", findings.to_text(text));
+      findings.delete_all();
     }
     if (label == nullptr || label[0] == '\0') {
       ok = false;
@@ -322,7 +362,7 @@ bool generic_conf_c::_check_object_tag_table(const object_tag_s* table, size_t c
     }
     // Definitions, Scenario and Group stand at the top.
     if (same(papa_label, "ConfigDataHolder")) continue;
-    const long tag = tag_in(table, count, label);
+    const long tag = tags.find(label);
     if (tag < 0) {
       tr.print(ZQTR_FAIL, __LINE__, "Invalid object item \"%s\", not found in \"%s\"\n", label, k_tag_table);
       ok = false;
@@ -338,7 +378,7 @@ bool generic_conf_c::_check_object_tag_table(const object_tag_s* table, size_t c
       ok = false;
       continue;
     }
-    const long papa_tag = tag_in(table, count, papa_label);
+    const long papa_tag = tags.find(papa_label);
     if (papa_tag < 0) {
       tr.print(ZQTR_FAIL, __LINE__, "Invalid Papa object \"%s\" of \"%s\", not found in \"%s\"\n", papa_label, label,
                k_tag_table);

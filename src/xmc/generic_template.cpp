@@ -5,12 +5,8 @@
 #include <cstring>
 
 const char* generic_template_n::join(utl_stream_c& out) {
-  out._add_memory(k_reserved);
-  // The text outgrows the reservation: it grows once to its whole length, not a kilobyte at a time
-  // (each growth may copy all that came before).
-  out._add_memory(generic_template_length);
-  for (const char* const* line = generic_template_lines; (*line)[0] != '\0'; ++line) {
-    out.append_then(*line, std::strlen(*line), '\n');
-  }
+  // Room for the whole text at once: it is not grown a piece at a time.
+  out._add_memory(generic_template_length > k_reserved ? generic_template_length : k_reserved);
+  out.append(generic_template_text, generic_template_length);
   return out.c_str();
 }

@@ -114,7 +114,8 @@ const enum_entry_s xmc_enum_c::table[xmc_enum_c::k_count] = {
 uint32_t xmc_enum_c::enum_index(const char* name) {
   if (name == nullptr) return ENUM_NONE;
   for (const enum_entry_s& entry : table) {
-    if (utl_n::same_text(entry.name, name)) return entry.index;  // every data item's type is looked up
+    // Every data item's type is looked up: the first byte passes most entries over.
+    if (entry.name[0] == name[0] && utl_n::same_text(entry.name, name)) return entry.index;
   }
   return ENUM_NONE;
 }
@@ -131,7 +132,8 @@ const char* xmc_enum_c::item_text(uint32_t index, uint32_t position) {
 long xmc_enum_c::position_of(uint32_t index, const char* text) {
   if (index >= k_count || text == nullptr) return -1;
   for (uint32_t i = 0; i < table[index].count; ++i) {
-    if (utl_n::same_text(table[index].items[i].text, text)) return static_cast<long>(i);
+    const char* item = table[index].items[i].text;
+    if (item[0] == text[0] && utl_n::same_text(item, text)) return static_cast<long>(i);
   }
   return -1;
 }
@@ -139,13 +141,14 @@ long xmc_enum_c::position_of(uint32_t index, const char* text) {
 uint32_t xmc_enum_c::value_type(const char* type_text, uint32_t* enum_index_out) {
   if (enum_index_out != nullptr) *enum_index_out = ENUM_NONE;
   if (type_text == nullptr || type_text[0] == '\0') return TYPE_NONE;
-  const uint32_t index = enum_index(type_text);
-  if (index != ENUM_NONE) {
-    if (enum_index_out != nullptr) *enum_index_out = index;
-    return TYPE_ENUM;
-  }
+  // The type names first: nearly every data item has one. No enumeration is named as a type (a
+  // test holds the two sets apart), so the order does not change an answer.
   const long position = position_of(ENUM_TYPE, type_text);
-  return position < 0 ? TYPE_NONE : static_cast<uint32_t>(position);
+  if (position >= 0) return static_cast<uint32_t>(position);
+  const uint32_t index = enum_index(type_text);
+  if (index == ENUM_NONE) return TYPE_NONE;
+  if (enum_index_out != nullptr) *enum_index_out = index;
+  return TYPE_ENUM;
 }
 
 bool xmc_enum_c::date_exists(int year, int month, int day) {

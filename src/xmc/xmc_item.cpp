@@ -15,13 +15,21 @@ uint32_t kind_of_name(const char* name) {
   return xmc_item_c::OTHER;
 }
 
+// label: an entry of k_attribute_names, which an attribute's label is when the library shares
+// them (the same text then, found without comparing it).
 bool label_is(const labeled_value_c* attribute, const char* label) {
   const char* own = attribute == nullptr ? nullptr : attribute->label();
-  return own != nullptr && utl_n::same_text(own, label);
+  return own != nullptr && (own == label || utl_n::same_text(own, label));
 }
+
+// Positions in k_attribute_names.
+enum shared_attribute_e : size_t { LABEL = 0, VAL = 1, TYPE = 2, ID = 3 };
+const char* shared(shared_attribute_e which) { return xmc_item_c::k_attribute_names[which]; }
 
 }  // namespace
 
+// The first four stand where _apply_rules looks for them (shared_attribute_e; the attribute-rule
+// tests fail otherwise).
 const char* const xmc_item_c::k_attribute_names[] = {
     "label",  "val",     "type",    "id",      "status",   "mandatory", "prompted", "check_kids_if_val",
     "check_if", "is_equal", "minimum", "maximum", "to_keep", "external",  "variable", "case"};
@@ -67,13 +75,13 @@ void xmc_item_c::_apply_rules(const char* label) {
   if (is_object()) {
     // Only the attribute's name counts: external="False" is still an external object.
     if (utl_n::same_text(label, "external")) m_kind = EXTERNAL;
-    if (utl_n::same_text(label, "id") && attr_count() >= 2 && label_is(get_attr(0), "label") &&
-        label_is(get_attr(1), "id")) {
+    if (utl_n::same_text(label, "id") && attr_count() >= 2 && label_is(get_attr(0), shared(LABEL)) &&
+        label_is(get_attr(1), shared(ID))) {
       m_well_formed = 1;
     }
   } else if (m_kind == DATA && utl_n::same_text(label, "type")) {
-    if (attr_count() >= 3 && label_is(get_attr(0), "label") && label_is(get_attr(1), "val") &&
-        label_is(get_attr(2), "type")) {
+    if (attr_count() >= 3 && label_is(get_attr(0), shared(LABEL)) && label_is(get_attr(1), shared(VAL)) &&
+        label_is(get_attr(2), shared(TYPE))) {
       m_well_formed = 1;
     }
     uint32_t enum_index = ENUM_NONE;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -68,7 +69,7 @@ size_t markers(const xml_item_c* item) {
 
 }  // namespace
 
-TEST(generic_template_test, the_table_joins_to_the_template_text) {
+TEST(generic_template_test, the_embedded_text_is_the_template) {
   utl_stream_c text;
   generic_template_n::join(text);
   EXPECT_GE(text.capacity(), generic_template_n::k_reserved);
@@ -76,8 +77,23 @@ TEST(generic_template_test, the_table_joins_to_the_template_text) {
   for (const char* p = text.c_str(); *p != '\0'; ++p) lines += *p == '\n' ? 1 : 0;
   EXPECT_EQ(lines, generic_template_line_count);
   EXPECT_EQ(text.length(), generic_template_length);
-  EXPECT_STREQ(generic_template_lines[generic_template_line_count], "");
+  EXPECT_EQ(std::strlen(generic_template_text), generic_template_length);  // no zero byte inside
+  EXPECT_EQ(generic_template_text[generic_template_length - 1], '\n');
   EXPECT_EQ(std::string(text.c_str()).rfind("<?xml version=\"1.0\"?>\n", 0), 0u);
+  // Byte for byte the template file the build embedded (escapes, tabs and quotes included).
+  std::string file;
+  {
+    FILE* in = std::fopen(STATS_MNG_TEMPLATE_XML, "rb");
+    ASSERT_NE(in, nullptr) << STATS_MNG_TEMPLATE_XML;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) file.append(buffer, n);
+    std::fclose(in);
+  }
+  EXPECT_EQ(std::string(text.c_str()), file);
+  // A second join appends the text again.
+  generic_template_n::join(text);
+  EXPECT_EQ(text.length(), 2 * generic_template_length);
+  EXPECT_EQ(std::string(text.c_str()), file + file);
 }
 
 TEST(generic_conf_test, the_library_built_the_configurator_at_load) {
@@ -252,6 +268,33 @@ TEST(generic_conf_test, object_tag_checks) {
                                  "Error, Same name \"Switchover\" entries #1 and #5 found in \"object_tag_table\"",
                                  "Invalid first element in \"object_tag_table\", entry #7",
                                  "Invalid Papa element in \"object_tag_table\", entry #9"}));
+  // Every pair of equal labels, in the order of the first entry, then the second, however the labels
+  // sort; entries without a label are alike to none. Objects are still found by label after.
+  table.assign(object_tag_table, object_tag_table + k_object_tag_count);
+  table[20].label = "Scenario";
+  table[10].label = "Switchover";
+  table[3].label = "Scenario";
+  table[2].label = nullptr;
+  table[6].label = nullptr;
+  capture.clear();
+  EXPECT_FALSE(conf._check_object_tag_table(table.data(), table.size()));
+  EXPECT_EQ(capture.texts(), (std::vector<std::string>{
+                                 "Error, Same name \"Scenario\" entries #0 and #3 found in \"object_tag_table\"",
+                                 "Error, Same name \"Scenario\" entries #0 and #20 found in \"object_tag_table\"",
+                                 "Error, Same name \"Switchover\" entries #1 and #10 found in \"object_tag_table\"",
+                                 "Error, Same name \"Scenario\" entries #3 and #20 found in \"object_tag_table\""}));
+  // A copy of the compiled table passes the run-time rules and finds every template object in it,
+  // whatever the order of its entries' labels.
+  table.assign(object_tag_table, object_tag_table + k_object_tag_count);
+  capture.clear();
+  EXPECT_TRUE(conf._check_object_tag_table(table.data(), table.size()));
+  EXPECT_TRUE(capture.texts().empty());
+  // Without the template's Switchover entry its object is unknown.
+  table[TAG_SWITCHOVER].label = "Switchover2";
+  capture.clear();
+  EXPECT_FALSE(conf._check_object_tag_table(table.data(), table.size()));
+  EXPECT_TRUE(capture.has(ZQTR_FAIL, "Invalid object item \"Switchover\", not found in \"object_tag_table\""));
+
   std::vector<data_table_entry_s> hosts(host_data_table, host_data_table + k_host_data_count);
   hosts[3].index = 4;
   hosts[9].index = 1;
@@ -462,4 +505,42 @@ TEST(generic_conf_test, root_directory_findings_of_the_template_fail_the_build) 
   EXPECT_TRUE(finding_traced);
   // The template as it is builds.
   EXPECT_NE(build(text).conf, nullptr);
+}
+
+// The compiled tag table's rules are checked when it is compiled: the same rules refuse a table
+// that breaks one, at compile time as at run time.
+namespace {
+constexpr object_tag_s k_tags_twice[] = {{0, 0, "Scenario", 0}, {1, 0, "Switchover", 4500}, {2, 1, "Switchover", 4450}};
+constexpr object_tag_s k_tags_misplaced[] = {{0, 0, "Scenario", 0}, {2, 0, "Switchover", 4500}};
+constexpr object_tag_s k_tags_late_parent[] = {{0, 0, "Scenario", 0}, {1, 2, "Switchover", 4500}, {2, 0, "Report", 3500}};
+static_assert(!conf_tables_n::tag_labels_differ(k_tags_twice, 3), "a label twice is refused");
+static_assert(conf_tables_n::tag_labels_differ(k_tags_misplaced, 2), "different labels pass");
+static_assert(!conf_tables_n::tag_indexes_are_positions(k_tags_misplaced, 2), "an index off its position is refused");
+static_assert(!conf_tables_n::tag_parents_come_first(k_tags_late_parent, 3), "a later parent is refused");
+static_assert(conf_tables_n::tag_parents_come_first(k_tags_twice, 3), "earlier parents pass");
+}  // namespace
+
+TEST(generic_conf_test, tag_table_rules) {
+  struct case_s {
+    const char* what;
+    void (*alter)(std::vector<object_tag_s>&);
+    bool labels_differ, indexes_in_place, parents_first;
+  } cases[] = {
+      {"the compiled table", [](std::vector<object_tag_s>&) {}, true, true, true},
+      {"a label twice", [](std::vector<object_tag_s>& t) { t[40].label = t[12].label; }, false, true, true},
+      {"a label alike in other memory", [](std::vector<object_tag_s>& t) { t[40].label = "Scenario"; }, false, true, true},
+      {"no label", [](std::vector<object_tag_s>& t) { t[40].label = nullptr; }, true, true, true},
+      {"an index off its place", [](std::vector<object_tag_s>& t) { t[68].index = 0; }, true, false, true},
+      {"a parent after it", [](std::vector<object_tag_s>& t) { t[30].parent = 31; }, true, true, false},
+      {"its own parent", [](std::vector<object_tag_s>& t) { t[30].parent = 30; }, true, true, false},
+      {"Group its own parent", [](std::vector<object_tag_s>& t) { t[TAG_GROUP].parent = TAG_GROUP; }, true, true, true},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<object_tag_s> table(object_tag_table, object_tag_table + k_object_tag_count);
+    c.alter(table);
+    EXPECT_EQ(conf_tables_n::tag_labels_differ(table.data(), table.size()), c.labels_differ);
+    EXPECT_EQ(conf_tables_n::tag_indexes_are_positions(table.data(), table.size()), c.indexes_in_place);
+    EXPECT_EQ(conf_tables_n::tag_parents_come_first(table.data(), table.size()), c.parents_first);
+  }
 }

@@ -147,6 +147,55 @@ TEST_F(xmc_conf_test, data_content_reports_what_it_read) {
   EXPECT_FALSE(found.mandatory);  // only "True" makes it mandatory
 }
 
+// The content checks run for each of the template's items while the library loads: one that finds
+// nothing traces nothing, not even its scope; one that finds something traces it in its own scope.
+TEST_F(xmc_conf_test, content_checks_trace_only_what_they_find) {
+  xmc_conf_c conf;
+  struct case_s {
+    const char* element;
+    bool object;
+    const char* scope;
+    std::vector<std::string> traced;
+  } cases[] = {
+      {R"(<data label="a" val="1" type="Text"/>)", false, "xmc_conf_c::_check_data_content", {}},
+      {R"(<data label="a" val="1"/>)", false, "xmc_conf_c::_check_data_content",
+       {"enter", "Data item missing type \"data.a => object.O\"", "leave"}},
+      {R"(<data label="a" val="1" type="Text" colour="" />)", false, "xmc_conf_c::_check_data_content",
+       {"enter", "Empty attribute \"colour\" of data item \"data.a => object.O\"",
+        "Superfluous attribute \"colour = \" of data item \"data.a => object.O\"", "leave"}},
+      {R"(<object label="P" id="7"/>)", true, "xmc_conf_c::_check_object_content_get_name", {}},
+      {R"(<object label="P"/>)", true, "xmc_conf_c::_check_object_content_get_name",
+       {"enter", "Object item without id \"object.P => object.O\"", "leave"}},
+  };
+  for (const case_s& c : cases) {
+    SCOPED_TRACE(c.element);
+    xmc_item_c* item = item_in_object(conf, c.element);
+    ASSERT_NE(item, nullptr);
+    zqtr_capture_c capture(0xFFu);
+    if (c.object) {
+      uint32_t id = 0;
+      bool ok = true;
+      conf._check_object_content_get_name(item, nullptr, id, ok);
+      EXPECT_EQ(ok, c.traced.empty());
+    } else {
+      data_content_s found;
+      EXPECT_EQ(conf._check_data_content(nullptr, item, true, found), c.traced.empty());
+    }
+    // What a failing check calls (the text buffer of the item's path) has scopes of its own.
+    if (c.traced.empty()) {
+      EXPECT_TRUE(capture.records().empty());
+    }
+    std::vector<std::string> traced;
+    for (const zqtr_record_s& record : capture.records()) {
+      if (record.scope != c.scope) continue;
+      std::string text = record.text;
+      if (!text.empty() && text.back() == '\n') text.pop_back();
+      traced.push_back(text);
+    }
+    EXPECT_EQ(traced, c.traced);
+  }
+}
+
 TEST_F(xmc_conf_test, object_content_gives_label_and_id) {
   struct case_s {
     const char* element;

@@ -91,6 +91,32 @@ TEST(xmc_enum_test, lookups_are_exact_and_say_none) {
   }
 }
 
+// A type text is looked up among the type names before the enumeration names: the answer stays the
+// same only while no enumeration is named like a type.
+TEST(xmc_enum_test, no_enumeration_is_named_like_a_type) {
+  for (uint32_t index = 0; index < xmc_enum_c::k_count; ++index) {
+    SCOPED_TRACE(xmc_enum_c::enum_name(index));
+    EXPECT_LT(xmc_enum_c::position_of(ENUM_TYPE, xmc_enum_c::enum_name(index)), 0);
+    uint32_t found = ENUM_NONE;
+    EXPECT_EQ(xmc_enum_c::value_type(xmc_enum_c::enum_name(index), &found), TYPE_ENUM);
+    EXPECT_EQ(found, index);
+  }
+  // Every type name, and names that share a first letter with a type or an enumeration.
+  for (uint32_t position = 0; position < xmc_enum_c::item_count(ENUM_TYPE); ++position) {
+    const char* name = xmc_enum_c::item_text(ENUM_TYPE, position);
+    SCOPED_TRACE(name);
+    uint32_t found = 99;
+    EXPECT_EQ(xmc_enum_c::value_type(name, &found), position);
+    EXPECT_EQ(found, ENUM_NONE);
+    EXPECT_EQ(xmc_enum_c::value_type((std::string(name) + "x").c_str(), &found), TYPE_NONE);
+    EXPECT_EQ(xmc_enum_c::value_type(std::string(name, 1).c_str(), &found), TYPE_NONE);
+  }
+  EXPECT_EQ(xmc_enum_c::position_of(ENUM_PRODUCT, ""), -1);
+  EXPECT_EQ(xmc_enum_c::position_of(ENUM_PRODUCT, "H"), -1);
+  EXPECT_EQ(xmc_enum_c::enum_index(""), ENUM_NONE);
+  EXPECT_EQ(xmc_enum_c::enum_index("P"), ENUM_NONE);
+}
+
 TEST(xmc_enum_test, addresses) {
   expect_fits(TYPE_IP_ADDR, ENUM_NONE,
               {{"", true},
