@@ -86,6 +86,10 @@ class labeled_value_c : public value_c {
   const char* as_string() override;
 
   const char* label() const { return m_label; }
+  // Whether the label is an entry of the shared table (see share_labels): with the table fixed,
+  // two labels so shared are equal exactly when they are one pointer, and a shared label never
+  // equals one that is not.
+  bool label_shared() const { return m_label_shared; }
   void set_label(const char* label);
 
   // Labels that thousands of values carry (the attribute names of a configuration): a value whose

@@ -237,10 +237,29 @@ labeled_value_c* xml_item_c::set_attr(const char* label, const char* value) {
 }
 
 labeled_value_c* xml_item_c::set_read_attr(const char* label, const char* value, bulk_arena_c* arena) {
-  if (arena == nullptr || label == nullptr || find_attr(label) != nullptr) return set_attr(label, value);
-  labeled_value_c* attribute = _append_attr(new (*arena) arena_made_ct<labeled_value_c>(label, value));
+  if (arena == nullptr || label == nullptr) return set_attr(label, value);
+  labeled_value_c* made = new (*arena) arena_made_ct<labeled_value_c>(label, value);
+  if (_has_label_of(*made)) {
+    // A label read twice: the first attribute stays where it is and takes the last value.
+    delete made;
+    return set_attr(label, value);
+  }
+  _append_attr(made);
   _read_attr_made(label);
-  return attribute;
+  return made;
+}
+
+bool xml_item_c::_has_label_of(const labeled_value_c& made) const {
+  if (m_attr_index != nullptr) return find_attr(made.label()) != nullptr;
+  // The labels an item is read with are nearly all entries of the shared table, and such a label
+  // is equal to another exactly when it is the same pointer: no text is compared for them.
+  const bool shared = made.label_shared();
+  for (size_t i = 0, count = m_attributes.count(); i < count; ++i) {
+    const labeled_value_c* attribute = m_attributes.at(i);
+    if (attribute->label_shared() != shared) continue;
+    if (shared ? attribute->label() == made.label() : utl_n::same_text(attribute->label(), made.label())) return true;
+  }
+  return false;
 }
 
 void xml_item_c::reserve_read_attrs(size_t count, bulk_arena_c* arena) {

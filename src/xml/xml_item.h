@@ -97,6 +97,8 @@ class xml_item_c : public generic_node_c {
   xml_item_c* parent_item() const { return static_cast<xml_item_c*>(parent); }
 
  private:
+  // Whether the item has an attribute labelled as made (a new attribute not yet appended).
+  bool _has_label_of(const labeled_value_c& made) const;
   // The existing attribute of that label, or a new one appended.
   labeled_value_c* _attr_for(const char* label, bool& created);
   template <class N>

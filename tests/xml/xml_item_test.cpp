@@ -1,4 +1,5 @@
 // The item tree: attributes, sizes, equality, paths, start tags, and the tree operations.
+#include "platform/thl/bulk_arena.h"
 #include "xml/xml_item.h"
 #include "xml/xml_tree.h"
 
@@ -232,6 +233,58 @@ TEST(xml_item, many_attributes_keep_their_first_positions_and_last_values) {
   xml_item_c copy(item, false);
   EXPECT_TRUE(copy.is_equal(item));
   EXPECT_EQ(copy.find_attr("a999"), copy.get_attr(999));
+}
+
+// Attributes read into an item through an arena: a label given twice keeps its first place and
+// takes the last value, whether it is an entry of the shared table (found by its pointer) or a text
+// of its own, and a shared label is never taken for an owned one; past the index's threshold too.
+TEST(xml_item, read_attributes_keep_their_first_positions_and_last_values) {
+  size_t loaded_count = 0;
+  const char* const* loaded = labeled_value_c::shared_labels(loaded_count);
+  static const char* const shared[] = {"label", "val", "type"};
+  labeled_value_c::share_labels(shared, 3);
+  struct row_s {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> read;  // label, value in reading order
+    std::vector<std::pair<const char*, const char*>> kept;  // what the item has after, in order
+  } rows[] = {
+      {"all different", {{"label", "a"}, {"val", "b"}, {"own", "c"}}, {{"label", "a"}, {"val", "b"}, {"own", "c"}}},
+      {"a shared label twice", {{"label", "a"}, {"val", "b"}, {"label", "c"}}, {{"label", "c"}, {"val", "b"}}},
+      {"an owned label twice", {{"own", "a"}, {"val", "b"}, {"own", "c"}}, {{"own", "c"}, {"val", "b"}}},
+      {"owned labels that begin like shared ones", {{"labels", "a"}, {"label", "b"}, {"va", "c"}, {"val", "d"}},
+       {{"labels", "a"}, {"label", "b"}, {"va", "c"}, {"val", "d"}}},
+      {"three times", {{"type", "1"}, {"type", "2"}, {"type", "3"}}, {{"type", "3"}}},
+      {"an empty label", {{"", "a"}, {"", "b"}}, {{"", "b"}}},
+  };
+  for (const row_s& row : rows) {
+    SCOPED_TRACE(row.name);
+    bulk_arena_c arena;
+    xml_item_c item("e");
+    item.reserve_read_attrs(row.read.size(), &arena);
+    for (const auto& attribute : row.read) item.set_read_attr(attribute.first, attribute.second, &arena);
+    ASSERT_EQ(item.attr_count(), row.kept.size());
+    for (size_t i = 0; i < row.kept.size(); ++i) {
+      EXPECT_STREQ(item.get_attr(i)->label(), row.kept[i].first) << i;
+      EXPECT_STREQ(item.get_attr(i)->as_string(), row.kept[i].second) << i;
+      EXPECT_EQ(item.find_attr(row.kept[i].first), item.get_attr(i)) << i;
+    }
+  }
+  {
+    SCOPED_TRACE("past the index");
+    bulk_arena_c arena;
+    xml_item_c item("e");
+    for (int i = 0; i < 40; ++i) item.set_read_attr(("a" + std::to_string(i)).c_str(), "first", &arena);
+    item.set_read_attr("label", "x", &arena);
+    item.set_read_attr("a3", "again", &arena);
+    item.set_read_attr("a39", "again", &arena);
+    item.set_read_attr("label", "y", &arena);
+    ASSERT_EQ(item.attr_count(), 41u);
+    EXPECT_STREQ(item.get_attr(3)->as_string(), "again");
+    EXPECT_STREQ(item.get_attr(39)->as_string(), "again");
+    EXPECT_STREQ(item.get_attr(40)->as_string(), "y");
+    EXPECT_EQ(item.get_attr(40)->label(), shared[0]);
+  }
+  labeled_value_c::share_labels(loaded, loaded_count);
 }
 
 TEST(xml_item, a_text_attribute_replaces_a_number_or_boolean) {
