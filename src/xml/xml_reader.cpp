@@ -663,7 +663,15 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     return false;
   }
   m_views.clear();
-  while (!at_tag_end()) {
+  const unsigned char* const kinds = xml_read_target_c::name_byte_kinds();
+  for (;;) {
+    // One blank and a byte that begins a name (as between nearly all attributes) is no tag end:
+    // the blank is passed over as at_tag_end would pass it.
+    if (m_tag[m_tag_pos] == ' ' && kinds[static_cast<unsigned char>(m_tag[m_tag_pos + 1])] == 2) {
+      ++m_tag_pos;
+    } else if (at_tag_end()) {
+      break;
+    }
     const char* attribute = nullptr;
     size_t attribute_length = 0;
     const char* read = nullptr;
@@ -711,13 +719,16 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     }
   }
   if (!skip_text) {
-    utl_stream_c& text = m_text;
-    text << '\x01';
     // What stands between tags is mostly line ends and tabs, which the loop below drops: passed
-    // over at once here as far as the window goes.
+    // over at once here as far as the window goes. When the next tag follows them, the element
+    // has no text.
     const unsigned char* at = m_next;
     while (at < m_end && (*at == '\n' || *at == '\t' || *at == '\r' || *at == '\0')) ++at;
     m_next = at;
+  }
+  if (!skip_text && (m_next >= m_end || *m_next != '<')) {
+    utl_stream_c& text = m_text;
+    text << '\x01';
     for (;;) {
       unsigned char c = read_char();
       if (c == XML_END_OF_INPUT) break;

@@ -221,11 +221,6 @@ bool ptr_list_c::replace_positions(const void* a, const void* b) {
   return true;
 }
 
-void ptr_list_c::_append(ptr_list_element_c* element) {
-  _link_after(element, m_last);
-  m_current = element;
-}
-
 void ptr_list_c::_insert(ptr_list_element_c* element) {
   _link_before(element, m_first);
   m_current = element;

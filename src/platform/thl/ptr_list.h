@@ -87,7 +87,15 @@ class ptr_list_c {
 
   // Link a ready element: at the end, at the front, before or after the current one. The
   // element becomes current; the list owns it from now on.
-  void _append(ptr_list_element_c* element);
+  // (Inline: a parse tree links an element per attribute this way.)
+  void _append(ptr_list_element_c* element) {
+    element->prev = m_last;
+    element->next = nullptr;
+    if (m_last != nullptr) m_last->next = element; else m_first = element;
+    m_last = element;
+    ++m_count;
+    m_current = element;
+  }
   void _insert(ptr_list_element_c* element);
   bool _insert_before_current(ptr_list_element_c* element);
   bool _insert_after_current(ptr_list_element_c* element);
