@@ -399,9 +399,6 @@ void xml_attr_c::set_value(const char* s) {
   assign_string(m_value, m_value_lent, s);
 }
 
-xml_attr_list_c::xml_attr_list_c(xml_parse_space_c& space)
-    : ptr_list_ct<xml_attr_c>(new (space.arena) arena_made_ct<ptr_list_c>(space.attribute_lock, space.arena)),
-      m_in_space(true) {}
 
 bool xml_attr_list_c::owns_nothing() const {
   if (!m_in_space || !in_arena(this)) return false;
@@ -488,17 +485,6 @@ void xml_node_c::add_read_attr(const char* name, size_t name_length, const char*
   bulk_arena_c& arena = m_space->arena;
   char* lent_value = value == nullptr ? nullptr : arena.copy(value, value_length);
   attributes->append(new (arena) xml_attr_c(arena.copy(name, name_length), lent_value));
-}
-
-void xml_node_c::add_lent_attr(char* name, char* value) {
-  if (m_space == nullptr) {
-    add_attr(name, value);
-    return;
-  }
-  bulk_arena_c& arena = m_space->arena;
-  if (attributes == nullptr) attributes = new (arena) xml_attr_list_c(*m_space);
-  // The element the list's append would make in the arena, linked without its two calls.
-  attributes->list()->_append(new (arena) arena_made_ct<ptr_list_element_c>(new (arena) xml_attr_c(name, value)));
 }
 
 void xml_node_c::add_attr(const char* name, const char* value) {

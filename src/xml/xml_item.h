@@ -340,7 +340,9 @@ class xml_attr_list_c : public ptr_list_ct<xml_attr_c>, public arena_placeable_c
   xml_attr_list_c() : ptr_list_ct<xml_attr_c>(true) {}
   // A list made in a parse space (new (space.arena) xml_attr_list_c(space)): its elements are made
   // there too, and it locks with the space's lock.
-  explicit xml_attr_list_c(xml_parse_space_c& space);
+  explicit xml_attr_list_c(xml_parse_space_c& space)
+      : ptr_list_ct<xml_attr_c>(new (space.arena) arena_made_ct<ptr_list_c>(space.attribute_lock, space.arena)),
+        m_in_space(true) {}
   ~xml_attr_list_c() override;
   void clear() override;
   void delete_all() override;
@@ -377,7 +379,16 @@ class xml_node_c : public node_c, public arena_placeable_c {
   void add_read_attr(const char* name, size_t name_length, const char* value, size_t value_length);
   // add_read_attr of a name and a value already in the document's arena (a node made in a parse
   // space only): the attribute points at them instead of copying them.
-  void add_lent_attr(char* name, char* value);
+  void add_lent_attr(char* name, char* value) {
+    if (m_space == nullptr) {
+      add_attr(name, value);
+      return;
+    }
+    bulk_arena_c& arena = m_space->arena;
+    if (attributes == nullptr) attributes = new (arena) xml_attr_list_c(*m_space);
+    // The element the list's append would make in the arena, linked without its two calls.
+    attributes->list()->_append(new (arena) arena_made_ct<ptr_list_element_c>(new (arena) xml_attr_c(name, value)));
+  }
 
   enum kind_e : uint32_t { ELEMENT = 1, TEXT_ELEMENT = 3 };
 

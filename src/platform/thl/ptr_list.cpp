@@ -7,9 +7,6 @@ ptr_list_c::ptr_list_c(bool with_lock) {
   if (with_lock) m_lock = new thl_crit_section_c(false);
 }
 
-ptr_list_c::ptr_list_c(thl_crit_section_c& shared_lock, bulk_arena_c& arena)
-    : m_lock(&shared_lock), m_arena(&arena), m_lock_shared(true) {}
-
 ptr_list_element_c* ptr_list_c::_new_element(void* data) {
   if (m_arena != nullptr) return new (*m_arena) arena_made_ct<ptr_list_element_c>(data);
   return new ptr_list_element_c(data);

@@ -39,7 +39,8 @@ class ptr_list_c {
   // deleted by it); both must outlive the list. For lists made and dropped together with many
   // others (the attributes of a parse tree). The arena is shared with those others: whoever adds
   // to such a list while another thread may add to one of them holds the lock.
-  ptr_list_c(thl_crit_section_c& shared_lock, bulk_arena_c& arena);
+  ptr_list_c(thl_crit_section_c& shared_lock, bulk_arena_c& arena)
+      : m_lock(&shared_lock), m_arena(&arena), m_lock_shared(true) {}
 
   virtual void _sort_protection_enter();
   virtual void _sort_protection_leave();
