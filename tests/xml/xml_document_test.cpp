@@ -699,6 +699,39 @@ TEST_F(xml_document_test, tags_read_in_one_pass_or_token_by_token_alike) {
 // The declarations nearly every document has are taken whole in one-pass reads; they and their
 // near misses read (or are refused) as the reading of each attribute reads them: the same values,
 // the same messages.
+// Every byte value inside an element's and an attribute's name, at places before, on and after a
+// step of sixteen bytes, is taken or refused by the one-pass reads as the token reads take it,
+// with the same names, attributes and refusal.
+TEST_F(xml_document_test, every_byte_in_a_name_read_in_one_pass_as_token_by_token) {
+  size_t read_count = 0;
+  for (int b = 1; b < 256; ++b) {
+    for (size_t before : {size_t{0}, size_t{14}, size_t{15}, size_t{16}, size_t{31}}) {
+      const std::string stem(before, 'n');
+      const std::string byte(1, static_cast<char>(b));
+      for (bool in_attribute : {false, true}) {
+        const std::string tag = in_attribute ? "<a k" + stem + byte + "m=\"v\" z=\"2\"/>"
+                                             : "<e" + stem + byte + "m x=\"1\"/>";
+        SCOPED_TRACE("byte " + std::to_string(b) + ", " + std::to_string(before) + " bytes before, " +
+                     (in_attribute ? "attribute" : "element"));
+        const std::string text = std::string(k_declaration) + tag;
+        xml_document_c one_pass, by_tokens;
+        const bool read = one_pass.load_bytes(text.data(), text.size());
+        xml_base_reader_c::set_one_pass_reads(false);
+        EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), read);
+        xml_base_reader_c::set_one_pass_reads(true);
+        EXPECT_EQ(one_pass.load_problem().text(), by_tokens.load_problem().text());
+        if (!read || one_pass.root() == nullptr || by_tokens.root() == nullptr) continue;
+        ++read_count;
+        EXPECT_STREQ(one_pass.root()->name, by_tokens.root()->name);
+        EXPECT_EQ(attributes_of(one_pass.root()), attributes_of(by_tokens.root()));
+      }
+    }
+  }
+  // Name bytes (66 of them) read in both places; blanks and a few more end an element's name and
+  // read too. The rest is refused alike.
+  EXPECT_GT(read_count, 66u * 5u * 2u);
+}
+
 TEST_F(xml_document_test, declarations_taken_whole_read_as_attribute_by_attribute) {
   using namespace std::string_literals;
   const struct {
