@@ -328,7 +328,8 @@ bool xml_base_reader_c::read_tag() {
       }
       ++pos;
     }
-    if (written > pos) std::memset(m_tag + pos, 0, written - pos);
+    // Fewer than sixteen bytes from pos on were written (and the room holds sixteen).
+    if (written > pos) _mm_storeu_si128(reinterpret_cast<__m128i*>(m_tag + pos), _mm_setzero_si128());
     m_next = from;
     m_tag_pos = pos;
     if (ended) {
@@ -651,7 +652,8 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     tr.print(ZQTR_FAIL, __LINE__, "XML elements are nested deeper than %u levels\n", xml_read_target_c::k_max_depth);
     return _refuse(offset(), "elements are nested deeper than " + std::to_string(xml_read_target_c::k_max_depth) + " levels");
   }
-  if (at_tag_end() && !read_tag()) {
+  // (A tag used up ends in its zero byte: at_tag_end has nothing to pass over then.)
+  if ((m_tag[m_tag_pos] == '\0' || at_tag_end()) && !read_tag()) {
     if (parent == nullptr || parent->name == nullptr) return _refuse_end("the document's element");
     return _refuse_end((std::string("the end tag </") + parent->name + ">").c_str());
   }
