@@ -764,6 +764,29 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   }
   m_views.clear();
   const unsigned char* const kinds = xml_read_target_c::name_byte_kinds();
+  if (owned != nullptr && one_pass && m_observer == nullptr && !m_tag_has_ampersand) {
+    // The attributes as nearly all are written (NAME="VALUE", after one blank or none, no value
+    // to translate) go straight to the node: each name and value is ended in the node's copy of
+    // the tag, where the node's attribute points. The first that is written otherwise, and the
+    // tag's end, are left to the loop below, which reads on from there.
+    char* const tag = m_tag;
+    size_t pos = m_tag_pos;
+    for (;;) {
+      if (tag[pos] == ' ') ++pos;
+      if (kinds[static_cast<unsigned char>(tag[pos])] != 2) break;
+      const size_t equals = name_end(tag, pos + 1, kinds);
+      if (tag[equals] != '=' || tag[equals + 1] != '"') break;
+      const char* close = find_in_text(tag + equals + 2, '"');
+      if (close == nullptr) break;
+      const size_t end = static_cast<size_t>(close - tag);
+      // The tag's bytes from owned_from on stand one for one in owned.
+      owned[equals - owned_from] = '\0';
+      owned[end - owned_from] = '\0';
+      node->add_lent_attr(owned + (pos - owned_from), owned + (equals + 2 - owned_from));
+      pos = end + 1;
+      m_tag_pos = pos;
+    }
+  }
   for (;;) {
     // One blank and a byte that begins a name (as between nearly all attributes) is no tag end:
     // the blank is passed over as at_tag_end would pass it.
