@@ -487,6 +487,15 @@ void xml_node_c::add_read_attr(const char* name, size_t name_length, const char*
   attributes->append(new (arena) xml_attr_c(arena.copy(name, name_length), lent_value));
 }
 
+void xml_node_c::_add_first_lent_attr(char* name, char* value) {
+  if (m_space == nullptr) {
+    add_attr(name, value);
+    return;
+  }
+  if (attributes == nullptr) attributes = new (m_space->arena) xml_attr_list_c(*m_space);
+  add_lent_attr(name, value);
+}
+
 void xml_node_c::add_attr(const char* name, const char* value) {
   if (m_space != nullptr) {
     // One arena serves every node of the document: edits of two nodes at once take from it in turn.

@@ -380,12 +380,11 @@ class xml_node_c : public node_c, public arena_placeable_c {
   // add_read_attr of a name and a value already in the document's arena (a node made in a parse
   // space only): the attribute points at them instead of copying them.
   void add_lent_attr(char* name, char* value) {
-    if (m_space == nullptr) {
-      add_attr(name, value);
+    if (attributes == nullptr || m_space == nullptr) {
+      _add_first_lent_attr(name, value);
       return;
     }
     bulk_arena_c& arena = m_space->arena;
-    if (attributes == nullptr) attributes = new (arena) xml_attr_list_c(*m_space);
     // The element the list's append would make in the arena, linked without its two calls.
     attributes->list()->_append(new (arena) arena_made_ct<ptr_list_element_c>(new (arena) xml_attr_c(name, value)));
   }
@@ -407,6 +406,9 @@ class xml_node_c : public node_c, public arena_placeable_c {
   bool owns_nothing() const;
 
  private:
+  // add_lent_attr of a node without attributes (or made on the heap).
+  void _add_first_lent_attr(char* name, char* value);
+
   xml_parse_space_c* m_space = nullptr;
   // The name lent at construction (null for a node made on the heap): a node whose name is
   // another since owns it.
