@@ -176,6 +176,21 @@ size_t plain_tag_bytes(const unsigned char* bytes, size_t n) {
 }
 #endif
 
+// The bytes that end a run of an element's text kept as it is: the next tag's '<', the end of the
+// input, and the line ends, tabs and zero bytes a text drops.
+struct text_stops_s {
+  bool stops[256] = {};
+  constexpr text_stops_s() {
+    stops[static_cast<unsigned char>('<')] = true;
+    stops[XML_END_OF_INPUT] = true;
+    stops[static_cast<unsigned char>('\r')] = true;
+    stops[static_cast<unsigned char>('\n')] = true;
+    stops[static_cast<unsigned char>('\t')] = true;
+    stops[0] = true;
+  }
+};
+constexpr text_stops_s k_text_stops;
+
 // Whether names and plain attributes are read in one pass (set_one_pass_reads).
 std::atomic<bool> g_one_pass_reads{true};
 
@@ -851,6 +866,13 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     utl_stream_c& text = m_text;
     text << '\x01';
     for (;;) {
+      // A run of bytes the text keeps as they are goes in whole.
+      const unsigned char* run = m_next;
+      while (run < m_end && !k_text_stops.stops[*run]) ++run;
+      if (run != m_next) {
+        text.append(reinterpret_cast<const char*>(m_next), static_cast<size_t>(run - m_next));
+        m_next = run;
+      }
       unsigned char c = read_char();
       if (c == XML_END_OF_INPUT) break;
       if (c == '<') {
