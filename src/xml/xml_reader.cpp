@@ -779,11 +779,12 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   }
   m_views.clear();
   const unsigned char* const kinds = xml_read_target_c::name_byte_kinds();
-  if (owned != nullptr && one_pass && m_observer == nullptr && !m_tag_has_ampersand) {
+  if (one_pass && m_observer == nullptr && !m_tag_has_ampersand && (owned != nullptr || views)) {
     // The attributes as nearly all are written (NAME="VALUE", after one blank or none, no value
-    // to translate) go straight to the node: each name and value is ended in the node's copy of
-    // the tag, where the node's attribute points. The first that is written otherwise, and the
-    // tag's end, are left to the loop below, which reads on from there.
+    // to translate) go straight to the node, or to the views handed to the sink: each name and
+    // value is ended in the node's copy of the tag, where the node's attribute points (in the tag
+    // itself for views). The first that is written otherwise, and the tag's end, are left to the
+    // loop below, which reads on from there.
     char* const tag = m_tag;
     size_t pos = m_tag_pos;
     for (;;) {
@@ -794,10 +795,16 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
       const char* close = find_in_text(tag + equals + 2, '"');
       if (close == nullptr) break;
       const size_t end = static_cast<size_t>(close - tag);
-      // The tag's bytes from owned_from on stand one for one in owned.
-      owned[equals - owned_from] = '\0';
-      owned[end - owned_from] = '\0';
-      node->add_lent_attr(owned + (pos - owned_from), owned + (equals + 2 - owned_from));
+      if (views) {
+        tag[equals] = '\0';
+        tag[end] = '\0';
+        m_views.push_back({tag + pos, tag + equals + 2});
+      } else {
+        // The tag's bytes from owned_from on stand one for one in owned.
+        owned[equals - owned_from] = '\0';
+        owned[end - owned_from] = '\0';
+        node->add_lent_attr(owned + (pos - owned_from), owned + (equals + 2 - owned_from));
+      }
       pos = end + 1;
       m_tag_pos = pos;
     }
