@@ -399,7 +399,6 @@ void xml_attr_c::set_value(const char* s) {
   assign_string(m_value, m_value_lent, s);
 }
 
-
 bool xml_attr_list_c::owns_nothing() const {
   if (!m_in_space || !in_arena(this)) return false;
   // The elements of a list made in a space are made in its arena (the list makes them there).

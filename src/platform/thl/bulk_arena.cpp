@@ -183,5 +183,3 @@ void arena_placeable_c::operator delete(void* object) {
 }
 
 void arena_placeable_c::operator delete(void*, bulk_arena_c&) {}
-
-
