@@ -49,8 +49,39 @@ void xml_document_c::declaration_text_s::set(const char* s) {
 xml_document_c::~xml_document_c() {
   delete[] m_style_sheet;
   delete[] m_xml_file;
-  if (m_tree != nullptr && m_tree->root != nullptr) m_tree->delete_subtree(m_tree->root);
+  if (m_tree != nullptr) {
+    _drop_tree(m_tree->root);
+    m_tree->root = nullptr;
+  }
   delete m_tree;
+}
+
+// The tree goes with the arena its nodes were read into: only a node that owns something outside
+// the arena (made on the heap, named, given a text or attributes of its own since) has its
+// destructor run; the others are left to the arena. Children before their parent, without
+// recursion (a deep document must not use the stack per level); a node is deleted with no children
+// left linked, so its destructor deletes no child twice.
+void xml_document_c::_drop_tree(node_c* top) {
+  node_c* node = top;
+  while (node != nullptr) {
+    while (node->first_child != nullptr) node = node->first_child;
+    // node has no children left: every one was dropped before it.
+    for (;;) {
+      node_c* const next = node == top ? nullptr : node->next;
+      node_c* const parent = node == top ? nullptr : node->parent;
+      node->first_child = node->last_child = nullptr;
+      if (!static_cast<xml_node_c*>(node)->owns_nothing()) {
+        node->parent = node->next = node->prev = nullptr;
+        delete node;
+      }
+      if (next != nullptr) {
+        node = next;
+        break;
+      }
+      node = parent;
+      if (node == nullptr) break;
+    }
+  }
 }
 
 void xml_document_c::write_line_end(utl_stream_c& out) const { out << "\n"; }

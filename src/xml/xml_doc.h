@@ -108,6 +108,9 @@ class xml_document_c : public xml_read_target_c {
   xml_parse_space_c m_space{m_first_block, k_first_block};
   xml_load_problem_s m_problem;
 
+  // Ends the nodes from top down, running only the destructors that free something (the arena's
+  // memory goes with the document).
+  static void _drop_tree(node_c* top);
   bool _read_file_content(xml_base_reader_c& reader);
   // Records the reader's refusal (or, read is true, a document without an element) in m_problem
   // and the trace; returns read.

@@ -418,8 +418,14 @@ void xml_attr_c::set_value(const char* s) {
   assign_string(m_value, m_value_lent, s);
 }
 
-xml_attr_list_c::xml_attr_list_c(xml_parse_space_c& space)
-    : ptr_list_ct<xml_attr_c>(new (space.arena) arena_made_ct<ptr_list_c>(space.attribute_lock, space.arena)) {}
+bool xml_attr_list_c::owns_nothing() const {
+  if (!m_in_space || !in_arena(this)) return false;
+  // The elements of a list made in a space are made in its arena (the list makes them there).
+  for (const ptr_list_element_c* e = m_list->first_element(); e != nullptr; e = e->next) {
+    if (!static_cast<const xml_attr_c*>(e->data)->owns_nothing()) return false;
+  }
+  return true;
+}
 
 xml_attr_list_c::~xml_attr_list_c() { xml_attr_list_c::delete_all(); }
 
@@ -445,10 +451,21 @@ void xml_attr_list_c::delete_all() {
 xml_node_c::xml_node_c(const char* name) { set_name(name); }
 
 xml_node_c::xml_node_c(const char* name, size_t length, xml_parse_space_c& space) : m_space(&space) {
-  lend_name(name == nullptr ? nullptr : space.arena.copy(name, length));
+  char* lent = name == nullptr ? nullptr : space.arena.copy(name, length);
+  lend_name(lent);
+  m_lent_name = lent;
 }
 
-xml_node_c::xml_node_c(char* lent_name, xml_parse_space_c& space) : m_space(&space) { lend_name(lent_name); }
+xml_node_c::xml_node_c(char* lent_name, xml_parse_space_c& space) : m_space(&space), m_lent_name(lent_name) {
+  lend_name(lent_name);
+}
+
+bool xml_node_c::owns_nothing() const {
+  // A name set anew is another pointer than the one lent (the arena's memory is never handed out
+  // twice while the node lives); a text with memory took it from the heap.
+  return m_space != nullptr && in_arena(this) && name == m_lent_name && !text.has_allocation() &&
+         (attributes == nullptr || attributes->owns_nothing());
+}
 
 xml_node_c::~xml_node_c() { delete attributes; }
 
@@ -488,15 +505,13 @@ void xml_node_c::add_read_attr(const char* name, size_t name_length, const char*
   attributes->append(new (arena) xml_attr_c(arena.copy(name, name_length), lent_value));
 }
 
-void xml_node_c::add_lent_attr(char* name, char* value) {
+void xml_node_c::_add_first_lent_attr(char* name, char* value) {
   if (m_space == nullptr) {
     add_attr(name, value);
     return;
   }
-  bulk_arena_c& arena = m_space->arena;
-  if (attributes == nullptr) attributes = new (arena) xml_attr_list_c(*m_space);
-  // The element the list's append would make in the arena, linked without its two calls.
-  attributes->list()->_append(new (arena) arena_made_ct<ptr_list_element_c>(new (arena) xml_attr_c(name, value)));
+  if (attributes == nullptr) attributes = new (m_space->arena) xml_attr_list_c(*m_space);
+  add_lent_attr(name, value);
 }
 
 void xml_node_c::add_attr(const char* name, const char* value) {

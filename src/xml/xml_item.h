@@ -295,9 +295,6 @@ class generic_tree_ct {
 class xml_attr_c : public arena_placeable_c {
  public:
   xml_attr_c() = default;
-  // An attribute over a name and a value in arena memory that it never frees.
-  xml_attr_c(char* lent_name, char* lent_value)
-      : m_name(lent_name), m_value(lent_value), m_name_lent(true), m_value_lent(lent_value != nullptr) {}
   ~xml_attr_c();
   xml_attr_c(const xml_attr_c&) = delete;
   xml_attr_c& operator=(const xml_attr_c&) = delete;
@@ -306,8 +303,18 @@ class xml_attr_c : public arena_placeable_c {
   void set_value(const char* s);
   const char* name() const { return m_name; }
   const char* value() const { return m_value; }
+  // Whether the attribute points only at memory it does not own: one a node made in its parse
+  // space's arena over lent texts (the only attributes that lend) and nobody set anew since.
+  // Dropping the arena is all its end takes.
+  bool owns_nothing() const { return m_name_lent && (m_value == nullptr || m_value_lent); }
 
  private:
+  friend class xml_node_c;
+  // An attribute over a name and a value in arena memory that it never frees: made only by a
+  // node in its parse space's arena.
+  xml_attr_c(char* lent_name, char* lent_value)
+      : m_name(lent_name), m_value(lent_value), m_name_lent(true), m_value_lent(lent_value != nullptr) {}
+
   void _free_name();
   void _free_value();
 
@@ -335,16 +342,27 @@ class xml_attr_list_c : public ptr_list_ct<xml_attr_c>, public arena_placeable_c
   xml_attr_list_c() : ptr_list_ct<xml_attr_c>(true) {}
   // A list made in a parse space (new (space.arena) xml_attr_list_c(space)): its elements are made
   // there too, and it locks with the space's lock.
-  explicit xml_attr_list_c(xml_parse_space_c& space);
+  explicit xml_attr_list_c(xml_parse_space_c& space)
+      : ptr_list_ct<xml_attr_c>(new (space.arena) arena_made_ct<ptr_list_c>(space.attribute_lock, space.arena)),
+        m_in_space(true) {}
   ~xml_attr_list_c() override;
   void clear() override;
   void delete_all() override;
+  // Whether the list, its elements and its attributes all live in a parse space's arena and own
+  // nothing outside it: a list made in a space whose attributes all own nothing (see xml_attr_c).
+  bool owns_nothing() const;
+
+ private:
+  // Set by the space's constructor: the list and its elements are made in the arena.
+  bool m_in_space = false;
 };
 
 // A parse node. The nodes a reader makes live in their document's arena with their names,
-// attribute lists and attributes; they are deleted as any other node (destructors run, the memory
-// goes when the document does), so a node made on the heap may stand among them. Such a node
-// must not outlive its document.
+// attribute lists and attributes; they may be deleted as any other node (destructors run, the
+// memory goes when the document does), so a node made on the heap may stand among them. Such a
+// node must not outlive its document. When the document goes, a node of its arena that owns
+// nothing outside it (see owns_nothing) goes with the arena, its destructor not run: a class
+// derived from this one that owns more is made on the heap, not in a parse space.
 class xml_node_c : public node_c, public arena_placeable_c {
  public:
   explicit xml_node_c(const char* name);
@@ -365,7 +383,15 @@ class xml_node_c : public node_c, public arena_placeable_c {
   void add_read_attr(const char* name, size_t name_length, const char* value, size_t value_length);
   // add_read_attr of a name and a value already in the document's arena (a node made in a parse
   // space only): the attribute points at them instead of copying them.
-  void add_lent_attr(char* name, char* value);
+  void add_lent_attr(char* name, char* value) {
+    if (attributes == nullptr || m_space == nullptr) {
+      _add_first_lent_attr(name, value);
+      return;
+    }
+    bulk_arena_c& arena = m_space->arena;
+    // The element the list's append would make in the arena, linked without its two calls.
+    attributes->list()->_append(new (arena) arena_made_ct<ptr_list_element_c>(new (arena) xml_attr_c(name, value)));
+  }
 
   enum kind_e : uint32_t { ELEMENT = 1, TEXT_ELEMENT = 3 };
 
@@ -377,8 +403,20 @@ class xml_node_c : public node_c, public arena_placeable_c {
   xml_node_c* first_node() const { return static_cast<xml_node_c*>(first_child); }
   xml_node_c* next_node() const { return static_cast<xml_node_c*>(next); }
 
+  // Whether the node, apart from its children, lives wholly in a parse space's arena and owns
+  // nothing outside it (made there by a reader and not given a new name, a text or attributes of
+  // its own since): its destructor would free nothing, so the document that drops its arena need
+  // not run it.
+  bool owns_nothing() const;
+
  private:
+  // add_lent_attr of a node without attributes (or made on the heap).
+  void _add_first_lent_attr(char* name, char* value);
+
   xml_parse_space_c* m_space = nullptr;
+  // The name lent at construction (null for a node made on the heap): a node whose name is
+  // another since owns it.
+  const char* m_lent_name = nullptr;
 };
 
 #endif

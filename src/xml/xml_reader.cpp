@@ -38,15 +38,31 @@ constexpr blank_bytes_s k_blank_bytes;
 
 inline bool is_blank(unsigned char c) { return k_blank_bytes.blank[c]; }
 
-// std::strchr for the short texts of a tag (a value's closing quote is mostly a few bytes on):
-// the first bytes are looked at here, the rest by the library.
+// std::strchr for the texts of a tag (a value's closing quote): sixteen bytes at a time where
+// the tag's buffer holds sixteen readable bytes past the tag's end (read_tag keeps them).
 inline char* find_in_text(char* text, char c) {
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi8(c);
+  for (;; text += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    const unsigned hits = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, wanted), _mm_cmpeq_epi8(v, _mm_setzero_si128()))));
+    if (hits != 0) {
+      char* at = text + __builtin_ctz(hits);
+      return *at == c ? at : nullptr;
+    }
+  }
+#else
   for (int i = 0; i < 16; ++i, ++text) {
     if (*text == c) return text;
     if (*text == '\0') return nullptr;
   }
   return std::strchr(text, c);
+#endif
 }
+
+// Room the tag's buffer keeps past the tag's end: bytes that the scans of sixteen at a time may read.
+constexpr size_t k_tag_slack = 16;
 
 // The first byte from pos on that is no name byte (kinds: the name check's table), four bytes a
 // step: a name ends at the tag's zero byte at the latest.
@@ -89,13 +105,30 @@ constexpr tag_bytes_s k_tag_bytes;
 
 #if defined(__SSE2__)
 // The bytes of 16 at p that k_tag_bytes marks, one bit each.
-inline unsigned marked_tag_bytes(const unsigned char* p) {
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+inline unsigned marked_tag_bytes(__m128i v) {
   const __m128i hits = _mm_or_si128(
       _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(XML_END_OF_INPUT))), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
       _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('&'))),
                    _mm_cmpeq_epi8(v, _mm_setzero_si128())));
   return static_cast<unsigned>(_mm_movemask_epi8(hits));
+}
+inline unsigned marked_tag_bytes(const unsigned char* p) {
+  return marked_tag_bytes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// How many bytes from at on are line ends, tabs or zero bytes (what an element's text drops), up
+// to end.
+inline const unsigned char* past_dropped_bytes(const unsigned char* at, const unsigned char* end) {
+  while (end - at >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i dropped = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))),
+                                         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_setzero_si128())));
+    const unsigned kept = ~static_cast<unsigned>(_mm_movemask_epi8(dropped)) & 0xFFFFu;
+    if (kept != 0) return at + __builtin_ctz(kept);
+    at += 16;
+  }
+  while (at < end && (*at == '\n' || *at == '\t' || *at == '\r' || *at == '\0')) ++at;
+  return at;
 }
 
 // How many bytes from the first hold none that k_tag_bytes marks, sixteen at a time.
@@ -114,6 +147,11 @@ size_t plain_tag_bytes(const unsigned char* bytes, size_t n) {
   return i;
 }
 #else
+inline const unsigned char* past_dropped_bytes(const unsigned char* at, const unsigned char* end) {
+  while (at < end && (*at == '\n' || *at == '\t' || *at == '\r' || *at == '\0')) ++at;
+  return at;
+}
+
 // Whether a word of eight bytes holds one of the bytes k_tag_bytes marks.
 constexpr uint64_t k_ones = 0x0101010101010101ull;
 constexpr uint64_t k_highs = 0x8080808080808080ull;
@@ -137,6 +175,21 @@ size_t plain_tag_bytes(const unsigned char* bytes, size_t n) {
   return i;
 }
 #endif
+
+// The bytes that end a run of an element's text kept as it is: the next tag's '<', the end of the
+// input, and the line ends, tabs and zero bytes a text drops.
+struct text_stops_s {
+  bool stops[256] = {};
+  constexpr text_stops_s() {
+    stops[static_cast<unsigned char>('<')] = true;
+    stops[XML_END_OF_INPUT] = true;
+    stops[static_cast<unsigned char>('\r')] = true;
+    stops[static_cast<unsigned char>('\n')] = true;
+    stops[static_cast<unsigned char>('\t')] = true;
+    stops[0] = true;
+  }
+};
+constexpr text_stops_s k_text_stops;
 
 // Whether names and plain attributes are read in one pass (set_one_pass_reads).
 std::atomic<bool> g_one_pass_reads{true};
@@ -246,6 +299,67 @@ bool xml_base_reader_c::read_tag() {
     m_cut_in_tag = true;  // until its '>'
     break;
   }
+#if defined(__SSE2__)
+  // Nearly every tag is read here whole: sixteen bytes at a time copied as they stand and looked
+  // at for its '>' and the bytes k_tag_bytes marks, while the window and the tag's room hold
+  // sixteen more. What the last copy took past the tag is cleared again (the bytes after a tag
+  // stay zero); the loop below reads on where this one stops.
+  {
+    const unsigned char* from = m_next;
+    size_t pos = m_tag_pos;
+    size_t written = pos;
+    bool closed = false;
+    bool ended = false;
+    while (m_end - from >= 16 && m_tag_capacity - 1 - k_tag_slack - pos >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(m_tag + pos), v);
+      written = pos + 16;
+      const unsigned hits =
+          marked_tag_bytes(v) | static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('>'))));
+      if (hits == 0) {
+        from += 16;
+        pos += 16;
+        continue;
+      }
+      const unsigned skip = static_cast<unsigned>(__builtin_ctz(hits));
+      from += skip;
+      pos += skip;
+      const unsigned char c = *from++;
+      if (c == '>') {
+        closed = true;
+        break;
+      }
+      const unsigned char kind = k_tag_bytes.kind[c];
+      if (kind == 1) {
+        ended = true;  // the end of the input is read
+        break;
+      }
+      if (kind == 3) {
+        m_tag_has_ampersand = true;
+      } else if (kind == 4) {
+        zero_inside = true;
+      } else {
+        m_tag[pos] = ' ';
+      }
+      ++pos;
+    }
+    // Fewer than sixteen bytes from pos on were written (and the room holds sixteen).
+    if (written > pos) _mm_storeu_si128(reinterpret_cast<__m128i*>(m_tag + pos), _mm_setzero_si128());
+    m_next = from;
+    m_tag_pos = pos;
+    if (ended) {
+      m_tag_used = m_tag_pos;
+      return false;
+    }
+    if (closed) {
+      m_cut_in_tag = false;
+      m_tag_used = m_tag_pos + 1;
+      if (!zero_inside) m_fresh_tag_length = m_tag_pos;
+      m_tag_pos = 0;
+      return true;
+    }
+  }
+#endif
   // Then the tag up to its '>', copied a window at a time: line ends become blanks, and a byte
   // 0xFF ends the input.
   for (;;) {
@@ -256,7 +370,7 @@ bool xml_base_reader_c::read_tag() {
     const size_t window = static_cast<size_t>(m_end - m_next);
     const void* close = std::memchr(m_next, '>', window);
     const size_t run = close == nullptr ? window : static_cast<size_t>(static_cast<const unsigned char*>(close) - m_next);
-    while (m_tag_capacity - 1 - m_tag_pos < run) _grow_tag();
+    while (m_tag_capacity - 1 - k_tag_slack - m_tag_pos < run) _grow_tag();
     char* to = m_tag + m_tag_pos;
     const unsigned char* from = m_next;
     // Most of a tag holds none of the bytes the loop below looks at: that part is copied whole.
@@ -553,7 +667,8 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     tr.print(ZQTR_FAIL, __LINE__, "XML elements are nested deeper than %u levels\n", xml_read_target_c::k_max_depth);
     return _refuse(offset(), "elements are nested deeper than " + std::to_string(xml_read_target_c::k_max_depth) + " levels");
   }
-  if (at_tag_end() && !read_tag()) {
+  // (A tag used up ends in its zero byte: at_tag_end has nothing to pass over then.)
+  if ((m_tag[m_tag_pos] == '\0' || at_tag_end()) && !read_tag()) {
     if (parent == nullptr || parent->name == nullptr) return _refuse_end("the document's element");
     return _refuse_end((std::string("the end tag </") + parent->name + ">").c_str());
   }
@@ -663,7 +778,45 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     return false;
   }
   m_views.clear();
-  while (!at_tag_end()) {
+  const unsigned char* const kinds = xml_read_target_c::name_byte_kinds();
+  if (one_pass && m_observer == nullptr && !m_tag_has_ampersand && (owned != nullptr || views)) {
+    // The attributes as nearly all are written (NAME="VALUE", after one blank or none, no value
+    // to translate) go straight to the node, or to the views handed to the sink: each name and
+    // value is ended in the node's copy of the tag, where the node's attribute points (in the tag
+    // itself for views). The first that is written otherwise, and the tag's end, are left to the
+    // loop below, which reads on from there.
+    char* const tag = m_tag;
+    size_t pos = m_tag_pos;
+    for (;;) {
+      if (tag[pos] == ' ') ++pos;
+      if (kinds[static_cast<unsigned char>(tag[pos])] != 2) break;
+      const size_t equals = name_end(tag, pos + 1, kinds);
+      if (tag[equals] != '=' || tag[equals + 1] != '"') break;
+      const char* close = find_in_text(tag + equals + 2, '"');
+      if (close == nullptr) break;
+      const size_t end = static_cast<size_t>(close - tag);
+      if (views) {
+        tag[equals] = '\0';
+        tag[end] = '\0';
+        m_views.push_back({tag + pos, tag + equals + 2});
+      } else {
+        // The tag's bytes from owned_from on stand one for one in owned.
+        owned[equals - owned_from] = '\0';
+        owned[end - owned_from] = '\0';
+        node->add_lent_attr(owned + (pos - owned_from), owned + (equals + 2 - owned_from));
+      }
+      pos = end + 1;
+      m_tag_pos = pos;
+    }
+  }
+  for (;;) {
+    // One blank and a byte that begins a name (as between nearly all attributes) is no tag end:
+    // the blank is passed over as at_tag_end would pass it.
+    if (m_tag[m_tag_pos] == ' ' && kinds[static_cast<unsigned char>(m_tag[m_tag_pos + 1])] == 2) {
+      ++m_tag_pos;
+    } else if (at_tag_end()) {
+      break;
+    }
     const char* attribute = nullptr;
     size_t attribute_length = 0;
     const char* read = nullptr;
@@ -711,14 +864,22 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     }
   }
   if (!skip_text) {
+    // What stands between tags is mostly line ends and tabs, which the loop below drops: passed
+    // over at once here as far as the window goes. When the next tag follows them, the element
+    // has no text.
+    m_next = past_dropped_bytes(m_next, m_end);
+  }
+  if (!skip_text && (m_next >= m_end || *m_next != '<')) {
     utl_stream_c& text = m_text;
     text << '\x01';
-    // What stands between tags is mostly line ends and tabs, which the loop below drops: passed
-    // over at once here as far as the window goes.
-    const unsigned char* at = m_next;
-    while (at < m_end && (*at == '\n' || *at == '\t' || *at == '\r' || *at == '\0')) ++at;
-    m_next = at;
     for (;;) {
+      // A run of bytes the text keeps as they are goes in whole.
+      const unsigned char* run = m_next;
+      while (run < m_end && !k_text_stops.stops[*run]) ++run;
+      if (run != m_next) {
+        text.append(reinterpret_cast<const char*>(m_next), static_cast<size_t>(run - m_next));
+        m_next = run;
+      }
       unsigned char c = read_char();
       if (c == XML_END_OF_INPUT) break;
       if (c == '<') {

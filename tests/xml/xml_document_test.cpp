@@ -456,6 +456,115 @@ TEST_F(xml_document_test, a_read_tree_takes_every_edit_and_goes_with_its_documen
   EXPECT_STREQ(doc.root()->name, "other");
 }
 
+// A node of the document's own that counts its destructor's runs.
+class counted_node_c : public xml_node_c {
+ public:
+  counted_node_c(const char* name, int& ended) : xml_node_c(name), m_ended(ended) {}
+  ~counted_node_c() override { ++m_ended; }
+
+ private:
+  int& m_ended;
+};
+
+// A document ends the nodes it read with its arena, running a node's destructor only when the node
+// owns something outside the arena: each edit below makes the node it touches one that does (and
+// nothing else), heap nodes among the read ones are deleted, children first, and the leak check of
+// the sanitizer build finds every edit's memory freed.
+TEST_F(xml_document_test, a_read_tree_goes_with_its_arena_unless_a_node_owns_more) {
+  const std::string text = std::string(k_declaration) +
+                           "<root a=\"1\"><p x=\"&amp;\" y=\"2\"><q z=\"3\"/></p><r/><s t=\"4\">text</s></root>";
+  struct edit_s {
+    const char* what;
+    // The edit of the element named target; its written form afterwards.
+    const char* target;
+    std::function<void(xml_node_c*)> edit;
+    bool owns_more;
+    const char* written;
+  };
+  const edit_s edits[] = {
+      {"a name set anew", "q", [](xml_node_c* n) { n->set_name("renamed"); }, true, "<renamed z=\"3\"/>"},
+      {"a name taken away", "q", [](xml_node_c* n) { n->set_name(nullptr); }, true, "< z=\"3\"/>"},
+      {"a value set anew", "p", [](xml_node_c* n) {
+         n->attributes->first();
+         n->attributes->next()->set_value("22");
+       }, true,
+       "<p x=\"&amp;\" y=\"22\">"},
+      {"a name of an attribute set anew", "p", [](xml_node_c* n) { n->attributes->first()->set_name("xx"); }, true,
+       "<p xx=\"&amp;\" y=\"2\">"},
+      {"an attribute added in the arena", "r", [](xml_node_c* n) { n->add_attr("u", "5"); }, false, "<r u=\"5\"/>"},
+      {"an attribute of the heap appended", "r",
+       [](xml_node_c* n) {
+         n->add_attr("u", "5");
+         xml_attr_c* own = new xml_attr_c;
+         own->set_name("w");
+         own->set_value("6");
+         n->attributes->append(own);
+       },
+       true, "<r u=\"5\" w=\"6\"/>"},
+      {"the attributes copied from a heap node", "r",
+       [](xml_node_c* n) {
+         xml_node_c source("r");
+         source.add_attr("k", "v");
+         n->assign(source);
+       },
+       true, "<r k=\"v\"/>"},
+      {"a text given", "r",
+       [](xml_node_c* n) {
+         n->kind = xml_node_c::TEXT_ELEMENT;
+         n->text << "given";
+       },
+       true, "<r>given</r>"},
+      {"a value taken away (nothing owned)", "q", [](xml_node_c* n) { n->attributes->first()->set_value(nullptr); },
+       false, "<q z=\"\"/>"},
+  };
+  for (const edit_s& e : edits) {
+    SCOPED_TRACE(e.what);
+    xml_document_c doc;
+    ASSERT_TRUE(doc.load_bytes(text.data(), text.size()));
+    xml_node_c* root = doc.root();
+    ASSERT_NE(root, nullptr);
+    xml_node_c* p = root->first_node();
+    xml_node_c* q = p->first_node();
+    xml_node_c* r = p->next_node();
+    xml_node_c* s = r->next_node();
+    // As read: only the element with a text owns memory of its own.
+    for (xml_node_c* n : {root, p, q, r}) EXPECT_TRUE(n->owns_nothing()) << n->name;
+    EXPECT_FALSE(s->owns_nothing());
+    const std::string name = e.target;
+    xml_node_c* target = name == "q" ? q : name == "p" ? p : r;
+    e.edit(target);
+    EXPECT_EQ(target->owns_nothing(), !e.owns_more);
+    for (xml_node_c* n : {root, p, q, r}) {
+      if (n != target) {
+        EXPECT_TRUE(n->owns_nothing()) << n->name;
+      }
+    }
+    EXPECT_NE(written(doc).find(e.written), std::string::npos) << written(doc);
+  }
+
+  // Heap nodes below read ones, and read ones below a heap node, each deleted once.
+  int ended = 0;
+  {
+    xml_document_c doc;
+    ASSERT_TRUE(doc.load_bytes(text.data(), text.size()));
+    xml_node_c* p = doc.root()->first_node();
+    xml_node_c* q = p->first_node();
+    counted_node_c* top = new counted_node_c("top", ended);
+    ASSERT_TRUE(doc.add_node(top, q));
+    counted_node_c* below = new counted_node_c("below", ended);
+    below->add_attr("h", "heap");
+    ASSERT_TRUE(doc.add_node(below, top));
+    // A read node moved below a heap node: the heap node is deleted without it.
+    xml_node_c* r = p->next_node();
+    tree_c links;
+    links.unlink(r);
+    tree_c::append_child(below, r);
+    EXPECT_NE(written(doc).find("\t\t\t\t<below h=\"heap\">\n\t\t\t\t\t<r/>\n"), std::string::npos) << written(doc);
+    EXPECT_EQ(ended, 0);
+  }
+  EXPECT_EQ(ended, 2);
+}
+
 // Elements handed to a sink one by one, in document order, each gone at its end: a long document
 // read so needs no more memory than its deepest path.
 // Two nodes of one read document share its arena: two threads adding attributes to them at once
@@ -590,6 +699,39 @@ TEST_F(xml_document_test, tags_read_in_one_pass_or_token_by_token_alike) {
 // The declarations nearly every document has are taken whole in one-pass reads; they and their
 // near misses read (or are refused) as the reading of each attribute reads them: the same values,
 // the same messages.
+// Every byte value inside an element's and an attribute's name, at places before, on and after a
+// step of sixteen bytes, is taken or refused by the one-pass reads as the token reads take it,
+// with the same names, attributes and refusal.
+TEST_F(xml_document_test, every_byte_in_a_name_read_in_one_pass_as_token_by_token) {
+  size_t read_count = 0;
+  for (int b = 1; b < 256; ++b) {
+    for (size_t before : {size_t{0}, size_t{14}, size_t{15}, size_t{16}, size_t{31}}) {
+      const std::string stem(before, 'n');
+      const std::string byte(1, static_cast<char>(b));
+      for (bool in_attribute : {false, true}) {
+        const std::string tag = in_attribute ? "<a k" + stem + byte + "m=\"v\" z=\"2\"/>"
+                                             : "<e" + stem + byte + "m x=\"1\"/>";
+        SCOPED_TRACE("byte " + std::to_string(b) + ", " + std::to_string(before) + " bytes before, " +
+                     (in_attribute ? "attribute" : "element"));
+        const std::string text = std::string(k_declaration) + tag;
+        xml_document_c one_pass, by_tokens;
+        const bool read = one_pass.load_bytes(text.data(), text.size());
+        xml_base_reader_c::set_one_pass_reads(false);
+        EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), read);
+        xml_base_reader_c::set_one_pass_reads(true);
+        EXPECT_EQ(one_pass.load_problem().text(), by_tokens.load_problem().text());
+        if (!read || one_pass.root() == nullptr || by_tokens.root() == nullptr) continue;
+        ++read_count;
+        EXPECT_STREQ(one_pass.root()->name, by_tokens.root()->name);
+        EXPECT_EQ(attributes_of(one_pass.root()), attributes_of(by_tokens.root()));
+      }
+    }
+  }
+  // Name bytes (66 of them) read in both places; blanks and a few more end an element's name and
+  // read too. The rest is refused alike.
+  EXPECT_GT(read_count, 66u * 5u * 2u);
+}
+
 TEST_F(xml_document_test, declarations_taken_whole_read_as_attribute_by_attribute) {
   using namespace std::string_literals;
   const struct {

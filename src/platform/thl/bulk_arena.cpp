@@ -183,8 +183,3 @@ void arena_placeable_c::operator delete(void* object) {
 }
 
 void arena_placeable_c::operator delete(void*, bulk_arena_c&) {}
-
-bool arena_placeable_c::in_arena(const void* object) {
-  return object != nullptr &&
-         *reinterpret_cast<const uint64_t*>(static_cast<const char*>(object) - k_header) == k_arena_mark;
-}

@@ -88,7 +88,9 @@ class arena_placeable_c {
   static void operator delete(void* object, bulk_arena_c& arena);
 
   // Whether the object was made in an arena.
-  static bool in_arena(const void* object);
+  static bool in_arena(const void* object) {
+    return object != nullptr && *reinterpret_cast<const uint64_t*>(static_cast<const char*>(object) - k_header) == k_arena_mark;
+  }
 
  private:
   // Enough for the objects placed here, none of which asks more than 8-byte alignment.

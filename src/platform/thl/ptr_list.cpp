@@ -7,9 +7,6 @@ ptr_list_c::ptr_list_c(bool with_lock) {
   if (with_lock) m_lock = new thl_crit_section_c(false);
 }
 
-ptr_list_c::ptr_list_c(thl_crit_section_c& shared_lock, bulk_arena_c& arena)
-    : m_lock(&shared_lock), m_arena(&arena), m_lock_shared(true) {}
-
 ptr_list_element_c* ptr_list_c::_new_element(void* data) {
   if (m_arena != nullptr) return new (*m_arena) arena_made_ct<ptr_list_element_c>(data);
   return new ptr_list_element_c(data);
@@ -219,11 +216,6 @@ bool ptr_list_c::replace_positions(const void* a, const void* b) {
   _unlink(&mark);
   m_current = keep;
   return true;
-}
-
-void ptr_list_c::_append(ptr_list_element_c* element) {
-  _link_after(element, m_last);
-  m_current = element;
 }
 
 void ptr_list_c::_insert(ptr_list_element_c* element) {

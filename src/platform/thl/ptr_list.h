@@ -39,7 +39,8 @@ class ptr_list_c {
   // deleted by it); both must outlive the list. For lists made and dropped together with many
   // others (the attributes of a parse tree). The arena is shared with those others: whoever adds
   // to such a list while another thread may add to one of them holds the lock.
-  ptr_list_c(thl_crit_section_c& shared_lock, bulk_arena_c& arena);
+  ptr_list_c(thl_crit_section_c& shared_lock, bulk_arena_c& arena)
+      : m_lock(&shared_lock), m_arena(&arena), m_lock_shared(true) {}
 
   virtual void _sort_protection_enter();
   virtual void _sort_protection_leave();
@@ -87,7 +88,15 @@ class ptr_list_c {
 
   // Link a ready element: at the end, at the front, before or after the current one. The
   // element becomes current; the list owns it from now on.
-  void _append(ptr_list_element_c* element);
+  // (Inline: a parse tree links an element per attribute this way.)
+  void _append(ptr_list_element_c* element) {
+    element->prev = m_last;
+    element->next = nullptr;
+    if (m_last != nullptr) m_last->next = element; else m_first = element;
+    m_last = element;
+    ++m_count;
+    m_current = element;
+  }
   void _insert(ptr_list_element_c* element);
   bool _insert_before_current(ptr_list_element_c* element);
   bool _insert_after_current(ptr_list_element_c* element);
