@@ -129,19 +129,16 @@ generic_conf_c* generic_conf_c::build(const char* template_text) {
 
 bool generic_conf_c::_fill_content(const char* template_text) {
   ZQTR_SCOPE(tr, "generic_conf_c::_fill_content", k_file);
-  utl_stream_c joined;
-  if (template_text == nullptr) generic_template_n::join(joined);
   new_tree();
   // The host tree pointed into the old tree.
   m_host_tree->remove_all_but_root();
   m_objects = m_enums = m_scenario = m_group = m_scenario_info = nullptr;
   m_xmc_version = m_group_version = 0;
-  // The joined template is made only to be read: the reader takes it over rather than copy it.
-  // The template's items and their thousands of attributes are made in the configurator's own
+  // The embedded template is read where it stands, without a copy. The template's items and their thousands of attributes are made in the configurator's own
   // arena (edits afterwards take from the heap); a second fill leaves the first one's there until
   // the configurator goes.
   m_tree->read_into(&template_arena);
-  const bool loaded = template_text != nullptr ? m_tree->load_from_str(template_text) : m_tree->load_from_taken_text(joined);
+  const bool loaded = m_tree->load_from_str(template_text != nullptr ? template_text : generic_template_text);
   m_tree->read_into(nullptr);
   if (!loaded || m_tree->root == nullptr) {
     tr.print(ZQTR_FAIL, __LINE__, "Unable to load generic xml file\n");

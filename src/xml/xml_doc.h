@@ -47,7 +47,8 @@ class xml_document_c : public xml_read_target_c {
   bool load(const char* path, xml_element_sink_c* sink);
   bool load_from_str(const char* text, xml_element_sink_c* sink);
   // load_from_str of a buffer's text (up to its first zero byte, as there) that the reader takes
-  // over instead of copying it (the buffer is left empty): for a text made only to be read.
+  // over (the buffer is left empty): for a text made only to be read. (load_from_str reads its text
+  // where it stands, without a copy, too.)
   bool load_from_taken_text(utl_stream_c& text, xml_element_sink_c* sink);
   void set_version(const char* s) override;
   void set_encoding(const char* s) override;

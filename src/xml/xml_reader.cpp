@@ -994,29 +994,28 @@ bool xml_file_reader_c::position_of(uint64_t offset, unsigned long& line, unsign
 
 // ---- xml_stream_reader_c
 
-xml_stream_reader_c::xml_stream_reader_c(xml_read_target_c* document, const char* text) : xml_base_reader_c(document) {
+xml_stream_reader_c::xml_stream_reader_c(xml_read_target_c* document, const char* text)
+    : xml_base_reader_c(document), m_text(text) {
   if (text == nullptr) return;
-  const size_t length = std::strlen(text);
-  m_text = static_cast<char*>(std::malloc(length + 1));
-  if (m_text == nullptr) throw std::bad_alloc();
-  std::memcpy(m_text, text, length + 1);
-  m_begin = m_next = reinterpret_cast<const unsigned char*>(m_text);
-  m_end = m_next + length;
+  m_begin = m_next = reinterpret_cast<const unsigned char*>(text);
+  m_end = m_next + std::strlen(text);
 }
 
 xml_stream_reader_c::xml_stream_reader_c(xml_read_target_c* document, utl_stream_c& taken) : xml_base_reader_c(document) {
   uint64_t length = 0;
-  m_text = taken.release(length);
-  if (m_text == nullptr) return;
-  m_begin = m_next = reinterpret_cast<const unsigned char*>(m_text);
-  // The text ends at its first zero byte, as a copied text does.
-  m_end = m_next + std::strlen(m_text);
+  m_taken = taken.release(length);
+  m_text = m_taken;
+  if (m_taken == nullptr) return;
+  m_begin = m_next = reinterpret_cast<const unsigned char*>(m_taken);
+  // The text ends at its first zero byte, as a text read in place does.
+  m_end = m_next + std::strlen(m_taken);
 }
 
-xml_stream_reader_c::~xml_stream_reader_c() { std::free(m_text); }
+xml_stream_reader_c::~xml_stream_reader_c() { std::free(m_taken); }
 
 void xml_stream_reader_c::reset() {
   xml_base_reader_c::reset();
-  std::free(m_text);
+  std::free(m_taken);
+  m_taken = nullptr;
   m_text = nullptr;
 }

@@ -181,17 +181,19 @@ class xml_bytes_reader_c : public xml_base_reader_c {
 
 class xml_stream_reader_c : public xml_base_reader_c {
  public:
-  // Reads a copy of text, all of it one window.
+  // Reads text where it stands, all of it one window, without a copy: the reader only reads it,
+  // and the text must stay as it is until the reader is done (nothing read keeps pointing into it).
   xml_stream_reader_c(xml_read_target_c* document, const char* text);
-  // Reads the text of a buffer that the reader takes over (the buffer is left empty): the text is
-  // the reader's own without a second copy of it.
+  // Reads the text of a buffer that the reader takes over (the buffer is left empty), up to its
+  // first zero byte.
   xml_stream_reader_c(xml_read_target_c* document, utl_stream_c& taken);
   const char* text() const { return m_text; }
   ~xml_stream_reader_c() override;
   void reset() override;
 
  private:
-  char* m_text = nullptr;
+  const char* m_text = nullptr;  // the text read
+  char* m_taken = nullptr;       // a taken buffer, the reader's to free (null for a text read in place)
 };
 
 #endif
