@@ -411,7 +411,7 @@ class xml_node_c : public node_c, public arena_placeable_c {
   // nothing outside it (made there by a reader and not given a new name, a text or attributes of
   // its own since): its destructor would free nothing, so the document that drops its arena need
   // not run it.
-  bool owns_nothing() const;
+  bool owns_nothing() const override;
 
  private:
   // add_lent_attr of a node without attributes (or made on the heap).

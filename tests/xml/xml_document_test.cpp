@@ -627,6 +627,16 @@ TEST_F(xml_document_test, read_nodes_moved_deleted_reloaded_and_copied_out_end_o
     delete s;
     EXPECT_EQ(written(doc), std::string(k_declaration) + "<root a=\"1\">\n\t<r/>\n</root>\n");
   }
+  // Plain nodes (as a tree makes them) linked below read ones and as the root's last child end as
+  // plain nodes, their names freed: none is taken for a parse node.
+  {
+    xml_document_c doc;
+    ASSERT_TRUE(doc.load_bytes(text.data(), text.size()));
+    tree_c plain;
+    tree_c::append_child(doc.root()->first_node()->first_node(), plain.create_node(1, "plain_below_q"));
+    tree_c::append_child(doc.root(), plain.create_node(2, "plain_last"));
+    EXPECT_TRUE(doc.root()->owns_nothing());
+  }
   // Nodes copied out outlive the document they were copied from.
   xml_node_c copy("copy");
   {
