@@ -1098,7 +1098,7 @@ TEST_F(xml_document_test, texts_cut_anywhere_read_in_one_pass_as_token_by_token)
   size_t long_compared = 0;
   for (size_t value : {size_t{440}, size_t{470}, size_t{4000}, size_t{4060}}) {
     const std::string body = "<a x=\"" + std::string(value, 'v') + "\" y=\"" + std::string(20, 'w') + "\"><b c=\"d\"/></a>";
-    for (size_t shift = 0; shift < 40; ++shift) {
+    for (size_t shift = 0; shift < 17; ++shift) {
       const std::string whole = "<?xml version=\"1.0\"?>" + std::string(shift, ' ') + body;
       for (size_t cut = whole.size() - body.size() + value; cut <= whole.size(); cut += 1) {
         SCOPED_TRACE("value " + std::to_string(value) + ", shift " + std::to_string(shift) + ", cut " + std::to_string(cut));
@@ -1119,7 +1119,7 @@ TEST_F(xml_document_test, texts_cut_anywhere_read_in_one_pass_as_token_by_token)
       }
     }
   }
-  EXPECT_GT(long_compared, 4u * 40u * 40u);
+  EXPECT_GT(long_compared, 4u * 17u * 40u);
 }
 
 // A string load reads the text where it stands: nothing read keeps pointing into it, so the
