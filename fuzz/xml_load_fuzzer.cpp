@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -43,13 +45,17 @@ bool text_with_children(const xml_node_c* node) {
 // tree converted afterwards: the same result and the same items.
 // Both kinds of tree: plain items, and configuration items whose external objects keep their
 // content as plain items.
+// A text is read where it stands: it is given in a block of exactly its length and its zero byte,
+// so that a read past its end is reported.
 template <class tree_t>
 void check_streamed(bool from_file, const std::string& source) {
+  const std::unique_ptr<char[]> text(new char[source.size() + 1]);
+  std::memcpy(text.get(), source.c_str(), source.size() + 1);
   xml_document_c doc;
-  const bool parsed = from_file ? doc.load(source.c_str()) : doc.load_from_str(source.c_str());
+  const bool parsed = from_file ? doc.load(text.get()) : doc.load_from_str(text.get());
   tree_t converted, streamed;
   if (parsed) converted.from_document(doc);
-  const bool loaded = from_file ? streamed.load(source.c_str()) : streamed.load_from_str(source.c_str());
+  const bool loaded = from_file ? streamed.load(text.get()) : streamed.load_from_str(text.get());
   if (parsed != loaded || !streamed.is_equal(converted)) {
     std::fprintf(stderr, "a streamed load differs from the converted parse tree (%s)\n", from_file ? "file" : "text");
     std::abort();
@@ -63,13 +69,14 @@ std::string written(xml_document_c& doc) {
 }
 
 // The reader's one-pass reads of names and attributes against its token reads: the same result,
-// the same refusal in the same place, and the same written form.
-void check_one_pass(const std::string& text) {
+// the same refusal in the same place, and the same written form. The bytes are the fuzzer's own
+// block of exactly their length, so that a read past their end is reported.
+void check_one_pass(const uint8_t* data, size_t length) {
   xml_document_c one_pass, by_tokens;
-  const size_t length = text.size();
-  const bool read = one_pass.load_bytes(text.data(), length);
+  const char* bytes = reinterpret_cast<const char*>(data);
+  const bool read = one_pass.load_bytes(bytes, length);
   xml_base_reader_c::set_one_pass_reads(false);
-  const bool read_by_tokens = by_tokens.load_bytes(text.data(), length);
+  const bool read_by_tokens = by_tokens.load_bytes(bytes, length);
   xml_base_reader_c::set_one_pass_reads(true);
   if (read != read_by_tokens || one_pass.load_problem().text() != by_tokens.load_problem().text() ||
       written(one_pass) != written(by_tokens)) {
@@ -83,7 +90,7 @@ void check_one_pass(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
 
-  check_one_pass(text);
+  check_one_pass(data, size);
   check_streamed<xml_tree_c>(false, text);
   check_streamed<mixed_xmc_xml_tree_c>(false, text);
 

@@ -12,6 +12,9 @@ class node_c {
   virtual ~node_c();
   // Byte order of the names; a node without a name sorts first.
   virtual int compare(const node_c& other) const;
+  // Whether the node owns nothing outside the memory it stands in, so that an owner dropping that
+  // memory whole need not run its destructor. A plain node owns its name.
+  virtual bool owns_nothing() const { return false; }
 
   node_c(const node_c&) = delete;
   node_c& operator=(const node_c&) = delete;

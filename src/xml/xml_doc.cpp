@@ -70,7 +70,8 @@ void xml_document_c::_drop_tree(node_c* top) {
       node_c* const next = node == top ? nullptr : node->next;
       node_c* const parent = node == top ? nullptr : node->parent;
       node->first_child = node->last_child = nullptr;
-      if (!static_cast<xml_node_c*>(node)->owns_nothing()) {
+      // Asked of the node itself: a tree may hold plain nodes (tree_c::create_node) too.
+      if (!node->owns_nothing()) {
         node->parent = node->next = node->prev = nullptr;
         delete node;
       }

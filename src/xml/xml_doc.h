@@ -38,6 +38,7 @@ class xml_document_c : public xml_read_target_c {
   virtual void write_line_end(utl_stream_c& out) const;
   virtual bool _write_xml_buf_to_file(const char* buf, size_t len, FILE_c* file);
 
+  // The loads fill the parse tree (root()), whose nodes go with the document.
   bool load(const char* path);
   // A file's bytes already in memory, read as load reads the file (the same messages).
   bool load_bytes(const char* data, size_t length);
@@ -79,6 +80,11 @@ class xml_document_c : public xml_read_target_c {
   bool standalone() const { return m_standalone; }
   const char* style_sheet() const { return m_style_sheet; }
   const char* xml_file() const { return m_xml_file; }
+  // The parse tree as read (null before a load). Its nodes live in the document's arena: none of
+  // them, detached or moved into another document, may outlive this document (see xml_node_c);
+  // copy what must. A second load replaces the tree, but the memory of the nodes it replaced stays
+  // with the document until the document goes: a document loaded again and again grows, so each
+  // load of a new text goes into a new document.
   xml_node_c* root() const { return m_tree == nullptr ? nullptr : static_cast<xml_node_c*>(m_tree->root); }
   // Where the readers make the parse tree: it goes when the document does.
   xml_parse_space_c& parse_space() override { return m_space; }

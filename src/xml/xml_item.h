@@ -359,8 +359,12 @@ class xml_attr_list_c : public ptr_list_ct<xml_attr_c>, public arena_placeable_c
 
 // A parse node. The nodes a reader makes live in their document's arena with their names,
 // attribute lists and attributes; they may be deleted as any other node (destructors run, the
-// memory goes when the document does), so a node made on the heap may stand among them. Such a
-// node must not outlive its document. When the document goes, a node of its arena that owns
+// memory goes when the document does), so a node made on the heap may stand among them. A node
+// a reader made, and its name, attributes and their texts, must not outlive the document that
+// read it, not even detached from the tree or moved into another document or tree (its memory is
+// that document's, and its edits take from there); nor may a heap node with read nodes below it
+// (its destructor ends them). What is kept longer is copied (assign, or a typed tree's
+// from_document). When the document goes, a node of its arena that owns
 // nothing outside it (see owns_nothing) goes with the arena, its destructor not run: a class
 // derived from this one that owns more is made on the heap, not in a parse space.
 class xml_node_c : public node_c, public arena_placeable_c {
@@ -407,7 +411,7 @@ class xml_node_c : public node_c, public arena_placeable_c {
   // nothing outside it (made there by a reader and not given a new name, a text or attributes of
   // its own since): its destructor would free nothing, so the document that drops its arena need
   // not run it.
-  bool owns_nothing() const;
+  bool owns_nothing() const override;
 
  private:
   // add_lent_attr of a node without attributes (or made on the heap).
