@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <optional>
 
 namespace {
 
@@ -27,40 +26,14 @@ const char* const k_data_attributes[] = {"label",   "val",     "type",   "mandat
                                          "check_if", "minimum", "maximum", "to_keep",  "is_equal"};
 constexpr size_t k_data_attribute_count = sizeof k_data_attributes / sizeof k_data_attributes[0];
 
+// The position of an attribute name among the data attributes (the table's count for none); only
+// the entries that begin with its first byte are compared.
 size_t data_attribute_of(const char* name) {
   for (size_t k = 0; k < k_data_attribute_count; ++k) {
     if (k_data_attributes[k][0] == name[0] && utl_n::same_text(name, k_data_attributes[k])) return k;
   }
   return k_data_attribute_count;
 }
-
-// A trace scope made at the first record it prints: the checks below run once for each of the
-// template's thousand items while the library loads, and one that finds nothing makes no scope.
-// The scope's name and file are those a scope opened on entry would have.
-class scope_on_demand_c {
- public:
-  scope_on_demand_c(const char* name, uint32_t* level_word, uint32_t* call_word, int line)
-      : m_name(name), m_level_word(level_word), m_call_word(call_word), m_line(line) {}
-  zqtr_entry_c& operator()() {
-    if (!m_scope) m_scope.emplace(m_name, k_file, m_level_word, m_call_word, m_line, true);
-    return *m_scope;
-  }
-
- private:
-  const char* m_name;
-  uint32_t* m_level_word;
-  uint32_t* m_call_word;
-  int m_line;
-  std::optional<zqtr_entry_c> m_scope;
-};
-
-#define XMC_SCOPE_ON_DEMAND(var, name)                          \
-  static uint32_t var##_level_word = 14, var##_call_word = 0; \
-  scope_on_demand_c var(name, &var##_level_word, &var##_call_word, __LINE__)
-
-// The position of an attribute name among the data attributes (the table's count for none); only
-// the entries that begin with its first byte are compared.
-size_t data_attribute_of(const char* name);
 
 // Appends the message store's text of id (the lookup itself empties what it writes to).
 void append_message(const char* id, utl_stream_c& out) {
@@ -164,7 +137,7 @@ bool xmc_conf_c::same_configuration(const xmc_conf_c& other) const {
 
 bool xmc_conf_c::_check_data_content(xmc_validity_c* validity, const xmc_item_c* item, bool strict,
                                      data_content_s& found) const {
-  XMC_SCOPE_ON_DEMAND(tr, "xmc_conf_c::_check_data_content");
+  ZQTR_SCOPE_ON_DEMAND(tr, "xmc_conf_c::_check_data_content", k_file);
   (void)strict;
   found = data_content_s();
   if (item == nullptr) return false;
@@ -241,7 +214,7 @@ bool xmc_conf_c::_check_data_content(xmc_validity_c* validity, const xmc_item_c*
 
 const char* xmc_conf_c::_check_object_content_get_name(const xmc_item_c* item, xmc_validity_c* validity, uint32_t& id,
                                                        bool& ok) const {
-  XMC_SCOPE_ON_DEMAND(tr, "xmc_conf_c::_check_object_content_get_name");
+  ZQTR_SCOPE_ON_DEMAND(tr, "xmc_conf_c::_check_object_content_get_name", k_file);
   id = 0;
   if (item == nullptr) {
     ok = false;

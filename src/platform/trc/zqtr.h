@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,31 @@ class zqtr_entry_c {
 #define ZQTR_SCOPE(var, name, file)                        \
   static uint32_t var##_level_word = 14, var##_call_word = 0; \
   zqtr_entry_c var(name, file, &var##_level_word, &var##_call_word, __LINE__, true)
+
+// A trace scope opened at its first record only, for a function called by the thousand that records
+// nothing on most calls (one that records nothing makes no scope, not even its entering and
+// leaving). It prints through var() and is the scope ZQTR_SCOPE would have opened on entry.
+class zqtr_scope_on_demand_c {
+ public:
+  zqtr_scope_on_demand_c(const char* name, const char* file, uint32_t* level_word, uint32_t* call_word, int line)
+      : m_name(name), m_file(file), m_level_word(level_word), m_call_word(call_word), m_line(line) {}
+  zqtr_entry_c& operator()() {
+    if (!m_scope) m_scope.emplace(m_name, m_file, m_level_word, m_call_word, m_line, true);
+    return *m_scope;
+  }
+
+ private:
+  const char* m_name;
+  const char* m_file;
+  uint32_t* m_level_word;
+  uint32_t* m_call_word;
+  int m_line;
+  std::optional<zqtr_entry_c> m_scope;
+};
+
+#define ZQTR_SCOPE_ON_DEMAND(var, name, file)                    \
+  static uint32_t var##_level_word = 14, var##_call_word = 0; \
+  zqtr_scope_on_demand_c var(name, file, &var##_level_word, &var##_call_word, __LINE__)
 
 // Sets the directory of the log file, named after the module ("stats_mng.dll" writes
 // "stats_mng.log"). The directory is created when missing. With per_process the file name also
