@@ -86,7 +86,6 @@ class xml_item_c : public generic_node_c {
   virtual void _read_attr_made(const char* /*label*/) {}
 
  public:
-
   // Element names that thousands of items carry: an item so named points at the table's text
   // instead of a copy of its own (see shared_texts_c).
   static void share_names(const char* const* names, size_t count);

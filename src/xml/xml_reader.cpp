@@ -116,8 +116,8 @@ inline unsigned marked_tag_bytes(const unsigned char* p) {
   return marked_tag_bytes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
-// How many bytes from at on are line ends, tabs or zero bytes (what an element's text drops), up
-// to end.
+// The first byte from at on (end at the latest) that is none of the line ends, tabs and zero bytes
+// an element's text drops.
 inline const unsigned char* past_dropped_bytes(const unsigned char* at, const unsigned char* end) {
   while (end - at >= 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
