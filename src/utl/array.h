@@ -172,6 +172,8 @@ class array_ct {
 
   size_t capacity() const { return _room(); }
   size_t last() const { return m_last; }
+  // The slots, count() of them (null when there is no room yet).
+  T* const* data() const { return m_data; }
   // Room for exactly n pointers (never fewer than held).
   void reserve_exactly(size_t n) { _resize(n < count() ? count() : n); }
   // Room for n pointers in storage the array does not own (an arena's, which must outlive the

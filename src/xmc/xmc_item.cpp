@@ -15,21 +15,14 @@ uint32_t kind_of_name(const char* name) {
   return xmc_item_c::OTHER;
 }
 
-// label: an entry of k_attribute_names, which an attribute's label is when the library shares
-// them (the same text then, found without comparing it).
-bool label_is(const labeled_value_c* attribute, const char* label) {
-  const char* own = attribute == nullptr ? nullptr : attribute->label();
-  return own != nullptr && (own == label || utl_n::same_text(own, label));
-}
-
 // Positions in k_attribute_names.
-enum shared_attribute_e : size_t { LABEL = 0, VAL = 1, TYPE = 2, ID = 3 };
+enum shared_attribute_e : size_t { LABEL = 0, VAL = 1, TYPE = 2, ID = 3, EXTERNAL_ATTR = 13 };
 const char* shared(shared_attribute_e which) { return xmc_item_c::k_attribute_names[which]; }
 
 }  // namespace
 
-// The first four stand where _apply_rules looks for them (shared_attribute_e; the attribute-rule
-// tests fail otherwise).
+// The first four and "external" stand where _apply_rules looks for them (shared_attribute_e; the
+// attribute-rule tests fail otherwise).
 const char* const xmc_item_c::k_attribute_names[] = {
     "label",  "val",     "type",    "id",      "status",   "mandatory", "prompted", "check_kids_if_val",
     "check_if", "is_equal", "minimum", "maximum", "to_keep", "external",  "variable", "case"};
@@ -70,22 +63,31 @@ size_t xmc_item_c::get_name_length() const {
   }
 }
 
-void xmc_item_c::_apply_rules(const char* label) {
+void xmc_item_c::_apply_rules(const char* label, const labeled_value_c* made) {
   if (label == nullptr) return;
+  // A label is nearly always the shared table's entry, found by its pointer; a text compare only
+  // for the rest.
+  auto is = [label](shared_attribute_e which) {
+    return label == shared(which) || utl_n::same_text(label, shared(which));
+  };
+  auto at_is = [this](size_t index, shared_attribute_e which) {
+    const char* own = attr_label_at(index);
+    return own == shared(which) || utl_n::same_text(own, shared(which));
+  };
   if (is_object()) {
     // Only the attribute's name counts: external="False" is still an external object.
-    if (utl_n::same_text(label, "external")) m_kind = EXTERNAL;
-    if (utl_n::same_text(label, "id") && attr_count() >= 2 && label_is(get_attr(0), shared(LABEL)) &&
-        label_is(get_attr(1), shared(ID))) {
+    if (is(EXTERNAL_ATTR)) m_kind = EXTERNAL;
+    // label, then id.
+    if (is(ID) && attr_count() >= 2 && at_is(0, LABEL) && at_is(1, ID)) {
       m_well_formed = 1;
     }
-  } else if (m_kind == DATA && utl_n::same_text(label, "type")) {
-    if (attr_count() >= 3 && label_is(get_attr(0), shared(LABEL)) && label_is(get_attr(1), shared(VAL)) &&
-        label_is(get_attr(2), shared(TYPE))) {
-      m_well_formed = 1;
-    }
+  } else if (m_kind == DATA && is(TYPE)) {
+    // label, val, type.
+    if (attr_count() >= 3 && at_is(0, LABEL) && at_is(1, VAL) && at_is(2, TYPE)) m_well_formed = 1;
     uint32_t enum_index = ENUM_NONE;
-    m_value_type = static_cast<uint8_t>(xmc_enum_c::value_type(attr_text(this, "type"), &enum_index));
+    // A read's new attribute is the item's only one of its label.
+    const char* type_text = made != nullptr ? made->text() : attr_text(this, "type");
+    m_value_type = static_cast<uint8_t>(xmc_enum_c::value_type(type_text, &enum_index));
     m_enum_index = static_cast<uint8_t>(enum_index);
   }
 }

@@ -78,10 +78,12 @@ class xmc_item_c : public xml_item_c {
   static xmc_item_c* parent_object(const xml_item_c* item);
 
  protected:
-  void _read_attr_made(const char* label) override { _apply_rules(label); }
+  void _read_attr_made(const labeled_value_c& made) override { _apply_rules(made.label(), &made); }
 
  private:
-  void _apply_rules(const char* label);
+  // After an attribute labelled label was set: the kind, the well-formed flag, the value type. made
+  // is the attribute when a read has just made it (its text is the type's then), else null.
+  void _apply_rules(const char* label, const labeled_value_c* made = nullptr);
 
   // Bytes (every value fits one): they take the space the item's base leaves at its end.
   uint8_t m_kind;

@@ -245,7 +245,7 @@ labeled_value_c* xml_item_c::set_read_attr(const char* label, const char* value,
     return set_attr(label, value);
   }
   _append_attr(made);
-  _read_attr_made(label);
+  _read_attr_made(*made);
   return made;
 }
 

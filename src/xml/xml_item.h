@@ -70,6 +70,8 @@ class xml_item_c : public generic_node_c {
   labeled_value_c* find_attr(const char* label) const;
   labeled_value_c* get_attr(size_t index) const;
   size_t attr_count() const { return m_attributes.count(); }
+  // The label of the attribute at index (below attr_count()).
+  const char* attr_label_at(size_t index) const { return m_attributes.data()[index]->label(); }
   bool has_attr(const labeled_value_c* attribute) const;
   // The chain from the top-most ancestor: each node's first attribute's text, or its name, joined by '.'.
   const char* get_path(utl_stream_c& out) const;
@@ -81,9 +83,10 @@ class xml_item_c : public generic_node_c {
   const char* text() const { return m_text; }
 
  protected:
-  // Called when set_read_attr has made a new attribute in an arena: what a derived item's setters
-  // do after the base operation (the setters themselves ran otherwise).
-  virtual void _read_attr_made(const char* /*label*/) {}
+  // Called when set_read_attr has made a new attribute in an arena (the item's only one of that
+  // label, appended last): what a derived item's setters do after the base operation (the setters
+  // themselves ran otherwise).
+  virtual void _read_attr_made(const labeled_value_c& /*made*/) {}
 
  public:
   // Element names that thousands of items carry: an item so named points at the table's text

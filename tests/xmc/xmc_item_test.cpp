@@ -65,6 +65,11 @@ TEST(xmc_item_test, attribute_rules_read_from_documents) {
       {R"(<data label="a" val="1"/>)", xmc_item_c::DATA, false, TYPE_NONE, ENUM_NONE},
       {R"(<data label="a" val="1" type="Text" external="x"/>)", xmc_item_c::DATA, true, TYPE_TEXT, ENUM_NONE},
       {R"(<title label="a" type="Number"/>)", xmc_item_c::TITLE, false, TYPE_NONE, ENUM_NONE},
+      // A label read twice: the first place, the last value.
+      {R"(<data label="a" val="1" type="Number" type="Bool"/>)", xmc_item_c::DATA, true, TYPE_BOOL, ENUM_NONE},
+      {R"(<data type="Bool" label="a" val="1"/>)", xmc_item_c::DATA, false, TYPE_BOOL, ENUM_NONE},
+      {R"(<object label="a" id="1" id="2" external="True" external="False"/>)", xmc_item_c::EXTERNAL, true, TYPE_NONE,
+       ENUM_NONE},
   };
   for (const case_s& c : cases) {
     SCOPED_TRACE(c.element);
