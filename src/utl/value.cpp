@@ -2,6 +2,7 @@
 
 #include "utl/shared_texts.h"
 
+#include "platform/thl/bulk_arena.h"
 #include "platform/thl/mix.h"
 #include "utl/utl.h"
 
@@ -39,7 +40,7 @@ value_c& value_c::operator=(const value_c& other) {
 }
 
 value_c::~value_c() {
-  if (m_text != m_inline) delete[] m_text;
+  if (_owns_text_buffer()) delete[] m_text;
   m_text = nullptr;
   m_capacity = 0;
 }
@@ -63,11 +64,11 @@ void value_c::_store_text(const char* s) {
   if (m_text == nullptr && needed <= k_inline_capacity) {
     m_text = m_inline;
     m_capacity = k_inline_capacity;
-  } else if (m_text == nullptr || m_capacity < needed) {
-    // A text of 4 GiB or more is beyond any value this library keeps.
-    if (needed > UINT32_MAX) throw std::bad_alloc();
+  } else if (m_text == nullptr || text_capacity() < needed) {
+    // A text of 2 GiB or more is beyond any value this library keeps.
+    if (needed >= k_lent_text) throw std::bad_alloc();
     char* buffer = new char[needed];
-    if (m_text != m_inline) delete[] m_text;
+    if (_owns_text_buffer()) delete[] m_text;
     m_text = buffer;
     m_capacity = static_cast<uint32_t>(needed);
   }
@@ -239,6 +240,27 @@ labeled_value_c::labeled_value_c(const char* label, unsigned long long value) {
 labeled_value_c::labeled_value_c(const char* label, const char* value) {
   set_label(label);
   set_text(value);
+  m_number = 0;
+  m_type = STRING;
+  m_error = 0;
+}
+
+void value_c::_store_first_text(const char* s, size_t length, bulk_arena_c& arena) {
+  if (m_text != nullptr || length + 1 >= k_lent_text) {
+    _store_text(s);
+  } else if (length + 1 <= k_inline_capacity) {
+    std::memcpy(m_inline, s, length + 1);
+    m_text = m_inline;
+    m_capacity = k_inline_capacity;
+  } else {
+    m_text = arena.copy(s, length);
+    m_capacity = static_cast<uint32_t>(length + 1) | k_lent_text;
+  }
+}
+
+labeled_value_c::labeled_value_c(const char* label, const char* value, bulk_arena_c& arena) {
+  set_label(label);
+  if (value != nullptr) _store_first_text(value, std::strlen(value), arena);
   m_number = 0;
   m_type = STRING;
   m_error = 0;

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+class bulk_arena_c;
+
 class value_c {
  public:
   enum type_e : uint32_t { UNDEFINED = 0, STRING = 1, SIGNED = 2, UNSIGNED_HIGH = 3, BOOLEAN = 4 };
@@ -42,7 +44,7 @@ class value_c {
   bool error() const { return m_error != 0; }
   int64_t number() const { return m_number; }
   const char* text() const { return m_text; }
-  size_t text_capacity() const { return m_capacity; }
+  size_t text_capacity() const { return m_capacity & ~k_lent_text; }
   // Texts up to this many bytes (with their end) live inside the value, without an allocation:
   // most values of a configuration are short ("True", "Text", "0", a label).
   static constexpr uint32_t k_inline_capacity = 16;
@@ -56,6 +58,13 @@ class value_c {
   void _print_number();
   // Copies s into the text buffer (null empties it); type, number and error stay as they are.
   void _store_text(const char* s);
+  // The first text of a new value, s (length bytes), kept in arena when it does not fit inside:
+  // the value does not own that room (the arena must outlive it), and a longer text later moves
+  // to a buffer of its own.
+  void _store_first_text(const char* s, size_t length, bulk_arena_c& arena);
+  // The top bit of m_capacity marks a buffer the value does not own.
+  static constexpr uint32_t k_lent_text = 0x80000000u;
+  bool _owns_text_buffer() const { return m_text != m_inline && (m_capacity & k_lent_text) == 0; }
 
   // Packed so that a labelled value takes 56 bytes (thousands of them make a configuration).
   char* m_text = nullptr;  // null, m_inline or an allocated buffer of m_capacity bytes
@@ -78,6 +87,9 @@ class labeled_value_c : public value_c {
   labeled_value_c(const char* label, unsigned int value);
   labeled_value_c(const char* label, unsigned long long value);
   labeled_value_c(const char* label, const char* value);
+  // A text value whose text, when longer than a value keeps inside, is kept in arena, which must
+  // outlive the value (a configuration's thousands of attributes read from its template).
+  labeled_value_c(const char* label, const char* value, bulk_arena_c& arena);
   labeled_value_c(const labeled_value_c& other);
   labeled_value_c& operator=(const labeled_value_c& other);
   ~labeled_value_c() override;

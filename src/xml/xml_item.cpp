@@ -238,7 +238,7 @@ labeled_value_c* xml_item_c::set_attr(const char* label, const char* value) {
 
 labeled_value_c* xml_item_c::set_read_attr(const char* label, const char* value, bulk_arena_c* arena) {
   if (arena == nullptr || label == nullptr) return set_attr(label, value);
-  labeled_value_c* made = new (*arena) arena_made_ct<labeled_value_c>(label, value);
+  labeled_value_c* made = new (*arena) arena_made_ct<labeled_value_c>(label, value, *arena);
   if (_has_label_of(*made)) {
     // A label read twice: the first attribute stays where it is and takes the last value.
     delete made;

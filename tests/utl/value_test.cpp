@@ -2,6 +2,8 @@
 #include "utl/tuning_parameters.h"
 #include "utl/value.h"
 
+#include "platform/thl/bulk_arena.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -169,35 +171,46 @@ TEST(value, texts_and_lengths) {
   EXPECT_TRUE(t.equals_text(nullptr));
 }
 
-// Short texts live inside the value: copies, growth past the inline room, shrinking back and a
-// tail of the value's own text must each leave every value with its own intact text (the sanitizer
-// build sees a freed inline buffer or a text read after its buffer went).
+// Short texts live inside the value; a long first text of a value made in an arena lives in the
+// arena. Copies, growth past the inline or lent room, shrinking back and a tail of the value's own
+// text must each leave every value with its own intact text (the sanitizer build sees a freed
+// inline buffer, an arena's room given to delete, or a text read after its buffer went).
 TEST(value, short_and_long_texts_stay_each_values_own) {
   const std::string short_text(value_c::k_inline_capacity - 1, 's');
   const std::string long_text(value_c::k_inline_capacity, 'L');
   const std::string texts[] = {"", "True", short_text, long_text, std::string(500, 'x')};
-  for (const std::string& first : texts) {
-    for (const std::string& second : texts) {
-      SCOPED_TRACE(first.size() * 1000 + second.size());
-      labeled_value_c* source = new labeled_value_c("label", first.c_str());
-      labeled_value_c copy(*source);
-      labeled_value_c assigned("other", "before");
-      assigned = *source;
-      source->set_text(second.c_str());
-      EXPECT_EQ(source->text(), second);
-      EXPECT_EQ(copy.text(), first);
-      delete source;
-      EXPECT_EQ(copy.text(), first);
-      EXPECT_EQ(assigned.text(), first);
-      EXPECT_STREQ(assigned.label(), "label");
-      EXPECT_GE(copy.text_capacity(), first.size() + 1);
-      // A tail of the value's own text, then growth from there.
-      copy.set_text(copy.text() + first.size() / 2);
-      EXPECT_EQ(copy.text(), first.substr(first.size() / 2));
-      copy.set_text(second.c_str());
-      EXPECT_EQ(copy.text(), second);
-      copy.set_signed(-123456789012345LL);
-      EXPECT_STREQ(copy.as_string(), "-123456789012345");
+  for (bool in_arena : {false, true}) {
+    for (const std::string& first : texts) {
+      for (const std::string& second : texts) {
+        SCOPED_TRACE(std::string(in_arena ? "arena " : "heap ") + std::to_string(first.size() * 1000 + second.size()));
+        bulk_arena_c arena;
+        labeled_value_c* source = in_arena ? new (arena) arena_made_ct<labeled_value_c>("label", first.c_str(), arena)
+                                           : new labeled_value_c("label", first.c_str());
+        EXPECT_EQ(source->text(), first);
+        EXPECT_EQ(source->type(), value_c::STRING);
+        EXPECT_GE(source->text_capacity(), first.size() + 1);
+        EXPECT_LT(source->text_capacity(), 1000u);
+        labeled_value_c copy(*source);
+        labeled_value_c assigned("other", "before");
+        assigned = *source;
+        source->set_text(second.c_str());
+        EXPECT_EQ(source->text(), second);
+        EXPECT_EQ(copy.text(), first);
+        source->set_text((second + first).c_str());  // past the room it had, lent or its own
+        EXPECT_EQ(source->text(), second + first);
+        delete source;
+        EXPECT_EQ(copy.text(), first);
+        EXPECT_EQ(assigned.text(), first);
+        EXPECT_STREQ(assigned.label(), "label");
+        EXPECT_GE(copy.text_capacity(), first.size() + 1);
+        // A tail of the value's own text, then growth from there.
+        copy.set_text(copy.text() + first.size() / 2);
+        EXPECT_EQ(copy.text(), first.substr(first.size() / 2));
+        copy.set_text(second.c_str());
+        EXPECT_EQ(copy.text(), second);
+        copy.set_signed(-123456789012345LL);
+        EXPECT_STREQ(copy.as_string(), "-123456789012345");
+      }
     }
   }
 }
