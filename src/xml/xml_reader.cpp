@@ -792,25 +792,25 @@ bool xml_base_reader_c::read_element(xml_node_c* parent, bool skip_text) {
   return _read_element(parent, skip_text, depth);
 }
 
+bool xml_base_reader_c::_refuse_depth() {
+  ZQTR_SCOPE(tr, "xml_base_reader_c::read_element", k_file);
+  tr.print(ZQTR_FAIL, __LINE__, "XML elements are nested deeper than %u levels\n", xml_read_target_c::k_max_depth);
+  return _refuse(offset(), "elements are nested deeper than " + std::to_string(xml_read_target_c::k_max_depth) + " levels");
+}
+
+bool xml_base_reader_c::_refuse_end_in(const xml_node_c* parent) {
+  if (parent == nullptr || parent->name == nullptr) return _refuse_end("the document's element");
+  return _refuse_end((std::string("the end tag </") + parent->name + ">").c_str());
+}
+
 bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsigned depth) {
-  if (depth >= xml_read_target_c::k_max_depth) {
-    ZQTR_SCOPE(tr, "xml_base_reader_c::read_element", k_file);
-    tr.print(ZQTR_FAIL, __LINE__, "XML elements are nested deeper than %u levels\n", xml_read_target_c::k_max_depth);
-    return _refuse(offset(), "elements are nested deeper than " + std::to_string(xml_read_target_c::k_max_depth) + " levels");
-  }
+  if (depth >= xml_read_target_c::k_max_depth) return _refuse_depth();
   // The one-pass reads (see set_one_pass_reads) take a tag just read (nothing taken from it yet)
   // as long as read_tag counted, unless a zero byte inside ends its text sooner, and compare an
   // end tag's name where it stands.
   const bool one_pass = g_one_pass_reads.load(std::memory_order_relaxed);
-  auto refuse_end = [this, parent]() {
-    if (parent == nullptr || parent->name == nullptr) return _refuse_end("the document's element");
-    return _refuse_end((std::string("the end tag </") + parent->name + ">").c_str());
-  };
   // (A tag used up ends in its zero byte: at_tag_end has nothing to pass over then.)
-  if ((m_tag[m_tag_pos] == '\0' || at_tag_end()) && !_read_tag(one_pass)) return refuse_end();
-  // Whether the tag was copied into the document's arena, where the node made of it keeps its
-  // name and attributes: the one copy made of a start tag read into the parse tree.
-  bool tag_kept = false;
+  if ((m_tag[m_tag_pos] == '\0' || at_tag_end()) && !_read_tag(one_pass)) return _refuse_end_in(parent);
   if (m_located != nullptr) {
     // A tag found in the window and not copied: read where it stands if it is written as nearly
     // all are, else measured and copied once.
@@ -844,8 +844,15 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
       if (failed) return false;
       if (node != nullptr) return _read_element_content(node, false, empty, offset(), skip_text, depth);
     }
-    if (!_measure_located_tag()) return refuse_end();
+    if (!_measure_located_tag()) return _refuse_end_in(parent);
   }
+  return _read_element_tag(parent, skip_text, depth, one_pass);
+}
+
+bool xml_base_reader_c::_read_element_tag(xml_node_c* parent, bool skip_text, unsigned depth, bool one_pass) {
+  // Whether the tag was copied into the document's arena, where the node made of it keeps its
+  // name and attributes: the one copy made of a start tag read into the parse tree.
+  bool tag_kept = false;
   if (m_located != nullptr) {
     const unsigned char* const located = m_located;
     const size_t located_length = m_located_length;

@@ -111,6 +111,12 @@ class xml_base_reader_c {
   bool _refuse_end(const char* before);
   unsigned char _read_after_fill() { return _fill() && m_next < m_end ? *m_next++ : XML_END_OF_INPUT; }
   bool _read_element(xml_node_c* parent, bool skip_text, unsigned depth);
+  // The element's read from its tag on, the tag read (m_located measured, or the tag buffer
+  // filled): what the reads where a tag stands leave.
+  bool _read_element_tag(xml_node_c* parent, bool skip_text, unsigned depth, bool one_pass);
+  // The refusals of an element nested too deep, and of an input that ends before parent's end.
+  bool _refuse_depth();
+  bool _refuse_end_in(const xml_node_c* parent);
   // An element's name of name bytes (a letter or '_' first) ended by the tag's end, a space or a
   // tab, read in one pass as the token reads would read it; null, nothing changed, for anything else.
   const char* _read_plain_element_name();
