@@ -191,6 +191,44 @@ struct text_stops_s {
 };
 constexpr text_stops_s k_text_stops;
 
+// The bytes that end an attribute's value read where it stands in the input: its closing quote,
+// and what ends the tag ('>', the end of the input, a zero byte), what a copy of the tag changes
+// (line ends) or what may need translation ('&'), which leave the tag to the reads of its copy.
+struct value_stops_s {
+  bool stops[256] = {};
+  constexpr value_stops_s() {
+    for (int c = 0; c < 256; ++c) stops[c] = k_tag_bytes.kind[c] != 0;
+    stops[static_cast<unsigned char>('"')] = true;
+    stops[static_cast<unsigned char>('>')] = true;
+  }
+};
+constexpr value_stops_s k_value_stops;
+
+// The first byte from pos on (room at the latest) that k_value_stops marks.
+inline size_t value_stop(const unsigned char* bytes, size_t pos, size_t room) {
+#if defined(__SSE2__)
+  while (room - pos >= 16) {
+    // Candidates in few steps: the bytes up to 13 (zero and the line ends among them) by a
+    // saturated subtraction, '"' (0x22) and '&' (0x26) as the two bytes that are 0x26 with bit 2
+    // set, '>' and 0xFF; a candidate that is no stop (a tab, another control byte) is passed over.
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
+    const __m128i low = _mm_cmpeq_epi8(_mm_subs_epu8(v, _mm_set1_epi8(13)), _mm_setzero_si128());
+    const __m128i quote_or_ampersand = _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(4)), _mm_set1_epi8(0x26));
+    const __m128i close_or_end = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('>')),
+                                              _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(XML_END_OF_INPUT))));
+    for (unsigned hits = static_cast<unsigned>(
+             _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(low, quote_or_ampersand), close_or_end)));
+         hits != 0; hits &= hits - 1) {
+      const size_t at = pos + static_cast<size_t>(__builtin_ctz(hits));
+      if (k_value_stops.stops[bytes[at]]) return at;
+    }
+    pos += 16;
+  }
+#endif
+  while (pos < room && !k_value_stops.stops[bytes[pos]]) ++pos;
+  return pos;
+}
+
 // Whether names and plain attributes are read in one pass (set_one_pass_reads).
 std::atomic<bool> g_one_pass_reads{true};
 
@@ -201,7 +239,7 @@ void xml_base_reader_c::set_one_pass_reads(bool on) { g_one_pass_reads.store(on,
 // ---- xml_base_reader_c
 
 xml_base_reader_c::xml_base_reader_c(xml_read_target_c* document)
-    : m_document(document), m_tag(m_tag_inline) {
+    : m_document(document), m_tag_buffer(m_tag_inline), m_tag(m_tag_inline) {
   static_assert(sizeof m_tag_inline == k_tag_step, "the first tag buffer is one step");
   // The buffer counts as used whole: the first tag read clears it (with the library's clear, where
   // a cleared member array would be a string store whose start costs more than a small
@@ -211,16 +249,18 @@ xml_base_reader_c::xml_base_reader_c(xml_read_target_c* document)
 }
 
 xml_base_reader_c::~xml_base_reader_c() {
-  if (m_tag != m_tag_inline) std::free(m_tag);
+  if (m_tag_buffer != m_tag_inline) std::free(m_tag_buffer);
 }
 
 void xml_base_reader_c::reset() {
   m_begin = m_next = m_end = nullptr;
   m_window_offset = 0;
   m_refusal = xml_refusal_s();
-  std::memset(m_tag, 0, m_tag_used);
+  std::memset(m_tag_buffer, 0, m_tag_used);
   m_tag_used = 0;
+  m_tag = m_tag_buffer;
   m_tag_pos = 0;
+  m_located = nullptr;
   m_fresh_tag_length = SIZE_MAX;
 }
 
@@ -228,15 +268,16 @@ bool xml_base_reader_c::_grow_tag() {
   // Growth in proportion to the size (at least a step): reading a tag of n bytes copies O(n) bytes.
   const size_t more = m_tag_capacity < k_tag_step ? k_tag_step : m_tag_capacity;
   char* grown = nullptr;
-  if (m_tag == m_tag_inline) {
+  if (m_tag_buffer == m_tag_inline) {
     grown = static_cast<char*>(std::malloc(m_tag_capacity + more));
     if (grown != nullptr) std::memcpy(grown, m_tag_inline, m_tag_capacity);
   } else {
-    grown = static_cast<char*>(std::realloc(m_tag, m_tag_capacity + more));
+    grown = static_cast<char*>(std::realloc(m_tag_buffer, m_tag_capacity + more));
   }
   if (grown == nullptr) throw std::bad_alloc();
   std::memset(grown + m_tag_capacity, 0, more);
-  m_tag = grown;
+  // (Grown only while a tag is copied into it: the tag being read is the buffer's.)
+  m_tag_buffer = m_tag = grown;
   m_tag_capacity += more;
   return true;
 }
@@ -275,14 +316,17 @@ bool xml_base_reader_c::position_of(uint64_t offset, unsigned long& line, unsign
   return true;
 }
 
-bool xml_base_reader_c::read_tag() {
-  std::memset(m_tag, 0, m_tag_used);
-  m_tag_used = 0;
+bool xml_base_reader_c::_read_tag(bool locate) {
+  if (m_tag_used != 0) {
+    std::memset(m_tag_buffer, 0, m_tag_used);
+    m_tag_used = 0;
+  }
+  m_tag = m_tag_buffer;
   m_tag_pos = 0;
+  m_located = nullptr;
   m_cut_in_tag = false;
   m_tag_has_ampersand = false;
   m_fresh_tag_length = SIZE_MAX;
-  bool zero_inside = false;
   // Up to the '<' (a byte 0xFF first ends the input), a window at a time. What stands between
   // tags is mostly a line end and a few tabs: a plain loop finds the '<' soonest.
   for (;;) {
@@ -299,6 +343,16 @@ bool xml_base_reader_c::read_tag() {
     m_cut_in_tag = true;  // until its '>'
     break;
   }
+  if (locate) {
+    // Measured (or copied) when the element reader asks: the tag is read where it stands first.
+    m_located = m_next;
+    return true;
+  }
+  return _copy_tag();
+}
+
+bool xml_base_reader_c::_copy_tag() {
+  bool zero_inside = false;
 #if defined(__SSE2__)
   // Nearly every tag is read here whole: sixteen bytes at a time copied as they stand and looked
   // at for its '>' and the bytes k_tag_bytes marks, while the window and the tag's room hold
@@ -413,6 +467,83 @@ bool xml_base_reader_c::read_tag() {
   if (!zero_inside) m_fresh_tag_length = m_tag_pos;
   m_tag_pos = 0;
   return true;
+}
+
+bool xml_base_reader_c::_measure_located_tag() {
+  // The tag's '>' looked for in the window, the bytes k_tag_bytes marks noted on the way. A tag
+  // that the window cuts, that holds a zero byte or that the end of the input ends is copied into
+  // the tag buffer instead, as read_tag copies it (from its first byte: nothing was taken yet).
+  const unsigned char* at = m_located;
+  bool line_end = false;
+  bool ampersand = false;
+  bool found = false;
+  bool plain = true;
+#if defined(__SSE2__)
+  while (plain && !found && m_end - at >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    unsigned hits =
+        marked_tag_bytes(v) | static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('>'))));
+    for (; hits != 0; hits &= hits - 1) {
+      const unsigned char* hit = at + __builtin_ctz(hits);
+      const unsigned char kind = *hit == '>' ? 0 : k_tag_bytes.kind[*hit];
+      if (kind == 0) {
+        at = hit;
+        found = true;
+        break;
+      }
+      if (kind == 2) {
+        line_end = true;
+      } else if (kind == 3) {
+        ampersand = true;
+      } else {
+        plain = false;
+        break;
+      }
+    }
+    if (!found) at += 16;
+  }
+#endif
+  for (; plain && !found && at < m_end; ++at) {
+    if (*at == '>') {
+      found = true;
+      break;
+    }
+    const unsigned char kind = k_tag_bytes.kind[*at];
+    if (kind == 2) {
+      line_end = true;
+    } else if (kind == 3) {
+      ampersand = true;
+    } else if (kind != 0) {
+      plain = false;
+    }
+  }
+  if (plain && found) {
+    m_located_length = static_cast<size_t>(at - m_located);
+    m_located_line_end = line_end;
+    m_tag_has_ampersand = ampersand;
+    m_fresh_tag_length = m_located_length;
+    m_next = at + 1;
+    m_cut_in_tag = false;
+    return true;
+  }
+  m_located = nullptr;
+  return _copy_tag();
+}
+
+void xml_base_reader_c::_copy_located_tag() {
+  const size_t length = m_located_length;
+  while (m_tag_capacity - 1 - k_tag_slack < length) _grow_tag();
+  char* const to = m_tag_buffer;
+  std::memcpy(to, m_located, length);
+  if (m_located_line_end) {
+    for (size_t i = 0; i < length; ++i) {
+      if (to[i] == '\n' || to[i] == '\r') to[i] = ' ';
+    }
+  }
+  // The bytes after it are zero (the buffer was cleared for it).
+  m_tag_used = length + 1;
+  m_tag = to;
+  m_located = nullptr;
 }
 
 // The tag always ends in a zero byte before its buffer's end (the bytes past the tag read last are
@@ -557,7 +688,7 @@ const plain_declaration_s k_plain_declarations[] = {
 }  // namespace
 
 bool xml_base_reader_c::read_declaration() {
-  if (!read_tag()) return _refuse_end("the XML declaration <?xml version=\"1.0\"?>");
+  if (!_read_tag(false)) return _refuse_end("the XML declaration <?xml version=\"1.0\"?>");
   if (g_one_pass_reads.load(std::memory_order_relaxed) && m_fresh_tag_length != SIZE_MAX) {
     for (const plain_declaration_s& plain : k_plain_declarations) {
       if (m_fresh_tag_length == plain.length && std::memcmp(m_tag, plain.text, plain.length) == 0) {
@@ -661,23 +792,90 @@ bool xml_base_reader_c::read_element(xml_node_c* parent, bool skip_text) {
   return _read_element(parent, skip_text, depth);
 }
 
+bool xml_base_reader_c::_refuse_depth() {
+  ZQTR_SCOPE(tr, "xml_base_reader_c::read_element", k_file);
+  tr.print(ZQTR_FAIL, __LINE__, "XML elements are nested deeper than %u levels\n", xml_read_target_c::k_max_depth);
+  return _refuse(offset(), "elements are nested deeper than " + std::to_string(xml_read_target_c::k_max_depth) + " levels");
+}
+
+bool xml_base_reader_c::_refuse_end_in(const xml_node_c* parent) {
+  if (parent == nullptr || parent->name == nullptr) return _refuse_end("the document's element");
+  return _refuse_end((std::string("the end tag </") + parent->name + ">").c_str());
+}
+
 bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsigned depth) {
-  if (depth >= xml_read_target_c::k_max_depth) {
-    ZQTR_SCOPE(tr, "xml_base_reader_c::read_element", k_file);
-    tr.print(ZQTR_FAIL, __LINE__, "XML elements are nested deeper than %u levels\n", xml_read_target_c::k_max_depth);
-    return _refuse(offset(), "elements are nested deeper than " + std::to_string(xml_read_target_c::k_max_depth) + " levels");
-  }
-  // (A tag used up ends in its zero byte: at_tag_end has nothing to pass over then.)
-  if ((m_tag[m_tag_pos] == '\0' || at_tag_end()) && !read_tag()) {
-    if (parent == nullptr || parent->name == nullptr) return _refuse_end("the document's element");
-    return _refuse_end((std::string("the end tag </") + parent->name + ">").c_str());
-  }
-  char* tag = m_tag + m_tag_pos;
-  const uint64_t tag_at = _tag_offset(m_tag_pos) - 1;
+  if (depth >= xml_read_target_c::k_max_depth) return _refuse_depth();
   // The one-pass reads (see set_one_pass_reads) take a tag just read (nothing taken from it yet)
   // as long as read_tag counted, unless a zero byte inside ends its text sooner, and compare an
   // end tag's name where it stands.
   const bool one_pass = g_one_pass_reads.load(std::memory_order_relaxed);
+  // (A tag used up ends in its zero byte: at_tag_end has nothing to pass over then.)
+  if ((m_tag[m_tag_pos] == '\0' || at_tag_end()) && !_read_tag(one_pass)) return _refuse_end_in(parent);
+  if (m_located != nullptr) {
+    // A tag found in the window and not copied: read where it stands if it is written as nearly
+    // all are, else measured and copied once.
+    const unsigned char* const located = m_located;
+    const size_t room = static_cast<size_t>(m_end - located);
+    if (room > 0 && located[0] == '/' && parent != nullptr && parent->name != nullptr && parent->name[0] != '\0') {
+      // The end tag of the element read: blanks, its name, the tag's '>' (which no byte that a
+      // copy changes or that ends the tag's text can stand before), as the comparison in the tag
+      // below would compare it.
+      size_t pos = 1;
+      while (pos < room && is_blank(located[pos])) ++pos;
+      const char* expected = parent->name;
+      size_t n = 0;
+      while (pos + n < room && expected[n] != '\0' && located[pos + n] == static_cast<unsigned char>(expected[n])) {
+        ++n;
+      }
+      if (expected[n] == '\0' && pos + n < room && located[pos + n] == '>') {
+        // The reader's tag stays its cleared buffer: an empty tag, used up.
+        m_located = nullptr;
+        m_next = located + pos + n + 1;
+        m_cut_in_tag = false;
+        m_token_length = n;
+        parent->closed = true;
+        if (m_observer != nullptr) m_observer->element_ended(m_tag_begin, offset());
+        return true;
+      }
+    } else if (room > 0 && m_sink == nullptr && m_observer == nullptr) {
+      bool empty = false;
+      bool failed = false;
+      xml_node_c* node = _read_plain_start_tag(parent, empty, failed);
+      if (failed) return false;
+      if (node != nullptr) return _read_element_content(node, false, empty, offset(), skip_text, depth);
+    }
+    if (!_measure_located_tag()) return _refuse_end_in(parent);
+  }
+  return _read_element_tag(parent, skip_text, depth, one_pass);
+}
+
+bool xml_base_reader_c::_read_element_tag(xml_node_c* parent, bool skip_text, unsigned depth, bool one_pass) {
+  // Whether the tag was copied into the document's arena, where the node made of it keeps its
+  // name and attributes: the one copy made of a start tag read into the parse tree.
+  bool tag_kept = false;
+  if (m_located != nullptr) {
+    const unsigned char* const located = m_located;
+    const size_t located_length = m_located_length;
+    if (m_sink == nullptr && located_length > 0 && xml_read_target_c::name_byte_kinds()[located[0]] == 2) {
+      // A start tag (an element's name right after the '<'): copied once, into the arena, and
+      // read there.
+      char* kept = static_cast<char*>(m_document->parse_space().arena.allocate(located_length + 1 + k_tag_slack, 1));
+      std::memcpy(kept, located, located_length);
+      std::memset(kept + located_length, 0, 1 + k_tag_slack);
+      if (m_located_line_end) {
+        for (size_t i = 0; i < located_length; ++i) {
+          if (kept[i] == '\n' || kept[i] == '\r') kept[i] = ' ';
+        }
+      }
+      m_tag = kept;
+      m_located = nullptr;
+      tag_kept = true;
+    } else {
+      _copy_located_tag();
+    }
+  }
+  char* tag = m_tag + m_tag_pos;
+  const uint64_t tag_at = _tag_offset(m_tag_pos) - 1;
   const size_t length =
       one_pass && m_tag_pos == 0 && m_fresh_tag_length != SIZE_MAX ? m_fresh_tag_length : std::strlen(tag);
   m_fresh_tag_length = SIZE_MAX;
@@ -753,13 +951,15 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
   // nothing more is copied per element or attribute.
   char* owned = nullptr;
   size_t owned_from = 0;
-  if (!views) {
+  if (tag_kept) {
+    owned = m_tag;  // (the tag itself: the offsets below are the tag's)
+  } else if (!views) {
     owned_from = static_cast<size_t>(name - m_tag);
     const size_t rest = m_tag_used - owned_from;
     owned = static_cast<char*>(space.arena.allocate(rest, 1));
     std::memcpy(owned, name, rest);
   }
-  xml_node_c* node = owned != nullptr ? new (space.arena) xml_node_c(owned, space)
+  xml_node_c* node = owned != nullptr ? new (space.arena) xml_node_c(owned + (name - m_tag - owned_from), space)
                                       : new (space.arena) xml_node_c(name, m_token_length, space);
   // A streamed element goes when its element ends, or the read fails: its memory is had again by
   // the next element, so a read holds no more than the elements it stands in.
@@ -863,6 +1063,81 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
       m_views.push_back({attribute, value});
     }
   }
+  return _read_element_content(node, views, empty, offset_after_tag, skip_text, depth);
+}
+
+xml_node_c* xml_base_reader_c::_read_plain_start_tag(xml_node_c* parent, bool& empty, bool& failed) {
+  const unsigned char* const kinds = xml_read_target_c::name_byte_kinds();
+  const unsigned char* const tag = m_located;
+  const size_t room = static_cast<size_t>(m_end - tag);
+  if (room == 0 || kinds[tag[0]] != 2) return nullptr;
+  // A window whose last byte is no name byte ends every name inside it: the names are then
+  // scanned without a bound (as nearly every document ends, in a '>' or a line end).
+  const bool names_end = kinds[tag[room - 1]] == 0;
+  auto past_name = [tag, room, kinds, names_end](size_t at) {
+    if (names_end) return name_end(reinterpret_cast<const char*>(tag), at, kinds);
+    while (at < room && kinds[tag[at]] != 0) ++at;
+    return at;
+  };
+  size_t pos = past_name(1);
+  if (pos >= room) return nullptr;
+  const size_t name_length = pos;
+  size_t count = 0;
+  if (tag[pos] == ' ' || tag[pos] == '\t') {
+    ++pos;
+    for (;;) {
+      if (pos < room && tag[pos] == ' ') ++pos;
+      if (pos >= room || kinds[tag[pos]] != 2) break;
+      const size_t name_begin = pos;
+      pos = past_name(pos + 1);
+      if (room - pos < 2 || tag[pos] != '=' || tag[pos + 1] != '"') return nullptr;
+      const size_t equals = pos;
+      pos = value_stop(tag, pos + 2, room);
+      if (pos >= room || tag[pos] != '"') return nullptr;
+      // (Member by member: a whole record built on the stack and copied would be read back
+      // before its parts are written.)
+      if (count == m_plain.size()) m_plain.resize(count * 2 + 8);
+      plain_attribute_s& read = m_plain[count++];
+      read.name_begin = name_begin;
+      read.name_end = equals;
+      read.value_end = pos;
+      ++pos;
+    }
+    if (pos >= room) return nullptr;
+  }
+  // The tag's end: "/>" or '>'.
+  const size_t kept_length = pos;
+  if (tag[pos] == '/' && pos + 1 < room && tag[pos + 1] == '>') {
+    empty = true;
+    ++pos;
+  } else if (tag[pos] != '>') {
+    return nullptr;
+  }
+  xml_parse_space_c& space = m_document->parse_space();
+  char* const kept = static_cast<char*>(space.arena.allocate(kept_length + 1, 1));
+  std::memcpy(kept, tag, kept_length);
+  kept[kept_length] = '\0';
+  kept[name_length] = '\0';
+  m_located = nullptr;
+  m_next = tag + pos + 1;
+  m_cut_in_tag = false;
+  xml_node_c* node = new (space.arena) xml_node_c(kept, space);
+  if (!m_document->add_node(node, parent)) {
+    delete node;
+    failed = true;
+    return nullptr;
+  }
+  const plain_attribute_s* const read = m_plain.data();
+  for (size_t i = 0; i < count; ++i) {
+    kept[read[i].name_end] = '\0';
+    kept[read[i].value_end] = '\0';
+    node->add_lent_attr(kept + read[i].name_begin, kept + read[i].name_end + 2);
+  }
+  return node;
+}
+
+bool xml_base_reader_c::_read_element_content(xml_node_c* node, bool views, bool empty, uint64_t offset_after_tag,
+                                              bool skip_text, unsigned depth) {
   if (!skip_text) {
     // What stands between tags is mostly line ends and tabs, which the loop below drops: passed
     // over at once here as far as the window goes. When the next tag follows them, the element

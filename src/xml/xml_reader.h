@@ -73,7 +73,8 @@ class xml_base_reader_c {
   virtual bool position_of(uint64_t offset, unsigned long& line, unsigned long& column);
   // Advances line and column over n bytes of input.
   static void count_position(const unsigned char* bytes, size_t n, unsigned long& line, unsigned long& column);
-  bool read_tag();
+  // Reads the next tag into the reader's tag buffer (tag()).
+  bool read_tag() { return _read_tag(false); }
   void skip_blanks();
   bool at_tag_end();
   char* read_token(char delim, bool skip, bool quoted);
@@ -85,6 +86,7 @@ class xml_base_reader_c {
   // two ways); true by default.
   static void set_one_pass_reads(bool on);
 
+  // The tag read last, in the reader's tag buffer (after read_tag).
   const char* tag() const { return m_tag; }
   size_t tag_capacity() const { return m_tag_capacity; }
   size_t tag_used() const { return m_tag_used; }
@@ -109,6 +111,12 @@ class xml_base_reader_c {
   bool _refuse_end(const char* before);
   unsigned char _read_after_fill() { return _fill() && m_next < m_end ? *m_next++ : XML_END_OF_INPUT; }
   bool _read_element(xml_node_c* parent, bool skip_text, unsigned depth);
+  // The element's read from its tag on, the tag read (m_located measured, or the tag buffer
+  // filled): what the reads where a tag stands leave.
+  bool _read_element_tag(xml_node_c* parent, bool skip_text, unsigned depth, bool one_pass);
+  // The refusals of an element nested too deep, and of an input that ends before parent's end.
+  bool _refuse_depth();
+  bool _refuse_end_in(const xml_node_c* parent);
   // An element's name of name bytes (a letter or '_' first) ended by the tag's end, a space or a
   // tab, read in one pass as the token reads would read it; null, nothing changed, for anything else.
   const char* _read_plain_element_name();
@@ -117,6 +125,28 @@ class xml_base_reader_c {
   // changed, for anything else, which the token reads then take (and refuse where they do).
   bool _read_plain_attribute(const char*& name, size_t& name_length, const char*& value, size_t& value_length);
   bool _grow_tag();
+  // read_tag; with locate the tag is only found (m_located: its first byte after the '<', the
+  // window's next), not copied: the element reader reads it where it stands, or measures it.
+  bool _read_tag(bool locate);
+  // The tag from the window's next byte up to its '>' copied into the tag buffer; false when the
+  // input ends first.
+  bool _copy_tag();
+  // The located tag's length found (up to its '>', in the window): false when the input ends
+  // first. A tag that the window cuts, that holds a zero byte or that the input's end ends is
+  // copied into the tag buffer instead (m_located null then).
+  bool _measure_located_tag();
+  // The measured tag copied into the tag buffer as read_tag copies it (line ends as blanks).
+  void _copy_located_tag();
+  // A start tag as nearly all are written read where it stands, in one pass: the element's name
+  // right after the '<', attributes NAME="VALUE" after one blank or none, no byte in the tag that
+  // the copy would change or that needs translation, "/>" or '>' after them. Its bytes from the
+  // name on are copied once into the document's arena, where the node made of them points, and
+  // the node is placed below parent. Null, nothing read, for a tag written otherwise; failed is
+  // set when the node could not be placed.
+  xml_node_c* _read_plain_start_tag(xml_node_c* parent, bool& empty, bool& failed);
+  // What follows an element's start tag: its text, the sink told, its children up to its end tag.
+  bool _read_element_content(xml_node_c* node, bool views, bool empty, uint64_t offset_after_tag, bool skip_text,
+                             unsigned depth);
 
   xml_read_target_c* m_document;
   xml_element_sink_c* m_sink = nullptr;
@@ -125,16 +155,24 @@ class xml_base_reader_c {
   uint64_t m_tag_begin = 0;
   // Whether the last read_tag that failed had begun a tag.
   bool m_cut_in_tag = false;
-  // The tag read last: in the reader itself up to 512 bytes (a reader costs no allocation for a
-  // small document), on the heap once a longer tag was read.
-  // (Cleared by the first read_tag.)
+  // The reader's tag buffer: in the reader itself up to 512 bytes (a reader costs no allocation for
+  // a small document), on the heap once a longer tag was read. (Cleared by the first read_tag.)
   char m_tag_inline[512];
-  char* m_tag;
+  char* m_tag_buffer;
   size_t m_tag_capacity = 512;
+  // The tag being read: in the tag buffer, or a copy in the document's arena that the element's
+  // node keeps (its name and attributes point into it). Either way it ends in a zero byte that
+  // k_tag_slack readable bytes follow.
+  char* m_tag;
   size_t m_tag_pos = 0;
-  // Bytes of tag that may be other than zero (the last tag read): only these are cleared for the
-  // next tag, so a huge tag once read does not make every later tag cost its size.
+  // Bytes of the tag buffer that may be other than zero (the last tag copied there): only these are
+  // cleared for the next tag, so a huge tag once read does not make every later tag cost its size.
   size_t m_tag_used = 0;
+  // A tag found whole in the window and not yet copied (from after its '<', without its '>'), or
+  // null; whether it holds a line end (which the copy makes a blank).
+  const unsigned char* m_located = nullptr;
+  size_t m_located_length = 0;
+  bool m_located_line_end = false;
   // Whether the tag read last holds an '&' (else none of its values needs translation).
   bool m_tag_has_ampersand = false;
   // The length of the tag read last while nothing has been taken from it and no zero byte stands
@@ -142,6 +180,13 @@ class xml_base_reader_c {
   size_t m_fresh_tag_length = SIZE_MAX;
   // The length of the token read_token returned last.
   size_t m_token_length = 0;
+  // Where the attributes of a start tag read in one pass stand (offsets from the tag's name).
+  struct plain_attribute_s {
+    size_t name_begin;
+    size_t name_end;  // its '=' (the value's quote follows)
+    size_t value_end;
+  };
+  std::vector<plain_attribute_s> m_plain;
   // The attributes of the element being read, for a sink that takes them as views.
   std::vector<xml_element_sink_c::attribute_view_s> m_views;
   xml_special_characters_c m_translator;

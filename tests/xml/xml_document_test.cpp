@@ -1122,6 +1122,57 @@ TEST_F(xml_document_test, texts_cut_anywhere_read_in_one_pass_as_token_by_token)
   EXPECT_GT(long_compared, 4u * 17u * 40u);
 }
 
+// A tag is read where it stands in the reader's window when the window holds it whole, and from a
+// copy when the file reader's first chunk ends inside it: each tag below (start tags written plainly
+// and otherwise, empty elements, end tags with and without blanks, one that closes nothing) is
+// cut by the chunk's end after each of its bytes. The file read gives the tree, or the refusal with
+// its line and column, that the bytes give in one pass and token by token, and the tree of the
+// same elements without the lines that move them.
+TEST_F(xml_document_test, tags_cut_by_the_file_readers_first_chunk_read_as_from_bytes) {
+  const size_t k_first_chunk = 4096;
+  const struct {
+    const char* inner;
+    const char* refusal;  // the reason of the refusal (null: read)
+  } cases[] = {
+      {"<e a=\"1\" bb=\"two\"/><f x=\"3\"\ty=\"&amp;\">t</f><g\nz=\"4\" ></ g><h/>", nullptr},
+      {"<e a=\"1\"/></x>", "the end tag </x> does not close <r>"},
+  };
+  size_t compared = 0;
+  for (const auto& c : cases) {
+    const std::string head = std::string(k_declaration) + "<r>";
+    const std::string inner = c.inner;
+    std::string expected;
+    {
+      xml_document_c doc;
+      const std::string whole = head + inner + "</r>";
+      expected = doc.load_bytes(whole.data(), whole.size()) ? shape_of(doc.root()) : "refused";
+      EXPECT_EQ(expected == "refused", c.refusal != nullptr) << expected;
+    }
+    // The inner tags begin from just before the chunk's end to where their last byte stands on it.
+    for (size_t start = k_first_chunk - inner.size(); start <= k_first_chunk; ++start) {
+      const std::string whole = head + std::string(start - head.size(), '\n') + inner + "</r>";
+      SCOPED_TRACE(std::string(c.inner) + " from offset " + std::to_string(start));
+      std::string answers[3];
+      for (int way = 0; way < 3; ++way) {
+        xml_base_reader_c::set_one_pass_reads(way != 2);
+        xml_document_c doc;
+        const bool read = way == 0 ? load(doc, whole) : doc.load_bytes(whole.data(), whole.size());
+        answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
+        if (read) {
+          EXPECT_EQ(answers[way], expected);
+        } else if (c.refusal != nullptr) {
+          EXPECT_NE(answers[way].find(c.refusal), std::string::npos) << answers[way];
+        }
+      }
+      xml_base_reader_c::set_one_pass_reads(true);
+      EXPECT_EQ(answers[0], answers[1]) << "file and bytes";
+      EXPECT_EQ(answers[1], answers[2]) << "one pass and token by token";
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 60u);
+}
+
 // A string load reads the text where it stands: nothing read keeps pointing into it, so the
 // text may go as soon as the load returns (the sanitizer build reports a read of it after), and a
 // refused text is printed whole in the failure's message while it still stands.
