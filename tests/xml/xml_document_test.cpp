@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,12 +24,57 @@ namespace {
 
 const char* k_declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
+// Sets the reader's one-pass reads for as long as it lives and gives them back the setting it
+// found, however the scope ends (a failed ASSERT returns from the test, an exception unwinds it):
+// a test that turns them off cannot leave them off for the tests after it.
+class one_pass_reads_c {
+ public:
+  explicit one_pass_reads_c(bool on) : m_was(xml_base_reader_c::one_pass_reads()) {
+    xml_base_reader_c::set_one_pass_reads(on);
+  }
+  ~one_pass_reads_c() { xml_base_reader_c::set_one_pass_reads(m_was); }
+  one_pass_reads_c(const one_pass_reads_c&) = delete;
+  one_pass_reads_c& operator=(const one_pass_reads_c&) = delete;
+
+ private:
+  const bool m_was;
+};
+
 // Loads the same bytes with the reader's one-pass reads and token by token; both must answer read.
 void load_both_ways(const std::string& text, xml_document_c& one_pass, xml_document_c& by_tokens, bool read) {
   EXPECT_EQ(one_pass.load_bytes(text.data(), text.size()), read);
-  xml_base_reader_c::set_one_pass_reads(false);
+  one_pass_reads_c token_reads(false);
   EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), read);
-  xml_base_reader_c::set_one_pass_reads(true);
+}
+
+// The setting comes back at the end of the guard's scope whatever ends it, an early return as a
+// failed ASSERT makes included, and guards inside guards give back the setting each found.
+TEST(one_pass_reads_guard, gives_the_setting_back_however_its_scope_ends) {
+  ASSERT_TRUE(xml_base_reader_c::one_pass_reads());
+  auto returns_early = [](bool on) {
+    one_pass_reads_c set(on);
+    if (xml_base_reader_c::one_pass_reads() == on) return;  // (as a failed ASSERT returns)
+    ADD_FAILURE() << "the guard did not set " << on;
+  };
+  returns_early(false);
+  EXPECT_TRUE(xml_base_reader_c::one_pass_reads());
+  try {
+    one_pass_reads_c off(false);
+    throw std::runtime_error("unwound");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_TRUE(xml_base_reader_c::one_pass_reads());
+  {
+    one_pass_reads_c off(false);
+    {
+      one_pass_reads_c on(true);
+      EXPECT_TRUE(xml_base_reader_c::one_pass_reads());
+    }
+    EXPECT_FALSE(xml_base_reader_c::one_pass_reads());
+    returns_early(true);
+    EXPECT_FALSE(xml_base_reader_c::one_pass_reads());
+  }
+  EXPECT_TRUE(xml_base_reader_c::one_pass_reads());
 }
 
 class xml_document_test : public temp_dir_test {
@@ -802,9 +848,10 @@ TEST_F(xml_document_test, every_byte_in_a_name_read_in_one_pass_as_token_by_toke
         const std::string text = std::string(k_declaration) + tag;
         xml_document_c one_pass, by_tokens;
         const bool read = one_pass.load_bytes(text.data(), text.size());
-        xml_base_reader_c::set_one_pass_reads(false);
-        EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), read);
-        xml_base_reader_c::set_one_pass_reads(true);
+        {
+          one_pass_reads_c token_reads(false);
+          EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), read);
+        }
         EXPECT_EQ(one_pass.load_problem().text(), by_tokens.load_problem().text());
         if (!read || one_pass.root() == nullptr || by_tokens.root() == nullptr) continue;
         ++read_count;
@@ -1079,12 +1126,11 @@ TEST_F(xml_document_test, texts_cut_anywhere_read_in_one_pass_as_token_by_token)
         text[cut] = '\0';
         std::string answers[4];
         for (int way = 0; way < 4; ++way) {
-          xml_base_reader_c::set_one_pass_reads(way < 2);
+          one_pass_reads_c reads(way < 2);
           xml_document_c doc;
           const bool read = way % 2 == 0 ? doc.load_bytes(bytes.get(), cut) : doc.load_from_str(text.get());
           answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
         }
-        xml_base_reader_c::set_one_pass_reads(true);
         EXPECT_EQ(answers[0], answers[2]) << "from bytes";
         EXPECT_EQ(answers[1], answers[3]) << "from a string";
         ++compared;
@@ -1106,12 +1152,11 @@ TEST_F(xml_document_test, texts_cut_anywhere_read_in_one_pass_as_token_by_token)
         std::memcpy(bytes.get(), whole.data(), cut);
         std::string answers[4];
         for (int way = 0; way < 4; ++way) {
-          xml_base_reader_c::set_one_pass_reads(way < 2);
+          one_pass_reads_c reads(way < 2);
           xml_document_c doc;
           const bool read = way % 2 == 0 ? doc.load_bytes(bytes.get(), cut) : load(doc, whole.substr(0, cut));
           answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
         }
-        xml_base_reader_c::set_one_pass_reads(true);
         EXPECT_EQ(answers[0], answers[2]) << "from bytes";
         EXPECT_EQ(answers[1], answers[3]) << "from a file";
         EXPECT_EQ(answers[0], answers[1]) << "bytes and file";
@@ -1154,7 +1199,7 @@ TEST_F(xml_document_test, tags_cut_by_the_file_readers_first_chunk_read_as_from_
       SCOPED_TRACE(std::string(c.inner) + " from offset " + std::to_string(start));
       std::string answers[3];
       for (int way = 0; way < 3; ++way) {
-        xml_base_reader_c::set_one_pass_reads(way != 2);
+        one_pass_reads_c reads(way != 2);
         xml_document_c doc;
         const bool read = way == 0 ? load(doc, whole) : doc.load_bytes(whole.data(), whole.size());
         answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
@@ -1164,7 +1209,6 @@ TEST_F(xml_document_test, tags_cut_by_the_file_readers_first_chunk_read_as_from_
           EXPECT_NE(answers[way].find(c.refusal), std::string::npos) << answers[way];
         }
       }
-      xml_base_reader_c::set_one_pass_reads(true);
       EXPECT_EQ(answers[0], answers[1]) << "file and bytes";
       EXPECT_EQ(answers[1], answers[2]) << "one pass and token by token";
       ++compared;
