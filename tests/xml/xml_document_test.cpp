@@ -2,6 +2,7 @@
 #include "file/file.h"
 #include "xml/xml_doc.h"
 #include "xml/xml_reader.h"
+#include "xml/xml_source_map.h"
 #include "xml/xml_tree.h"
 
 #include "support/temp_dir.h"
@@ -1270,6 +1271,111 @@ TEST_F(xml_document_test, tags_of_any_length_and_a_depth_limit) {
   xml_document_c refused;
   EXPECT_FALSE(refused.load_from_str((std::string(k_declaration) + too_deep).c_str()));
   EXPECT_TRUE(capture.has(ZQTR_FAIL, "XML elements are nested deeper than 1000 levels"));
+}
+
+// What a source map read of the bytes finds: every element's and attribute's place, or the refusal.
+std::string source_map_of(const char* data, size_t length) {
+  xml_source_map_c map;
+  if (!map.read(data, length)) return "refused: " + map.problem().text();
+  std::string seen;
+  for (const xml_source_map_c::element_s& e : map.elements()) {
+    seen += e.name + "@" + std::to_string(e.begin) + "-" + std::to_string(e.start_end) + "," +
+            std::to_string(e.end_begin) + "-" + std::to_string(e.end) + (e.empty ? " empty" : "") +
+            (e.has_text ? " '" + e.text + "'" : "") + " ^" + std::to_string(e.parent);
+    for (const xml_source_map_c::attribute_s& a : e.attributes) {
+      seen += " " + a.name + "=" + a.value + "@" + std::to_string(a.name_begin) + "," + std::to_string(a.value_begin) +
+              "-" + std::to_string(a.value_end);
+    }
+    seen += ";";
+  }
+  return seen;
+}
+
+// Hostile tags, each cut by the file reader's first chunk end (4 KiB) and by the end of its second
+// (64 KiB more) after each of its bytes, and each cut short at every byte: a file, bytes of exactly
+// the input's size and a string give one answer (tree or refusal with its line and column), in one
+// pass as token by token.
+TEST_F(xml_document_test, hostile_tags_read_alike_across_chunk_ends_and_cut_anywhere) {
+  using namespace std::string_literals;
+  const std::string inners[] = {
+      "<i x=\"1\"y=\"2\"></i>"s,
+      "<j  x=\"1\" ></j>"s,
+      "<k x=\"v>w\"/>"s,
+      "<m x=\"\x80\xfe\x01\x1f\t\"/>"s,
+      "<l x=\"\xff\"/>"s,
+      "<n x=\"1\"\r\n/>"s,
+      "<o>text</o >"s,
+      "<p></p\t>"s,
+      "<q></qq>"s,
+      "<s/></s>"s,
+      "<t x=\"&lt;&#62;\" y=\"&amp\"/>"s,
+      "<!-- c --><u/><?pi x?>"s,
+      "<![CDATA[x]]><v/>"s,
+      "<w\0x=\"1\"/>"s,
+      "<x a=\"1\" a=\"2\"/>"s,
+      "<y a=\"1\" b=\"2\" c=\"3\" d=\"4\" e=\"5\" f=\"6\" g=\"7\" h=\"8\" i=\"9\" j=\"10\" k=\"11\"/>"s,
+      "<z\t>\r\n</\r\nz>"s,
+      "<A\n>x</A\n>"s,
+      "<B x=\"1\" / >"s,
+      "<C x=\"1\"/ ></C>"s,
+      "<D x=\"\" y=\"\"/>"s,
+      "</r><E/>"s,
+  };
+  const std::string head = std::string(k_declaration) + "<r>";
+  size_t compared = 0;
+  for (const std::string& inner : inners) {
+    // Cut by the chunk ends.
+    for (size_t chunk_end : {size_t{4096}, size_t{4096 + 65536}}) {
+      for (size_t start = chunk_end - inner.size(); start <= chunk_end; ++start) {
+        const std::string whole = head + std::string(start - head.size(), '\n') + inner + "</r>";
+        SCOPED_TRACE(testing::PrintToString(inner) + " from offset " + std::to_string(start));
+        std::string answers[4];
+        for (int way = 0; way < 4; ++way) {
+          one_pass_reads_c reads(way < 2);
+          xml_document_c doc;
+          const bool read = way % 2 == 0 ? load(doc, whole) : doc.load_bytes(whole.data(), whole.size());
+          answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
+        }
+        EXPECT_EQ(answers[0], answers[1]) << "file and bytes";
+        EXPECT_EQ(answers[1], answers[3]) << "one pass and token by token";
+        EXPECT_EQ(answers[0], answers[2]) << "file, one pass and token by token";
+        std::string maps[2];
+        for (int way = 0; way < 2; ++way) {
+          one_pass_reads_c reads(way == 0);
+          maps[way] = source_map_of(whole.data(), whole.size());
+        }
+        EXPECT_EQ(maps[0], maps[1]) << "source map, one pass and token by token";
+        ++compared;
+      }
+    }
+    // Cut short.
+    const std::string whole = head + inner + "</r>";
+    for (size_t cut = head.size(); cut <= whole.size(); ++cut) {
+      SCOPED_TRACE(testing::PrintToString(whole.substr(0, cut)));
+      std::unique_ptr<char[]> bytes(new char[cut]);
+      std::memcpy(bytes.get(), whole.data(), cut);
+      std::unique_ptr<char[]> text(new char[cut + 1]);
+      std::memcpy(text.get(), whole.data(), cut);
+      text[cut] = '\0';
+      std::string answers[4];
+      for (int way = 0; way < 4; ++way) {
+        one_pass_reads_c reads(way < 2);
+        xml_document_c doc;
+        const bool read = way % 2 == 0 ? doc.load_bytes(bytes.get(), cut) : doc.load_from_str(text.get());
+        answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
+      }
+      EXPECT_EQ(answers[0], answers[2]) << "from bytes";
+      EXPECT_EQ(answers[1], answers[3]) << "from a string";
+      std::string maps[2];
+      for (int way = 0; way < 2; ++way) {
+        one_pass_reads_c reads(way == 0);
+        maps[way] = source_map_of(bytes.get(), cut);
+      }
+      EXPECT_EQ(maps[0], maps[1]) << "source map, one pass and token by token";
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 500u);
 }
 
 }  // namespace
