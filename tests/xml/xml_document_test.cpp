@@ -1376,6 +1376,38 @@ TEST_F(xml_document_test, hostile_tags_read_alike_across_chunk_ends_and_cut_anyw
     }
   }
   EXPECT_GT(compared, 500u);
+
+  // Tags longer than a whole chunk of the file reader (and than its first tag buffer): plain, with
+  // '&', with line ends, and left without their '>' or their closing quote.
+  const std::string long_value(70000, 'v');
+  const std::string long_tags[] = {
+      "<L a=\"" + long_value + "\" b=\"2\"/>",
+      "<L a=\"" + long_value + "&amp;\"/>",
+      "<L\r\na=\"" + long_value + "\"\n/>",
+      "<L a=\"" + long_value + "\" b=\"2\"",
+      "<L a=\"" + long_value,
+  };
+  for (const std::string& tag : long_tags) {
+    const bool whole_tag = tag.back() == '>';
+    for (size_t start : {size_t{100}, size_t{4090}, size_t{4096 + 65536 - 8}}) {
+      const std::string whole = head + std::string(start - head.size(), '\n') + tag + "</r>";
+      SCOPED_TRACE(tag.substr(0, 8) + "... from offset " + std::to_string(start));
+      std::string answers[4];
+      for (int way = 0; way < 4; ++way) {
+        one_pass_reads_c reads(way < 2);
+        xml_document_c doc;
+        const bool read = way % 2 == 0 ? load(doc, whole) : doc.load_bytes(whole.data(), whole.size());
+        answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
+      }
+      EXPECT_EQ(answers[0], answers[1]) << "file and bytes";
+      EXPECT_EQ(answers[1], answers[3]) << "one pass and token by token";
+      EXPECT_EQ(answers[0], answers[2]) << "file, one pass and token by token";
+      EXPECT_EQ(answers[1].compare(0, 8, "refused:") != 0, whole_tag) << answers[1].substr(0, 200);
+      if (whole_tag) {
+        EXPECT_NE(answers[1].find(long_value), std::string::npos);
+      }
+    }
+  }
 }
 
 }  // namespace
