@@ -370,10 +370,12 @@ xml_item_c* xml_item_c::add_child(const char* name, xml_item_c* parent) {
 namespace {
 
 // Copies s into the buffer when it fits, else into a new rounded allocation (a lent buffer is
-// left to its owner).
+// left to its owner). s may be the field's own text or a tail of it: moved, not copied, then.
 void assign_string(char*& field, bool& lent, const char* s) {
-  if (field != nullptr && std::strlen(s) <= std::strlen(field)) {
-    std::strcpy(field, s);
+  if (s == field) return;
+  const size_t length = std::strlen(s);
+  if (field != nullptr && length <= std::strlen(field)) {
+    std::memmove(field, s, length + 1);
     return;
   }
   char* copy = utl_n::str_copy(s, true);

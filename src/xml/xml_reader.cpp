@@ -235,6 +235,7 @@ std::atomic<bool> g_one_pass_reads{true};
 }  // namespace
 
 void xml_base_reader_c::set_one_pass_reads(bool on) { g_one_pass_reads.store(on, std::memory_order_relaxed); }
+bool xml_base_reader_c::one_pass_reads() { return g_one_pass_reads.load(std::memory_order_relaxed); }
 
 // ---- xml_base_reader_c
 

@@ -85,6 +85,8 @@ class xml_base_reader_c {
   // token by token only, and measures each tag anew (the tests and the fuzz target compare the
   // two ways); true by default.
   static void set_one_pass_reads(bool on);
+  // The setting set_one_pass_reads made last.
+  static bool one_pass_reads();
 
   // The tag read last, in the reader's tag buffer (after read_tag).
   const char* tag() const { return m_tag; }

@@ -2,6 +2,7 @@
 #include "file/file.h"
 #include "xml/xml_doc.h"
 #include "xml/xml_reader.h"
+#include "xml/xml_source_map.h"
 #include "xml/xml_tree.h"
 
 #include "support/temp_dir.h"
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,12 +25,57 @@ namespace {
 
 const char* k_declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
+// Sets the reader's one-pass reads for as long as it lives and gives them back the setting it
+// found, however the scope ends (a failed ASSERT returns from the test, an exception unwinds it):
+// a test that turns them off cannot leave them off for the tests after it.
+class one_pass_reads_c {
+ public:
+  explicit one_pass_reads_c(bool on) : m_was(xml_base_reader_c::one_pass_reads()) {
+    xml_base_reader_c::set_one_pass_reads(on);
+  }
+  ~one_pass_reads_c() { xml_base_reader_c::set_one_pass_reads(m_was); }
+  one_pass_reads_c(const one_pass_reads_c&) = delete;
+  one_pass_reads_c& operator=(const one_pass_reads_c&) = delete;
+
+ private:
+  const bool m_was;
+};
+
 // Loads the same bytes with the reader's one-pass reads and token by token; both must answer read.
 void load_both_ways(const std::string& text, xml_document_c& one_pass, xml_document_c& by_tokens, bool read) {
   EXPECT_EQ(one_pass.load_bytes(text.data(), text.size()), read);
-  xml_base_reader_c::set_one_pass_reads(false);
+  one_pass_reads_c token_reads(false);
   EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), read);
-  xml_base_reader_c::set_one_pass_reads(true);
+}
+
+// The setting comes back at the end of the guard's scope whatever ends it, an early return as a
+// failed ASSERT makes included, and guards inside guards give back the setting each found.
+TEST(one_pass_reads_guard, gives_the_setting_back_however_its_scope_ends) {
+  ASSERT_TRUE(xml_base_reader_c::one_pass_reads());
+  auto returns_early = [](bool on) {
+    one_pass_reads_c set(on);
+    if (xml_base_reader_c::one_pass_reads() == on) return;  // (as a failed ASSERT returns)
+    ADD_FAILURE() << "the guard did not set " << on;
+  };
+  returns_early(false);
+  EXPECT_TRUE(xml_base_reader_c::one_pass_reads());
+  try {
+    one_pass_reads_c off(false);
+    throw std::runtime_error("unwound");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_TRUE(xml_base_reader_c::one_pass_reads());
+  {
+    one_pass_reads_c off(false);
+    {
+      one_pass_reads_c on(true);
+      EXPECT_TRUE(xml_base_reader_c::one_pass_reads());
+    }
+    EXPECT_FALSE(xml_base_reader_c::one_pass_reads());
+    returns_early(true);
+    EXPECT_FALSE(xml_base_reader_c::one_pass_reads());
+  }
+  EXPECT_TRUE(xml_base_reader_c::one_pass_reads());
 }
 
 class xml_document_test : public temp_dir_test {
@@ -802,9 +849,10 @@ TEST_F(xml_document_test, every_byte_in_a_name_read_in_one_pass_as_token_by_toke
         const std::string text = std::string(k_declaration) + tag;
         xml_document_c one_pass, by_tokens;
         const bool read = one_pass.load_bytes(text.data(), text.size());
-        xml_base_reader_c::set_one_pass_reads(false);
-        EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), read);
-        xml_base_reader_c::set_one_pass_reads(true);
+        {
+          one_pass_reads_c token_reads(false);
+          EXPECT_EQ(by_tokens.load_bytes(text.data(), text.size()), read);
+        }
         EXPECT_EQ(one_pass.load_problem().text(), by_tokens.load_problem().text());
         if (!read || one_pass.root() == nullptr || by_tokens.root() == nullptr) continue;
         ++read_count;
@@ -934,6 +982,38 @@ TEST_F(xml_document_test, values_read_in_place_take_edits) {
   y->set_value("a value longer than the bytes it was read from");
   y->set_name("yy");
   EXPECT_EQ(attributes_of(doc.root()), "x=short;yy=a value longer than the bytes it was read from;z=next;");
+}
+
+// An attribute given a tail of its own name or value (as an edit that drops a prefix does) keeps
+// that tail, whether its texts stand in the read tag's copy in the arena or in buffers of its own:
+// the texts overlap, which a plain string copy must not be given (the sanitizer build reports it).
+TEST_F(xml_document_test, an_attribute_takes_a_tail_of_its_own_texts) {
+  xml_document_c doc;
+  const std::string text = std::string(k_declaration) + "<a prefix_name=\"prefix-value\" y=\"&amp;tail\"/>";
+  ASSERT_TRUE(doc.load_bytes(text.data(), text.size()));
+  xml_node_c made("made");
+  made.add_attr("prefix_name", "prefix-value");
+  for (xml_node_c* node : {doc.root(), &made}) {
+    SCOPED_TRACE(node == &made ? "a node made on the heap" : "a read node");
+    xml_attr_c* a = node->attributes->first();
+    ASSERT_NE(a, nullptr);
+    a->set_value(a->value() + 1);
+    EXPECT_STREQ(a->value(), "refix-value");
+    a->set_value(a->value() + 6);
+    EXPECT_STREQ(a->value(), "value");
+    a->set_name(a->name() + 1);
+    EXPECT_STREQ(a->name(), "refix_name");
+    a->set_name(a->name() + 6);
+    EXPECT_STREQ(a->name(), "name");
+    a->set_value(a->value());  // the same text: nothing to copy
+    EXPECT_STREQ(a->value(), "value");
+  }
+  doc.root()->attributes->first();
+  xml_attr_c* y = doc.root()->attributes->next();
+  ASSERT_NE(y, nullptr);
+  y->set_value(y->value() + 1);  // a translated value, written over its own bytes when read
+  EXPECT_STREQ(y->value(), "tail");
+  EXPECT_EQ(attributes_of(doc.root()), "name=value;y=tail;");
 }
 
 // A typed tree read from a buffer its reader takes over is the tree read from a copy of the text;
@@ -1079,12 +1159,11 @@ TEST_F(xml_document_test, texts_cut_anywhere_read_in_one_pass_as_token_by_token)
         text[cut] = '\0';
         std::string answers[4];
         for (int way = 0; way < 4; ++way) {
-          xml_base_reader_c::set_one_pass_reads(way < 2);
+          one_pass_reads_c reads(way < 2);
           xml_document_c doc;
           const bool read = way % 2 == 0 ? doc.load_bytes(bytes.get(), cut) : doc.load_from_str(text.get());
           answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
         }
-        xml_base_reader_c::set_one_pass_reads(true);
         EXPECT_EQ(answers[0], answers[2]) << "from bytes";
         EXPECT_EQ(answers[1], answers[3]) << "from a string";
         ++compared;
@@ -1106,12 +1185,11 @@ TEST_F(xml_document_test, texts_cut_anywhere_read_in_one_pass_as_token_by_token)
         std::memcpy(bytes.get(), whole.data(), cut);
         std::string answers[4];
         for (int way = 0; way < 4; ++way) {
-          xml_base_reader_c::set_one_pass_reads(way < 2);
+          one_pass_reads_c reads(way < 2);
           xml_document_c doc;
           const bool read = way % 2 == 0 ? doc.load_bytes(bytes.get(), cut) : load(doc, whole.substr(0, cut));
           answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
         }
-        xml_base_reader_c::set_one_pass_reads(true);
         EXPECT_EQ(answers[0], answers[2]) << "from bytes";
         EXPECT_EQ(answers[1], answers[3]) << "from a file";
         EXPECT_EQ(answers[0], answers[1]) << "bytes and file";
@@ -1154,7 +1232,7 @@ TEST_F(xml_document_test, tags_cut_by_the_file_readers_first_chunk_read_as_from_
       SCOPED_TRACE(std::string(c.inner) + " from offset " + std::to_string(start));
       std::string answers[3];
       for (int way = 0; way < 3; ++way) {
-        xml_base_reader_c::set_one_pass_reads(way != 2);
+        one_pass_reads_c reads(way != 2);
         xml_document_c doc;
         const bool read = way == 0 ? load(doc, whole) : doc.load_bytes(whole.data(), whole.size());
         answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
@@ -1164,7 +1242,6 @@ TEST_F(xml_document_test, tags_cut_by_the_file_readers_first_chunk_read_as_from_
           EXPECT_NE(answers[way].find(c.refusal), std::string::npos) << answers[way];
         }
       }
-      xml_base_reader_c::set_one_pass_reads(true);
       EXPECT_EQ(answers[0], answers[1]) << "file and bytes";
       EXPECT_EQ(answers[1], answers[2]) << "one pass and token by token";
       ++compared;
@@ -1226,6 +1303,143 @@ TEST_F(xml_document_test, tags_of_any_length_and_a_depth_limit) {
   xml_document_c refused;
   EXPECT_FALSE(refused.load_from_str((std::string(k_declaration) + too_deep).c_str()));
   EXPECT_TRUE(capture.has(ZQTR_FAIL, "XML elements are nested deeper than 1000 levels"));
+}
+
+// What a source map read of the bytes finds: every element's and attribute's place, or the refusal.
+std::string source_map_of(const char* data, size_t length) {
+  xml_source_map_c map;
+  if (!map.read(data, length)) return "refused: " + map.problem().text();
+  std::string seen;
+  for (const xml_source_map_c::element_s& e : map.elements()) {
+    seen += e.name + "@" + std::to_string(e.begin) + "-" + std::to_string(e.start_end) + "," +
+            std::to_string(e.end_begin) + "-" + std::to_string(e.end) + (e.empty ? " empty" : "") +
+            (e.has_text ? " '" + e.text + "'" : "") + " ^" + std::to_string(e.parent);
+    for (const xml_source_map_c::attribute_s& a : e.attributes) {
+      seen += " " + a.name + "=" + a.value + "@" + std::to_string(a.name_begin) + "," + std::to_string(a.value_begin) +
+              "-" + std::to_string(a.value_end);
+    }
+    seen += ";";
+  }
+  return seen;
+}
+
+// Hostile tags, each cut by the file reader's first chunk end (4 KiB) and by the end of its second
+// (64 KiB more) after each of its bytes, and each cut short at every byte: a file, bytes of exactly
+// the input's size and a string give one answer (tree or refusal with its line and column), in one
+// pass as token by token.
+TEST_F(xml_document_test, hostile_tags_read_alike_across_chunk_ends_and_cut_anywhere) {
+  using namespace std::string_literals;
+  const std::string inners[] = {
+      "<i x=\"1\"y=\"2\"></i>"s,
+      "<j  x=\"1\" ></j>"s,
+      "<k x=\"v>w\"/>"s,
+      "<m x=\"\x80\xfe\x01\x1f\t\"/>"s,
+      "<l x=\"\xff\"/>"s,
+      "<n x=\"1\"\r\n/>"s,
+      "<o>text</o >"s,
+      "<p></p\t>"s,
+      "<q></qq>"s,
+      "<s/></s>"s,
+      "<t x=\"&lt;&#62;\" y=\"&amp\"/>"s,
+      "<!-- c --><u/><?pi x?>"s,
+      "<![CDATA[x]]><v/>"s,
+      "<w\0x=\"1\"/>"s,
+      "<x a=\"1\" a=\"2\"/>"s,
+      "<y a=\"1\" b=\"2\" c=\"3\" d=\"4\" e=\"5\" f=\"6\" g=\"7\" h=\"8\" i=\"9\" j=\"10\" k=\"11\"/>"s,
+      "<z\t>\r\n</\r\nz>"s,
+      "<A\n>x</A\n>"s,
+      "<B x=\"1\" / >"s,
+      "<C x=\"1\"/ ></C>"s,
+      "<D x=\"\" y=\"\"/>"s,
+      "</r><E/>"s,
+  };
+  const std::string head = std::string(k_declaration) + "<r>";
+  size_t compared = 0;
+  for (const std::string& inner : inners) {
+    // Cut by the chunk ends.
+    for (size_t chunk_end : {size_t{4096}, size_t{4096 + 65536}}) {
+      for (size_t start = chunk_end - inner.size(); start <= chunk_end; ++start) {
+        const std::string whole = head + std::string(start - head.size(), '\n') + inner + "</r>";
+        SCOPED_TRACE(testing::PrintToString(inner) + " from offset " + std::to_string(start));
+        std::string answers[4];
+        for (int way = 0; way < 4; ++way) {
+          one_pass_reads_c reads(way < 2);
+          xml_document_c doc;
+          const bool read = way % 2 == 0 ? load(doc, whole) : doc.load_bytes(whole.data(), whole.size());
+          answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
+        }
+        EXPECT_EQ(answers[0], answers[1]) << "file and bytes";
+        EXPECT_EQ(answers[1], answers[3]) << "one pass and token by token";
+        EXPECT_EQ(answers[0], answers[2]) << "file, one pass and token by token";
+        std::string maps[2];
+        for (int way = 0; way < 2; ++way) {
+          one_pass_reads_c reads(way == 0);
+          maps[way] = source_map_of(whole.data(), whole.size());
+        }
+        EXPECT_EQ(maps[0], maps[1]) << "source map, one pass and token by token";
+        ++compared;
+      }
+    }
+    // Cut short.
+    const std::string whole = head + inner + "</r>";
+    for (size_t cut = head.size(); cut <= whole.size(); ++cut) {
+      SCOPED_TRACE(testing::PrintToString(whole.substr(0, cut)));
+      std::unique_ptr<char[]> bytes(new char[cut]);
+      std::memcpy(bytes.get(), whole.data(), cut);
+      std::unique_ptr<char[]> text(new char[cut + 1]);
+      std::memcpy(text.get(), whole.data(), cut);
+      text[cut] = '\0';
+      std::string answers[4];
+      for (int way = 0; way < 4; ++way) {
+        one_pass_reads_c reads(way < 2);
+        xml_document_c doc;
+        const bool read = way % 2 == 0 ? doc.load_bytes(bytes.get(), cut) : doc.load_from_str(text.get());
+        answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
+      }
+      EXPECT_EQ(answers[0], answers[2]) << "from bytes";
+      EXPECT_EQ(answers[1], answers[3]) << "from a string";
+      std::string maps[2];
+      for (int way = 0; way < 2; ++way) {
+        one_pass_reads_c reads(way == 0);
+        maps[way] = source_map_of(bytes.get(), cut);
+      }
+      EXPECT_EQ(maps[0], maps[1]) << "source map, one pass and token by token";
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 500u);
+
+  // Tags longer than a whole chunk of the file reader (and than its first tag buffer): plain, with
+  // '&', with line ends, and left without their '>' or their closing quote.
+  const std::string long_value(70000, 'v');
+  const std::string long_tags[] = {
+      "<L a=\"" + long_value + "\" b=\"2\"/>",
+      "<L a=\"" + long_value + "&amp;\"/>",
+      "<L\r\na=\"" + long_value + "\"\n/>",
+      "<L a=\"" + long_value + "\" b=\"2\"",
+      "<L a=\"" + long_value,
+  };
+  for (const std::string& tag : long_tags) {
+    const bool whole_tag = tag.back() == '>';
+    for (size_t start : {size_t{100}, size_t{4090}, size_t{4096 + 65536 - 8}}) {
+      const std::string whole = head + std::string(start - head.size(), '\n') + tag + "</r>";
+      SCOPED_TRACE(tag.substr(0, 8) + "... from offset " + std::to_string(start));
+      std::string answers[4];
+      for (int way = 0; way < 4; ++way) {
+        one_pass_reads_c reads(way < 2);
+        xml_document_c doc;
+        const bool read = way % 2 == 0 ? load(doc, whole) : doc.load_bytes(whole.data(), whole.size());
+        answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
+      }
+      EXPECT_EQ(answers[0], answers[1]) << "file and bytes";
+      EXPECT_EQ(answers[1], answers[3]) << "one pass and token by token";
+      EXPECT_EQ(answers[0], answers[2]) << "file, one pass and token by token";
+      EXPECT_EQ(answers[1].compare(0, 8, "refused:") != 0, whole_tag) << answers[1].substr(0, 200);
+      if (whole_tag) {
+        EXPECT_NE(answers[1].find(long_value), std::string::npos);
+      }
+    }
+  }
 }
 
 }  // namespace
