@@ -67,7 +67,7 @@ class value_c {
   bool _owns_text_buffer() const { return m_text != m_inline && (m_capacity & k_lent_text) == 0; }
 
   // Packed so that a labelled value takes 56 bytes (thousands of them make a configuration).
-  char* m_text = nullptr;  // null, m_inline or an allocated buffer of m_capacity bytes
+  char* m_text = nullptr;  // null, m_inline, an allocated buffer or an arena's (lent) room
   int64_t m_number = 0;
   uint32_t m_capacity = 0;
   uint8_t m_type = UNDEFINED;

@@ -472,6 +472,8 @@ bool xml_node_c::owns_nothing() const {
 xml_node_c::~xml_node_c() { delete attributes; }
 
 void xml_node_c::assign(const xml_node_c& source) {
+  // A node given itself stays as it is (its attributes would go before they were read).
+  if (&source == this) return;
   set_name(source.name);
   closed = source.closed;
   kind = source.kind;

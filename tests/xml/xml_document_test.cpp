@@ -562,6 +562,8 @@ TEST_F(xml_document_test, a_read_tree_goes_with_its_arena_unless_a_node_owns_mor
          n->text << "given";
        },
        true, "<r>given</r>"},
+      {"the node given itself: nothing changes", "p", [](xml_node_c* n) { n->assign(*n); }, false,
+       "<p x=\"&amp;\" y=\"2\">"},
       {"a value taken away (nothing owned)", "q", [](xml_node_c* n) { n->attributes->first()->set_value(nullptr); },
        false, "<q z=\"\"/>"},
   };
