@@ -847,10 +847,20 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     }
     if (!_measure_located_tag()) return _refuse_end_in(parent);
   }
-  return _read_element_tag(parent, skip_text, depth, one_pass);
+  element_start_s start;
+  if (!_read_element_tag(parent, one_pass, start)) return false;
+  if (start.node == nullptr) return true;
+  return _read_element_content(start.node, start.views, start.empty, start.offset_after_tag, skip_text, depth);
 }
 
-bool xml_base_reader_c::_read_element_tag(xml_node_c* parent, bool skip_text, unsigned depth, bool one_pass) {
+xml_base_reader_c::streamed_s::~streamed_s() {
+  if (arena == nullptr) return;
+  delete node;
+  arena->rewind(mark);
+}
+
+// Not inlined: its frame (the tag's reads and refusals) must be gone before the content is read.
+[[gnu::noinline]] bool xml_base_reader_c::_read_element_tag(xml_node_c* parent, bool one_pass, element_start_s& start) {
   // Whether the tag was copied into the document's arena, where the node made of it keeps its
   // name and attributes: the one copy made of a start tag read into the parse tree.
   bool tag_kept = false;
@@ -962,18 +972,12 @@ bool xml_base_reader_c::_read_element_tag(xml_node_c* parent, bool skip_text, un
   }
   xml_node_c* node = owned != nullptr ? new (space.arena) xml_node_c(owned + (name - m_tag - owned_from), space)
                                       : new (space.arena) xml_node_c(name, m_token_length, space);
-  // A streamed element goes when its element ends, or the read fails: its memory is had again by
-  // the next element, so a read holds no more than the elements it stands in.
-  struct streamed_s {
-    xml_node_c* node;
-    bulk_arena_c* arena;
-    bulk_arena_c::mark_s mark;
-    ~streamed_s() {
-      if (arena == nullptr) return;
-      delete node;
-      arena->rewind(mark);
-    }
-  } streamed{node, m_sink != nullptr ? &space.arena : nullptr, mark};
+  // A streamed element goes when the caller's read of it is over (see streamed_s).
+  if (m_sink != nullptr) {
+    start.streamed.node = node;
+    start.streamed.arena = &space.arena;
+    start.streamed.mark = mark;
+  }
   if (m_sink == nullptr && !m_document->add_node(node, parent)) {
     delete node;
     return false;
@@ -1064,7 +1068,11 @@ bool xml_base_reader_c::_read_element_tag(xml_node_c* parent, bool skip_text, un
       m_views.push_back({attribute, value});
     }
   }
-  return _read_element_content(node, views, empty, offset_after_tag, skip_text, depth);
+  start.node = node;
+  start.views = views;
+  start.empty = empty;
+  start.offset_after_tag = offset_after_tag;
+  return true;
 }
 
 xml_node_c* xml_base_reader_c::_read_plain_start_tag(xml_node_c* parent, bool& empty, bool& failed) {

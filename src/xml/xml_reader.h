@@ -113,9 +113,33 @@ class xml_base_reader_c {
   bool _refuse_end(const char* before);
   unsigned char _read_after_fill() { return _fill() && m_next < m_end ? *m_next++ : XML_END_OF_INPUT; }
   bool _read_element(xml_node_c* parent, bool skip_text, unsigned depth);
-  // The element's read from its tag on, the tag read (m_located measured, or the tag buffer
-  // filled): what the reads where a tag stands leave.
-  bool _read_element_tag(xml_node_c* parent, bool skip_text, unsigned depth, bool one_pass);
+  // A streamed element (read into a sink) goes when its element ends, or the read fails: its
+  // memory is had again by the next element, so a read holds no more than the elements it stands
+  // in. Nothing to do without an arena.
+  struct streamed_s {
+    xml_node_c* node = nullptr;
+    bulk_arena_c* arena = nullptr;
+    bulk_arena_c::mark_s mark{};
+    streamed_s() = default;
+    streamed_s(const streamed_s&) = delete;
+    streamed_s& operator=(const streamed_s&) = delete;
+    ~streamed_s();
+  };
+  // An element's start read from its tag: the node made (null for a tag that starts none: an end
+  // tag, a comment, a section), how its content is read, and the streamed element's end, which
+  // comes when the caller's read of the element is over.
+  struct element_start_s {
+    xml_node_c* node = nullptr;
+    bool views = false;
+    bool empty = false;
+    uint64_t offset_after_tag = 0;
+    streamed_s streamed;
+  };
+  // The element's tag read, the tag read (m_located measured, or the tag buffer filled): what the
+  // reads where a tag stands leave. Its content is read by the caller once this frame is gone, so
+  // that a nesting level holds only the small frames of _read_element and _read_element_content
+  // (a caller's thread may have a small stack; the depth limit counts on that).
+  bool _read_element_tag(xml_node_c* parent, bool one_pass, element_start_s& start);
   // The refusals of an element nested too deep, and of an input that ends before parent's end.
   bool _refuse_depth();
   bool _refuse_end_in(const xml_node_c* parent);
