@@ -847,6 +847,13 @@ bool xml_base_reader_c::_read_element(xml_node_c* parent, bool skip_text, unsign
     }
     if (!_measure_located_tag()) return _refuse_end_in(parent);
   }
+  return _read_started_element(parent, skip_text, depth, one_pass);
+}
+
+// Not inlined: the element's start (and a streamed element's end) take room in this frame, which
+// a plain tag's read, above, does without.
+[[gnu::noinline]] bool xml_base_reader_c::_read_started_element(xml_node_c* parent, bool skip_text, unsigned depth,
+                                                                bool one_pass) {
   element_start_s start;
   if (!_read_element_tag(parent, one_pass, start)) return false;
   if (start.node == nullptr) return true;

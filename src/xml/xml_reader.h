@@ -140,6 +140,8 @@ class xml_base_reader_c {
   // that a nesting level holds only the small frames of _read_element and _read_element_content
   // (a caller's thread may have a small stack; the depth limit counts on that).
   bool _read_element_tag(xml_node_c* parent, bool one_pass, element_start_s& start);
+  // The element whose tag _read_element_tag reads, its content read after.
+  bool _read_started_element(xml_node_c* parent, bool skip_text, unsigned depth, bool one_pass);
   // The refusals of an element nested too deep, and of an input that ends before parent's end.
   bool _refuse_depth();
   bool _refuse_end_in(const xml_node_c* parent);

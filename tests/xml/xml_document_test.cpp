@@ -1367,7 +1367,7 @@ TEST(xml_reader_stack, a_nesting_level_takes_little_stack_whatever_its_tag) {
           },
           size_t{1} << 20);
       EXPECT_TRUE(read);
-      EXPECT_LT(used / levels, 320u) << used << " bytes of stack for " << levels << " levels";
+      EXPECT_LT(used / levels, 260u) << used << " bytes of stack for " << levels << " levels";
     }
   }
 #endif
