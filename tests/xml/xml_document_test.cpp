@@ -1133,6 +1133,30 @@ std::string shape_of(const xml_node_c* node) {
   return seen + "]";
 }
 
+// The answer of a read into a new document: its tree's shape, or its refusal; with the one-pass
+// reads on or off for the read.
+std::string answer_of(bool one_pass, const std::function<bool(xml_document_c&)>& read) {
+  one_pass_reads_c reads(one_pass);
+  xml_document_c doc;
+  return read(doc) ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
+}
+
+// The answers of the first cut bytes of whole, read from a heap block of exactly that size (a read
+// past it is a fault the sanitizer build reports) and as a string: from bytes in one pass, as a
+// string in one pass, from bytes token by token, as a string token by token.
+std::vector<std::string> answers_of_cut(const std::string& whole, size_t cut) {
+  std::unique_ptr<char[]> bytes(new char[cut == 0 ? 1 : cut]);
+  std::memcpy(bytes.get(), whole.data(), cut);
+  const std::string text = whole.substr(0, cut);
+  std::vector<std::string> answers;
+  for (int way = 0; way < 4; ++way) {
+    answers.push_back(answer_of(way < 2, [&](xml_document_c& doc) {
+      return way % 2 == 0 ? doc.load_bytes(bytes.get(), cut) : doc.load_from_str(text.c_str());
+    }));
+  }
+  return answers;
+}
+
 // Every text below, cut after each of its bytes and shifted so that its tags stand at every place
 // of a step of sixteen bytes, is read from a heap block of exactly its size (a read past it is a
 // fault the sanitizer build reports), from bytes and as a string, in one pass and token by token:
@@ -1158,18 +1182,7 @@ TEST_F(xml_document_test, texts_cut_anywhere_read_in_one_pass_as_token_by_token)
       const std::string whole = "<?xml version=\"1.0\"?>" + std::string(shift, '\n') + body;
       for (size_t cut = whole.size() - body.size(); cut <= whole.size(); ++cut) {
         SCOPED_TRACE(testing::PrintToString(whole.substr(0, cut)));
-        std::unique_ptr<char[]> bytes(new char[cut == 0 ? 1 : cut]);
-        std::memcpy(bytes.get(), whole.data(), cut);
-        std::unique_ptr<char[]> text(new char[cut + 1]);
-        std::memcpy(text.get(), whole.data(), cut);
-        text[cut] = '\0';
-        std::string answers[4];
-        for (int way = 0; way < 4; ++way) {
-          one_pass_reads_c reads(way < 2);
-          xml_document_c doc;
-          const bool read = way % 2 == 0 ? doc.load_bytes(bytes.get(), cut) : doc.load_from_str(text.get());
-          answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
-        }
+        const std::vector<std::string> answers = answers_of_cut(whole, cut);
         EXPECT_EQ(answers[0], answers[2]) << "from bytes";
         EXPECT_EQ(answers[1], answers[3]) << "from a string";
         ++compared;
@@ -1452,20 +1465,11 @@ TEST_F(xml_document_test, hostile_tags_read_alike_across_chunk_ends_and_cut_anyw
     const std::string whole = head + inner + "</r>";
     for (size_t cut = head.size(); cut <= whole.size(); ++cut) {
       SCOPED_TRACE(testing::PrintToString(whole.substr(0, cut)));
-      std::unique_ptr<char[]> bytes(new char[cut]);
-      std::memcpy(bytes.get(), whole.data(), cut);
-      std::unique_ptr<char[]> text(new char[cut + 1]);
-      std::memcpy(text.get(), whole.data(), cut);
-      text[cut] = '\0';
-      std::string answers[4];
-      for (int way = 0; way < 4; ++way) {
-        one_pass_reads_c reads(way < 2);
-        xml_document_c doc;
-        const bool read = way % 2 == 0 ? doc.load_bytes(bytes.get(), cut) : doc.load_from_str(text.get());
-        answers[way] = read ? shape_of(doc.root()) : "refused: " + doc.load_problem().text();
-      }
+      const std::vector<std::string> answers = answers_of_cut(whole, cut);
       EXPECT_EQ(answers[0], answers[2]) << "from bytes";
       EXPECT_EQ(answers[1], answers[3]) << "from a string";
+      std::unique_ptr<char[]> bytes(new char[cut]);
+      std::memcpy(bytes.get(), whole.data(), cut);
       std::string maps[2];
       for (int way = 0; way < 2; ++way) {
         one_pass_reads_c reads(way == 0);
