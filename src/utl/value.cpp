@@ -258,12 +258,9 @@ void value_c::_store_first_text(const char* s, size_t length, bulk_arena_c& aren
   }
 }
 
-labeled_value_c::labeled_value_c(const char* label, const char* value, bulk_arena_c& arena) {
-  set_label(label);
+labeled_value_c::labeled_value_c(const char* label, const char* value, bulk_arena_c& arena)
+    : labeled_value_c(label, static_cast<const char*>(nullptr)) {
   if (value != nullptr) _store_first_text(value, std::strlen(value), arena);
-  m_number = 0;
-  m_type = STRING;
-  m_error = 0;
 }
 
 labeled_value_c::labeled_value_c(const labeled_value_c& other) : value_c(other) {

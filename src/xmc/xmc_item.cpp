@@ -18,6 +18,11 @@ uint32_t kind_of_name(const char* name) {
 // Positions in k_attribute_names.
 enum shared_attribute_e : size_t { LABEL = 0, VAL = 1, TYPE = 2, ID = 3, EXTERNAL_ATTR = 13 };
 const char* shared(shared_attribute_e which) { return xmc_item_c::k_attribute_names[which]; }
+// A label is nearly always the shared table's entry, found by its pointer; a text compare only for
+// the rest.
+bool label_is(const char* label, shared_attribute_e which) {
+  return label == shared(which) || utl_n::same_text(label, shared(which));
+}
 
 }  // namespace
 
@@ -65,15 +70,8 @@ size_t xmc_item_c::get_name_length() const {
 
 void xmc_item_c::_apply_rules(const char* label, const labeled_value_c* made) {
   if (label == nullptr) return;
-  // A label is nearly always the shared table's entry, found by its pointer; a text compare only
-  // for the rest.
-  auto is = [label](shared_attribute_e which) {
-    return label == shared(which) || utl_n::same_text(label, shared(which));
-  };
-  auto at_is = [this](size_t index, shared_attribute_e which) {
-    const char* own = attr_label_at(index);
-    return own == shared(which) || utl_n::same_text(own, shared(which));
-  };
+  auto is = [label](shared_attribute_e which) { return label_is(label, which); };
+  auto at_is = [this](size_t index, shared_attribute_e which) { return label_is(attr_label_at(index), which); };
   if (is_object()) {
     // Only the attribute's name counts: external="False" is still an external object.
     if (is(EXTERNAL_ATTR)) m_kind = EXTERNAL;

@@ -531,16 +531,19 @@ bool xml_base_reader_c::_measure_located_tag() {
   return _copy_tag();
 }
 
+void xml_base_reader_c::_copy_located_bytes(char* to) const {
+  std::memcpy(to, m_located, m_located_length);
+  if (!m_located_line_end) return;
+  for (size_t i = 0; i < m_located_length; ++i) {
+    if (to[i] == '\n' || to[i] == '\r') to[i] = ' ';
+  }
+}
+
 void xml_base_reader_c::_copy_located_tag() {
   const size_t length = m_located_length;
   while (m_tag_capacity - 1 - k_tag_slack < length) _grow_tag();
   char* const to = m_tag_buffer;
-  std::memcpy(to, m_located, length);
-  if (m_located_line_end) {
-    for (size_t i = 0; i < length; ++i) {
-      if (to[i] == '\n' || to[i] == '\r') to[i] = ' ';
-    }
-  }
+  _copy_located_bytes(to);
   // The bytes after it are zero (the buffer was cleared for it).
   m_tag_used = length + 1;
   m_tag = to;
@@ -878,13 +881,8 @@ xml_base_reader_c::streamed_s::~streamed_s() {
       // A start tag (an element's name right after the '<'): copied once, into the arena, and
       // read there.
       char* kept = static_cast<char*>(m_document->parse_space().arena.allocate(located_length + 1 + k_tag_slack, 1));
-      std::memcpy(kept, located, located_length);
+      _copy_located_bytes(kept);
       std::memset(kept + located_length, 0, 1 + k_tag_slack);
-      if (m_located_line_end) {
-        for (size_t i = 0; i < located_length; ++i) {
-          if (kept[i] == '\n' || kept[i] == '\r') kept[i] = ' ';
-        }
-      }
       m_tag = kept;
       m_located = nullptr;
       tag_kept = true;

@@ -163,7 +163,10 @@ class xml_base_reader_c {
   // first. A tag that the window cuts, that holds a zero byte or that the input's end ends is
   // copied into the tag buffer instead (m_located null then).
   bool _measure_located_tag();
-  // The measured tag copied into the tag buffer as read_tag copies it (line ends as blanks).
+  // The measured tag's bytes copied to to as read_tag copies a tag (line ends as blanks); what
+  // follows them is the caller's.
+  void _copy_located_bytes(char* to) const;
+  // The measured tag copied into the tag buffer so.
   void _copy_located_tag();
   // A start tag as nearly all are written read where it stands, in one pass: the element's name
   // right after the '<', attributes NAME="VALUE" after one blank or none, no byte in the tag that
