@@ -230,33 +230,49 @@ void xml_document_c::write_declaration(utl_stream_c& out) const {
   }
 }
 
-void xml_document_c::write_start(xml_node_c* node, utl_stream_c& out) {
+void xml_document_c::write_start(xml_node_c* node, utl_stream_c& out) { _write_start(node, out); }
+
+void xml_document_c::write_end(xml_node_c* node, utl_stream_c& out) const { _write_end(node, out); }
+
+// A node of the tree that is no parse node (a plain one, linked in by hand) is written as an element
+// with its name, without attributes or text; its children are written as any others.
+void xml_document_c::_write_start(node_c* node, utl_stream_c& out) {
   if (node == nullptr) return;
+  xml_node_c* const parsed = dynamic_cast<xml_node_c*>(node);
   for (size_t i = depth_of(node); i > 0; --i) out << "\t";
   const char* name = node->name == nullptr ? "" : node->name;
   out << "<" << name;
   // An element with text keeps its attributes too: dropping them would lose what was read.
-  if (node->attributes != nullptr) {
-    for (xml_attr_c* a = node->attributes->first(); a != nullptr; a = node->attributes->next()) {
+  if (parsed != nullptr && parsed->attributes != nullptr) {
+    for (xml_attr_c* a = parsed->attributes->first(); a != nullptr; a = parsed->attributes->next()) {
       const char* value = a->value() == nullptr || a->value()[0] == '\0' ? nullptr : m_translator.translate_to_xml(a->value());
       out << " " << (a->name() == nullptr ? "" : a->name()) << "=" << "\"" << (value == nullptr ? "" : value) << "\"";
     }
   }
-  if (node->kind == xml_node_c::TEXT_ELEMENT) {
-    const char* text = m_translator.translate_to_xml(node->text.c_str());
+  if (parsed != nullptr && parsed->kind == xml_node_c::TEXT_ELEMENT) {
+    const char* text = m_translator.translate_to_xml(parsed->text.c_str());
     out << ">" << (text == nullptr ? "" : text) << "<" << "/" << name << ">";
   } else {
     if (node->first_child == nullptr) out << "/";
     out << ">";
   }
-  node->write_line_end(out);
+  _write_line_end(node, out);
 }
 
-void xml_document_c::write_end(xml_node_c* node, utl_stream_c& out) const {
-  if (node == nullptr || node->kind == xml_node_c::TEXT_ELEMENT) return;
+void xml_document_c::_write_end(node_c* node, utl_stream_c& out) const {
+  const xml_node_c* const parsed = dynamic_cast<const xml_node_c*>(node);
+  if (node == nullptr || (parsed != nullptr && parsed->kind == xml_node_c::TEXT_ELEMENT)) return;
   for (size_t i = depth_of(node); i > 0; --i) out << "\t";
   out << "<" << "/" << (node->name == nullptr ? "" : node->name) << ">";
-  node->write_line_end(out);
+  _write_line_end(node, out);
+}
+
+void xml_document_c::_write_line_end(const node_c* node, utl_stream_c& out) const {
+  if (const xml_node_c* parsed = dynamic_cast<const xml_node_c*>(node)) {
+    parsed->write_line_end(out);
+  } else {
+    write_line_end(out);
+  }
 }
 
 void xml_document_c::write_to_stream(xml_node_c* node, utl_stream_c& out, bool with_declaration) {
@@ -264,11 +280,13 @@ void xml_document_c::write_to_stream(xml_node_c* node, utl_stream_c& out, bool w
   if (whole) node = root();
   if (node == nullptr) return;
   if (whole && with_declaration) write_declaration(out);
-  write_start(node, out);
-  for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
-    write_to_stream(child, out, false);
-  }
-  if (node->first_child != nullptr) write_end(node, out);
+  _write_subtree(node, out);
+}
+
+void xml_document_c::_write_subtree(node_c* node, utl_stream_c& out) {
+  _write_start(node, out);
+  for (node_c* child = node->first_child; child != nullptr; child = child->next) _write_subtree(child, out);
+  if (node->first_child != nullptr) _write_end(node, out);
 }
 
 bool xml_document_c::_write_xml_buf_to_file(const char* buf, size_t len, FILE_c* file) {
@@ -297,15 +315,20 @@ bool xml_document_c::_store(xml_node_c* node, utl_stream_c& buffer, FILE_c* file
     // A document without elements is not a complete document.
     if (node == nullptr) return false;
   }
+  return _store_subtree(node, buffer, file);
+}
+
+bool xml_document_c::_store_subtree(node_c* node, utl_stream_c& buffer, FILE_c* file) {
   buffer << '\x01';
-  write_start(node, buffer);
+  _write_start(node, buffer);
   if (!_write_xml_buf_to_file(buffer.c_str(), static_cast<size_t>(buffer.length()), file)) return false;
-  for (xml_node_c* child = node->first_node(); child != nullptr; child = child->next_node()) {
-    if (!_store(child, buffer, file)) return false;
+  for (node_c* child = node->first_child; child != nullptr; child = child->next) {
+    xml_node_c* const parsed = dynamic_cast<xml_node_c*>(child);
+    if (!(parsed != nullptr ? _store(parsed, buffer, file) : _store_subtree(child, buffer, file))) return false;
   }
   if (node->first_child != nullptr) {
     buffer << '\x01';
-    write_end(node, buffer);
+    _write_end(node, buffer);
     if (!_write_xml_buf_to_file(buffer.c_str(), static_cast<size_t>(buffer.length()), file)) return false;
   }
   return true;

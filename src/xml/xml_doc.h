@@ -118,6 +118,13 @@ class xml_document_c : public xml_read_target_c {
   // Ends the nodes from top down, running only the destructors that free something (the arena's
   // memory goes with the document).
   static void _drop_tree(node_c* top);
+  // The writes of any node of the tree: a parse node as such, a plain one (linked in by hand) as an
+  // element with its name only.
+  void _write_start(node_c* node, utl_stream_c& out);
+  void _write_end(node_c* node, utl_stream_c& out) const;
+  void _write_line_end(const node_c* node, utl_stream_c& out) const;
+  void _write_subtree(node_c* node, utl_stream_c& out);
+  bool _store_subtree(node_c* node, utl_stream_c& buffer, FILE_c* file);
   bool _read_file_content(xml_base_reader_c& reader);
   // Records the reader's refusal (or, read is true, a document without an element) in m_problem
   // and the trace; returns read.

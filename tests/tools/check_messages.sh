@@ -50,6 +50,18 @@ rows=(
   "2|nomessages.txt|cannot read the message file|message IG00001 --messages $work/nomessages.txt"
   "1|'x'|has no standard form|path x"
 )
+# Links that lead to no directory (natively: under the emulator the links are followed before the
+# tool sees them, and such a name is missing).
+if [ "$tool_words" = 1 ]; then
+  ln -s loop "$work/loop"
+  ln -s nowhere "$work/dangling"
+  ln -s afile "$work/tofile"
+  rows+=(
+    "4|$work/loop|it is a link that leads to no directory|state $work/loop"
+    "4|$work/dangling|it is a link that leads to no directory|active $work/dangling"
+    "4|$work/tofile|it is a link that leads to no directory|set-state $work/tofile running"
+  )
+fi
 for row in "${rows[@]}"; do
   IFS='|' read -r want_rc object reason arguments <<<"$row"
   read -ra args <<<"$arguments"

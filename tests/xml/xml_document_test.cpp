@@ -687,8 +687,31 @@ TEST_F(xml_document_test, read_nodes_moved_deleted_reloaded_and_copied_out_end_o
     ASSERT_TRUE(doc.load_bytes(text.data(), text.size()));
     tree_c plain;
     tree_c::append_child(doc.root()->first_node()->first_node(), plain.create_node(1, "plain_below_q"));
-    tree_c::append_child(doc.root(), plain.create_node(2, "plain_last"));
+    node_c* last = plain.create_node(2, "plain_last");
+    tree_c::append_child(doc.root(), last);
+    tree_c::append_child(last, new xml_node_c("parsed_below_plain"));
     EXPECT_TRUE(doc.root()->owns_nothing());
+    // Written and stored alike: a plain node as an element with its name only, its children as any.
+    const std::string expected = std::string(k_declaration) +
+                                 "<root a=\"1\">\n"
+                                 "\t<p x=\"&amp;\" y=\"2\">\n"
+                                 "\t\t<q z=\"3\">\n"
+                                 "\t\t\t<plain_below_q/>\n"
+                                 "\t\t</q>\n"
+                                 "\t</p>\n"
+                                 "\t<r/>\n"
+                                 "\t<s t=\"4\">text</s>\n"
+                                 "\t<plain_last>\n"
+                                 "\t\t<parsed_below_plain/>\n"
+                                 "\t</plain_last>\n"
+                                 "</root>\n";
+    EXPECT_EQ(written(doc), expected);
+    const std::string path = m_dir.file("with_plain.xml");
+    FILE_c file;
+    ASSERT_TRUE(file.open(path.c_str(), "w", nullptr, 0));
+    EXPECT_TRUE(doc.store(&file));
+    ASSERT_TRUE(file.close());
+    EXPECT_EQ(read_text_file(path), expected);
   }
   // Nodes copied out outlive the document they were copied from.
   xml_node_c copy("copy");

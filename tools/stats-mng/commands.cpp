@@ -150,8 +150,11 @@ int existing_scenario(const std::string& given, std::string& standard, std::ostr
     return EXIT_NO_SCENARIO;
   }
   // A file is no scenario: the questions would answer for a state directory that cannot be there.
+  // Nor is a link that leads to no directory (to a file, nowhere, or round in a loop).
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    err << "stats-mng: " << printable(standard) << " is no scenario directory: it is a file\n";
+    err << "stats-mng: " << printable(standard) << " is no scenario directory: "
+        << ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? "it is a link that leads to no directory" : "it is a file")
+        << "\n";
     return EXIT_NO_SCENARIO;
   }
   return 0;

@@ -43,6 +43,7 @@ const message_s k_messages[] = {
     {127, "The specified procedure could not be found.\r\n"},
     {145, "The directory is not empty.\r\n"},
     {161, "The specified path is invalid.\r\n"},
+    {170, "The requested resource is in use.\r\n"},
     {183, "Cannot create a file when that file already exists.\r\n"},
     {206, "The filename or extension is too long.\r\n"},
     {223, "The file size exceeds the limit allowed and cannot be saved.\r\n"},
@@ -54,6 +55,7 @@ const message_s k_messages[] = {
     {1176, "Unable to move the replacement file to the file to be replaced. The file to be replaced has retained its "
            "original name.\r\n"},
     {1460, "This operation returned because the timeout period expired.\r\n"},
+    {1921, "The name of the file cannot be resolved by the system.\r\n"},
     {4390, "The file or directory is not a reparse point.\r\n"},
 };
 
