@@ -8,6 +8,8 @@
 #include "xmc/generic_conf.h"
 #include "xmc/generic_template.h"
 
+#include "bench_median.h"
+
 #include <benchmark/benchmark.h>
 
 #include <dlfcn.h>
@@ -88,13 +90,6 @@ bool run_probe(const std::string& command, probe_result_s& result) {
       probe != nullptr && std::fscanf(probe, "%lf %ld %lf", &result.micros, &result.faults, &result.cpu_micros) == 3;
   const int status = probe == nullptr ? -1 : pclose(probe);
   return read && status == 0;
-}
-
-double median_of(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const size_t middle = values.size() / 2;
-  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 // Runs the probe once per iteration and takes the time it measured inside its fresh process
