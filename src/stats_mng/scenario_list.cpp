@@ -78,7 +78,10 @@ bool scenario_lister_c::find(const std::string& root, unsigned depth, std::vecto
         const fs::path state_dir = entry.path() / STATE_DIRECTORY_NAME;
         const fs::file_status status = fs::status(state_dir, entry_ec);
         if (entry_ec && entry_ec != std::errc::no_such_file_or_directory) {
+          // Passed over once: a directory that cannot be looked into is not walked into either
+          // (which would note it a second time).
           skipped.push_back(entry.path().generic_u8string() + ": " + entry_ec.message());
+          continue;
         } else if (!entry_ec && fs::is_directory(status)) {
           // A scenario reached through a link is the scenario: its real path, once.
           fs::path real = entry.path();
