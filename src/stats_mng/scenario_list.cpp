@@ -61,6 +61,10 @@ bool scenario_lister_c::find(const std::string& root, unsigned depth, std::vecto
   if (!fs::is_directory(start, ec)) {
     error = ec ? ec.message() : "it is not a directory";
     if (!fs::exists(start, ec)) error = "there is no such directory";
+    // A link in a loop, or to nothing, is named as the link it is (as the other commands name it).
+    if (fs::is_symlink(fs::symlink_status(start, ec)) && !fs::is_directory(start, ec)) {
+      error = "it is a link that leads to no directory";
+    }
     return false;
   }
   if (walked != nullptr) walked->push_back(start.generic_u8string());

@@ -67,6 +67,8 @@ if [ "$tool_words" = 1 ]; then
     "4|$work/dangling|it is a link that leads to no directory|active $work/dangling"
     "4|$work/tofile|it is a link that leads to no directory|set-state $work/tofile running"
     "2|$work/loop|symbolic links|set $work/loop Switchover.HeartbeatTimeout 20"
+    "4|$work/loop|it is a link that leads to no directory|list $work/loop"
+    "4|$work/dangling|it is a link that leads to no directory|watch $work/dangling"
     "2|$work/loop|cannot be resolved|get $work/loop Switchover.HeartbeatTimeout"
   )
 fi
