@@ -12,9 +12,9 @@ namespace replacement_n {
 // The file a replacement of path takes the place of: path itself, or where the symbolic links in
 // its place lead (a relative target is taken from the link's own directory; a link that leads
 // nowhere yet leads to the file it names). The link stays a link. False, with the reason, for a
-// chain of links that does not end (more than 40), and for links that lead to something other than
-// a regular file (a device, a pipe, a directory), which is never replaced; the last error is then
-// ERROR_BAD_PATHNAME or ERROR_NOT_SUPPORTED.
+// chain of links that does not end (more than 40), and for something other than a regular file (a
+// device, a pipe, a directory) at the links' end or in path's own place (on Windows: a directory),
+// which is never replaced; the last error is then ERROR_BAD_PATHNAME or ERROR_NOT_SUPPORTED.
 bool final_target(const char* path, utl_stream_c& target, utl_stream_c& reason);
 
 // Creates the temporary file temp (which must not exist) for the new content of target, open for

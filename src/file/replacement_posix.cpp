@@ -53,7 +53,18 @@ bool final_target(const char* path, utl_stream_c& target, utl_stream_c& reason) 
     }
     followed = true;
   }
-  if (!followed) return true;
+  if (!followed) {
+    // Only a file is replaced (or made): a device, a pipe or a directory in the file's place is
+    // refused, never renamed over (`--write /dev/null` must not leave a file where the device was).
+    struct stat st;
+    if (sys_calls().lstat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+      reason << '\x01' << path
+             << (S_ISDIR(st.st_mode) ? " is a directory" : " is no regular file (a pipe, a device or a socket)");
+      SetLastError(ERROR_NOT_SUPPORTED);
+      return false;
+    }
+    return true;
+  }
   // A link may lead anywhere: what it leads to is replaced only when it is a file (or nothing yet).
   // A device, a pipe or a directory at its end is refused, never renamed over.
   struct stat st;

@@ -13,6 +13,13 @@ bool final_target(const char* path, utl_stream_c& target, utl_stream_c& reason) 
   target << '\x01' << path;
   std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path, true);
   const DWORD attributes = GetFileAttributesW(wide.get());
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    // A directory in the file's place is never renamed over.
+    reason << '\x01' << path << " is a directory";
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
+  }
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
   // The system follows the links to the file they lead to and names it.
   HANDLE file = CreateFileW(wide.get(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

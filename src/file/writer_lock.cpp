@@ -33,6 +33,7 @@ constexpr unsigned k_denied_for_good_ms = 200;
 bool file_writer_lock_c::acquire(const char* path, unsigned wait_ms, utl_stream_c* reason) {
   ZQTR_SCOPE(tr, "file_writer_lock_c::acquire", k_file);
   release();
+  m_kept_by_another = false;
   if (path == nullptr || path[0] == '\0') return false;
   m_lock_path << '\x01' << path << ".lock";
   std::unique_ptr<wchar_t[]> wide = path_n::wide_path(m_lock_path.c_str(), true);
@@ -63,7 +64,8 @@ bool file_writer_lock_c::acquire(const char* path, unsigned wait_ms, utl_stream_
   utl_stream_c text;
   utl_n::get_error_text(text, static_cast<int>(error));
   utl_stream_c message;
-  if (busy && is_busy(error)) {
+  m_kept_by_another = busy && is_busy(error);
+  if (m_kept_by_another) {
     message << "another writer of " << path << " held its lock " << m_lock_path << " for more than "
             << wait_ms / 1000 << "." << (wait_ms % 1000) / 100 << " s (" << text << ")";
   } else {
@@ -78,6 +80,7 @@ bool file_writer_lock_c::acquire(const char* path, unsigned wait_ms, utl_stream_
 }
 
 void file_writer_lock_c::release() {
+  m_kept_by_another = false;
   if (m_handle == INVALID_HANDLE_VALUE) return;
   // The name goes with the handle (delete on close), before anybody else may open it.
   CloseHandle(m_handle);

@@ -30,11 +30,15 @@ class file_writer_lock_c {
   bool acquire(const char* path, unsigned wait_ms = k_default_wait_ms, utl_stream_c* reason = nullptr);
   void release();
   bool held() const { return m_handle != INVALID_HANDLE_VALUE; }
+  // Whether the last acquire failed because another writer kept the lock for all of its wait (a
+  // lock that cannot be made at all, no directory or no permission, is no such writer).
+  bool kept_by_another() const { return m_kept_by_another; }
   // The lock file's path while held (empty otherwise).
   const utl_stream_c& lock_path() const { return m_lock_path; }
 
  private:
   HANDLE m_handle = INVALID_HANDLE_VALUE;
+  bool m_kept_by_another = false;
   utl_stream_c m_lock_path;
 };
 

@@ -61,6 +61,10 @@ bool scenario_lister_c::find(const std::string& root, unsigned depth, std::vecto
   if (!fs::is_directory(start, ec)) {
     error = ec ? ec.message() : "it is not a directory";
     if (!fs::exists(start, ec)) error = "there is no such directory";
+    // A link in a loop, or to nothing, is named as the link it is (as the other commands name it).
+    if (fs::is_symlink(fs::symlink_status(start, ec)) && !fs::is_directory(start, ec)) {
+      error = "it is a link that leads to no directory";
+    }
     return false;
   }
   if (walked != nullptr) walked->push_back(start.generic_u8string());
@@ -78,7 +82,10 @@ bool scenario_lister_c::find(const std::string& root, unsigned depth, std::vecto
         const fs::path state_dir = entry.path() / STATE_DIRECTORY_NAME;
         const fs::file_status status = fs::status(state_dir, entry_ec);
         if (entry_ec && entry_ec != std::errc::no_such_file_or_directory) {
+          // Passed over once: a directory that cannot be looked into is not walked into either
+          // (which would note it a second time).
           skipped.push_back(entry.path().generic_u8string() + ": " + entry_ec.message());
+          continue;
         } else if (!entry_ec && fs::is_directory(status)) {
           // A scenario reached through a link is the scenario: its real path, once.
           fs::path real = entry.path();

@@ -196,6 +196,9 @@ class scenario_conf_c : public xmc_conf_c {
   // between; waits up to wait_ms for another writer. False with the reason when it cannot be had.
   bool hold_file(const char* path, utl_stream_c* reason, unsigned wait_ms = file_writer_lock_c::k_default_wait_ms);
   void release_file() { m_file_lock.release(); }
+  // After hold_file failed: whether another writer kept the lock for all of the wait (a file whose
+  // lock cannot be made, a link that leads nowhere, is not kept by anybody).
+  bool file_kept_by_another() const { return m_file_lock.kept_by_another(); }
 
   // ---- object configurations (scenario_object_confs.cpp)
 

@@ -3,6 +3,7 @@
 #include "xmc/scenario_conf.h"
 
 #include "file/file_manipulation.h"
+#include "file/path_n.h"
 #include "file/replacement.h"
 #include "platform/trc/zqtr.h"
 #include "utl/multi_lang.h"
@@ -10,6 +11,7 @@
 #include "xml/xml_doc.h"
 #include "xmc/scenario_items.h"
 
+#include <memory>
 #include <string>
 
 using scenario_items_n::same_text;
@@ -44,6 +46,14 @@ bool scenario_conf_c::load_file(const char* path, utl_stream_c* reason, std::str
   if (file_manipulation_n::is_missing_error(error)) return refuse("there is no such file");
   if (error == ERROR_FILE_TOO_LARGE) return refuse("it is larger than 16 MiB, which no scenario file is");
   if (error == ERROR_NOT_SUPPORTED) return refuse("it is no regular file");
+  if (error == ERROR_ACCESS_DENIED) {
+    // An open of a directory is answered as one without permission: the name says which it was.
+    std::unique_ptr<wchar_t[]> wide = path_n::wide_path(path, true);
+    const DWORD attributes = wide ? GetFileAttributesW(wide.get()) : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return refuse("it is a directory");
+    }
+  }
   if (error != ERROR_SUCCESS) {
     utl_stream_c text, why;
     why << "it cannot be read (" << utl_n::get_error_text(text, static_cast<int>(error)) << ")";

@@ -102,4 +102,35 @@ TEST_F(replacement_posix_test, a_chain_of_links_that_does_not_end_is_refused_and
   EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
+TEST_F(replacement_posix_test, a_pipe_a_socket_or_a_directory_in_the_files_place_is_refused_and_stays) {
+  // Named directly as well as through a link: nothing that is no file is renamed over.
+  const struct {
+    const char* name;
+    int (*make)(const char* path);
+    mode_t kind;
+    const char* shown;
+  } cases[] = {
+      {"pipe", [](const char* path) { return ::mkfifo(path, 0644); }, S_IFIFO, "is no regular file (a pipe, a device or a socket)"},
+      {"dir", [](const char* path) { return ::mkdir(path, 0755); }, S_IFDIR, "is a directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = m_dir.file(c.name);
+    ASSERT_EQ(c.make(path.c_str()), 0);
+    zqtr_capture_c capture(ZQTR_FAIL);
+    EXPECT_FALSE(replace(path, "new"));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+    EXPECT_TRUE(capture.has(ZQTR_FAIL, "Unable to replace " + path + ": " + path + " " + c.shown))
+        << ::testing::PrintToString(capture.texts());
+    struct stat st;
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & S_IFMT, c.kind);
+    const std::string link = path + ".link";
+    ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
+    EXPECT_FALSE(replace(link, "new"));
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & S_IFMT, c.kind);
+  }
+}
+
 }  // namespace

@@ -178,5 +178,25 @@ for line in lines:
 assert len(starts) == 1, (starts, lines)
 PY
 fi
+# A directory the user may not look into is passed over with one note (and 1), whatever the depth (run as
+# an unprivileged user: root looks into every directory).
+if [ "$tool_words" = 1 ] && [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null &&
+   setpriv --reuid=65534 --regid=65534 --clear-groups test -x "$work"; then
+  mkdir -p "$work/closed/shut/inner/.mw_zq_prefix" "$work/closed/open/.mw_zq_prefix"
+  chmod 755 "$work/closed" "$work/closed/open" "$work/closed/open/.mw_zq_prefix"
+  chmod 000 "$work/closed/shut"
+  for depth in 1 2 3; do
+    setpriv --reuid=65534 --regid=65534 --clear-groups "${tool_command[@]}" list "$work/closed" --depth "$depth" \
+      >"$work/closed.out" 2>"$work/closed.err"
+    rc=$?
+    [ "$rc" = 1 ] && grep -q "^$work/closed/open " "$work/closed.out" ||
+      fail "list --depth $depth of a tree with a closed directory gave rc=$rc [$(cat "$work/closed.out")]"
+    [ "$(cat "$work/closed.err")" = "stats-mng: passed over $work/closed/shut: Permission denied" ] ||
+      fail "list --depth $depth said [$(cat "$work/closed.err")], wanted one note on $work/closed/shut"
+  done
+  chmod 755 "$work/closed/shut"
+else
+  echo "a directory closed to the user was not checked: not root on this system, or no setpriv"
+fi
 rm -rf "$work"
 echo "list checks passed"

@@ -36,9 +36,15 @@ rows=(
   "1|sc.xml|has no host 9|get $work/sc.xml CommonHostProps.Port --host 9"
   "1|Scenario.ScenarioID|--force writes a fixed field|set $work/sc.xml Scenario.ScenarioID 5"
   "1|sc.xml|has no host 9|set $work/sc.xml CommonHostProps.Port 80 --host 9"
+  "2|nodir/sc.xml|cannot be made|set $work/nodir/sc.xml Switchover.HeartbeatTimeout 20"
+  "2|$work/root|is a directory|set $work/root Switchover.HeartbeatTimeout 20"
+  "2|$work/root|it is a directory|get $work/root Switchover.HeartbeatTimeout"
+  "2|$work/root|it is a directory|validate $work/root"
+  "2|$work/root|it is a directory|roots $work/root"
   "4|nodir|no such directory|list $work/nodir"
   "4|afile|not a directory|list $work/afile"
   "1|x.prom|x.prom|list $work/root --metrics --write $work/nodir/x.prom"
+  "1|$work/root|is a directory|list $work/root --metrics --write $work/root"
   "4|$work/nodir|does not exist|wait $work/nodir --for state=Running"
   "4|nodir|no such directory|watch $work/nodir"
   "2|nofile.xml|no such file|validate $work/nofile.xml"
@@ -60,6 +66,10 @@ if [ "$tool_words" = 1 ]; then
     "4|$work/loop|it is a link that leads to no directory|state $work/loop"
     "4|$work/dangling|it is a link that leads to no directory|active $work/dangling"
     "4|$work/tofile|it is a link that leads to no directory|set-state $work/tofile running"
+    "2|$work/loop|symbolic links|set $work/loop Switchover.HeartbeatTimeout 20"
+    "4|$work/loop|it is a link that leads to no directory|list $work/loop"
+    "4|$work/dangling|it is a link that leads to no directory|watch $work/dangling"
+    "2|$work/loop|cannot be resolved|get $work/loop Switchover.HeartbeatTimeout"
   )
 fi
 for row in "${rows[@]}"; do

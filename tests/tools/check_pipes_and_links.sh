@@ -68,6 +68,16 @@ expect_failure 1 "it is no regular file (a pipe or a device); nothing is written
 [ -c /dev/zero ] || fail "/dev/zero is no device any more"
 [ -L "$endless/.mw_zq_prefix/stats.xml" ] || fail "the link to a device was replaced"
 
+# A pipe in the place of the file `list --write` replaces (or of a scenario file `set` changes) is
+# refused and stays a pipe; nothing waits on it. (Natively: under the emulator it is no pipe.)
+if [ "$tool_words" = 1 ]; then
+  mkfifo "$work/metrics.prom" "$work/fifo.xml"
+  expect_failure 1 "metrics.prom is no regular file (a pipe, a device or a socket)" list "$root" --metrics --write "$work/metrics.prom"
+  [ -p "$work/metrics.prom" ] || fail "list --write replaced a pipe with a file"
+  expect_failure 2 "fifo.xml is no regular file (a pipe, a device or a socket)" set "$work/fifo.xml" Switchover.HeartbeatTimeout 20
+  [ -p "$work/fifo.xml" ] || fail "set replaced a pipe with a file"
+fi
+
 # A pipe and a device as the lock file: no engine can hold them, and a listing says it cannot ask.
 pipe_lock=$(scenario pipe-lock)
 mkfifo "$pipe_lock/.mw_zq_prefix/state.lock"

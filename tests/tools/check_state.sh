@@ -34,6 +34,11 @@ expect 0 Stop state "$scen"
 (cd "$scen/.mw_zq_prefix" && expect 0 Running state ..) || exit 1
 (cd "$work" && expect 0 "" set-state scenarios/7/../7 stop) || exit 1
 expect 0 Stop state "$scen"
+# --seconds 0 holds the lock for no time at all: taken, then let go at once (not held for ever).
+out=$(timeout 20 "${tool_command[@]}" hold "$scen" --seconds 0 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}")
+rc=$?
+[ "$rc" = 0 ] && [ "$out" = "holding $scen/.mw_zq_prefix/state.lock
+released $scen/.mw_zq_prefix/state.lock" ] || fail "hold --seconds 0 gave rc=$rc [$out] (124: it did not let go)"
 # Numbers out of range are usage errors, and nothing is done.
 expect 2 "" hold "$scen" --seconds 1e20
 expect 2 "" hold "$scen" --seconds nan

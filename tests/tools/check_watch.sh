@@ -221,5 +221,17 @@ elif [ "$tool_words" != 1 ]; then
 else
   echo "the polling fall-back was not checked: no user namespace to lower the inotify limit in"
 fi
+# A watch piped into a reader that leaves (head -1) ends, though nothing changes after the reader
+# went: with 1 and the reason on standard error. (On Windows only a failed write tells, at the
+# next change: checked natively.)
+if [ "$tool_words" = 1 ]; then
+  timeout 20 "${tool_command[@]}" watch "$work/root" 2>"$work/head.err" | head -1 >"$work/head.out"
+  rc=${PIPESTATUS[0]}
+  [ "$rc" = 1 ] || fail "watch | head -1 gave rc=$rc (124: it did not end)"
+  grep -q "^[0-9T:.-]*Z $work/root/a current engine=inactive state=Stop" "$work/head.out" ||
+    fail "watch | head -1 printed [$(cat "$work/head.out")]"
+  [ "$(cat "$work/head.err")" = "stats-mng: the changes could not be written to the standard output: its reader has gone" ] ||
+    fail "watch | head -1 said [$(cat "$work/head.err")]"
+fi
 rm -rf "$work"
 echo "wait and watch checks passed"

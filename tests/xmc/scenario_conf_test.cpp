@@ -328,11 +328,19 @@ TEST(scenario_file_test, a_held_file_keeps_other_writers_out_until_it_is_release
   ASSERT_TRUE(holder.set_scenario_data(S_SCENARIO_NAME, name, false));
   EXPECT_FALSE(other.hold_file(path.c_str(), &reason, 100));
   EXPECT_NE(std::string(reason.c_str()).find("another writer of " + path), std::string::npos) << reason.c_str();
+  EXPECT_TRUE(other.file_kept_by_another());
   EXPECT_TRUE(holder.save_file(path.c_str(), &reason)) << "the holder's save uses its own hold: " << reason.c_str();
   holder.release_file();
   EXPECT_TRUE(other.hold_file(path.c_str(), &reason, 100)) << reason.c_str();
   ASSERT_TRUE(other.load_file(path.c_str(), &reason));
   EXPECT_EQ(scenario_name_of(other), "held");
+  // A lock that cannot be made is kept by nobody (no directory to make it in: the caller reports a
+  // file it cannot load, not a busy one), also right after a wait for one that was.
+  scenario_conf_c third;
+  EXPECT_FALSE(third.hold_file(path.c_str(), &reason, 100)) << "the other holds it";
+  EXPECT_TRUE(third.file_kept_by_another());
+  EXPECT_FALSE(third.hold_file(dir.file("none/scenario.xml").c_str(), &reason, 100));
+  EXPECT_FALSE(third.file_kept_by_another()) << reason.c_str();
 }
 
 TEST_F(scenario_conf_test, texts_a_file_cannot_keep_are_refused) {

@@ -15,6 +15,11 @@ bool command_line_arguments(int argc, char** argv, std::vector<std::string>& arg
 // A console shows the tool's UTF-8 output as UTF-8 (a pipe or file gets the bytes as they are).
 void prepare_output();
 
+// True when the standard output is a pipe whose reader has gone (`stats-mng watch ROOT | head -1`
+// once head has its line): nothing written there will be read, so a command that would otherwise
+// wait for the next change to write ends instead. On Windows it is known only when a write fails.
+bool output_reader_gone();
+
 }  // namespace stats_mng_tool_n
 
 #endif

@@ -34,4 +34,6 @@ bool command_line_arguments(int, char**, std::vector<std::string>& arguments, st
 
 void prepare_output() { SetConsoleOutputCP(CP_UTF8); }
 
+bool output_reader_gone() { return false; }
+
 }  // namespace stats_mng_tool_n

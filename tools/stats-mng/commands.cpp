@@ -391,7 +391,8 @@ int hold_engine_lock(const std::string& dir, double seconds, std::ostream& out, 
   tr.print(ZQTR_PROGRESS, __LINE__, "Holding the writer lock %s\n", lock.lock_file_path().c_str());
   out << "holding " << lock.lock_file_path().c_str() << std::endl;
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
-  while (!g_interrupted && (seconds <= 0 || std::chrono::steady_clock::now() < until)) {
+  // Without --seconds (a negative time) until interrupted; --seconds 0 lets go at once.
+  while (!g_interrupted && (seconds < 0 || std::chrono::steady_clock::now() < until)) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   std::signal(SIGINT, SIG_DFL);

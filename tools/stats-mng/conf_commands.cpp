@@ -272,8 +272,10 @@ int write_field(const std::string& file, const std::string& field, const std::ve
   // lands before this load or after this save).
   utl_stream_c reason;
   if (!conf.hold_file(file.c_str(), &reason)) {
+    // Another writer's lock is a refusal to try again; a lock that cannot be made (no directory, no
+    // permission, links in a loop) is a file that cannot be changed at all.
     err << "stats-mng: cannot change " << printable(file) << ": " << reason.c_str() << "\n";
-    return 1;
+    return conf.file_kept_by_another() ? 1 : 2;
   }
   long index = -1;
   // The file's bytes as loaded: the change is written into them.

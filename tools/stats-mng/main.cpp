@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
         "hold or a FILE that cannot be loaded, 4 when DIR does not exist.");
   }
 
-  double hold_seconds = 0;
+  double hold_seconds = -1;  // until interrupted
   CLI::App* hold_cmd = app.add_subcommand("hold", "Hold a scenario's writer lock as an engine does, until interrupted");
   hold_cmd->add_option("DIR", scenario_dir, "The scenario directory")->required();
   hold_cmd->add_option("--seconds", hold_seconds, "Release the lock after this many seconds instead (at most 1e9)")

@@ -1,4 +1,5 @@
 // stats-mng wait and stats-mng watch: the watcher of the library says what changed; this prints it.
+#include "arguments.h"
 #include "commands.h"
 #include "shown_text.h"
 #include "platform/win32/drive_map.h"
@@ -198,7 +199,15 @@ int watch_scenarios(const std::vector<std::string>& roots, unsigned depth, bool 
   g_stop = 0;
   std::signal(SIGINT, on_stop);
   std::signal(SIGTERM, on_stop);
-  while (!g_stop && out) {
+#ifdef SIGPIPE
+  // A write into a pipe nobody reads fails (and ends the watch with its status) instead of killing
+  // the process without a word.
+  void (*const previous_pipe)(int) = std::signal(SIGPIPE, SIG_IGN);
+#endif
+  // The reader of a pipe may go while nothing changes: it is looked for after each wait, so the
+  // watch ends within a second of it instead of at the next change.
+  bool reader_gone = false;
+  while (!g_stop && out && !(reader_gone = output_reader_gone())) {
     const std::vector<scenario_change_s> changes = watcher.next(1000);
     print_notes(watcher, err);
     for (const scenario_change_s& c : changes) print_change(c, json, out);
@@ -206,8 +215,12 @@ int watch_scenarios(const std::vector<std::string>& roots, unsigned depth, bool 
   }
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
-  if (!out) {
-    err << "stats-mng: the changes could not be written to the standard output\n";
+#ifdef SIGPIPE
+  std::signal(SIGPIPE, previous_pipe == SIG_ERR ? SIG_DFL : previous_pipe);
+#endif
+  if (!out || reader_gone) {
+    err << "stats-mng: the changes could not be written to the standard output"
+        << (reader_gone ? ": its reader has gone" : "") << "\n";
     return 1;
   }
   return 0;
