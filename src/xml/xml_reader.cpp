@@ -691,7 +691,22 @@ const plain_declaration_s k_plain_declarations[] = {
 
 }  // namespace
 
+bool xml_base_reader_c::_starts_as_utf16() const {
+  // Its byte order mark, or "<?" with a zero byte after or before each (the declaration unmarked).
+  if (m_window_offset != 0 || m_begin == nullptr || m_end - m_begin < 2) return false;
+  const unsigned char* b = m_begin;
+  if ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)) return true;
+  if (m_end - m_begin < 4) return false;
+  return (b[0] == '<' && b[1] == 0 && b[2] == '?' && b[3] == 0) || (b[0] == 0 && b[1] == '<' && b[2] == 0 && b[3] == '?');
+}
+
 bool xml_base_reader_c::read_declaration() {
+  // A text of two bytes a character reads as bytes that end the input or the tag at once: said as
+  // what it is rather than as a declaration that is not there.
+  constexpr const char* k_utf16 = "the text is UTF-16, which this reader does not read (it reads UTF-8)";
+  // The first window is read before the first tag (a tag cut by its end would move it on).
+  if (m_begin == nullptr && !_fill()) return _refuse_end("the XML declaration <?xml version=\"1.0\"?>");
+  if (_starts_as_utf16()) return _refuse(0, k_utf16);
   if (!_read_tag(false)) return _refuse_end("the XML declaration <?xml version=\"1.0\"?>");
   if (g_one_pass_reads.load(std::memory_order_relaxed) && m_fresh_tag_length != SIZE_MAX) {
     for (const plain_declaration_s& plain : k_plain_declarations) {

@@ -111,6 +111,8 @@ class xml_base_reader_c {
   uint64_t _tag_offset(size_t index) const { return m_tag_begin + 1 + index; }
   // The refusal of a read_tag that failed: the input ended before a tag or inside one.
   bool _refuse_end(const char* before);
+  // Whether the input's first bytes are those of a UTF-16 text (read as the first window).
+  bool _starts_as_utf16() const;
   unsigned char _read_after_fill() { return _fill() && m_next < m_end ? *m_next++ : XML_END_OF_INPUT; }
   bool _read_element(xml_node_c* parent, bool skip_text, unsigned depth);
   // A streamed element (read into a sink) goes when its element ends, or the read fails: its

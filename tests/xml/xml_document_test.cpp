@@ -277,6 +277,28 @@ TEST_F(xml_document_test, a_refused_document_says_where_and_why) {
     EXPECT_FALSE(from_string.load_from_str(c.text));
     EXPECT_EQ(from_string.load_problem().text(), c.problem);
   }
+  // A UTF-16 text, with its byte order mark or without, is named as one, from a file and from bytes.
+  const std::string utf16_problem = "line 1, column 1: the text is UTF-16, which this reader does not read (it reads UTF-8)";
+  const struct {
+    const char* what;
+    std::string text;
+  } utf16_cases[] = {
+      {"little-endian with its mark", std::string("\xFF\xFE<\0?\0x\0m\0l\0 \0", 12)},
+      {"big-endian with its mark", std::string("\xFE\xFF\0<\0?\0x\0m\0l\0 ", 12)},
+      {"little-endian unmarked", std::string("<\0?\0x\0m\0l\0 \0v\0", 12)},
+      {"big-endian unmarked", std::string("\0<\0?\0x\0m\0l\0 \0v", 12)},
+  };
+  for (const auto& c : utf16_cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = m_dir.file("utf16-" + std::to_string(++m_files) + ".xml");
+    write_text_file(path, c.text);
+    xml_document_c from_file;
+    EXPECT_FALSE(from_file.load(path.c_str()));
+    EXPECT_EQ(from_file.load_problem().text(), utf16_problem);
+    xml_document_c from_bytes;
+    EXPECT_FALSE(from_bytes.load_bytes(c.text.data(), c.text.size()));
+    EXPECT_EQ(from_bytes.load_problem().text(), utf16_problem);
+  }
   // Nesting over the limit: the place of the first element too deep.
   std::string deep = "<?xml version=\"1.0\"?>\n";
   for (unsigned i = 0; i <= xml_document_c::k_max_depth; ++i) deep += "<a>";
