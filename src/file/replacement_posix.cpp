@@ -33,9 +33,12 @@ bool final_target(const char* path, utl_stream_c& target, utl_stream_c& reason) 
   if (!native_of(path, resolved)) return true;  // the open that follows says why
   std::string native = resolved.native;
   bool followed = false;
+  // The last look at native: what stands at the end of the links (or in path's own place).
+  struct stat seen;
+  bool looked = false;
   for (int links = 0;; ++links) {
-    struct stat st;
-    if (sys_calls().lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    looked = sys_calls().lstat(native.c_str(), &seen) == 0;
+    if (!looked || !S_ISLNK(seen.st_mode)) break;
     if (links == 40) {
       reason << '\x01' << path << " is a chain of more than 40 symbolic links";
       SetLastError(ERROR_BAD_PATHNAME);
@@ -56,10 +59,9 @@ bool final_target(const char* path, utl_stream_c& target, utl_stream_c& reason) 
   if (!followed) {
     // Only a file is replaced (or made): a device, a pipe or a directory in the file's place is
     // refused, never renamed over (`--write /dev/null` must not leave a file where the device was).
-    struct stat st;
-    if (sys_calls().lstat(native.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    if (looked && !S_ISREG(seen.st_mode) && !S_ISLNK(seen.st_mode)) {
       reason << '\x01' << path
-             << (S_ISDIR(st.st_mode) ? " is a directory" : " is no regular file (a pipe, a device or a socket)");
+             << (S_ISDIR(seen.st_mode) ? " is a directory" : " is no regular file (a pipe, a device or a socket)");
       SetLastError(ERROR_NOT_SUPPORTED);
       return false;
     }
