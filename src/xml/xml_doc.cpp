@@ -256,7 +256,7 @@ void xml_document_c::_write_start(node_c* node, utl_stream_c& out) {
     if (node->first_child == nullptr) out << "/";
     out << ">";
   }
-  _write_line_end(node, out);
+  _write_line_end(parsed, out);
 }
 
 void xml_document_c::_write_end(node_c* node, utl_stream_c& out) const {
@@ -264,11 +264,11 @@ void xml_document_c::_write_end(node_c* node, utl_stream_c& out) const {
   if (node == nullptr || (parsed != nullptr && parsed->kind == xml_node_c::TEXT_ELEMENT)) return;
   for (size_t i = depth_of(node); i > 0; --i) out << "\t";
   out << "<" << "/" << (node->name == nullptr ? "" : node->name) << ">";
-  _write_line_end(node, out);
+  _write_line_end(parsed, out);
 }
 
-void xml_document_c::_write_line_end(const node_c* node, utl_stream_c& out) const {
-  if (const xml_node_c* parsed = dynamic_cast<const xml_node_c*>(node)) {
+void xml_document_c::_write_line_end(const xml_node_c* parsed, utl_stream_c& out) const {
+  if (parsed != nullptr) {
     parsed->write_line_end(out);
   } else {
     write_line_end(out);

@@ -122,7 +122,8 @@ class xml_document_c : public xml_read_target_c {
   // element with its name only.
   void _write_start(node_c* node, utl_stream_c& out);
   void _write_end(node_c* node, utl_stream_c& out) const;
-  void _write_line_end(const node_c* node, utl_stream_c& out) const;
+  // The line end of a parse node (parsed), or the document's own for a plain node (null).
+  void _write_line_end(const xml_node_c* parsed, utl_stream_c& out) const;
   void _write_subtree(node_c* node, utl_stream_c& out);
   bool _store_subtree(node_c* node, utl_stream_c& buffer, FILE_c* file);
   bool _read_file_content(xml_base_reader_c& reader);
